@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <optional>
+
+// Whole-number conversion as the server's texts use it: optional blanks before the number, an
+// optional sign, then decimal digits or "$" and hexadecimal digits, within 32 bits.
+std::optional<qint32> tryStrToInt(const QByteArray& text);
+
+// As tryStrToInt, but raises EConvertError "'<text>' is not a valid integer value".
+qint32 StrToInt(const QByteArray& text);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Small file helpers shared by the data files. Text data files are shared with Windows
+// workstations, so their lines end in CR LF; readers accept LF alone as well.
+namespace FileStore {
+
+// Replaces the file whole through a temporary file in the same folder and a rename, so a crash
+// or a full disk never leaves half a file behind. False when any step failed; the old file is
+// then untouched.
+bool writeAtomically(const QString& path, const QByteArray& bytes);
+
+// Splits text into lines at LF, CR LF or a lone CR; a last line without terminator counts.
+QList<QByteArray> splitLines(const QByteArray& text);
+
+// Reads a text file as lines; a missing or unreadable file gives no lines.
+QList<QByteArray> readLines(const QString& path);
+
+// Each line followed by CR LF.
+QByteArray joinCrLf(const QList<QByteArray>& lines);
+
+// The path of `name` in `dir`, matching an existing file's name without regard to letter case
+// (Allow.txt and allow.txt name one file, as on the platform the files come from). When no
+// file matches, the name as given.
+QString pathIgnoringCase(const QString& dir, const QString& name);
+
+// Everything before the last "/" of a path (the path itself when it holds none).
+QString directoryPart(const QString& path);
+
+} // namespace FileStore

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The section/key text store behind the queue, the company directory, the modem types and the
+// shared lists. Every call goes to the file: nothing is cached, so several stores on one file
+// and plain line readers always see each other's changes in call order. Sections and keys match
+// without regard to letter case; lines end in CR LF. Writes replace the file atomically and
+// raise EIniFileError "Unable to write to <path>" when that fails.
+class TIniFile final
+{
+public:
+    explicit TIniFile(QString fileName);
+
+    const QString& FileName() const { return m_fileName; }
+
+    // At most 1023 characters of a value come back; an entry with nothing after its "=" reads
+    // as the empty text, a missing file, section or key as the default.
+    QByteArray ReadText(const QByteArray& section, const QByteArray& key,
+                        const QByteArray& defaultValue) const;
+    void WriteText(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+    // Decimal with an optional sign, or "$"/"0x" and hexadecimal digits; anything else
+    // (the empty text of a missing key included) gives the default.
+    qint32 ReadNumber(const QByteArray& section, const QByteArray& key, qint32 defaultValue) const;
+    void WriteNumber(const QByteArray& section, const QByteArray& key, qint32 value);
+    // Clears the list, then fills it with the section's key names in file order, as spelled in
+    // the file, within the platform's 8192-byte key list.
+    void ReadKeys(const QByteArray& section, QList<QByteArray>& keys) const;
+    // Merges key=value lines of the section into the list without clearing it: an existing
+    // line of the same key is replaced in place, an empty value removes it.
+    void ReadEntries(const QByteArray& section, QList<QByteArray>& entries) const;
+    // Removes the header and entries of the section; a missing section is not an error.
+    void DeleteSection(const QByteArray& section);
+
+private:
+    QList<QByteArray> readFile() const;
+    void writeFile(const QList<QByteArray>& lines);
+
+    QString m_fileName;
+};
+
+// Appends the names of every line holding both "[" and "]" (the first of each removed), in
+// file order, duplicates included. A missing file gives no names.
+void ListSections(const QString& path, QList<QByteArray>& sections);

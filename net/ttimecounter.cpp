@@ -1,0 +1,48 @@
+#include "net/ttimecounter.h"
+
+#include "foundation/eventpump.h"
+#include "foundation/pacing.h"
+
+#include <QTimer>
+
+TTimeCounter::TTimeCounter(QObject* parent) : QObject(parent), m_timer(new QTimer(this))
+{
+    m_timer->setTimerType(Qt::PreciseTimer);
+    connect(m_timer, &QTimer::timeout, this, &TTimeCounter::tick);
+}
+
+TTimeCounter::~TTimeCounter() = default;
+
+void TTimeCounter::Start()
+{
+    m_count = m_timeOut;
+    m_timer->start(Pacing::scaled(1000));
+}
+
+void TTimeCounter::Stop()
+{
+    m_timer->stop();
+}
+
+bool TTimeCounter::isRunning() const
+{
+    return m_timer->isActive();
+}
+
+void TTimeCounter::tick()
+{
+    --m_count;
+    if (m_count <= 0)
+        m_timedOut = true;
+}
+
+bool waitUntil(TTimeCounter& counter, const std::function<bool()>& done)
+{
+    for (;;) {
+        if (done())
+            return true;
+        if (counter.TimedOut())
+            return false;
+        EventPump::waitForEvents();
+    }
+}

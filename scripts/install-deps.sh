@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what the build, the tests and the start command need on a Debian machine.
+# Safe to run again: it only asks apt for packages that are missing.
+set -euo pipefail
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
+          libgl-dev libgtest-dev xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; fi
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,65 @@
+#include "server/servercore.h"
+
+ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
+    : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
+      m_config(TServerConfig::defaults(m_dataDir))
+{
+    m_panels[PanelQueued] = QStringLiteral("Queued: 0");
+    m_panels[PanelNextCheck] = QStringLiteral("Next Check: 0");
+}
+
+ServerCore::~ServerCore() = default;
+
+QString ServerCore::dataFile(const QString& name) const
+{
+    return m_dataDir + QLatin1Char('/') + name;
+}
+
+void ServerCore::setQueuedCount(qint32 count)
+{
+    m_queuedCount = count;
+    setPanelText(PanelQueued, QStringLiteral("Queued: %1").arg(count));
+}
+
+void ServerCore::setNextCheck(qint32 minutes)
+{
+    m_nextCheck = minutes;
+    setPanelText(PanelNextCheck, QStringLiteral("Next Check: %1").arg(minutes));
+}
+
+void ServerCore::addConnectionLog(const QString& line)
+{
+    m_connectionLog.append(line);
+    emit connectionLogAdded(line);
+}
+
+void ServerCore::addTransmitLog(const QString& line)
+{
+    m_transmitLog.append(line);
+    emit transmitLogAdded(line);
+}
+
+void ServerCore::clearConnectionLog()
+{
+    m_connectionLog.clear();
+    emit connectionLogCleared();
+}
+
+void ServerCore::clearTransmitLog()
+{
+    m_transmitLog.clear();
+    emit transmitLogCleared();
+}
+
+QString ServerCore::panelText(int panel) const
+{
+    return panel >= 0 && panel < 4 ? m_panels[panel] : QString();
+}
+
+void ServerCore::setPanelText(int panel, const QString& text)
+{
+    if (panel < 0 || panel >= 4)
+        return;
+    m_panels[panel] = text;
+    emit panelTextChanged(panel, text);
+}

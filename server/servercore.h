@@ -1,0 +1,77 @@
+#pragma once
+
+#include "server/serverconfig.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class IOperatorPrompts;
+
+// The state of the running server that the main window shows and every subsystem works on:
+// the configuration, the queue counters, the busy flag, the allow list, the two live logs and
+// the status bar texts. It needs no display, so tests drive the server through it; the main
+// window only mirrors its signals.
+class ServerCore final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum Panel { PanelClock = 0, PanelQueued = 1, PanelNextCheck = 2, PanelProgress = 3 };
+
+    ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent = nullptr);
+    ~ServerCore() override;
+
+    // The data directory: the working directory at start-up.
+    const QString& dataDir() const { return m_dataDir; }
+    void setDataDir(const QString& dir) { m_dataDir = dir; }
+    // dataDir + "/" + name.
+    QString dataFile(const QString& name) const;
+    IOperatorPrompts& prompts() const { return m_prompts; }
+
+    TServerConfig& config() { return m_config; }
+    const TServerConfig& config() const { return m_config; }
+
+    qint32 queuedCount() const { return m_queuedCount; }
+    // Sets the counter and shows "Queued: " + count in panel 1.
+    void setQueuedCount(qint32 count);
+    qint32 nextCheck() const { return m_nextCheck; }
+    // Sets the countdown and shows "Next Check: " + minutes in panel 2.
+    void setNextCheck(qint32 minutes);
+    bool serverBusy() const { return m_serverBusy; }
+    void setServerBusy(bool busy) { m_serverBusy = busy; }
+
+    QList<QByteArray>& allowList() { return m_allowList; }
+
+    // The "Connection Log" and "Transmition Log" windows' lines.
+    const QStringList& connectionLog() const { return m_connectionLog; }
+    const QStringList& transmitLog() const { return m_transmitLog; }
+    void addConnectionLog(const QString& line);
+    void addTransmitLog(const QString& line);
+    void clearConnectionLog();
+    void clearTransmitLog();
+
+    QString panelText(int panel) const;
+    void setPanelText(int panel, const QString& text);
+
+signals:
+    void connectionLogAdded(const QString& line);
+    void transmitLogAdded(const QString& line);
+    void connectionLogCleared();
+    void transmitLogCleared();
+    void panelTextChanged(int panel, const QString& text);
+
+private:
+    QString m_dataDir;
+    IOperatorPrompts& m_prompts;
+    TServerConfig m_config;
+    qint32 m_queuedCount = 0;
+    qint32 m_nextCheck = 0;
+    bool m_serverBusy = false;
+    QList<QByteArray> m_allowList;
+    QStringList m_connectionLog;
+    QStringList m_transmitLog;
+    QString m_panels[4];
+};
