@@ -1,5 +1,7 @@
 #include "server/servercore.h"
 
+#include "server/transactionlog.h"
+
 ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
       m_config(TServerConfig::defaults(m_dataDir))
@@ -62,4 +64,10 @@ void ServerCore::setPanelText(int panel, const QString& text)
         return;
     m_panels[panel] = text;
     emit panelTextChanged(panel, text);
+}
+
+void ServerCore::AppendLog(const QByteArray& text) const
+{
+    if (m_config.Logging)
+        TransactionLog::append(m_dataDir, text);
 }

@@ -53,6 +53,10 @@ public:
     void clearConnectionLog();
     void clearTransmitLog();
 
+    // The transaction log writer: one line to Log.Dat when the configuration's Logging is on
+    // (read for every line). Raises EZelkorError when the file cannot be written.
+    void AppendLog(const QByteArray& text) const;
+
     QString panelText(int panel) const;
     void setPanelText(int panel, const QString& text);
 

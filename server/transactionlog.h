@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+// The transaction log Log.Dat: one line per event, "date time - text" + CR LF, appended with the
+// file opened and closed for every line. The time part is left out in the first second after
+// midnight, as the platform's date-time text does.
+namespace TransactionLog {
+
+QByteArray formatLine(const QDateTime& when, const QByteArray& text);
+
+// Appends one line to dataDir/Log.Dat. Raises EZelkorError when the file cannot be opened or
+// written; the line is then lost and the caller stops where it is.
+void append(const QString& dataDir, const QByteArray& text);
+
+} // namespace TransactionLog
