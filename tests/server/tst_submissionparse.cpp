@@ -1,0 +1,181 @@
+#include "server/submissionblock.h"
+#include "server/submissioncheck.h"
+#include "server/submissioncommand.h"
+
+#include <gtest/gtest.h>
+
+using Verb = SubmissionCommand::Verb;
+
+namespace {
+
+struct CommandCase
+{
+    const char* text;
+    Verb verb;
+    const char* argument;
+};
+
+struct LinesCase
+{
+    QByteArray text;
+    QList<QByteArray> lines;
+};
+
+SubmissionBlock soundBlock()
+{
+    SubmissionBlock block;
+    block.message = "Call the front desk";
+    block.signature = "Reception";
+    block.pin = "1234567";
+    block.id = "Pat";
+    block.accessNumber = "5551234567";
+    block.length = "80";
+    block.parity = "2";
+    block.dataBits = "2";
+    block.stopBits = "0";
+    return block;
+}
+
+} // namespace
+
+TEST(SubmissionCommand, WordIsFirstFourCharactersAndArgumentStartsAtTheSixth)
+{
+    const CommandCase cases[] = {
+        {"HELO 192.168.1.20", Verb::Helo, "192.168.1.20"},
+        {"PAGE (555) 123-4567", Verb::Page, "(555) 123-4567"},
+        {"DATA", Verb::Data, ""},
+        {"DONE", Verb::Done, ""},
+        // Letter case counts, and short texts name no command.
+        {"helo 10.0.0.1", Verb::Unknown, "10.0.0.1"},
+        {"Data", Verb::Unknown, ""},
+        {"HEL", Verb::Unknown, ""},
+        {"", Verb::Unknown, ""},
+        // Nothing is stripped: a line end stays part of the argument.
+        {"HELO 10.1.1.5\r\n", Verb::Helo, "10.1.1.5\r\n"},
+        // Any separator character is dropped, not only a blank.
+        {"HELOx10.1.1.5", Verb::Helo, "10.1.1.5"},
+        {"HELO", Verb::Helo, ""},
+        {"HELO ", Verb::Helo, ""},
+        // Two commands sent back to back are one: the first word decides.
+        {"HELO 10.0.0.1PAGE 555", Verb::Helo, "10.0.0.1PAGE 555"},
+        {"DONEDATA", Verb::Done, "ATA"},
+    };
+    for (const CommandCase& c : cases) {
+        const SubmissionCommand command = SubmissionCommand::parse(c.text);
+        EXPECT_EQ(command.verb, c.verb) << "command text: " << c.text;
+        EXPECT_EQ(command.argument, QByteArray(c.argument)) << "command text: " << c.text;
+    }
+}
+
+TEST(SubmissionBlock, LinesSplitAtCrLfOrCrLfAndEndAtAZeroByte)
+{
+    const LinesCase cases[] = {
+        {"", {}},
+        {"a", {"a"}},
+        {"a\r\nb", {"a", "b"}},
+        {"a\rb\nc", {"a", "b", "c"}},
+        {"a\r\n", {"a"}},
+        {"a\r\n\r\nb", {"a", "", "b"}},
+        // LF then CR are two line ends.
+        {"a\n\rb", {"a", "", "b"}},
+        {QByteArray("a\r\nb\0c\r\nd", 9), {"a", "b"}},
+        {QByteArray("\0a", 2), {}},
+    };
+    for (const LinesCase& c : cases)
+        EXPECT_EQ(SubmissionBlock::splitLines(c.text), c.lines) << "text: " << c.text.toStdString();
+}
+
+TEST(SubmissionBlock, ReadsTheWorkedExampleFields)
+{
+    const SubmissionBlock block = SubmissionBlock::fromText(
+        "MSG: Call the front desk\r\nSIG: Reception\r\nPIN: 1234567\r\nID: Pat\r\n"
+        "AN: 5551234567\r\nLENGTH: 80\r\nPARITY: 2\r\nDATA: 2\r\nSTOP: 0");
+    EXPECT_EQ(block.message, "Call the front desk");
+    EXPECT_EQ(block.signature, "Reception");
+    EXPECT_EQ(block.pin, "1234567");
+    EXPECT_EQ(block.id, "Pat");
+    EXPECT_EQ(block.accessNumber, "5551234567");
+    EXPECT_EQ(block.password, "");
+    EXPECT_EQ(block.length, "80");
+    EXPECT_EQ(block.parity, "2");
+    EXPECT_EQ(block.dataBits, "2");
+    EXPECT_EQ(block.stopBits, "0");
+}
+
+TEST(SubmissionBlock, FieldComesFromTheFirstLineContainingTheKeyAnywhere)
+{
+    const QList<QByteArray> lines = {"MSG: ring PIN: now", "PIN: 42", "XID: 7", "SIG:"};
+    // The message line contains "PIN:", so the PIN is that line cut after five characters.
+    EXPECT_EQ(SubmissionBlock::fieldValue(lines, "PIN:"), "ring PIN: now");
+    // "ID:" is found inside "XID:" and cut after four characters.
+    EXPECT_EQ(SubmissionBlock::fieldValue(lines, "ID:"), " 7");
+    // A key with nothing after it, and a key no line holds, give the empty value.
+    EXPECT_EQ(SubmissionBlock::fieldValue(lines, "SIG:"), "");
+    EXPECT_EQ(SubmissionBlock::fieldValue(lines, "AN:"), "");
+    // Letter case counts.
+    EXPECT_EQ(SubmissionBlock::fieldValue({"msg: hi"}, "MSG:"), "");
+    // The separator may be any character.
+    EXPECT_EQ(SubmissionBlock::fieldValue({"MSG:=hi"}, "MSG:"), "hi");
+}
+
+TEST(SubmissionCheck, AccessNumberMustHoldADigitAndOnlyDiallingCharacters)
+{
+    for (const char* good : {"5551234567", "(555) 123-4567", "9,555#", "*70,555", "1"})
+        EXPECT_TRUE(SubmissionCheck::isDiallable(good)) << good;
+    for (const char* bad : {"", "   ", "-()", "555;ATH", "555\r", "555+1", "ATDT555", "555.1"})
+        EXPECT_FALSE(SubmissionCheck::isDiallable(bad)) << bad;
+}
+
+TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
+{
+    EXPECT_FALSE(SubmissionCheck::rejectionReason(soundBlock()).has_value());
+
+    struct Case
+    {
+        QByteArray SubmissionBlock::*field;
+        QByteArray value;
+        const char* reason; // nullptr: accepted
+    };
+    const Case cases[] = {
+        {&SubmissionBlock::length, "1", nullptr},
+        {&SubmissionBlock::length, "9999", nullptr},
+        {&SubmissionBlock::length, "0", "Invalid Length"},
+        {&SubmissionBlock::length, "10000", "Invalid Length"},
+        {&SubmissionBlock::length, "", "Invalid Length"},
+        {&SubmissionBlock::length, "80x", "Invalid Length"},
+        {&SubmissionBlock::length, "-5", "Invalid Length"},
+        {&SubmissionBlock::parity, "4", nullptr},
+        {&SubmissionBlock::parity, "0", nullptr},
+        {&SubmissionBlock::parity, "5", "Invalid Parity"},
+        {&SubmissionBlock::parity, "", "Invalid Parity"},
+        {&SubmissionBlock::parity, "even", "Invalid Parity"},
+        {&SubmissionBlock::dataBits, "3", nullptr},
+        {&SubmissionBlock::dataBits, "4", "Invalid Data Bits"},
+        {&SubmissionBlock::dataBits, "-1", "Invalid Data Bits"},
+        {&SubmissionBlock::stopBits, "2", nullptr},
+        {&SubmissionBlock::stopBits, "3", "Invalid Stop Bits"},
+        {&SubmissionBlock::stopBits, "1.5", "Invalid Stop Bits"},
+        {&SubmissionBlock::message, "see *PIN* 99", "Field Holds A Queue Marker"},
+        {&SubmissionBlock::signature, "*SIG*", "Field Holds A Queue Marker"},
+        {&SubmissionBlock::id, "Pat*USR*", "Field Holds A Queue Marker"},
+        {&SubmissionBlock::pin, "12*ID*", "Field Holds A Queue Marker"},
+        {&SubmissionBlock::message, "*MSG*", "Field Holds A Queue Marker"},
+        // Markers are exact: other spellings and lone stars are ordinary text.
+        {&SubmissionBlock::message, "*msg* and * stars *", nullptr},
+        {&SubmissionBlock::pin, QByteArray("12\x1b", 3), "Invalid PIN"},
+        {&SubmissionBlock::pin, QByteArray("12\t3"), "Invalid PIN"},
+        {&SubmissionBlock::pin, QByteArray("12\x7f"), "Invalid PIN"},
+        {&SubmissionBlock::pin, "", nullptr},
+        // Other fields may carry control characters; the message is escaped on the line.
+        {&SubmissionBlock::message, "tab\there", nullptr},
+    };
+    for (const Case& c : cases) {
+        SubmissionBlock block = soundBlock();
+        block.*c.field = c.value;
+        const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block);
+        if (c.reason)
+            EXPECT_EQ(reason.value_or("accepted"), QByteArray(c.reason)) << c.value.toStdString();
+        else
+            EXPECT_FALSE(reason.has_value()) << c.value.toStdString() << " gave " << reason->data();
+    }
+}
