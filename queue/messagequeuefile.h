@@ -1,0 +1,63 @@
+#pragma once
+
+#include "queue/queueentry.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// The queue file Message.Dat: one section per paging company access number (the section name
+// is the number exactly as it arrived), holding the company's line settings and one "MSG" + n
+// key per queued message. All writes go through TIniFile, so keys keep their places and new
+// keys and sections are appended in arrival order.
+class MessageQueueFile final
+{
+public:
+    // The highest message key a writer hands out; a section holding MSG1..MSG9999 is full.
+    static constexpr qint32 MaxMessageNumber = 9999;
+
+    // The line settings a submission brings along; they belong to the company and every
+    // submission rewrites them in place.
+    struct LineSettings
+    {
+        QByteArray password;
+        QByteArray length;
+        qint32 parity = 2;
+        qint32 dataBits = 2;
+        qint32 stopBits = 0;
+    };
+
+    explicit MessageQueueFile(QString path);
+    const QString& path() const { return m_path; }
+
+    // "MSG" + n in decimal.
+    static QByteArray messageKey(qint32 n);
+    // The n of a key "MSG" + decimal digits (letter case ignored), or nothing for any other key.
+    static std::optional<qint32> messageNumber(const QByteArray& key);
+
+    // The lowest n (1..MaxMessageNumber) whose "MSG" + n key in the section is missing or empty,
+    // found with a single read of the file; nothing when the section is full.
+    std::optional<qint32> nextFreeMessageKey(const QByteArray& section) const;
+
+    // A submission: "Password", "Length", "Parity", "DataBits", "StopBits", then "MSG" + n.
+    // Raises EIniFileError when the file cannot be written.
+    void writeSubmission(const QByteArray& section, const LineSettings& settings, qint32 n,
+                         const QueueEntry& entry);
+
+    // The operator's test message: "Length" 140, even parity, 7 data bits, one stop bit, then
+    // "MSG" + n. No password key is written. Raises EIniFileError on a failed write.
+    void writeTestMessage(const QByteArray& section, qint32 n, const QByteArray& pin);
+    // The entry the test message queues for `pin`.
+    static QueueEntry testEntry(const QByteArray& pin);
+
+    bool exists() const;
+    // Deletes the file; true when it is gone afterwards (a missing file is not an error).
+    bool remove() const;
+
+private:
+    QString m_path;
+};
+
+// Shorthand for MessageQueueFile(path).nextFreeMessageKey(section).
+std::optional<qint32> nextFreeMessageKey(const QString& path, const QByteArray& section);
