@@ -2,23 +2,31 @@
 
 #include "foundation/datetimetext.h"
 #include "foundation/errors.h"
+#include "foundation/filestore.h"
 
 #include <QFile>
 
 namespace TransactionLog {
 
+namespace {
+QString logPath(const QString& dataDir)
+{
+    return dataDir + QStringLiteral("/Log.Dat");
+}
+} // namespace
+
 QByteArray formatLine(const QDateTime& when, const QByteArray& text)
 {
-    const QString stamp = when.time().toString(QStringLiteral("HH:mm:ss")) ==
-                                  QStringLiteral("00:00:00")
-                              ? DateTimeText::dateOnly(when)
-                              : DateTimeText::format(when);
+    const QString stamp =
+        when.time().toString(QStringLiteral("HH:mm:ss")) == QStringLiteral("00:00:00")
+            ? DateTimeText::dateOnly(when)
+            : DateTimeText::format(when);
     return stamp.toLocal8Bit() + " - " + text + "\r\n";
 }
 
 void append(const QString& dataDir, const QByteArray& text)
 {
-    const QString path = dataDir + QStringLiteral("/Log.Dat");
+    const QString path = logPath(dataDir);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw EZelkorError("I/O error: cannot open " + path.toLocal8Bit() + " (" +
@@ -28,6 +36,24 @@ void append(const QString& dataDir, const QByteArray& text)
     file.close();
     if (!written)
         throw EZelkorError("I/O error: cannot write " + path.toLocal8Bit());
+}
+
+QList<QByteArray> readLines(const QString& dataDir)
+{
+    return FileStore::readLines(logPath(dataDir));
+}
+
+bool remove(const QString& dataDir)
+{
+    const QString path = logPath(dataDir);
+    QFile::remove(path);
+    return !QFile::exists(path);
+}
+
+void saveCopy(const QString& path, const QList<QByteArray>& lines)
+{
+    if (!FileStore::writeAtomically(path, FileStore::joinCrLf(lines)))
+        throw EZelkorError("Cannot create file \"" + path.toLocal8Bit() + "\"");
 }
 
 } // namespace TransactionLog

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 // The transaction log Log.Dat: one line per event, "date time - text" + CR LF, appended with the
@@ -14,5 +15,15 @@ QByteArray formatLine(const QDateTime& when, const QByteArray& text);
 // Appends one line to dataDir/Log.Dat. Raises EZelkorError when the file cannot be opened or
 // written; the line is then lost and the caller stops where it is.
 void append(const QString& dataDir, const QByteArray& text);
+
+// The lines of dataDir/Log.Dat as they are now; none when there is no file.
+QList<QByteArray> readLines(const QString& dataDir);
+
+// Deletes dataDir/Log.Dat. True when the file is gone afterwards (also when there was none).
+bool remove(const QString& dataDir);
+
+// Writes lines to `path`, each followed by CR LF, replacing the file. Raises EZelkorError when
+// the file cannot be written; an existing file then stays as it was.
+void saveCopy(const QString& path, const QList<QByteArray>& lines);
 
 } // namespace TransactionLog

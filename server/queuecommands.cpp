@@ -1,0 +1,73 @@
+#include "server/queuecommands.h"
+
+#include "foundation/datetimetext.h"
+#include "foundation/errors.h"
+#include "foundation/operatorprompts.h"
+#include "queue/messagequeuefile.h"
+#include "server/servercore.h"
+
+namespace {
+
+const QString TestTitle = QStringLiteral("Send Test Message");
+
+std::optional<QByteArray> askNonEmpty(IOperatorPrompts& prompts, const QString& prompt)
+{
+    const std::optional<QString> answer = prompts.inputText(TestTitle, prompt, QString());
+    if (!answer || answer->isEmpty())
+        return std::nullopt;
+    return answer->toLocal8Bit();
+}
+
+} // namespace
+
+QueueCommands::QueueCommands(ServerCore& core) : m_core(core) {}
+
+bool QueueCommands::sendTestMessage()
+{
+    IOperatorPrompts& prompts = m_core.prompts();
+    const auto pin = askNonEmpty(prompts, QStringLiteral("Enter PIN To Send To:"));
+    if (!pin)
+        return false;
+    const auto number = askNonEmpty(prompts, QStringLiteral("Enter Paging Co. Access Number:"));
+    if (!number)
+        return false;
+
+    // A message already queued under MSG1 must not be overwritten by the test, so the test
+    // takes the section's next free key as a submission does.
+    MessageQueueFile queue(m_core.dataFile(QStringLiteral("Message.Dat")));
+    const std::optional<qint32> key = queue.nextFreeMessageKey(*number);
+    if (!key)
+        throw EZelkorError("Message Queue Full For " + *number + "!");
+    queue.writeTestMessage(*number, *key, *pin);
+
+    const QByteArray lines[] = {
+        "Message Received From: Zelkor Server", "  Msg. To: Unknown", "         PIN: " + *pin,
+        "Message: Zelkor LAN Server Test",      QByteArray(42, '-'),
+    };
+    for (const QByteArray& line : lines) {
+        m_core.addConnectionLog(QString::fromLocal8Bit(line));
+        m_core.AppendLog(line);
+    }
+    m_core.setQueuedCount(m_core.queuedCount() + 1);
+    return true;
+}
+
+bool QueueCommands::clearMessageQueue()
+{
+    if (!m_core.prompts().askYesNo(IOperatorPrompts::BoxKind::Confirmation,
+                                   QStringLiteral("Clear All Queued Messages?")))
+        return false;
+
+    // The file goes first: if it cannot be deleted, the counter keeps showing what is queued
+    // instead of claiming an empty queue.
+    MessageQueueFile queue(m_core.dataFile(QStringLiteral("Message.Dat")));
+    if (!queue.remove())
+        throw EZelkorError("Unable to delete " + queue.path().toLocal8Bit());
+    m_core.setQueuedCount(0);
+
+    const QString line = DateTimeText::now() + QStringLiteral(" Message Queue Cleared!");
+    m_core.addTransmitLog(line);
+    m_core.AppendLog(line.toLocal8Bit());
+    m_core.setPanelText(ServerCore::PanelQueued, QStringLiteral("Queued: 0"));
+    return true;
+}
