@@ -1,6 +1,7 @@
 #include "server/submissioncheck.h"
 
 #include "foundation/convert.h"
+#include "queue/queueentry.h"
 #include "server/submissionblock.h"
 
 namespace SubmissionCheck {
@@ -10,16 +11,6 @@ bool isCodeInRange(const QByteArray& text, qint32 low, qint32 high)
 {
     const std::optional<qint32> value = tryStrToInt(text);
     return value && *value >= low && *value <= high;
-}
-
-bool holdsMarker(const QByteArray& field)
-{
-    static const char* const markers[] = {"*MSG*", "*SIG*", "*PIN*", "*USR*", "*ID*"};
-    for (const char* marker : markers) {
-        if (field.contains(marker))
-            return true;
-    }
-    return false;
 }
 
 bool holdsControlCharacter(const QByteArray& field)
@@ -51,7 +42,7 @@ std::optional<QByteArray> rejectionReason(const SubmissionBlock& block)
     // The entry's fields are joined by their markers with no escaping: a marker inside a field
     // would shift every field after it when the entry is parsed again.
     for (const QByteArray* field : {&block.message, &block.signature, &block.pin, &block.id}) {
-        if (holdsMarker(*field))
+        if (QueueEntry::holdsMarker(*field))
             return QByteArray("Field Holds A Queue Marker");
     }
     // The PIN is sent to the paging terminal as is, ahead of the message.
