@@ -3,11 +3,21 @@
 #include <QByteArray>
 #include <QString>
 
-// The settings record, stored whole as the 944-byte Server.Dat. Strings are the system's 8-bit
-// texts. `raw` keeps the record's bytes as last loaded or saved, so padding and the reserved
-// fields, which nothing reads, are carried through load and save unchanged.
-struct TServerConfig {
+// The settings record, stored whole as the 944-byte Server.Dat: little-endian 32-bit integers,
+// one-byte booleans and length-prefixed short strings at fixed offsets. Strings are the system's
+// 8-bit texts (paths in the local 8-bit encoding). `raw` keeps the record's bytes as last
+// loaded, saved or defaulted, so padding and the reserved fields, which nothing reads, are
+// carried through load and save unchanged.
+struct TServerConfig
+{
     static constexpr int RecordSize = 944;
+
+    // Capacities of the short string fields, in characters.
+    static constexpr int ModemTypeCapacity = 30;
+    static constexpr int InitStringCapacity = 100;
+    static constexpr int PortCapacity = 25;
+    static constexpr int IPListCapacity = 200;
+    static constexpr int FileCapacity = 150;
 
     qint32 QueTime = 5;
     bool SystemTray = true;
@@ -15,7 +25,7 @@ struct TServerConfig {
     QByteArray ModemType = "Generic Modem";
     QByteArray InitString = "ATE1V1&M0";
     qint32 ComPort = 1;      // 0..3 for COM1..COM4, -1 none
-    qint32 ComPortSpeed = 4; // index into the speed list, -1 none
+    qint32 ComPortSpeed = 4; // index into the speed list (110 ... 115200, empty), -1 none
     qint32 FlowControl = 1;  // 0 None, 1 Hardware, 2 Software, 3 Both, -1 none
     QByteArray Port = "5612";
     QByteArray IPDeny;
@@ -27,4 +37,12 @@ struct TServerConfig {
 
     // Every field at its first-start default; user and group files in `dataDir`.
     static TServerConfig defaults(const QString& dataDir);
+
+    // The record as Server.Dat holds it. Strings longer than their field are cut; everything
+    // outside the fields comes from `raw` (the default record when `raw` is not a whole one).
+    QByteArray toRecord() const;
+    // Reads the first RecordSize bytes of `bytes`, which must hold at least that many. A length
+    // byte beyond its field's capacity is taken as the capacity, so a damaged file never reads
+    // into the next field.
+    static TServerConfig fromRecord(const QByteArray& bytes);
 };

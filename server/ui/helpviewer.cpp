@@ -1,0 +1,75 @@
+#include "server/ui/helpviewer.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+QPointer<HelpViewer> s_viewer;
+}
+
+HelpViewer::HelpViewer() : m_browser(new QTextBrowser(this))
+{
+    setObjectName(QStringLiteral("HelpViewer"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Zelkor Server Help"));
+    resize(520, 420);
+    m_browser->setObjectName(QStringLiteral("HelpBrowser"));
+    m_browser->setOpenLinks(true);
+    m_browser->setSearchPaths({QStringLiteral(":/help")});
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_browser);
+    connect(m_browser, &QTextBrowser::sourceChanged, this,
+            [this] { setWindowTitle(m_browser->documentTitle()); });
+}
+
+HelpViewer* HelpViewer::instance()
+{
+    return s_viewer.data();
+}
+
+QUrl HelpViewer::contentsUrl()
+{
+    return QUrl(QStringLiteral("qrc:/help/contents.html"));
+}
+
+QUrl HelpViewer::topicUrl(int topic)
+{
+    const QString name = QStringLiteral("topic%1.html").arg(topic);
+    if (!QFile::exists(QStringLiteral(":/help/") + name))
+        return contentsUrl();
+    return QUrl(QStringLiteral("qrc:/help/") + name);
+}
+
+HelpViewer* HelpViewer::showContents()
+{
+    return open(contentsUrl());
+}
+
+HelpViewer* HelpViewer::showTopic(int topic)
+{
+    return open(topicUrl(topic));
+}
+
+HelpViewer* HelpViewer::open(const QUrl& page)
+{
+    if (!s_viewer)
+        s_viewer = new HelpViewer();
+    s_viewer->m_browser->setSource(page);
+    s_viewer->show();
+    s_viewer->raise();
+    s_viewer->activateWindow();
+    return s_viewer.data();
+}
+
+QUrl HelpViewer::currentSource() const
+{
+    return m_browser->source();
+}
+
+QString HelpViewer::currentTitle() const
+{
+    return m_browser->documentTitle();
+}

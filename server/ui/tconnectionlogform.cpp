@@ -1,0 +1,42 @@
+#include "server/ui/tconnectionlogform.h"
+
+#include "server/ui/contexthelp.h"
+
+#include <QPlainTextEdit>
+#include <QVBoxLayout>
+
+TConnectionLogForm::TConnectionLogForm(const QString& caption, int helpContext, QWidget* parent)
+    : QWidget(parent), m_memo(new QPlainTextEdit(this))
+{
+    setWindowTitle(caption);
+    ContextHelp::setHelpContext(this, helpContext);
+    m_memo->setObjectName(QStringLiteral("Memo1"));
+    m_memo->setReadOnly(true);
+    m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_memo);
+}
+
+QStringList TConnectionLogForm::lines() const
+{
+    if (m_memo->document()->isEmpty())
+        return {};
+    return m_memo->toPlainText().split(QLatin1Char('\n'));
+}
+
+void TConnectionLogForm::addLine(const QString& line)
+{
+    m_memo->appendPlainText(line);
+}
+
+void TConnectionLogForm::setLines(const QStringList& lines)
+{
+    m_memo->setPlainText(lines.join(QLatin1Char('\n')));
+}
+
+void TConnectionLogForm::clear()
+{
+    m_memo->clear();
+}

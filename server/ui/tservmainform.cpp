@@ -1,0 +1,231 @@
+#include "server/ui/tservmainform.h"
+
+#include "foundation/datetimetext.h"
+#include "server/configfile.h"
+#include "server/servercore.h"
+#include "server/ui/contexthelp.h"
+#include "server/ui/helpviewer.h"
+#include "server/ui/mainmenu.h"
+#include "server/ui/statuspanels.h"
+#include "server/ui/taboutbox.h"
+#include "server/ui/tconnectionlogform.h"
+#include "server/ui/tservoptionform.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+
+TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidget* parent)
+    : QMainWindow(parent), m_core(core), m_prompts(prompts), m_mdiArea(new QMdiArea(this)),
+      m_menu(new MainMenu(menuBar(), this)), m_panels(new StatusPanels(statusBar(), this)),
+      m_optionForm(new TServOptionForm(core.dataDir(), this)),
+      m_connectionLog(new TConnectionLogForm(QStringLiteral("Connection Log"), 13)),
+      m_timer(new QTimer(this)), m_countdown(core), m_settings(core, *m_optionForm)
+{
+    setObjectName(QStringLiteral("ServMainForm"));
+    setWindowTitle(QStringLiteral("Zelkor LAN Server Ver. 1.0"));
+    resize(435, 300);
+    if (const QScreen* screen = this->screen())
+        move(screen->availableGeometry().center() - rect().center());
+    m_mdiArea->setObjectName(QStringLiteral("MdiArea"));
+    m_mdiArea->setBackground(Qt::white);
+    setCentralWidget(m_mdiArea);
+
+    for (int panel = 0; panel < StatusPanels::Count; ++panel)
+        m_panels->setText(panel, m_core.panelText(panel));
+    connect(&m_core, &ServerCore::panelTextChanged, m_panels, &StatusPanels::setText);
+
+    m_connectionLog->setObjectName(QStringLiteral("ConnectionLogForm"));
+    m_connectionLog->setLines(m_core.connectionLog());
+    connect(&m_core, &ServerCore::connectionLogAdded, m_connectionLog,
+            &TConnectionLogForm::addLine);
+    connect(&m_core, &ServerCore::connectionLogCleared, m_connectionLog,
+            &TConnectionLogForm::clear);
+    addLogWindow(m_connectionLog)->show();
+
+    connectMenu();
+
+    m_timer->setObjectName(QStringLiteral("Timer1"));
+    m_timer->setInterval(1000);
+    connect(m_timer, &QTimer::timeout, this, &TServMainForm::Timer1Timer);
+    m_timer->start();
+}
+
+TServMainForm::~TServMainForm() = default;
+
+QMdiSubWindow* TServMainForm::addLogWindow(TConnectionLogForm* form)
+{
+    // Log windows can be moved, sized and minimized, but not closed: the server writes to them
+    // for as long as it runs.
+    QMdiSubWindow* window = m_mdiArea->addSubWindow(form, Qt::SubWindow | Qt::WindowTitleHint |
+                                                              Qt::WindowMinMaxButtonsHint);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->resize(300, 110);
+    return window;
+}
+
+void TServMainForm::connectMenu()
+{
+    const MainMenu& m = *m_menu;
+    connect(m.SendNow1(), &QAction::triggered, this, &TServMainForm::SendNow1Click);
+    connect(m.CancelCall1(), &QAction::triggered, this, &TServMainForm::CancelCall1Click);
+    connect(m.ClearMsgQueue1(), &QAction::triggered, this, &TServMainForm::ClearMsgQueue1Click);
+    connect(m.SendTestMsg1(), &QAction::triggered, this, &TServMainForm::SendTestMsg1Click);
+    connect(m.ShowIPAddress1(), &QAction::triggered, this, &TServMainForm::ShowIPAddress1Click);
+    connect(m.LogViewer1(), &QAction::triggered, this, &TServMainForm::LogViewer1Click);
+    connect(m.AccessBlockList1(), &QAction::triggered, this, &TServMainForm::AccessBlockList1Click);
+    connect(m.Settings1(), &QAction::triggered, this, &TServMainForm::Settings1Click);
+    connect(m.ShutDown1(), &QAction::triggered, this, &TServMainForm::ShutDown1Click);
+    connect(m.Users1(), &QAction::triggered, this, &TServMainForm::Users1Click);
+    connect(m.Groups1(), &QAction::triggered, this, &TServMainForm::Groups1Click);
+    connect(m.PagingCompanies1(), &QAction::triggered, this, &TServMainForm::PagingCompanies1Click);
+    connect(m.Contents1(), &QAction::triggered, this, &TServMainForm::Contents1Click);
+    connect(m.About1(), &QAction::triggered, this, &TServMainForm::About1Click);
+}
+
+void TServMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    FormShow();
+}
+
+void TServMainForm::FormShow()
+{
+    // The queue never survives a restart.
+    QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
+
+    m_transmitLog = new TConnectionLogForm(QStringLiteral("Transmition Log"), 12);
+    m_transmitLog->setObjectName(QStringLiteral("TransmitLog"));
+    m_transmitLog->setLines(m_core.transmitLog());
+    connect(&m_core, &ServerCore::transmitLogAdded, m_transmitLog, &TConnectionLogForm::addLine);
+    connect(&m_core, &ServerCore::transmitLogCleared, m_transmitLog, &TConnectionLogForm::clear);
+    addLogWindow(m_transmitLog)->show();
+    m_mdiArea->tileSubWindows();
+
+    if (!ConfigFile::LoadConfig(m_core.dataDir(), m_core.config(), m_prompts)) {
+        m_core.config() = TServerConfig::defaults(m_core.dataDir());
+        if (!m_settings.Settings1Click()) {
+            emit applicationExitRequested();
+            return;
+        }
+    }
+    m_core.setQueuedCount(0);
+    m_core.setNextCheck(m_core.config().QueTime);
+    m_core.setPanelText(ServerCore::PanelClock, DateTimeText::now());
+}
+
+bool TServMainForm::FormCloseQuery()
+{
+    return true;
+}
+
+void TServMainForm::FormClose()
+{
+    QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
+    m_core.allowList().clear();
+}
+
+void TServMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    FormClose();
+    event->accept();
+}
+
+void TServMainForm::Timer1Timer()
+{
+    m_countdown.Timer1Timer(QDateTime::currentDateTime());
+}
+
+void TServMainForm::SendNow1Click()
+{
+    // Sending the queue at once comes with call processing.
+}
+
+void TServMainForm::CancelCall1Click()
+{
+    // Hanging up a running call comes with call processing.
+}
+
+void TServMainForm::ClearMsgQueue1Click()
+{
+    // Clearing the queue comes with the queue commands.
+}
+
+void TServMainForm::SendTestMsg1Click()
+{
+    // Queuing a test message comes with the queue commands.
+}
+
+void TServMainForm::ShowIPAddress1Click()
+{
+    // Showing the host's address comes with the listening socket.
+}
+
+void TServMainForm::LogViewer1Click()
+{
+    // The log viewer comes with the transaction log.
+}
+
+void TServMainForm::AccessBlockList1Click()
+{
+    // The allow list dialog comes with access control.
+}
+
+void TServMainForm::Settings1Click()
+{
+    if (!m_settings.Settings1Click())
+        emit applicationExitRequested();
+}
+
+void TServMainForm::ShutDown1Click()
+{
+    close();
+}
+
+void TServMainForm::Users1Click()
+{
+    // The shared user list is not part of this program yet.
+}
+
+void TServMainForm::Groups1Click()
+{
+    // The shared group lists are not part of this program yet.
+}
+
+void TServMainForm::PagingCompanies1Click()
+{
+    // The paging company directory is not part of this program yet.
+}
+
+void TServMainForm::Contents1Click()
+{
+    HelpViewer::showContents();
+}
+
+void TServMainForm::About1Click()
+{
+    if (m_aboutBox)
+        return;
+    m_aboutBox = new TAboutBox(this);
+    m_aboutBox->Version1()->setText(QStringLiteral("Ver. 1.0"));
+    m_aboutBox->show();
+}
+
+TAboutBox* TServMainForm::aboutBox() const
+{
+    return m_aboutBox.data();
+}

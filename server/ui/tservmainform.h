@@ -1,0 +1,90 @@
+#pragma once
+
+#include "server/nextcheckcountdown.h"
+#include "server/settingscommand.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+class IOperatorPrompts;
+class MainMenu;
+class QMdiArea;
+class QMdiSubWindow;
+class QTimer;
+class ServerCore;
+class StatusPanels;
+class TAboutBox;
+class TConnectionLogForm;
+class TServOptionForm;
+
+// The main window: a frame holding the "Connection Log" and "Transmition Log" windows, the menu
+// of operator commands and the status bar. It shows the server state (ServerCore) and forwards
+// the commands to the logic; the state lives in ServerCore.
+class TServMainForm final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidget* parent = nullptr);
+    ~TServMainForm() override;
+
+    ServerCore& core() const { return m_core; }
+    IOperatorPrompts& prompts() const { return m_prompts; }
+    MainMenu& menu() const { return *m_menu; }
+    StatusPanels& statusPanels() const { return *m_panels; }
+    TServOptionForm& ServOptionForm() const { return *m_optionForm; }
+    TConnectionLogForm* ConnectionLogForm() const { return m_connectionLog; }
+    // Created at first show.
+    TConnectionLogForm* TransmitLog() const { return m_transmitLog; }
+    QTimer* Timer1() const { return m_timer; }
+    NextCheckCountdown& countdown() { return m_countdown; }
+    SettingsCommand& settings() { return m_settings; }
+    TAboutBox* aboutBox() const;
+
+signals:
+    // The operator chose to end the program instead of configuring it.
+    void applicationExitRequested();
+
+public slots:
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void Timer1Timer();
+
+    void SendNow1Click();
+    void CancelCall1Click();
+    void ClearMsgQueue1Click();
+    void SendTestMsg1Click();
+    void ShowIPAddress1Click();
+    void LogViewer1Click();
+    void AccessBlockList1Click();
+    void Settings1Click();
+    void ShutDown1Click();
+    void Users1Click();
+    void Groups1Click();
+    void PagingCompanies1Click();
+    void Contents1Click();
+    void About1Click();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QMdiSubWindow* addLogWindow(TConnectionLogForm* form);
+    void connectMenu();
+
+    ServerCore& m_core;
+    IOperatorPrompts& m_prompts;
+    QMdiArea* m_mdiArea;
+    MainMenu* m_menu;
+    StatusPanels* m_panels;
+    TServOptionForm* m_optionForm;
+    TConnectionLogForm* m_connectionLog;
+    TConnectionLogForm* m_transmitLog = nullptr;
+    QTimer* m_timer;
+    NextCheckCountdown m_countdown;
+    SettingsCommand m_settings;
+    QPointer<TAboutBox> m_aboutBox;
+    bool m_shown = false;
+};

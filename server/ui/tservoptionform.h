@@ -1,0 +1,88 @@
+#pragma once
+
+#include "directories/modemdefinitions.h"
+#include "server/ioptionsdialog.h"
+
+#include <QDialog>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+// The options dialog: general settings, modem, shared directories and the IP lists. Made once
+// at start-up and reused; the modem types are read from Modems.Dat then.
+class TServOptionForm final : public QDialog, public IOptionsDialog
+{
+    Q_OBJECT
+
+public:
+    // What a file picker is asked for: its title, filters, the filter selected first and the
+    // proposed file name. It answers with the chosen path or nothing.
+    struct FilePickRequest
+    {
+        QString title;
+        QStringList filters;
+        int filterIndex = 0;
+        QString proposedName;
+        QString startFolder;
+    };
+    using FilePicker = std::function<std::optional<QString>(const FilePickRequest&)>;
+    using HelpOpener = std::function<void(int topic)>;
+
+    enum Page { GeneralPage, ModemPage, SharedPage, IPPage };
+
+    explicit TServOptionForm(const QString& dataDir, QWidget* parent = nullptr);
+    ~TServOptionForm() override;
+
+    void setFilePicker(FilePicker picker) { m_filePicker = std::move(picker); }
+    void setHelpOpener(HelpOpener opener) { m_helpOpener = std::move(opener); }
+
+    // IOptionsDialog
+    void showFirstPage() override;
+    void selectModemType(const QByteArray& modemType) override;
+    void ModemListChange() override;
+    void setValues(const OptionValues& values) override;
+    bool execute() override;
+    OptionValues values() const override;
+
+    // The help topic of each page.
+    static int helpTopic(Page page);
+
+public slots:
+    void Dir3Click();
+    void Dir4Click();
+    void BitBtn3Click();
+
+private:
+    QWidget* createGeneralPage();
+    QWidget* createModemPage();
+    QWidget* createSharedPage();
+    QWidget* createIPPage();
+    std::optional<QString> pickFile(const FilePickRequest& request);
+    static std::optional<QString> pickWithDialog(QWidget* parent, const FilePickRequest& request);
+
+    ModemDefinitions m_modems;
+    FilePicker m_filePicker;
+    HelpOpener m_helpOpener;
+
+    QTabWidget* m_pages = nullptr;
+    QLineEdit* m_queTime = nullptr;
+    QLineEdit* m_port = nullptr;
+    QCheckBox* m_systemTray = nullptr;
+    QCheckBox* m_logging = nullptr;
+    QComboBox* m_modemList = nullptr;
+    QLineEdit* m_initStrin = nullptr;
+    QComboBox* m_commPort = nullptr;
+    QComboBox* m_commSpeed = nullptr;
+    QComboBox* m_flowControl = nullptr;
+    QLineEdit* m_sUser = nullptr;
+    QLineEdit* m_sGroup = nullptr;
+    QLineEdit* m_ipAccept = nullptr;
+    QLineEdit* m_ipDeny = nullptr;
+};
