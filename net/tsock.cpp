@@ -1,0 +1,414 @@
+#include "net/tsock.h"
+
+#include "foundation/convert.h"
+#include "net/esockexception.h"
+#include "net/hostcache.h"
+#include "net/ttimecounter.h"
+#include "net/tzyras.h"
+
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kListenBacklog = 5;
+
+void setNonBlockingMode(int handle, bool nonBlocking)
+{
+    const int flags = fcntl(handle, F_GETFL, 0);
+    if (flags < 0)
+        return;
+    fcntl(handle, F_SETFL, nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
+}
+
+QByteArray dotted(quint32 networkAddress)
+{
+    in_addr address{};
+    address.s_addr = networkAddress;
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address, text, sizeof text);
+    return QByteArray(text);
+}
+
+} // namespace
+
+TSock::TSock(QObject* parent) : QObject(parent), m_timeCounter(new TTimeCounter(this))
+{
+    m_target.sin_family = AF_INET;
+    m_remote.sin_family = AF_INET;
+}
+
+// A connection object for a socket the listener accepted: it starts connected, registered as
+// the listener's Blocking says, with the listener's data events.
+TSock::TSock(TSock& listener, int handle, const sockaddr_in& peer) : TSock(&listener)
+{
+    m_listener = &listener;
+    m_remote = peer;
+    m_handle = handle;
+    m_connected = true;
+    m_firstWritePending = true;
+    setBlocking(listener.m_blocking);
+    m_blockingTimeout = listener.m_blockingTimeout;
+    m_onRead = listener.m_onRead;
+    m_onWrite = listener.m_onWrite;
+    m_onDisconnect = listener.m_onDisconnect;
+    m_onInfo = listener.m_onInfo;
+    m_onFileProgress = listener.m_onFileProgress;
+    m_ras = listener.m_ras;
+}
+
+TSock::~TSock()
+{
+    // Release raises no events: the owner whose handlers they are may be half destroyed.
+    m_onConnect = {};
+    m_onDisconnect = {};
+    m_onInfo = {};
+    m_onRead = {};
+    m_onWrite = {};
+    m_onAccept = {};
+    m_onAutoAccept = {};
+    m_onFileProgress = {};
+    if (m_handle >= 0)
+        Close();
+    // The own dial-up object, the counter and every accepted connection are children and go
+    // with the QObject base: a listener thereby closes the connections still open.
+}
+
+void TSock::report(TSocketInfo info, const QByteArray& msg)
+{
+    if (m_onInfo)
+        m_onInfo(*this, info, msg);
+}
+
+void TSock::setSocketType(TSocketType type)
+{
+    if (m_listen)
+        throw ESockException("SocketType - Can't Assign Socket Type While Listening");
+    if (Connected())
+        throw ESockException("SocketType - Can't Assign Socket Type While Connected");
+    m_socketType = type;
+}
+
+void TSock::setHostName(const QByteArray& name)
+{
+    if (Connected()) {
+        if (m_socketType == stStream) {
+            report(siLookup, "Setting HostName While Connected Has No Effect");
+        } else {
+            // Later datagrams go to the new host.
+            m_target.sin_addr.s_addr = LookupHost(name);
+        }
+    }
+    m_hostName = name;
+}
+
+void TSock::setPortName(const QByteArray& name)
+{
+    if (Connected())
+        report(siLookup, "Setting PortName While Connected Has No Effect");
+    m_portName = name;
+}
+
+TzyRas* TSock::RAS() const
+{
+    return m_ras.data();
+}
+
+void TSock::setRAS(TzyRas* ras)
+{
+    m_ras = ras;
+}
+
+void TSock::setBlocking(bool blocking)
+{
+    m_blocking = blocking;
+    registerHandle();
+}
+
+quint32 TSock::LookupHost(const QByteArray& name)
+{
+    if (name.isEmpty())
+        return htonl(INADDR_ANY);
+    report(siLookup, "Lookup Of Host " + name);
+    // A name that begins with a digit is a dotted address: converted, never looked up or cached.
+    if (name.front() >= '0' && name.front() <= '9')
+        return inet_addr(name.constData());
+    if (const auto address = HostCache::instance().resolve(name))
+        return *address;
+    throw ESockException("Host Lookup - Could Not Find Host Entry");
+}
+
+quint16 TSock::LookupPort(const QByteArray& name)
+{
+    report(siLookup, "Lookup Of Port " + name);
+    if (name.isEmpty())
+        throw ESockException("Port Lookup - Could Not Find Service Entry");
+    if (name.front() >= '0' && name.front() <= '9') {
+        const qint32 port = StrToInt(name);
+        // A number beyond the 16-bit range names no port; it is refused rather than wrapped
+        // onto another port.
+        if (port < 0 || port > 65535)
+            throw ESockException("Port Lookup - Could Not Find Service Entry");
+        return htons(static_cast<quint16>(port));
+    }
+    servent entry{};
+    servent* found = nullptr;
+    char buffer[1024];
+    const char* protocol = m_socketType == stDatagram ? "udp" : "tcp";
+    if (getservbyname_r(name.constData(), protocol, &entry, buffer, sizeof buffer, &found) != 0 ||
+        found == nullptr)
+        throw ESockException("Port Lookup - Could Not Find Service Entry");
+    return static_cast<quint16>(found->s_port);
+}
+
+bool TSock::Connected()
+{
+    if (m_handle < 0)
+        m_connected = false;
+    return m_connected;
+}
+
+// Registration: a non-blocking socket, and every listener, is watched by notifiers (the accept
+// event only on a listener, the read event only on a datagram socket, all events on a stream
+// socket); a blocking one is put back into blocking mode and watched by nothing.
+void TSock::registerHandle()
+{
+    removeNotifiers();
+    if (m_handle < 0)
+        return;
+    if (m_blocking && !m_listen) {
+        setNonBlockingMode(m_handle, false);
+        return;
+    }
+    setNonBlockingMode(m_handle, true);
+    m_readNotifier = new QSocketNotifier(m_handle, QSocketNotifier::Read, this);
+    connect(m_readNotifier, &QSocketNotifier::activated, this, &TSock::onReadable);
+    if (m_listen) {
+        m_readNotifier->setEnabled(!m_acceptPaused);
+        return;
+    }
+    if (m_socketType == stStream) {
+        m_writeNotifier = new QSocketNotifier(m_handle, QSocketNotifier::Write, this);
+        connect(m_writeNotifier, &QSocketNotifier::activated, this, &TSock::onWritable);
+        // Until a connect completes there is nothing to read, and a failed connect would make
+        // the socket readable for ever.
+        m_readNotifier->setEnabled(!m_connecting);
+        updateWriteNotifier();
+    }
+}
+
+void TSock::removeNotifiers()
+{
+    delete m_readNotifier;
+    m_readNotifier = nullptr;
+    delete m_writeNotifier;
+    m_writeNotifier = nullptr;
+}
+
+// The platform posts a write event once after a connect or accept, and then only when output
+// that could not all be sent can go on.
+void TSock::updateWriteNotifier()
+{
+    if (m_writeNotifier)
+        m_writeNotifier->setEnabled(m_connecting || m_firstWritePending || !m_outBuffer.isEmpty());
+}
+
+void TSock::closeHandle()
+{
+    removeNotifiers();
+    if (m_handle >= 0)
+        ::close(m_handle);
+    m_handle = -1;
+    m_connecting = false;
+    m_firstWritePending = false;
+}
+
+bool TSock::Close()
+{
+    removeNotifiers();
+    const bool closed = m_handle >= 0 && ::close(m_handle) == 0;
+    m_handle = -1;
+    m_connected = false;
+    m_connecting = false;
+    m_firstWritePending = false;
+    if (!m_listen)
+        report(siClosed, "Socket Closed");
+    m_listen = false;
+    scheduleRelease();
+    return closed;
+}
+
+void TSock::setListen(bool listen)
+{
+    const bool wasListening = m_listen;
+    if (m_handle >= 0 && !wasListening) {
+        m_listen = false;
+        throw ESockException("Listen - Socket Already In Use");
+    }
+    if (m_socketType == stDatagram && listen) {
+        m_listen = false;
+        throw ESockException("Listen - Cannot Listen On A Datagram Socket");
+    }
+    m_listen = listen;
+    if (!listen) {
+        Close();
+        report(siListening, "Listening Stopped");
+        return;
+    }
+    if (wasListening) {
+        report(siListening, "Listening Already Running");
+        return;
+    }
+    createListenSocket();
+    report(siListening, "Listening Started");
+}
+
+// Any failure closes the new socket and leaves Listen off, so the next attempt starts afresh.
+void TSock::createListenSocket()
+{
+    try {
+        m_target.sin_family = AF_INET;
+        m_target.sin_port = LookupPort(m_portName);
+        m_target.sin_addr.s_addr = htonl(INADDR_ANY);
+    } catch (...) {
+        m_listen = false;
+        throw;
+    }
+    m_handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_handle < 0) {
+        m_listen = false;
+        throw ESockException("Listen - Error Binding Socket");
+    }
+    // Restarting the listener must find its port free even while earlier connections of that
+    // port linger in TIME_WAIT; two listeners still cannot share a port.
+    const int reuse = 1;
+    setsockopt(m_handle, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    registerHandle();
+    m_listen = false;
+    if (::bind(m_handle, reinterpret_cast<const sockaddr*>(&m_target), sizeof m_target) != 0) {
+        closeHandle();
+        throw ESockException("Listen - Error Binding Socket");
+    }
+    if (::listen(m_handle, kListenBacklog) != 0) {
+        closeHandle();
+        throw ESockException("Listen - Error Starting Listen");
+    }
+    m_listen = true;
+}
+
+void TSock::setAcceptPaused(bool paused)
+{
+    m_acceptPaused = paused;
+    if (m_listen && m_readNotifier)
+        m_readNotifier->setEnabled(!paused);
+}
+
+bool TSock::Open()
+{
+    if (m_handle >= 0)
+        return Connected();
+    const int type = m_socketType == stStream ? SOCK_STREAM : SOCK_DGRAM;
+    m_handle = ::socket(AF_INET, type | SOCK_CLOEXEC, 0);
+    if (m_handle < 0)
+        return false;
+    try {
+        if (m_ras)
+            dialBeforeConnect();
+        m_target.sin_family = AF_INET;
+        m_target.sin_port = LookupPort(m_portName);
+        m_target.sin_addr.s_addr =
+            m_socketType == stStream ? LookupHost(m_hostName) : LookupHost(QByteArray());
+    } catch (...) {
+        // A failed dial or lookup leaves no half-made socket behind: the next Open tries again.
+        closeHandle();
+        throw;
+    }
+    if (m_socketType == stStream) {
+        connectStream();
+    } else {
+        registerHandle();
+        if (::bind(m_handle, reinterpret_cast<const sockaddr*>(&m_target), sizeof m_target) == 0) {
+            m_connected = true;
+            report(siConnected, "Datagram Socket Connected");
+            if (m_onConnect)
+                m_onConnect(*this);
+        }
+    }
+    return Connected();
+}
+
+void TSock::connectStream()
+{
+    const auto* address = reinterpret_cast<const sockaddr*>(&m_target);
+    if (m_blocking) {
+        registerHandle();
+        if (::connect(m_handle, address, sizeof m_target) != 0) {
+            report(siClosed, "Blocking Socket Can't Connect");
+            Close();
+            return;
+        }
+        m_connected = true;
+        report(siConnected, "Blocking Socket Connected");
+        if (m_onConnect)
+            m_onConnect(*this);
+        return;
+    }
+    m_connecting = true;
+    registerHandle();
+    if (::connect(m_handle, address, sizeof m_target) != 0 && errno != EINPROGRESS)
+        postConnectFailure(errno);
+}
+
+void TSock::dialBeforeConnect()
+{
+    if (!m_ownRas)
+        m_ownRas = new TzyRas(this, m_ras->platform(), m_ras->prompts());
+    m_ownRas->setForceService(m_ras->ForceService());
+    m_ownRas->setPassword(m_ras->Password());
+    m_ownRas->setService(m_ras->Service());
+    m_ownRas->setMinimizeAtConnect(m_ras->MinimizeAtConnect());
+    m_ownRas->setRemovePassword(m_ras->RemovePassword());
+    m_ownRas->setTag(m_ras->Tag());
+    m_ownRas->setTimeOut(m_ras->TimeOut());
+    m_ownRas->Dial();
+    // Without a dial-up library no connection can ever be seen: there is nothing to wait for.
+    if (!m_ras->platform()->hasFunction(IRasPlatform::Function::EnumConnections))
+        return;
+    m_timeCounter->setTimeOut(m_ownRas->TimeOut());
+    // Each dial gets its own bound, also after an earlier one timed out.
+    m_timeCounter->setTimedOut(false);
+    m_timeCounter->Start();
+    waitUntil(*m_timeCounter, [this] { return !m_ras || m_ras->IsConnected(); });
+    m_timeCounter->Stop();
+}
+
+QByteArray TSock::LocalAddress()
+{
+    char name[129] = {};
+    if (gethostname(name, 128) != 0)
+        return QByteArrayLiteral("0.0.0.0");
+    const auto address = HostCache::systemResolve(QByteArray(name));
+    return address ? dotted(*address) : QByteArrayLiteral("0.0.0.0");
+}
+
+QByteArray TSock::RemoteAddress() const
+{
+    return dotted(m_remote.sin_addr.s_addr);
+}
+
+quint16 TSock::LocalPort() const
+{
+    if (m_handle < 0)
+        return 0;
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return 0;
+    return ntohs(local.sin_port);
+}

@@ -1,0 +1,186 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+
+#include <netinet/in.h>
+
+class QSocketNotifier;
+class TTimeCounter;
+class TzyRas;
+
+// One IPv4 socket, stream or datagram, with byte-string send and receive, a listening mode
+// that accepts connections and hands each to the owner as a new TSock, and notification events.
+//
+// Everything runs on the one user-interface thread. A non-blocking socket is driven by
+// notifiers of the event loop: readable is the read event (the accept event on a listener),
+// writable is the connect event after a connect and the write event while output waits, and
+// the end of the stream is the close event. Errors that arrive that way are never raised; they
+// are reported through OnInfo as "Error #" + WinSock code + " (" + name + ")".
+//
+// A listener raises OnAutoAccept inside its accept notification. The handler may run the event
+// loop (its waits), so a second client is accepted and served to its end inside the first
+// one's wait: last in, first out. Connection objects belong to their listener, which releases
+// each once its handler has returned and its socket is closed.
+class TSock final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum TSocketType { stStream, stDatagram };
+    enum TLineBreak { lbCRLF, lbCR, lbLF, lbSmart };
+    enum TSocketInfo {
+        siLookup,
+        siConnected,
+        siClosed,
+        siListening,
+        siIncoming,
+        siOutgoing,
+        siError
+    };
+
+    using NotifyEvent = std::function<void(TSock& sender)>;
+    using InfoEvent = std::function<void(TSock& sender, TSocketInfo info, const QByteArray& msg)>;
+    using ReadEvent = std::function<void(TSock& sender, int count)>;
+    using AutoAcceptEvent = std::function<void(TSock& listener, TSock& client)>;
+    using ProgressEvent = std::function<void(TSock& sender, qint64 count)>;
+
+    explicit TSock(QObject* parent = nullptr);
+    ~TSock() override;
+
+    // Properties.
+    TSocketType SocketType() const { return m_socketType; }
+    void setSocketType(TSocketType type);
+    const QByteArray& HostName() const { return m_hostName; }
+    void setHostName(const QByteArray& name);
+    const QByteArray& PortName() const { return m_portName; }
+    void setPortName(const QByteArray& name);
+    bool Blocking() const { return m_blocking; }
+    void setBlocking(bool blocking);
+    bool AutoAccept() const { return m_autoAccept; }
+    void setAutoAccept(bool autoAccept) { m_autoAccept = autoAccept; }
+    bool Listen() const { return m_listen; }
+    void setListen(bool listen);
+    TLineBreak LineBreak() const { return m_lineBreak; }
+    void setLineBreak(TLineBreak lineBreak) { m_lineBreak = lineBreak; }
+    qint32 BlockingTimeout() const { return m_blockingTimeout; }
+    void setBlockingTimeout(qint32 seconds) { m_blockingTimeout = seconds; }
+    qint32 BytesAvailable() const { return static_cast<qint32>(m_inBuffer.size()); }
+    // A dial-up entry to dial before connecting; cleared when that object is released.
+    TzyRas* RAS() const;
+    void setRAS(TzyRas* ras);
+
+    // Events; an unset event is skipped.
+    void setOnConnect(NotifyEvent handler) { m_onConnect = std::move(handler); }
+    void setOnDisconnect(NotifyEvent handler) { m_onDisconnect = std::move(handler); }
+    void setOnInfo(InfoEvent handler) { m_onInfo = std::move(handler); }
+    void setOnRead(ReadEvent handler) { m_onRead = std::move(handler); }
+    void setOnWrite(NotifyEvent handler) { m_onWrite = std::move(handler); }
+    void setOnAccept(NotifyEvent handler) { m_onAccept = std::move(handler); }
+    void setOnAutoAccept(AutoAcceptEvent handler) { m_onAutoAccept = std::move(handler); }
+    void setOnFileProgress(ProgressEvent handler) { m_onFileProgress = std::move(handler); }
+
+    // Connects (stream) or binds (datagram); true when connected afterwards. A non-blocking
+    // connect returns false and completes later with the connect event.
+    bool Open();
+    // Closes the socket handle; true when the platform closed it without error. The input and
+    // output buffers are kept.
+    bool Close();
+    bool Connected();
+
+    bool Send(const QByteArray& text);
+    bool SendLine(const QByteArray& text);
+    QByteArray Receive();
+    QByteArray ReceiveCount(int count);
+    bool SendDatagram(const QByteArray& text, const QByteArray& host);
+    QByteArray ReceiveDatagram(QByteArray& sender);
+
+    // The dotted address of the local host's first IPv4 address, or "0.0.0.0".
+    static QByteArray LocalAddress();
+    // The dotted address of the remote address record (the peer of the last accept or datagram).
+    QByteArray RemoteAddress() const;
+
+    // Lookups that report through OnInfo ("Lookup Of Host ...", "Lookup Of Port ...").
+    // Addresses and ports are in network byte order.
+    quint32 LookupHost(const QByteArray& name);
+    quint16 LookupPort(const QByteArray& name);
+
+    // The port the socket is bound to (host byte order), 0 without a socket. A listener on
+    // port "0" gets a free port from the platform; this tells which.
+    quint16 LocalPort() const;
+    // While paused, a listener accepts nothing: new connections wait in the listen backlog
+    // until accepting is resumed. Lets the owner bound how many conversations run nested.
+    void setAcceptPaused(bool paused);
+    bool AcceptPaused() const { return m_acceptPaused; }
+
+private:
+    TSock(TSock& listener, int handle, const sockaddr_in& peer);
+
+    void report(TSocketInfo info, const QByteArray& msg);
+    void registerHandle();
+    void removeNotifiers();
+    void updateWriteNotifier();
+    void closeHandle();
+    void createListenSocket();
+    void dialBeforeConnect();
+    void connectStream();
+    bool waitReadable();
+    int receiveOnce(int size);
+
+    // Notifications.
+    void onReadable();
+    void onWritable();
+    void connectEvent(int error);
+    void closeEvent(int error);
+    void acceptEvent();
+    void postConnectFailure(int error);
+    void releaseFinishedConnections();
+    void scheduleRelease();
+
+    class DispatchGuard;
+
+    QPointer<TzyRas> m_ras;
+    TzyRas* m_ownRas = nullptr;
+    sockaddr_in m_target{};
+    sockaddr_in m_remote{};
+    TSocketType m_socketType = stStream;
+    TLineBreak m_lineBreak = lbSmart;
+    QByteArray m_hostName;
+    QByteArray m_portName;
+    int m_handle = -1;
+    QByteArray m_inBuffer;
+    QByteArray m_outBuffer;
+    bool m_listen = false;
+    bool m_blocking = false;
+    bool m_autoAccept = false;
+    bool m_connected = false;
+    qint32 m_blockingTimeout = 0;
+    TTimeCounter* m_timeCounter;
+
+    NotifyEvent m_onConnect;
+    NotifyEvent m_onDisconnect;
+    InfoEvent m_onInfo;
+    ReadEvent m_onRead;
+    NotifyEvent m_onWrite;
+    NotifyEvent m_onAccept;
+    AutoAcceptEvent m_onAutoAccept;
+    ProgressEvent m_onFileProgress;
+
+    QSocketNotifier* m_readNotifier = nullptr;
+    QSocketNotifier* m_writeNotifier = nullptr;
+    // A non-blocking connect is under way; its end arrives as the connect event.
+    bool m_connecting = false;
+    // The platform's first write event after a connect or accept has not been delivered yet.
+    bool m_firstWritePending = false;
+    bool m_acceptPaused = false;
+    // Set on connection objects: the listener that accepted them.
+    TSock* m_listener = nullptr;
+    // The listener's OnAutoAccept for this connection is still running.
+    bool m_handlerRunning = false;
+    // Notifications of this object under way on the stack (they may run nested event loops).
+    int m_dispatchDepth = 0;
+    bool m_releaseScheduled = false;
+};

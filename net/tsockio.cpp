@@ -1,0 +1,185 @@
+// Sending and receiving of TSock: stream data through the output and input buffers, datagrams
+// straight to and from the platform.
+
+#include "net/tsock.h"
+
+#include "foundation/eventpump.h"
+#include "foundation/pacing.h"
+#include "net/errorname.h"
+#include "net/esockexception.h"
+
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace {
+
+constexpr int kReceiveSize = 32768;
+
+// Sends without ever raising SIGPIPE: a peer that went away is an error result, not a signal
+// that ends the server.
+ssize_t sendSome(int handle, const QByteArray& bytes)
+{
+    return ::send(handle, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL);
+}
+
+} // namespace
+
+bool TSock::Send(const QByteArray& text)
+{
+    if (m_handle < 0)
+        throw ESockException("Send - Socket Not Connected");
+    if (m_listen)
+        throw ESockException("Send - Cannot Send On A Listener Socket");
+    if (m_socketType == stDatagram) {
+        SendDatagram(text, m_hostName);
+        return true;
+    }
+    m_outBuffer.append(text);
+    if (m_outBuffer.isEmpty())
+        return true;
+    if (!m_blocking) {
+        report(siOutgoing, "Non-Blocking Outgoing Data");
+        const ssize_t sent = sendSome(m_handle, m_outBuffer);
+        // A failed non-blocking send is not reported: the bytes wait for the next write event.
+        if (sent > 0)
+            m_outBuffer.remove(0, sent);
+        updateWriteNotifier();
+        return true;
+    }
+    while (!m_outBuffer.isEmpty()) {
+        const ssize_t sent = sendSome(m_handle, m_outBuffer);
+        if (sent < 0) {
+            const int code = SockErrors::fromErrno(errno);
+            if (code != 10036 && errno != EINTR) {
+                report(siError, "Socket Error On Send");
+                throw ESockException("Send - Socket Error");
+            }
+        } else {
+            m_outBuffer.remove(0, sent);
+        }
+        report(siOutgoing, "Blocking Outgoing Data");
+        EventPump::once();
+        if (m_handle < 0)
+            break;
+    }
+    m_outBuffer.clear();
+    return true;
+}
+
+bool TSock::SendLine(const QByteArray& text)
+{
+    return Send(text + "\r\n");
+}
+
+QByteArray TSock::Receive()
+{
+    return ReceiveCount(-1);
+}
+
+// Blocking sockets wait at most BlockingTimeout seconds for input: 0 does not wait, a negative
+// value waits without limit. True when the socket is readable.
+bool TSock::waitReadable()
+{
+    pollfd watched{};
+    watched.fd = m_handle;
+    watched.events = POLLIN;
+    const int timeoutMs = m_blockingTimeout < 0    ? -1
+                          : m_blockingTimeout == 0 ? 0
+                                                   : Pacing::scaled(m_blockingTimeout * 1000);
+    int result;
+    do {
+        result = ::poll(&watched, 1, timeoutMs);
+    } while (result < 0 && errno == EINTR);
+    return result > 0;
+}
+
+QByteArray TSock::ReceiveCount(int count)
+{
+    if (m_handle < 0 && m_inBuffer.isEmpty())
+        throw ESockException("Receive - Socket Not Connected");
+    if (m_listen)
+        throw ESockException("Receive - Cannot Receive On A Listener Socket");
+    const int size = (count < 0 || count > kReceiveSize) ? kReceiveSize : count;
+    if (m_socketType == stDatagram) {
+        QByteArray sender;
+        return ReceiveDatagram(sender);
+    }
+    if (m_blocking) {
+        if (Connected() && waitReadable()) {
+            report(siIncoming, "Blocking Incoming Data");
+            QByteArray chunk(size, Qt::Uninitialized);
+            ssize_t received;
+            do {
+                received = ::recv(m_handle, chunk.data(), static_cast<size_t>(size), 0);
+            } while (received < 0 && errno == EINTR);
+            if (received < 0) {
+                const int code = SockErrors::fromErrno(errno);
+                m_inBuffer.clear();
+                report(siError, "Socket Error On Receive");
+                throw ESockException(SockErrors::receiveErrorText(code));
+            }
+            if (received == 0) {
+                report(siClosed, "Socket Disconnected On Receive");
+                Close();
+                if (m_onDisconnect)
+                    m_onDisconnect(*this);
+            } else {
+                m_inBuffer.append(chunk.constData(), received);
+            }
+        }
+        QByteArray all;
+        all.swap(m_inBuffer);
+        return all;
+    }
+    // Non-blocking: the read event has already filled the buffer.
+    if (count < 0 || count >= m_inBuffer.size()) {
+        QByteArray all;
+        all.swap(m_inBuffer);
+        return all;
+    }
+    QByteArray head = m_inBuffer.left(count);
+    m_inBuffer.remove(0, count);
+    return head;
+}
+
+bool TSock::SendDatagram(const QByteArray& text, const QByteArray& host)
+{
+    if (m_handle < 0)
+        throw ESockException("SendDatagram - Socket Not Connected");
+    if (m_socketType == stStream)
+        throw ESockException("SendDatagram - Datagram Send Not Supported On Stream Sockets");
+    setHostName(host);
+    if (!text.isEmpty()) {
+        ::sendto(m_handle, text.constData(), static_cast<size_t>(text.size()), MSG_NOSIGNAL,
+                 reinterpret_cast<const sockaddr*>(&m_target), sizeof m_target);
+    }
+    return true;
+}
+
+QByteArray TSock::ReceiveDatagram(QByteArray& sender)
+{
+    if (m_handle < 0)
+        throw ESockException("ReceiveDatagram - Socket Not Connected");
+    if (m_socketType == stStream)
+        throw ESockException("ReceiveDatagram - Datagram Receive Not Supported On Stream Sockets");
+    sender.clear();
+    QByteArray datagram;
+    if (Connected() && waitReadable()) {
+        QByteArray chunk(kReceiveSize, Qt::Uninitialized);
+        socklen_t length = sizeof m_remote;
+        const ssize_t received = ::recvfrom(m_handle, chunk.data(), kReceiveSize, MSG_DONTWAIT,
+                                            reinterpret_cast<sockaddr*>(&m_remote), &length);
+        if (received > 0) {
+            datagram = chunk.left(received);
+            sender = RemoteAddress();
+        }
+    }
+    // The platform announces the next datagram once this one has been taken.
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(true);
+    return datagram;
+}

@@ -1,0 +1,243 @@
+// The network notifications of TSock (read, write, connect, close, accept) and the release of
+// the connection objects a listener creates.
+
+#include "net/tsock.h"
+
+#include "net/errorname.h"
+
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <sys/socket.h>
+
+namespace {
+
+constexpr int kReceiveSize = 32768;
+
+// Error codes up to this value (0 means none) come with ordinary events.
+constexpr int kLastNonError = 10000;
+
+} // namespace
+
+// Marks a notification of this object as running, so that the object is not released under it
+// while its handlers run nested event loops.
+class TSock::DispatchGuard final
+{
+public:
+    explicit DispatchGuard(TSock& sock) : m_sock(&sock) { ++sock.m_dispatchDepth; }
+    ~DispatchGuard()
+    {
+        if (!m_sock)
+            return;
+        if (--m_sock->m_dispatchDepth == 0 && m_sock->m_handle < 0)
+            m_sock->scheduleRelease();
+    }
+    DispatchGuard(const DispatchGuard&) = delete;
+    DispatchGuard& operator=(const DispatchGuard&) = delete;
+
+private:
+    QPointer<TSock> m_sock;
+};
+
+void TSock::onReadable()
+{
+    DispatchGuard guard(*this);
+    if (m_listen) {
+        acceptEvent();
+        return;
+    }
+    if (m_socketType == stDatagram) {
+        // The datagram stays with the platform until ReceiveDatagram, which re-arms the event.
+        m_readNotifier->setEnabled(false);
+        if (auto handler = m_onRead)
+            handler(*this, BytesAvailable());
+        return;
+    }
+    QByteArray chunk(kReceiveSize, Qt::Uninitialized);
+    ssize_t received;
+    do {
+        received = ::recv(m_handle, chunk.data(), kReceiveSize, 0);
+    } while (received < 0 && errno == EINTR);
+    if (received > 0) {
+        m_inBuffer.append(chunk.constData(), received);
+        QPointer<TSock> self(this);
+        report(siIncoming, "Non-Blocking Incoming Data");
+        if (!self)
+            return;
+        if (auto handler = m_onRead)
+            handler(*this, BytesAvailable());
+        return;
+    }
+    if (received == 0) {
+        closeEvent(0);
+    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
+        closeEvent(SockErrors::fromErrno(errno));
+    }
+}
+
+void TSock::onWritable()
+{
+    DispatchGuard guard(*this);
+    QPointer<TSock> self(this);
+    if (m_connecting) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        getsockopt(m_handle, SOL_SOCKET, SO_ERROR, &error, &length);
+        connectEvent(error != 0 ? SockErrors::fromErrno(error) : 0);
+        // The platform follows a successful connect with the first write event at once.
+        if (!self || !m_connected)
+            return;
+    }
+    m_firstWritePending = false;
+    if (!m_outBuffer.isEmpty() && m_handle >= 0)
+        Send(QByteArray());
+    if (!self)
+        return;
+    report(siOutgoing, "Non-Blocking Outgoing Data");
+    if (!self)
+        return;
+    if (auto handler = m_onWrite)
+        handler(*this);
+    if (self)
+        updateWriteNotifier();
+}
+
+void TSock::connectEvent(int error)
+{
+    m_connecting = false;
+    if (error > kLastNonError) {
+        // The socket stays until its owner closes it; it has nothing more to tell.
+        removeNotifiers();
+        report(siError, SockErrors::errorNotice(error));
+        return;
+    }
+    m_connected = true;
+    m_firstWritePending = true;
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(true);
+    updateWriteNotifier();
+    QPointer<TSock> self(this);
+    report(siConnected, "Non-Blocking Socket Connected");
+    if (!self)
+        return;
+    if (auto handler = m_onConnect)
+        handler(*this);
+}
+
+// A connect that failed at once is reported like one that fails later: as a notification from
+// the event loop, never from inside Open.
+void TSock::postConnectFailure(int error)
+{
+    removeNotifiers();
+    const int code = SockErrors::fromErrno(error);
+    const int handle = m_handle;
+    QMetaObject::invokeMethod(
+        this,
+        [this, code, handle] {
+            if (m_handle == handle && m_connecting) {
+                DispatchGuard guard(*this);
+                connectEvent(code);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void TSock::closeEvent(int error)
+{
+    // The platform announces the end of a connection once; the socket stays readable at its
+    // end, so it is not watched any more.
+    removeNotifiers();
+    if (error > kLastNonError) {
+        // A reset is only reported: the connection object stays connected until its owner
+        // closes it.
+        report(siError, SockErrors::errorNotice(error));
+        return;
+    }
+    QPointer<TSock> self(this);
+    if (auto handler = m_onDisconnect)
+        handler(*this);
+    if (self)
+        Close();
+}
+
+void TSock::acceptEvent()
+{
+    if (!(m_autoAccept && m_onAutoAccept)) {
+        // The platform announces the next connection only after this one was taken.
+        m_readNotifier->setEnabled(false);
+        if (auto handler = m_onAccept)
+            handler(*this);
+        return;
+    }
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    const int handle =
+        ::accept4(m_handle, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    if (handle < 0)
+        return; // the client went away before it was taken
+    m_remote = peer;
+    QPointer<TSock> self(this);
+    QPointer<TSock> client = new TSock(*this, handle, peer);
+    client->setPortName(m_portName);
+    client->setHostName(RemoteAddress());
+    AutoAcceptEvent handler = m_onAutoAccept;
+    client->m_handlerRunning = true;
+    if (m_blocking) {
+        // A blocking listener serves each connection on a thread of its own, with blocking
+        // receives; the connection is released on this thread once the handler returned.
+        QThread* thread = QThread::create([handler, self, client] {
+            if (self && client)
+                handler(*self, *client);
+        });
+        connect(thread, &QThread::finished, this, [self, client, thread] {
+            thread->deleteLater();
+            if (client)
+                client->m_handlerRunning = false;
+            if (self)
+                self->releaseFinishedConnections();
+        });
+        thread->start();
+        return;
+    }
+    struct HandlerDone
+    {
+        QPointer<TSock>& listener;
+        QPointer<TSock>& connection;
+        ~HandlerDone()
+        {
+            if (connection)
+                connection->m_handlerRunning = false;
+            if (listener)
+                listener->releaseFinishedConnections();
+        }
+    } done{self, client};
+    handler(*this, *client);
+}
+
+// Releases the connection objects whose handler has returned, whose socket is closed and of
+// which no notification is still running.
+void TSock::releaseFinishedConnections()
+{
+    const QList<TSock*> connections = findChildren<TSock*>(Qt::FindDirectChildrenOnly);
+    for (TSock* connection : connections) {
+        if (connection->m_listener != this)
+            continue;
+        connection->m_releaseScheduled = false;
+        if (connection->m_handle < 0 && !connection->m_handlerRunning &&
+            connection->m_dispatchDepth == 0)
+            delete connection;
+    }
+}
+
+void TSock::scheduleRelease()
+{
+    if (!m_listener || m_releaseScheduled || m_handlerRunning)
+        return;
+    m_releaseScheduled = true;
+    QMetaObject::invokeMethod(
+        m_listener, [listener = m_listener] { listener->releaseFinishedConnections(); },
+        Qt::QueuedConnection);
+}
