@@ -1,14 +1,18 @@
 #include "server/ui/tservmainform.h"
 
 #include "foundation/datetimetext.h"
+#include "server/allowlist.h"
 #include "server/configfile.h"
+#include "server/queuecommands.h"
 #include "server/servercore.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/helpviewer.h"
 #include "server/ui/mainmenu.h"
 #include "server/ui/statuspanels.h"
 #include "server/ui/taboutbox.h"
+#include "server/ui/tanblform.h"
 #include "server/ui/tconnectionlogform.h"
+#include "server/ui/tlogviewer.h"
 #include "server/ui/tservoptionform.h"
 
 #include <QAction>
@@ -121,6 +125,7 @@ void TServMainForm::FormShow()
     }
     m_core.setQueuedCount(0);
     m_core.setNextCheck(m_core.config().QueTime);
+    m_core.allowList() = AllowList::load(m_core.dataDir());
     m_core.setPanelText(ServerCore::PanelClock, DateTimeText::now());
 }
 
@@ -162,12 +167,12 @@ void TServMainForm::CancelCall1Click()
 
 void TServMainForm::ClearMsgQueue1Click()
 {
-    // Clearing the queue comes with the queue commands.
+    QueueCommands(m_core).clearMessageQueue();
 }
 
 void TServMainForm::SendTestMsg1Click()
 {
-    // Queuing a test message comes with the queue commands.
+    QueueCommands(m_core).sendTestMessage();
 }
 
 void TServMainForm::ShowIPAddress1Click()
@@ -177,12 +182,22 @@ void TServMainForm::ShowIPAddress1Click()
 
 void TServMainForm::LogViewer1Click()
 {
-    // The log viewer comes with the transaction log.
+    // Each use opens another viewer with its own copy of the log.
+    TLogViewer::open(m_core.dataDir(), this);
+}
+
+TANBLForm* TServMainForm::ANBLForm() const
+{
+    return m_anblForm;
 }
 
 void TServMainForm::AccessBlockList1Click()
 {
-    // The allow list dialog comes with access control.
+    // One dialog at a time; the reference clears itself when the dialog is freed.
+    if (m_anblForm)
+        return;
+    m_anblForm = new TANBLForm(m_core);
+    m_mdiArea->addSubWindow(m_anblForm)->show();
 }
 
 void TServMainForm::Settings1Click()

@@ -13,6 +13,7 @@ class QMdiSubWindow;
 class QTimer;
 class ServerCore;
 class StatusPanels;
+class TANBLForm;
 class TAboutBox;
 class TConnectionLogForm;
 class TServOptionForm;
@@ -40,6 +41,8 @@ public:
     NextCheckCountdown& countdown() { return m_countdown; }
     SettingsCommand& settings() { return m_settings; }
     TAboutBox* aboutBox() const;
+    // The open allow list dialog, if any.
+    TANBLForm* ANBLForm() const;
 
 signals:
     // The operator chose to end the program instead of configuring it.
@@ -86,5 +89,6 @@ private:
     NextCheckCountdown m_countdown;
     SettingsCommand m_settings;
     QPointer<TAboutBox> m_aboutBox;
+    QPointer<TANBLForm> m_anblForm;
     bool m_shown = false;
 };

@@ -1,0 +1,89 @@
+#include "server/configfile.h"
+#include "server/servercore.h"
+#include "server/ui/mainmenu.h"
+#include "server/ui/tanblform.h"
+#include "server/ui/tconnectionlogform.h"
+#include "server/ui/tlogviewer.h"
+#include "server/ui/tservmainform.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMdiSubWindow>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The main window's queue, log and allow list commands, driven through its menu.
+class QueueLogMenusTest : public ::testing::Test
+{
+protected:
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    ServerCore core{dir.path(), prompts};
+    TServMainForm window{core, prompts};
+
+    static void flushDeletes()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+TEST_F(QueueLogMenusTest, FirstShowLoadsTheAllowList)
+{
+    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), core.config(), prompts));
+    dir.write(QStringLiteral("ALLOW.txt"), "555\r\n1800\r\n");
+    window.FormShow();
+    EXPECT_EQ(core.allowList(), (QList<QByteArray>{"555", "1800"}));
+}
+
+TEST_F(QueueLogMenusTest, TestMessageThenClearQueue)
+{
+    prompts.expectInput(QStringLiteral("Enter PIN To Send To:"), QStringLiteral("4321"));
+    prompts.expectInput(QStringLiteral("Enter Paging Co. Access Number:"), QStringLiteral("555"));
+    window.menu().SendTestMsg1()->trigger();
+    EXPECT_EQ(core.queuedCount(), 1);
+    EXPECT_TRUE(dir.exists(QStringLiteral("Message.Dat")));
+    const QStringList shown = window.ConnectionLogForm()->lines();
+    ASSERT_EQ(shown.size(), 5);
+    EXPECT_EQ(shown[2], QStringLiteral("         PIN: 4321"));
+
+    prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
+    window.menu().ClearMsgQueue1()->trigger();
+    EXPECT_EQ(core.queuedCount(), 0);
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_TRUE(prompts.scriptDone());
+}
+
+TEST_F(QueueLogMenusTest, EveryLogViewerCommandOpensAnotherViewer)
+{
+    window.menu().LogViewer1()->trigger();
+    window.menu().LogViewer1()->trigger();
+    const QList<TLogViewer*> viewers = window.findChildren<TLogViewer*>();
+    ASSERT_EQ(viewers.size(), 2);
+    EXPECT_TRUE(viewers[0]->isVisible());
+    EXPECT_NE(viewers[0], viewers[1]);
+}
+
+TEST_F(QueueLogMenusTest, AllowListDialogIsASingleInstance)
+{
+    window.menu().AccessBlockList1()->trigger();
+    TANBLForm* first = window.ANBLForm();
+    ASSERT_NE(first, nullptr);
+    window.menu().AccessBlockList1()->trigger();
+    EXPECT_EQ(window.ANBLForm(), first);
+    EXPECT_EQ(window.findChildren<TANBLForm*>().size(), 1);
+
+    // Once it is closed, the command opens a new one.
+    first->BitBtn2()->click();
+    flushDeletes();
+    EXPECT_EQ(window.ANBLForm(), nullptr);
+    window.menu().AccessBlockList1()->trigger();
+    EXPECT_NE(window.ANBLForm(), nullptr);
+}
+
+} // namespace
