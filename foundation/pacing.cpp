@@ -6,6 +6,7 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace Pacing {
@@ -43,13 +44,18 @@ void pauseResponsive(int nominalMs)
     const int ms = scaled(nominalMs);
     if (ms <= 0)
         return;
-    QDeadlineTimer deadline(ms);
+    QDeadlineTimer deadline(ms, Qt::PreciseTimer);
     // A single-shot timer makes sure the blocking wait below wakes up when the pause is over.
+    // It is armed again whenever it has fired while time is left (a timer may fire a little
+    // early), so the wait never blocks past the end of the pause.
     QTimer wake;
     wake.setSingleShot(true);
-    wake.start(ms);
-    while (!deadline.hasExpired())
+    wake.setTimerType(Qt::PreciseTimer);
+    while (!deadline.hasExpired()) {
+        if (!wake.isActive())
+            wake.start(std::max<qint64>(1, deadline.remainingTime()));
         EventPump::waitForEvents();
+    }
 }
 
 } // namespace Pacing
