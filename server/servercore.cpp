@@ -1,9 +1,11 @@
 #include "server/servercore.h"
 
+#include "server/serverlistener.h"
 #include "server/transactionlog.h"
 
 ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
+      m_listener(new ServerListener(*this, this)),
       m_config(TServerConfig::defaults(m_dataDir))
 {
     m_panels[PanelQueued] = QStringLiteral("Queued: 0");

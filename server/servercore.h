@@ -9,6 +9,7 @@
 #include <QStringList>
 
 class IOperatorPrompts;
+class ServerListener;
 
 // The state of the running server that the main window shows and every subsystem works on:
 // the configuration, the queue counters, the busy flag, the allow list, the two live logs and
@@ -30,6 +31,8 @@ public:
     // dataDir + "/" + name.
     QString dataFile(const QString& name) const;
     IOperatorPrompts& prompts() const { return m_prompts; }
+    // The listening socket Sock1 and its start, restart and stop.
+    ServerListener& listener() const { return *m_listener; }
 
     TServerConfig& config() { return m_config; }
     const TServerConfig& config() const { return m_config; }
@@ -70,6 +73,7 @@ signals:
 private:
     QString m_dataDir;
     IOperatorPrompts& m_prompts;
+    ServerListener* m_listener;
     TServerConfig m_config;
     qint32 m_queuedCount = 0;
     qint32 m_nextCheck = 0;

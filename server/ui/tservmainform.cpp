@@ -5,6 +5,7 @@
 #include "server/configfile.h"
 #include "server/queuecommands.h"
 #include "server/servercore.h"
+#include "server/serverlistener.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/helpviewer.h"
 #include "server/ui/mainmenu.h"
@@ -55,6 +56,8 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidge
     addLogWindow(m_connectionLog)->show();
 
     connectMenu();
+    // Every confirmed settings dialog restarts the listener, whether or not the port changed.
+    m_settings.setOnConfirmed([this] { m_core.listener().restartListening(); });
 
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
@@ -127,6 +130,7 @@ void TServMainForm::FormShow()
     m_core.setNextCheck(m_core.config().QueTime);
     m_core.allowList() = AllowList::load(m_core.dataDir());
     m_core.setPanelText(ServerCore::PanelClock, DateTimeText::now());
+    m_core.listener().startListening();
 }
 
 bool TServMainForm::FormCloseQuery()
@@ -136,6 +140,7 @@ bool TServMainForm::FormCloseQuery()
 
 void TServMainForm::FormClose()
 {
+    m_core.listener().stopListening();
     QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
     m_core.allowList().clear();
 }
@@ -177,7 +182,7 @@ void TServMainForm::SendTestMsg1Click()
 
 void TServMainForm::ShowIPAddress1Click()
 {
-    // Showing the host's address comes with the listening socket.
+    m_core.listener().ShowIPAddress1Click();
 }
 
 void TServMainForm::LogViewer1Click()

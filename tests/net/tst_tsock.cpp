@@ -1,6 +1,6 @@
 #include "net/esockexception.h"
 #include "net/tsock.h"
-#include "tests/net/loopbackclient.h"
+#include "tests/support/loopbackclient.h"
 
 #include <QList>
 #include <QPointer>

@@ -5,7 +5,7 @@
 #include "net/tsock.h"
 #include "net/tzyras.h"
 #include "tests/net/fakerasplatform.h"
-#include "tests/net/loopbackclient.h"
+#include "tests/support/loopbackclient.h"
 #include "tests/support/scriptedprompts.h"
 
 #include <gtest/gtest.h>

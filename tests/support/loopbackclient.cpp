@@ -1,4 +1,4 @@
-#include "tests/net/loopbackclient.h"
+#include "tests/support/loopbackclient.h"
 
 #include "net/ttimecounter.h"
 

@@ -1,0 +1,62 @@
+#include "server/serverlistener.h"
+
+#include "foundation/errors.h"
+#include "foundation/operatorprompts.h"
+#include "net/tsock.h"
+#include "server/servercore.h"
+
+ServerListener::ServerListener(ServerCore& core, QObject* parent)
+    : QObject(parent), m_core(core), m_sock(new TSock(this))
+{
+    m_sock->setObjectName(QStringLiteral("Sock1"));
+    m_sock->setSocketType(TSock::stStream);
+    m_sock->setPortName("5612");
+    m_sock->setBlocking(false);
+    m_sock->setAutoAccept(true);
+    m_sock->setLineBreak(TSock::lbCRLF);
+    m_sock->setBlockingTimeout(0);
+    m_sock->setOnAutoAccept(
+        [this](TSock& listener, TSock& client) { Sock1AutoAccept(listener, client); });
+}
+
+ServerListener::~ServerListener() = default;
+
+void ServerListener::startListening()
+{
+    try {
+        m_sock->setPortName(m_core.config().Port);
+        m_sock->setListen(true);
+    } catch (const EZelkorError& error) {
+        m_core.prompts().showError(error.text());
+    }
+}
+
+void ServerListener::restartListening()
+{
+    if (m_sock->Listen())
+        stopListening();
+    startListening();
+}
+
+void ServerListener::stopListening()
+{
+    m_sock->setListen(false);
+}
+
+QString ServerListener::ipAddressText()
+{
+    return QStringLiteral("Current IP Address Is \"") + QString::fromLatin1(TSock::LocalAddress()) +
+           QLatin1Char('"');
+}
+
+void ServerListener::ShowIPAddress1Click()
+{
+    m_core.prompts().showMessage(IOperatorPrompts::BoxKind::Information, ipAddressText());
+}
+
+void ServerListener::Sock1AutoAccept(TSock& /*listener*/, TSock& client)
+{
+    // Until the submission conversation is in place, a connection is closed as soon as it is
+    // accepted: the workstation sees the server, and no descriptor is held.
+    client.Close();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class ServerCore;
+class TSock;
+
+// The server's listening socket Sock1 and what the main window does with it: listen on the
+// configured port at start-up, listen again on every confirmed settings dialog, stop at close,
+// and show the host's address. Accepted connections go to Sock1AutoAccept.
+class ServerListener final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ServerListener(ServerCore& core, QObject* parent = nullptr);
+    ~ServerListener() override;
+
+    TSock& Sock1() const { return *m_sock; }
+
+    // Sets the port name to the configured Port and switches listening on. A port that cannot
+    // be used is shown in the standard error box; the server then runs without listening
+    // until the settings name a usable port.
+    void startListening();
+    // Stops listening if it is on, then starts again with the configured Port: done on every
+    // confirmed settings dialog, whether or not the port changed.
+    void restartListening();
+    void stopListening();
+
+    // "Current IP Address Is " + '"' + the host's address + '"'.
+    static QString ipAddressText();
+    // Shows that text in an information box.
+    void ShowIPAddress1Click();
+
+    // The connection handler: one conversation with a workstation, run inside the listener's
+    // accept notification.
+    void Sock1AutoAccept(TSock& listener, TSock& client);
+
+private:
+    ServerCore& m_core;
+    TSock* m_sock;
+};
