@@ -1,0 +1,159 @@
+#include "server/nextcheckcountdown.h"
+#include "server/servercore.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class CountdownTest : public ::testing::Test
+{
+protected:
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    ServerCore core{dir.path(), prompts};
+    NextCheckCountdown countdown{core};
+    int runs = 0;
+    bool busyDuringRun = false;
+
+    void SetUp() override
+    {
+        countdown.setOnAutomaticRun([this] {
+            ++runs;
+            busyDuringRun = core.serverBusy();
+            core.setServerBusy(false);
+        });
+    }
+    static QDateTime at(int hour, int minute, int second)
+    {
+        return QDateTime(QDate(2026, 3, 14), QTime(hour, minute, second));
+    }
+    // One tick at second 00 of consecutive minutes.
+    void minutes(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            countdown.Timer1Timer(at(10, i % 60, 0));
+    }
+};
+
+TEST_F(CountdownTest, OnlyTicksAtSecondZeroCountAMinute)
+{
+    core.config().QueTime = 5;
+    core.setNextCheck(5);
+    countdown.Timer1Timer(at(10, 0, 1));
+    countdown.Timer1Timer(at(10, 0, 59));
+    EXPECT_EQ(core.nextCheck(), 5);
+    countdown.Timer1Timer(at(10, 1, 0));
+    EXPECT_EQ(core.nextCheck(), 4);
+    // Two ticks inside the same second 00 count twice.
+    countdown.Timer1Timer(at(10, 1, 0));
+    EXPECT_EQ(core.nextCheck(), 3);
+    EXPECT_EQ(core.panelText(ServerCore::PanelNextCheck), QStringLiteral("Next Check: 3"));
+    EXPECT_FALSE(core.panelText(ServerCore::PanelClock).isEmpty());
+}
+
+TEST_F(CountdownTest, ReachingZeroWithMessagesQueuedStartsABusyRunAndResets)
+{
+    core.config().QueTime = 3;
+    core.setNextCheck(3);
+    core.setQueuedCount(2);
+    minutes(2);
+    EXPECT_EQ(runs, 0);
+    minutes(1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(busyDuringRun);
+    EXPECT_EQ(core.nextCheck(), 3);
+    EXPECT_EQ(core.panelText(ServerCore::PanelNextCheck), QStringLiteral("Next Check: 3"));
+}
+
+TEST_F(CountdownTest, ReachingZeroWithNothingQueuedResetsAndStartsNothing)
+{
+    core.config().QueTime = 2;
+    core.setNextCheck(2);
+    minutes(2);
+    EXPECT_EQ(runs, 0);
+    EXPECT_FALSE(core.serverBusy());
+    EXPECT_EQ(core.nextCheck(), 2);
+}
+
+TEST_F(CountdownTest, ANewCheckIntervalWaitsForTheNextReset)
+{
+    core.config().QueTime = 3;
+    core.setNextCheck(3);
+    minutes(1);
+    core.config().QueTime = 10;
+    EXPECT_EQ(core.nextCheck(), 2);
+    minutes(2);
+    EXPECT_EQ(core.nextCheck(), 10);
+}
+
+TEST_F(CountdownTest, CheckIntervalZeroCountsBelowZeroAndNeverRuns)
+{
+    core.config().QueTime = 0;
+    core.setNextCheck(0);
+    core.setQueuedCount(1);
+    minutes(3);
+    EXPECT_EQ(core.nextCheck(), -3);
+    EXPECT_EQ(core.panelText(ServerCore::PanelNextCheck), QStringLiteral("Next Check: -3"));
+    EXPECT_EQ(runs, 0);
+}
+
+TEST_F(CountdownTest, NoRunStartsWhileOneIsInProgress)
+{
+    core.config().QueTime = 1;
+    core.setNextCheck(1);
+    core.setQueuedCount(1);
+    core.setServerBusy(true);
+    minutes(1);
+    EXPECT_EQ(runs, 0);
+    EXPECT_EQ(core.nextCheck(), 0);
+}
+
+TEST_F(CountdownTest, ACheckMissedDuringALongRunIsMadeUpAfterIt)
+{
+    core.config().QueTime = 2;
+    core.setNextCheck(2);
+    core.setQueuedCount(1);
+    // The run lasts three minutes: their ticks arrive inside it.
+    countdown.setOnAutomaticRun([this] {
+        ++runs;
+        if (runs == 1) {
+            for (int i = 0; i < 3; ++i)
+                countdown.Timer1Timer(at(11, i, 0));
+        }
+        core.setServerBusy(false);
+    });
+    minutes(2);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(core.nextCheck(), -1);
+    minutes(1);
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(core.nextCheck(), 2);
+}
+
+TEST_F(CountdownTest, WithoutARunHandlerTheServerNeverStaysBusy)
+{
+    NextCheckCountdown bare(core);
+    core.config().QueTime = 1;
+    core.setNextCheck(1);
+    core.setQueuedCount(4);
+    bare.Timer1Timer(at(9, 0, 0));
+    EXPECT_FALSE(core.serverBusy());
+    EXPECT_EQ(core.nextCheck(), 1);
+}
+
+TEST_F(CountdownTest, BothLogsAreEmptiedOnlyAtMidnightSharp)
+{
+    core.addConnectionLog(QStringLiteral("c"));
+    core.addTransmitLog(QStringLiteral("t"));
+    countdown.Timer1Timer(at(23, 59, 59));
+    countdown.Timer1Timer(at(0, 0, 1));
+    EXPECT_EQ(core.connectionLog().size(), 1);
+    EXPECT_EQ(core.transmitLog().size(), 1);
+    countdown.Timer1Timer(at(0, 0, 0));
+    EXPECT_TRUE(core.connectionLog().isEmpty());
+    EXPECT_TRUE(core.transmitLog().isEmpty());
+}
+
+} // namespace

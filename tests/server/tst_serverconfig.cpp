@@ -1,0 +1,194 @@
+#include "server/configfile.h"
+#include "server/serverconfig.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <QtEndian>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+qint32 intAt(const QByteArray& record, int offset)
+{
+    return qFromLittleEndian<qint32>(record.constData() + offset);
+}
+
+// The short string at `offset`: its length byte and that many characters.
+QByteArray stringAt(const QByteArray& record, int offset)
+{
+    return record.mid(offset + 1, static_cast<quint8>(record[offset]));
+}
+
+TEST(ServerConfigRecord, DefaultsSitAtTheirOffsets)
+{
+    const QByteArray record = TServerConfig::defaults(QStringLiteral("/data")).toRecord();
+    ASSERT_EQ(record.size(), 944);
+    EXPECT_EQ(intAt(record, 0), 5);
+    EXPECT_EQ(record[4], 1);
+    EXPECT_EQ(record[5], 0);
+    EXPECT_EQ(stringAt(record, 6), "Generic Modem");
+    EXPECT_EQ(stringAt(record, 37), "ATE1V1&M0");
+    EXPECT_EQ(record.mid(138, 2), QByteArray(2, '\0'));
+    EXPECT_EQ(intAt(record, 140), 1);
+    EXPECT_EQ(intAt(record, 144), 4);
+    EXPECT_EQ(intAt(record, 148), 1);
+    EXPECT_EQ(record.mid(152, 24), QByteArray(24, '\0'));
+    EXPECT_EQ(intAt(record, 176), 2);
+    EXPECT_EQ(intAt(record, 180), 3);
+    EXPECT_EQ(intAt(record, 184), 0);
+    EXPECT_EQ(record.mid(188, 22), QByteArray(22, '\0'));
+    EXPECT_EQ(record[210], 1);
+    EXPECT_EQ(stringAt(record, 211), "5612");
+    EXPECT_EQ(stringAt(record, 237), "");
+    EXPECT_EQ(stringAt(record, 438), "");
+    EXPECT_EQ(stringAt(record, 639), "/data/sUser.Dat");
+    EXPECT_EQ(stringAt(record, 790), "/data/sGroup.Dat");
+    EXPECT_EQ(record.mid(941), QByteArray(3, '\0'));
+}
+
+TEST(ServerConfigRecord, EveryFieldRoundTripsThroughItsOwnBytes)
+{
+    TServerConfig config = TServerConfig::defaults(QStringLiteral("/d"));
+    config.QueTime = 999;
+    config.SystemTray = false;
+    config.Logging = true;
+    config.ModemType = QByteArray(30, 'm');
+    config.InitString = QByteArray(100, 'i');
+    config.ComPort = -1;
+    config.ComPortSpeed = 13;
+    config.FlowControl = 3;
+    config.Port = QByteArray(25, 'p');
+    config.IPDeny = QByteArray(200, 'd');
+    config.IPAccept = QByteArray(200, 'a');
+    config.UserFile = QByteArray(150, 'u');
+    config.GroupFile = QByteArray(150, 'g');
+    const QByteArray record = config.toRecord();
+    ASSERT_EQ(record.size(), 944);
+    // Fields filled to capacity end exactly where the next one starts.
+    EXPECT_EQ(stringAt(record, 6), QByteArray(30, 'm'));
+    EXPECT_EQ(record[37], 100);
+    EXPECT_EQ(intAt(record, 140), -1);
+    EXPECT_EQ(record[211], 25);
+    EXPECT_EQ(record[237], static_cast<char>(200));
+    EXPECT_EQ(stringAt(record, 790), QByteArray(150, 'g'));
+    EXPECT_EQ(record.mid(941), QByteArray(3, '\0'));
+
+    const TServerConfig back = TServerConfig::fromRecord(record);
+    EXPECT_EQ(back.QueTime, 999);
+    EXPECT_FALSE(back.SystemTray);
+    EXPECT_TRUE(back.Logging);
+    EXPECT_EQ(back.ModemType, config.ModemType);
+    EXPECT_EQ(back.InitString, config.InitString);
+    EXPECT_EQ(back.ComPort, -1);
+    EXPECT_EQ(back.ComPortSpeed, 13);
+    EXPECT_EQ(back.FlowControl, 3);
+    EXPECT_EQ(back.Port, config.Port);
+    EXPECT_EQ(back.IPDeny, config.IPDeny);
+    EXPECT_EQ(back.IPAccept, config.IPAccept);
+    EXPECT_EQ(back.UserFile, config.UserFile);
+    EXPECT_EQ(back.GroupFile, config.GroupFile);
+}
+
+TEST(ServerConfigRecord, ReservedBytesAndPaddingAreCarriedThrough)
+{
+    QByteArray record = TServerConfig::defaults(QStringLiteral("/d")).toRecord();
+    record[138] = 'x';
+    record[160] = 'y';
+    qToLittleEndian<qint32>(77, record.data() + 184);
+    record[199] = 'z';
+    record[943] = 'w';
+    TServerConfig config = TServerConfig::fromRecord(record);
+    config.Port = "80";
+    const QByteArray saved = config.toRecord();
+    EXPECT_EQ(saved[138], 'x');
+    EXPECT_EQ(saved[160], 'y');
+    EXPECT_EQ(intAt(saved, 184), 77);
+    EXPECT_EQ(saved[199], 'z');
+    EXPECT_EQ(saved[943], 'w');
+    EXPECT_EQ(stringAt(saved, 211), "80");
+}
+
+TEST(ServerConfigRecord, DamagedLengthBytesNeverReadIntoTheNextField)
+{
+    QByteArray record = TServerConfig::defaults(QStringLiteral("/d")).toRecord();
+    record[211] = static_cast<char>(255); // Port claims 255 characters in a 25-character field
+    const TServerConfig config = TServerConfig::fromRecord(record);
+    EXPECT_EQ(config.Port.size(), 25);
+    EXPECT_TRUE(config.Port.startsWith("5612"));
+}
+
+TEST(ServerConfigRecord, LongValuesAreCutToTheirField)
+{
+    TServerConfig config = TServerConfig::defaults(QStringLiteral("/d"));
+    config.Port = QByteArray(40, '7');
+    config.IPAccept = QByteArray(250, '1');
+    const TServerConfig back = TServerConfig::fromRecord(config.toRecord());
+    EXPECT_EQ(back.Port, QByteArray(25, '7'));
+    EXPECT_EQ(back.IPAccept, QByteArray(200, '1'));
+    EXPECT_EQ(back.IPDeny, QByteArray());
+}
+
+class ConfigFileTest : public ::testing::Test
+{
+protected:
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    QString serverDat() const { return QStringLiteral("Server.Dat"); }
+};
+
+TEST_F(ConfigFileTest, MissingFileIsNoConfigurationWithoutAWord)
+{
+    TServerConfig config;
+    EXPECT_FALSE(ConfigFile::LoadConfig(dir.path(), config, prompts));
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_EQ(prompts.beeps(), 0);
+}
+
+TEST_F(ConfigFileTest, ShortFileIsReportedAndDeleted)
+{
+    dir.write(serverDat(), QByteArray(943, '\0'));
+    TServerConfig config;
+    EXPECT_FALSE(ConfigFile::LoadConfig(dir.path(), config, prompts));
+    EXPECT_EQ(prompts.shown(), QStringList{QStringLiteral("error: Corupted Configuration File!")});
+    EXPECT_EQ(prompts.beeps(), 1);
+    EXPECT_FALSE(dir.exists(serverDat()));
+}
+
+TEST_F(ConfigFileTest, LongerFileLoadsFromItsFirstRecord)
+{
+    TServerConfig written = TServerConfig::defaults(dir.path());
+    written.QueTime = 42;
+    written.Port = "6000";
+    dir.write(serverDat(), written.toRecord() + QByteArray(56, 'X'));
+    TServerConfig config;
+    ASSERT_TRUE(ConfigFile::LoadConfig(dir.path(), config, prompts));
+    EXPECT_EQ(config.QueTime, 42);
+    EXPECT_EQ(config.Port, "6000");
+    EXPECT_EQ(config.raw.size(), 944);
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+TEST_F(ConfigFileTest, SaveWritesTheRecordAndLoadReadsItBack)
+{
+    TServerConfig config = TServerConfig::defaults(dir.path());
+    config.IPDeny = "10.0.0.*";
+    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
+    EXPECT_EQ(dir.read(serverDat()), config.toRecord());
+    TServerConfig loaded;
+    ASSERT_TRUE(ConfigFile::LoadConfig(dir.path(), loaded, prompts));
+    EXPECT_EQ(loaded.IPDeny, "10.0.0.*");
+    EXPECT_EQ(loaded.UserFile, config.UserFile);
+}
+
+TEST_F(ConfigFileTest, FailedWriteIsReportedAsSuch)
+{
+    const QString missing = dir.file(QStringLiteral("no/such/folder"));
+    TServerConfig config = TServerConfig::defaults(missing);
+    EXPECT_FALSE(ConfigFile::SaveConfig(missing, config, prompts));
+    EXPECT_EQ(prompts.shown(),
+              QStringList{QStringLiteral("error: Could Not Write To Configuration File!")});
+    EXPECT_EQ(prompts.beeps(), 1);
+}
+
+} // namespace
