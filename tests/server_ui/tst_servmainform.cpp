@@ -1,0 +1,250 @@
+#include "server/configfile.h"
+#include "server/servercore.h"
+#include "server/ui/mainmenu.h"
+#include "server/ui/statuspanels.h"
+#include "server/ui/taboutbox.h"
+#include "server/ui/tconnectionlogform.h"
+#include "server/ui/tservmainform.h"
+#include "server/ui/tservoptionform.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Acts on the options dialog once it is shown modally (the settings command blocks in it).
+void whenOptionsDialogShows(std::function<void(TServOptionForm&)> act)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+        if (auto* form = qobject_cast<TServOptionForm*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            act(*form);
+        }
+    });
+    poll->start(0);
+}
+
+class MainFormTest : public ::testing::Test
+{
+protected:
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    ServerCore core{dir.path(), prompts};
+    std::unique_ptr<TServMainForm> window;
+
+    void create()
+    {
+        window = std::make_unique<TServMainForm>(core, prompts);
+        // The tests drive the tick themselves.
+        window->Timer1()->stop();
+    }
+    void writeConfig(qint32 queTime)
+    {
+        TServerConfig config = TServerConfig::defaults(dir.path());
+        config.QueTime = queTime;
+        ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
+    }
+    QAction* action(const char* name) const
+    {
+        auto* found = window->findChild<QAction*>(QLatin1String(name));
+        EXPECT_NE(found, nullptr) << "no menu item " << name;
+        return found;
+    }
+};
+
+TEST_F(MainFormTest, FrameMenuAndStatusBarAsLoaded)
+{
+    create();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Zelkor LAN Server Ver. 1.0"));
+    EXPECT_EQ(window->size(), QSize(435, 300));
+
+    struct Item
+    {
+        const char* name;
+        const char* caption;
+        const char* shortcut;
+    };
+    const Item items[] = {{"SendNow1", "Send &Now", "Ctrl+N"},
+                          {"CancelCall1", "&Cancel Call", "Ctrl+C"},
+                          {"ClearMsgQueue1", "Clear Msg. &Queue", "Ctrl+Q"},
+                          {"SendTestMsg1", "&Send Test Msg.", "Ctrl+T"},
+                          {"ShowIPAddress1", "&Show IP Address", "Ctrl+I"},
+                          {"LogViewer1", "&Log Viewer", "Ctrl+L"},
+                          {"AccessBlockList1", "&Access Number Allow List", "Ctrl+A"},
+                          {"Settings1", "&Settings", "Ctrl+S"},
+                          {"ShutDown1", "&Shut Down", "Ctrl+X"},
+                          {"Users1", "&Users Lists", "Ctrl+U"},
+                          {"Groups1", "&Groups Lists", "Ctrl+G"},
+                          {"PagingCompanies1", "&Paging Companies", "Ctrl+P"},
+                          {"Contents1", "&Contents", ""},
+                          {"About1", "&About", ""}};
+    for (const Item& item : items) {
+        QAction* a = action(item.name);
+        ASSERT_NE(a, nullptr);
+        EXPECT_EQ(a->text(), QLatin1String(item.caption)) << item.name;
+        EXPECT_EQ(a->shortcut().toString(), QLatin1String(item.shortcut)) << item.name;
+    }
+    EXPECT_FALSE(action("CancelCall1")->isEnabled());
+    EXPECT_TRUE(action("SendNow1")->isEnabled());
+    EXPECT_EQ(action("Users1")->property("helpContext").toInt(), 30);
+    EXPECT_EQ(action("Groups1")->property("helpContext").toInt(), 32);
+    EXPECT_EQ(action("PagingCompanies1")->property("helpContext").toInt(), 33);
+    EXPECT_EQ(window->menu().File1()->property("helpContext").toInt(), 11);
+    EXPECT_EQ(window->menu().File1()->title(), QStringLiteral("&File"));
+    EXPECT_EQ(window->menu().SharedLists1()->title(), QStringLiteral("&Shared Lists"));
+
+    const int widths[] = {125, 75, 83, 75};
+    const QString texts[] = {QString(), QStringLiteral("Queued: 0"),
+                             QStringLiteral("Next Check: 0"), QString()};
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = window->statusBar()->findChild<QLabel*>(QStringLiteral("Panel%1").arg(i));
+        ASSERT_NE(panel, nullptr);
+        EXPECT_EQ(panel->width(), widths[i]);
+        EXPECT_EQ(panel->text(), texts[i]);
+    }
+    ASSERT_NE(window->ConnectionLogForm(), nullptr);
+    EXPECT_EQ(window->ConnectionLogForm()->windowTitle(), QStringLiteral("Connection Log"));
+    EXPECT_EQ(window->TransmitLog(), nullptr);
+}
+
+TEST_F(MainFormTest, FirstShowLoadsTheConfigurationAndDropsTheOldQueue)
+{
+    writeConfig(7);
+    dir.write(QStringLiteral("Message.Dat"), "[555]\r\nMSG1=old\r\n");
+    core.setQueuedCount(3);
+    create();
+    window->show();
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    ASSERT_NE(window->TransmitLog(), nullptr);
+    EXPECT_EQ(window->TransmitLog()->windowTitle(), QStringLiteral("Transmition Log"));
+    EXPECT_EQ(core.config().QueTime, 7);
+    EXPECT_EQ(core.nextCheck(), 7);
+    EXPECT_EQ(window->statusPanels().text(ServerCore::PanelNextCheck),
+              QStringLiteral("Next Check: 7"));
+    EXPECT_EQ(window->statusPanels().text(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
+    EXPECT_FALSE(window->statusPanels().text(ServerCore::PanelClock).isEmpty());
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+TEST_F(MainFormTest, FirstStartShowsTheOptionsDialogAndOkWritesServerDat)
+{
+    create();
+    whenOptionsDialogShows([](TServOptionForm& form) {
+        form.findChild<QLineEdit*>(QStringLiteral("QueTime"))->setText(QStringLiteral("9"));
+        form.findChild<QLineEdit*>(QStringLiteral("Port"))->setText(QStringLiteral("6100"));
+        form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
+    });
+    window->show();
+    const QByteArray record = dir.read(QStringLiteral("Server.Dat"));
+    ASSERT_EQ(record.size(), 944);
+    const TServerConfig saved = TServerConfig::fromRecord(record);
+    EXPECT_EQ(saved.QueTime, 9);
+    EXPECT_EQ(saved.Port, "6100");
+    EXPECT_EQ(saved.ModemType, "Generic Modem");
+    EXPECT_EQ(saved.InitString, "ATE1V1&M0");
+    EXPECT_EQ(saved.ComPortSpeed, 4);
+    EXPECT_EQ(saved.UserFile, (dir.path() + QStringLiteral("/sUser.Dat")).toLocal8Bit());
+    EXPECT_EQ(core.nextCheck(), 9);
+}
+
+TEST_F(MainFormTest, FirstStartCancelledAndExitEndsTheProgram)
+{
+    create();
+    int exitRequested = 0;
+    QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
+                     [&] { ++exitRequested; });
+    prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), true);
+    whenOptionsDialogShows([](TServOptionForm& form) {
+        form.findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
+    });
+    window->show();
+    EXPECT_EQ(exitRequested, 1);
+    EXPECT_FALSE(dir.exists(QStringLiteral("Server.Dat")));
+}
+
+TEST_F(MainFormTest, LogWindowsMirrorTheServerLogs)
+{
+    writeConfig(5);
+    core.addTransmitLog(QStringLiteral("before show"));
+    create();
+    window->show();
+    core.addConnectionLog(QStringLiteral("Message Received From: 10.0.0.5"));
+    core.addTransmitLog(QStringLiteral("after show"));
+    EXPECT_EQ(window->ConnectionLogForm()->lines(),
+              QStringList{QStringLiteral("Message Received From: 10.0.0.5")});
+    EXPECT_EQ(window->TransmitLog()->lines(),
+              (QStringList{QStringLiteral("before show"), QStringLiteral("after show")}));
+    EXPECT_TRUE(window->TransmitLog()->Memo1()->isReadOnly());
+    window->countdown().Timer1Timer(QDateTime(QDate(2026, 1, 2), QTime(0, 0, 0)));
+    EXPECT_TRUE(window->ConnectionLogForm()->lines().isEmpty());
+    EXPECT_TRUE(window->TransmitLog()->lines().isEmpty());
+    EXPECT_EQ(window->statusPanels().text(ServerCore::PanelNextCheck),
+              QStringLiteral("Next Check: 4"));
+}
+
+TEST_F(MainFormTest, SettingsFromTheMenuStoresWhatIsConfirmed)
+{
+    writeConfig(5);
+    create();
+    window->show();
+    whenOptionsDialogShows([](TServOptionForm& form) {
+        EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("QueTime"))->text(),
+                  QStringLiteral("5"));
+        form.findChild<QLineEdit*>(QStringLiteral("QueTime"))->setText(QStringLiteral("30"));
+        form.accept();
+    });
+    action("Settings1")->trigger();
+    EXPECT_EQ(core.config().QueTime, 30);
+    EXPECT_EQ(TServerConfig::fromRecord(dir.read(QStringLiteral("Server.Dat"))).QueTime, 30);
+    // The running countdown keeps its value until its next reset.
+    EXPECT_EQ(core.nextCheck(), 5);
+}
+
+TEST_F(MainFormTest, AboutWindowOpensOnce)
+{
+    create();
+    action("About1")->trigger();
+    TAboutBox* first = window->aboutBox();
+    ASSERT_NE(first, nullptr);
+    action("About1")->trigger();
+    EXPECT_EQ(window->aboutBox(), first);
+    EXPECT_EQ(window->findChildren<TAboutBox*>().size(), 1);
+    EXPECT_EQ(first->Version1()->text(), QStringLiteral("Ver. 1.0"));
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(window->aboutBox(), nullptr);
+    action("About1")->trigger();
+    EXPECT_NE(window->aboutBox(), nullptr);
+}
+
+TEST_F(MainFormTest, ShutDownClosesAndDeletesTheQueue)
+{
+    writeConfig(5);
+    create();
+    window->show();
+    dir.write(QStringLiteral("Message.Dat"), "[1]\r\nMSG1=x\r\n");
+    core.allowList().append("555");
+    action("ShutDown1")->trigger();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_TRUE(core.allowList().isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,73 @@
+#include "foundation/errors.h"
+#include "server/ui/contexthelp.h"
+#include "server/ui/helpviewer.h"
+#include "server/ui/tconnectionlogform.h"
+#include "server/ui/zelkorapplication.h"
+#include "tests/support/scriptedprompts.h"
+
+#include <QFile>
+#include <QMenu>
+#include <QPlainTextEdit>
+
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(StandardErrorBox, ExceptionsLeavingAHandlerAreShownAndSwallowed)
+{
+    ScriptedPrompts prompts;
+    EXPECT_FALSE(ZelkorApplication::guarded(
+        &prompts, []() -> bool { throw EConvertError("'x' is not a valid integer value"); }));
+    EXPECT_FALSE(ZelkorApplication::guarded(
+        &prompts, []() -> bool { throw std::runtime_error("Listen - Socket Already In Use"); }));
+    EXPECT_TRUE(ZelkorApplication::guarded(&prompts, [] { return true; }));
+    EXPECT_EQ(prompts.shown(),
+              (QStringList{QStringLiteral("standard error: 'x' is not a valid integer value"),
+                           QStringLiteral("standard error: Listen - Socket Already In Use")}));
+}
+
+TEST(HelpPages, EveryTopicTheWindowsNameHasItsOwnPage)
+{
+    for (int topic : {11, 12, 13, 30, 32, 33, 101, 102, 103, 104, 450}) {
+        const QUrl url = HelpViewer::topicUrl(topic);
+        EXPECT_NE(url, HelpViewer::contentsUrl()) << "topic " << topic;
+        QFile page(QLatin1Char(':') + url.path());
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly)) << "topic " << topic;
+        EXPECT_TRUE(page.readAll().contains("<title>")) << "topic " << topic;
+    }
+    EXPECT_EQ(HelpViewer::topicUrl(9999), HelpViewer::contentsUrl());
+}
+
+TEST(HelpPages, OneHelpWindowShowsTheRequestedTopic)
+{
+    HelpViewer* viewer = HelpViewer::showTopic(104);
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_EQ(viewer->currentSource(), HelpViewer::topicUrl(104));
+    EXPECT_EQ(viewer->currentTitle(), QStringLiteral("Options: Shared Directories"));
+    EXPECT_EQ(HelpViewer::showContents(), viewer);
+    EXPECT_EQ(viewer->currentSource(), HelpViewer::contentsUrl());
+    viewer->close();
+}
+
+TEST(ContextHelp, TopicComesFromTheNearestWindowOrMenuItem)
+{
+    TConnectionLogForm log(QStringLiteral("Transmition Log"), 12);
+    EXPECT_EQ(ContextHelp::topicFor(log.Memo1()), 12);
+    QWidget bare;
+    EXPECT_EQ(ContextHelp::topicFor(&bare), 0);
+
+    QMenu menu;
+    ContextHelp::setHelpContext(&menu, 11);
+    QAction* users = menu.addAction(QStringLiteral("&Users Lists"));
+    ContextHelp::setHelpContext(users, 30);
+    QAction* plain = menu.addAction(QStringLiteral("&Settings"));
+    EXPECT_EQ(ContextHelp::topicFor(&menu), 11);
+    menu.setActiveAction(users);
+    EXPECT_EQ(ContextHelp::topicFor(&menu), 30);
+    menu.setActiveAction(plain);
+    EXPECT_EQ(ContextHelp::topicFor(&menu), 11);
+}
+
+} // namespace
