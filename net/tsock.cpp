@@ -76,6 +76,7 @@ TSock::~TSock()
     m_onFileProgress = {};
     if (m_handle >= 0)
         Close();
+    stopServingThreads();
     // The own dial-up object, the counter and every accepted connection are children and go
     // with the QObject base: a listener thereby closes the connections still open.
 }
@@ -216,7 +217,8 @@ void TSock::removeNotifiers()
 void TSock::updateWriteNotifier()
 {
     if (m_writeNotifier)
-        m_writeNotifier->setEnabled(m_connecting || m_firstWritePending || !m_outBuffer.isEmpty());
+        m_writeNotifier->setEnabled(m_connecting || m_firstWritePending ||
+                                    (!m_outBuffer.isEmpty() && !m_sendBroken));
 }
 
 void TSock::closeHandle()
@@ -227,6 +229,7 @@ void TSock::closeHandle()
     m_handle = -1;
     m_connecting = false;
     m_firstWritePending = false;
+    m_sendBroken = false;
 }
 
 bool TSock::Close()
@@ -237,6 +240,7 @@ bool TSock::Close()
     m_connected = false;
     m_connecting = false;
     m_firstWritePending = false;
+    m_sendBroken = false;
     if (!m_listen)
         report(siClosed, "Socket Closed");
     m_listen = false;

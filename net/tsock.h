@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
@@ -9,6 +10,7 @@
 #include <netinet/in.h>
 
 class QSocketNotifier;
+class QThread;
 class TTimeCounter;
 class TzyRas;
 
@@ -138,6 +140,8 @@ private:
     void acceptEvent();
     void postConnectFailure(int error);
     void releaseFinishedConnections();
+    void serveOnThread(const AutoAcceptEvent& handler, TSock& client);
+    void stopServingThreads();
     void scheduleRelease();
 
     class DispatchGuard;
@@ -175,6 +179,9 @@ private:
     bool m_connecting = false;
     // The platform's first write event after a connect or accept has not been delivered yet.
     bool m_firstWritePending = false;
+    // The platform refused output for good (the peer is gone); the end of the connection is
+    // reported by the read side, and waiting output is no longer offered.
+    bool m_sendBroken = false;
     bool m_acceptPaused = false;
     // Set on connection objects: the listener that accepted them.
     TSock* m_listener = nullptr;
@@ -183,4 +190,6 @@ private:
     // Notifications of this object under way on the stack (they may run nested event loops).
     int m_dispatchDepth = 0;
     bool m_releaseScheduled = false;
+    // Threads serving the connections of a blocking listener.
+    QList<QThread*> m_threads;
 };

@@ -26,6 +26,11 @@ ssize_t sendSome(int handle, const QByteArray& bytes)
     return ::send(handle, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL);
 }
 
+bool isBrokenConnection(int error)
+{
+    return error == EPIPE || error == ECONNRESET || error == ECONNABORTED || error == ESHUTDOWN;
+}
+
 } // namespace
 
 bool TSock::Send(const QByteArray& text)
@@ -47,6 +52,8 @@ bool TSock::Send(const QByteArray& text)
         // A failed non-blocking send is not reported: the bytes wait for the next write event.
         if (sent > 0)
             m_outBuffer.remove(0, sent);
+        else if (sent < 0 && isBrokenConnection(errno))
+            m_sendBroken = true;
         updateWriteNotifier();
         return true;
     }

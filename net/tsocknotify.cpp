@@ -186,20 +186,7 @@ void TSock::acceptEvent()
     AutoAcceptEvent handler = m_onAutoAccept;
     client->m_handlerRunning = true;
     if (m_blocking) {
-        // A blocking listener serves each connection on a thread of its own, with blocking
-        // receives; the connection is released on this thread once the handler returned.
-        QThread* thread = QThread::create([handler, self, client] {
-            if (self && client)
-                handler(*self, *client);
-        });
-        connect(thread, &QThread::finished, this, [self, client, thread] {
-            thread->deleteLater();
-            if (client)
-                client->m_handlerRunning = false;
-            if (self)
-                self->releaseFinishedConnections();
-        });
-        thread->start();
+        serveOnThread(handler, *client);
         return;
     }
     struct HandlerDone
@@ -215,6 +202,42 @@ void TSock::acceptEvent()
         }
     } done{self, client};
     handler(*this, *client);
+}
+
+// A blocking listener serves each connection on a thread of its own, with blocking receives;
+// the handler runs there unlocked, so it must not touch what the user-interface thread uses.
+// The connection is released on this thread once the handler has returned.
+void TSock::serveOnThread(const AutoAcceptEvent& handler, TSock& client)
+{
+    QThread* thread = QThread::create([handler, this, &client] { handler(*this, client); });
+    m_threads.append(thread);
+    QPointer<TSock> connection(&client);
+    connect(thread, &QThread::finished, this, [this, thread, connection] {
+        m_threads.removeOne(thread);
+        thread->wait();
+        delete thread;
+        if (connection)
+            connection->m_handlerRunning = false;
+        releaseFinishedConnections();
+    });
+    thread->start();
+}
+
+// At release, handlers still running on their threads are woken from their blocking receives
+// by shutting their connections down, and awaited.
+void TSock::stopServingThreads()
+{
+    if (m_threads.isEmpty())
+        return;
+    for (TSock* connection : findChildren<TSock*>(Qt::FindDirectChildrenOnly)) {
+        if (connection->m_listener == this && connection->m_handle >= 0)
+            ::shutdown(connection->m_handle, SHUT_RDWR);
+    }
+    for (QThread* thread : std::as_const(m_threads)) {
+        thread->wait();
+        delete thread;
+    }
+    m_threads.clear();
 }
 
 // Releases the connection objects whose handler has returned, whose socket is closed and of

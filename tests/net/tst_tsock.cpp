@@ -1,3 +1,4 @@
+#include "foundation/pacing.h"
 #include "net/esockexception.h"
 #include "net/tsock.h"
 #include "tests/support/loopbackclient.h"
@@ -6,6 +7,9 @@
 #include <QPointer>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
 
 #include <arpa/inet.h>
 
@@ -268,6 +272,70 @@ TEST_F(ListenerTest, ConnectionObjectsAndDescriptorsAreReleasedWhenConversations
     ASSERT_TRUE(waitFor([&] { return connections().isEmpty(); }))
         << connections().size() << " connection objects still held";
     EXPECT_EQ(openDescriptorCount(), baseline);
+}
+
+TEST_F(ListenerTest, PausedListenerLeavesClientsWaitingUntilResumed)
+{
+    startListening();
+    int started = 0;
+    std::unique_ptr<LoopbackClient> second;
+    listener.setOnAutoAccept([&](TSock&, TSock& client) {
+        if (++started == 1) {
+            listener.setAcceptPaused(true);
+            second = std::make_unique<LoopbackClient>(port);
+            Pacing::pauseResponsive(100);
+            EXPECT_EQ(started, 1) << "a paused listener accepted a connection";
+            listener.setAcceptPaused(false);
+            EXPECT_TRUE(waitFor([&] { return started == 2; }));
+        }
+        client.Close();
+    });
+    LoopbackClient first(port);
+    ASSERT_TRUE(waitFor([&] { return started == 2; }));
+    EXPECT_TRUE(second->waitForClose());
+}
+
+// The settings dialog can be confirmed while a conversation waits: the listener is then
+// switched off and on inside its own accept notification.
+TEST_F(ListenerTest, ListenerRestartedInsideAConversationKeepsServing)
+{
+    startListening();
+    int served = 0;
+    listener.setOnAutoAccept([&](TSock&, TSock& client) {
+        if (++served == 1) {
+            listener.setListen(false);
+            listener.setListen(true);
+        }
+        client.Close();
+    });
+    LoopbackClient first(port);
+    ASSERT_TRUE(waitFor([&] { return served == 1; }));
+    ASSERT_TRUE(listener.Listen());
+    LoopbackClient second(listener.LocalPort());
+    ASSERT_TRUE(waitFor([&] { return served == 2; }));
+    EXPECT_TRUE(second.waitForClose());
+}
+
+TEST_F(ListenerTest, BlockingListenerServesEachConnectionOnItsOwnThread)
+{
+    listener.setBlocking(true);
+    listener.setOnInfo({});
+    startListening();
+    std::atomic<int> finished{0};
+    listener.setBlockingTimeout(-1);
+    listener.setOnAutoAccept([&](TSock&, TSock& client) {
+        QByteArray line;
+        while (client.Connected() && !line.endsWith("\r\n"))
+            line += client.Receive();
+        client.Send("got " + line);
+        client.Close();
+        ++finished;
+    });
+    LoopbackClient workstation(port);
+    workstation.send("hello\r\n");
+    // Accepting runs in this thread's event loop; the conversation on the connection's thread.
+    ASSERT_TRUE(waitFor([&] { return finished == 1 && connections().isEmpty(); }));
+    EXPECT_EQ(workstation.receive(11), "got hello\r\n");
 }
 
 TEST(TSockClient, NonBlockingConnectToAClosedPortReportsRefusal)
