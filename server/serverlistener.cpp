@@ -4,6 +4,7 @@
 #include "foundation/operatorprompts.h"
 #include "net/tsock.h"
 #include "server/servercore.h"
+#include "server/submissionconversation.h"
 
 ServerListener::ServerListener(ServerCore& core, QObject* parent)
     : QObject(parent), m_core(core), m_sock(new TSock(this))
@@ -54,9 +55,7 @@ void ServerListener::ShowIPAddress1Click()
     m_core.prompts().showMessage(IOperatorPrompts::BoxKind::Information, ipAddressText());
 }
 
-void ServerListener::Sock1AutoAccept(TSock& /*listener*/, TSock& client)
+void ServerListener::Sock1AutoAccept(TSock& listener, TSock& client)
 {
-    // Until the submission conversation is in place, a connection is closed as soon as it is
-    // accepted: the workstation sees the server, and no descriptor is held.
-    client.Close();
+    SubmissionConversation::serve(m_core, listener, client);
 }

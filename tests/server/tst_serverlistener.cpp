@@ -34,7 +34,7 @@ TEST_F(ServerListenerTest, Sock1IsSetUpAsTheServersListener)
     EXPECT_EQ(sock.BlockingTimeout(), 0);
 }
 
-TEST_F(ServerListenerTest, ListensOnTheConfiguredPortAndClosesWhatItAccepts)
+TEST_F(ServerListenerTest, ListensOnTheConfiguredPortAndServesWhatItAccepts)
 {
     const quint16 port = unusedPort();
     usePort(port);
@@ -43,6 +43,8 @@ TEST_F(ServerListenerTest, ListensOnTheConfiguredPortAndClosesWhatItAccepts)
     EXPECT_EQ(listener.Sock1().PortName(), QByteArray::number(port));
     LoopbackClient workstation(port);
     ASSERT_TRUE(workstation.isOpen());
+    // A conversation runs on the connection; "DONE" ends it and the server closes.
+    workstation.send("DONE");
     bool closed = false;
     ASSERT_TRUE(waitFor([&] {
         // The client's close check does not run the event loop; one short look per pass.

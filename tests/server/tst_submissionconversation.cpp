@@ -1,0 +1,485 @@
+#include "foundation/pacing.h"
+#include "net/tsock.h"
+#include "server/servercore.h"
+#include "server/serverlistener.h"
+#include "server/submissionconversation.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+#include "tests/support/workstationclient.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QMetaObject>
+
+#include <gtest/gtest.h>
+
+// Sends a command and checks the whole reply, naming the command when it differs.
+#define EXPECT_REPLY(client, command, reply)                                                       \
+    EXPECT_EQ((client).exchange((command), (reply)).toStdString(),                                 \
+              QByteArray(reply).toStdString())                                                     \
+        << "in reply to: " << QByteArray(command).left(60).toStdString()
+
+namespace {
+
+const QByteArray Accepted = "250 Message Accepted For Processing";
+const QByteArray Begin = "354 Begin Sending Message";
+const QByteArray Unknown = "552 Unknown Or Not Implemented Command";
+
+QByteArray block(const QList<QByteArray>& lines)
+{
+    QByteArray text;
+    for (const QByteArray& line : lines)
+        text += (text.isEmpty() ? "" : "\r\n") + line;
+    return text.toBase64();
+}
+
+QList<QByteArray> workedLines()
+{
+    return {"MSG: Call the front desk",
+            "SIG: Reception",
+            "PIN: 1234567",
+            "ID: Pat",
+            "AN: 5551234567",
+            "LENGTH: 80",
+            "PARITY: 2",
+            "DATA: 2",
+            "STOP: 0"};
+}
+
+// The worked example's fields with some replaced or added: each override is a whole line
+// starting with its key.
+QList<QByteArray> linesWith(const QList<QByteArray>& overrides)
+{
+    QList<QByteArray> lines = workedLines();
+    for (const QByteArray& override : overrides) {
+        const QByteArray key = override.left(override.indexOf(':') + 1);
+        bool replaced = false;
+        for (QByteArray& line : lines) {
+            if (line.startsWith(key)) {
+                line = override;
+                replaced = true;
+            }
+        }
+        if (!replaced)
+            lines.append(override);
+    }
+    return lines;
+}
+
+QByteArray recieved(int count, int minutes)
+{
+    return "250 Recieved " + QByteArray::number(count) + " Msg(s), Delivery in " +
+           QByteArray::number(minutes) + " Min.";
+}
+
+} // namespace
+
+// A listening server with a temporary data folder, its conversations served as the program
+// serves them. Durations run at a twentieth, so the 60-second idle limit is 3 s.
+class SubmissionServer : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Pacing::setScale(0.05);
+        m_core.allowList() = {"555"};
+        m_core.setNextCheck(4);
+        // The server's own listener, on a port the platform picks.
+        m_core.config().Port = "0";
+        m_core.listener().startListening();
+        m_port = m_core.listener().Sock1().LocalPort();
+        ASSERT_NE(m_port, 0);
+    }
+
+    void TearDown() override
+    {
+        m_core.listener().stopListening();
+        SubmissionConversation::setMaxNesting(SubmissionConversation::DefaultMaxNesting);
+        Pacing::setScale(1.0);
+        EXPECT_EQ(SubmissionConversation::nesting(), 0);
+    }
+
+    QByteArray host() const { return TSock::LocalAddress(); }
+    QByteArray denied() const { return "552 - (" + host() + ") Access To Server Denied!"; }
+    QByteArray queueFile() const { return m_dir.read(QStringLiteral("Message.Dat")); }
+
+    // Runs one client's whole conversation on its thread while the server runs.
+    void converse(const std::function<void(WorkstationClient&)>& script)
+    {
+        runWhilePumping([&] {
+            WorkstationClient client;
+            ASSERT_TRUE(client.connectTo(m_port));
+            script(client);
+        });
+    }
+
+    // Runs in the event loop of the main thread, from a client thread.
+    void onServer(const std::function<void()>& action)
+    {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), action, Qt::QueuedConnection);
+    }
+
+    TempDataDir m_dir;
+    ScriptedPrompts m_prompts;
+    ServerCore m_core{m_dir.path(), m_prompts};
+    quint16 m_port = 0;
+};
+
+TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
+{
+    m_core.config().Logging = true;
+    m_core.setQueuedCount(3);
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "HELO 192.168.1.20", "250 " + host());
+        EXPECT_REPLY(c, "PAGE (555) 123-4567", "250 OK");
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(workedLines()), Accepted);
+        EXPECT_REPLY(c, "DONE", recieved(1, 4));
+        // No terminator follows any reply, and the server closes after "DONE".
+        EXPECT_EQ(c.readUntilClosed().toStdString(), "");
+    });
+
+    EXPECT_EQ(queueFile().toStdString(),
+              "[5551234567]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\n"
+              "StopBits=0\r\nMSG1=*MSG*Call the front desk*SIG*Reception*PIN*1234567"
+              "*USR*127.0.0.1*ID*Pat\r\n");
+    const QStringList shown = {QStringLiteral("Message Received From: 127.0.0.1"),
+                               QStringLiteral("  Msg. To: Pat"),
+                               QStringLiteral("         PIN: 1234567"),
+                               QStringLiteral(" Provider: 5551234567"),
+                               QStringLiteral("Message: Call the front desk"),
+                               QString(42, QLatin1Char('-'))};
+    EXPECT_EQ(m_core.connectionLog(), shown);
+    const QList<QByteArray> logLines = m_dir.read(QStringLiteral("Log.Dat")).split('\n');
+    ASSERT_EQ(logLines.size(), 7) << "six CR LF lines expected";
+    for (int i = 0; i < 6; ++i)
+        EXPECT_TRUE(logLines[i].endsWith(" - " + shown[i].toLatin1() + "\r")) << logLines[i].data();
+    EXPECT_EQ(m_core.queuedCount(), 4);
+    EXPECT_EQ(m_core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 4"));
+    EXPECT_TRUE(m_prompts.shown().isEmpty());
+}
+
+TEST_F(SubmissionServer, HeloChecksTheStatedAddressAgainstTheLists)
+{
+    m_core.config().IPDeny = "192.168.1.5 10.*";
+    m_core.config().IPAccept = "10.1.1.5";
+    converse([&](WorkstationClient& c) {
+        // No argument, lower case, a short text, an accept-list exception, a line end that
+        // keeps the address off a deny entry.
+        EXPECT_REPLY(c, "HELO", "250 " + host());
+        EXPECT_REPLY(c, "helo 10.0.0.1", Unknown);
+        EXPECT_REPLY(c, "HE", Unknown);
+        EXPECT_REPLY(c, "HELO 10.1.1.5", "250 " + host());
+        EXPECT_REPLY(c, "HELO 192.168.1.5\r\n", "250 " + host());
+        EXPECT_REPLY(c, "HELO 10.9.9.9", denied());
+        EXPECT_TRUE(c.closedByServer());
+    });
+}
+
+TEST_F(SubmissionServer, RealAddressRefusedByTheListsIsRefusedWhateverItStates)
+{
+    m_core.config().IPDeny = "127.0.0.1";
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "HELO 192.168.1.20", denied());
+        EXPECT_TRUE(c.closedByServer());
+    });
+    // Without any "HELO", "DATA" is refused the same way.
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", denied());
+        EXPECT_TRUE(c.closedByServer());
+    });
+    // An accept entry for the real address makes the exception, as for a stated one.
+    m_core.config().IPAccept = "127.*";
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(workedLines()), Accepted);
+    });
+    EXPECT_EQ(m_core.queuedCount(), 1);
+}
+
+TEST_F(SubmissionServer, PageAnswersFromTheAllowListAndTheConversationGoesOn)
+{
+    m_core.allowList() = {"555", "777-1234"};
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "PAGE 555", "250 OK");
+        EXPECT_REPLY(c, "PAGE 5551234", "250 OK");
+        const QByteArray no55 = "551 - (55) Provider Access Number Not Allowed";
+        EXPECT_REPLY(c, "PAGE 55", no55);
+        // A list line holding a "-" never matches; the argument is echoed as sent.
+        const QByteArray noDash = "551 - (777-1234\r\n) Provider Access Number Not Allowed";
+        EXPECT_REPLY(c, "PAGE 777-1234\r\n", noDash);
+        // A refused "PAGE" does not stop a "DATA".
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(workedLines()), Accepted);
+        EXPECT_REPLY(c, "DONE", recieved(1, 4));
+    });
+    m_core.allowList().clear();
+    converse([&](WorkstationClient& c) {
+        const QByteArray no = "551 - (555) Provider Access Number Not Allowed";
+        EXPECT_REPLY(c, "PAGE 555", no);
+    });
+}
+
+TEST_F(SubmissionServer, TwoBlocksForOneNumberTakeMsg1AndMsg2WithTheLatestSettings)
+{
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(workedLines()), Accepted);
+        EXPECT_REPLY(c, "DATA", Begin);
+        const QByteArray second =
+            block(linesWith({"MSG: Second", "SIG:", "PW: secret", "LENGTH: 120", "PARITY: 0",
+                             "DATA: 3", "STOP: 2"}));
+        EXPECT_REPLY(c, second, Accepted);
+        EXPECT_REPLY(c, "DONE", recieved(2, 4));
+    });
+    EXPECT_EQ(queueFile().toStdString(),
+              "[5551234567]\r\nPassword=secret\r\nLength=120\r\nParity=0\r\n"
+              "DataBits=3\r\nStopBits=2\r\nMSG1=*MSG*Call the front desk*SIG*Reception"
+              "*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n"
+              "MSG2=*MSG*Second*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n");
+    EXPECT_EQ(m_core.queuedCount(), 2);
+}
+
+TEST_F(SubmissionServer, BlockWithoutSignatureLineGivesAnEntryWithoutSigMarker)
+{
+    QList<QByteArray> lines = workedLines();
+    lines.removeAt(1);
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(lines), Accepted);
+    });
+    EXPECT_TRUE(queueFile().contains(
+        "\r\nMSG1=*MSG*Call the front desk*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n"));
+}
+
+TEST_F(SubmissionServer, BusyServerAnswers355AndTakesDoneOrTheNextCommand)
+{
+    m_core.setServerBusy(true);
+    const QByteArray busy = "355 Server Busy, Please Wait";
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", busy);
+        EXPECT_REPLY(c, "HELO 10.0.0.1", Unknown);
+        EXPECT_REPLY(c, "DATA", busy);
+        EXPECT_REPLY(c, "DONE", recieved(0, 4));
+        EXPECT_TRUE(c.closedByServer());
+    });
+    // The run ends during the wait: the block is taken at once.
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", busy);
+        onServer([this] { m_core.setServerBusy(false); });
+        EXPECT_EQ(c.read(Begin.size()).toStdString(), Begin.toStdString());
+        EXPECT_REPLY(c, block(workedLines()), Accepted);
+        EXPECT_REPLY(c, "DONE", recieved(1, 4));
+    });
+    EXPECT_EQ(m_core.queuedCount(), 1);
+}
+
+TEST_F(SubmissionServer, BusyWaitRunsOutAfter120SecondsWith356)
+{
+    Pacing::setScale(0.01);
+    m_core.setServerBusy(true);
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", "355 Server Busy, Please Wait");
+        EXPECT_EQ(c.readUntilClosed().toStdString(), "356 Server To Busy, Please Try Later.");
+    });
+}
+
+TEST_F(SubmissionServer, IdleClientIsLeftWithoutReplyAndDisconnected)
+{
+    Pacing::setScale(0.01);
+    converse([&](WorkstationClient& c) { EXPECT_EQ(c.readUntilClosed().toStdString(), ""); });
+    // The same after "354": the block never comes.
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_EQ(c.readUntilClosed().toStdString(), "");
+    });
+    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+}
+
+TEST_F(SubmissionServer, ClientThatDisconnectsEndsItsConversationWithNothingQueued)
+{
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        c.abort();
+    });
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
+        c.close();
+    });
+    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
+TEST_F(SubmissionServer, AccessNumberOfTheBlockMustBeAllowedAndDiallable)
+{
+    m_core.allowList() = {"555", ""}; // the blank line allows every number
+    const auto refusal = [](const QByteArray& number) {
+        return "551 - (" + number + ") Provider Access Number Not Allowed";
+    };
+    converse([&](WorkstationClient& c) {
+        for (const QByteArray& number :
+             {QByteArray("555;ATH0"), QByteArray("ATDT5551234"), QByteArray(""),
+              QByteArray("555 1234+"), QByteArray("5551234\x1b")}) {
+            EXPECT_REPLY(c, "DATA", Begin);
+            EXPECT_REPLY(c, block(linesWith({"AN: " + number})), refusal(number));
+        }
+        // Dialling characters are fine once the list allows the number.
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"AN: 9,(555) 123-4567#"})), Accepted);
+        EXPECT_REPLY(c, "DONE", recieved(1, 4));
+    });
+    EXPECT_TRUE(queueFile().startsWith("[9,(555) 123-4567#]\r\n"));
+
+    m_core.allowList() = {"555"};
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"AN: 6665551234"})), refusal("6665551234"));
+    });
+    EXPECT_FALSE(queueFile().contains("666"));
+}
+
+TEST_F(SubmissionServer, BadLineSettingsMarkersAndPinsAreRejectedBeforeAnythingIsWritten)
+{
+    struct Case
+    {
+        QList<QByteArray> overrides;
+        QByteArray reason;
+    };
+    const Case cases[] = {
+        {{"PARITY: 7"}, "Invalid Parity"},
+        {{"PARITY: x"}, "Invalid Parity"},
+        {{"DATA: 4"}, "Invalid Data Bits"},
+        {{"STOP: "}, "Invalid Stop Bits"},
+        {{"LENGTH: 0"}, "Invalid Length"},
+        {{"LENGTH: eighty"}, "Invalid Length"},
+        {{"MSG: hi*PIN*999"}, "Field Holds A Queue Marker"},
+        {{"ID: Pat*USR*10.0.0.1"}, "Field Holds A Queue Marker"},
+        {{"PIN: 123\x1b"}, "Invalid PIN"},
+        {{"MSG: " + QByteArray(1100, 'x')}, "Message Too Long"},
+    };
+    converse([&](WorkstationClient& c) {
+        for (const Case& k : cases) {
+            const QByteArray expected = "554 Message Rejected: " + k.reason;
+            EXPECT_REPLY(c, "DATA", Begin);
+            EXPECT_REPLY(c, block(linesWith(k.overrides)), expected);
+        }
+        EXPECT_REPLY(c, "DONE", recieved(0, 4));
+    });
+    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'\n').toStdString();
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
+TEST_F(SubmissionServer, FullSectionIsRefusedWithQueueFull)
+{
+    QByteArray file = "[5551234567]\r\nLength=80\r\n";
+    for (int n = 1; n <= 9999; ++n)
+        file += "MSG" + QByteArray::number(n) + "=*MSG*m*PIN*1*USR*10.0.0.1*ID*x\r\n";
+    m_dir.write(QStringLiteral("Message.Dat"), file);
+    converse([&](WorkstationClient& c) {
+        const QByteArray full = "554 Message Rejected: Queue Full";
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(workedLines()), full);
+        // Another company still gets its message queued.
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"AN: 5550000"})), Accepted);
+    });
+    const QByteArray after = queueFile();
+    EXPECT_TRUE(after.startsWith(file));
+    EXPECT_FALSE(after.contains("MSG10000"));
+    EXPECT_TRUE(after.contains("[5550000]\r\n"));
+}
+
+TEST_F(SubmissionServer, TwoClientsAtOnceTheNewerIsServedInsideTheOlder)
+{
+    runWhilePumping([&] {
+        WorkstationClient older;
+        WorkstationClient newer;
+        ASSERT_TRUE(older.connectTo(m_port));
+        EXPECT_REPLY(older, "HELO 127.0.0.1", "250 " + host());
+        ASSERT_TRUE(newer.connectTo(m_port));
+        EXPECT_REPLY(newer, "HELO 127.0.0.1", "250 " + host());
+        // The older client's command waits until the newer conversation has ended.
+        EXPECT_TRUE(older.send("DATA"));
+        EXPECT_REPLY(newer, "DATA", Begin);
+        EXPECT_REPLY(newer, block(linesWith({"AN: 5551111"})), Accepted);
+        EXPECT_REPLY(newer, "DONE", recieved(1, 4));
+        EXPECT_EQ(older.read(Begin.size()).toStdString(), Begin.toStdString());
+        EXPECT_REPLY(older, block(linesWith({"AN: 5552222"})), Accepted);
+        EXPECT_REPLY(older, "DONE", recieved(1, 4));
+    });
+    const QByteArray file = queueFile();
+    EXPECT_LT(file.indexOf("[5551111]"), file.indexOf("[5552222]"));
+    EXPECT_GE(file.indexOf("[5551111]"), 0);
+    EXPECT_EQ(m_core.queuedCount(), 2);
+}
+
+TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
+{
+    SubmissionConversation::setMaxNesting(2);
+    runWhilePumping([&] {
+        WorkstationClient first;
+        WorkstationClient second;
+        WorkstationClient third;
+        ASSERT_TRUE(first.connectTo(m_port));
+        EXPECT_REPLY(first, "HELO 127.0.0.1", "250 " + host());
+        ASSERT_TRUE(second.connectTo(m_port));
+        EXPECT_REPLY(second, "HELO 127.0.0.1", "250 " + host());
+        // The third is not accepted while two conversations run: if it were, it would be
+        // served inside the second, which could not answer "DONE" before the third ended.
+        ASSERT_TRUE(third.connectTo(m_port));
+        EXPECT_TRUE(third.send("HELO 127.0.0.1"));
+        EXPECT_REPLY(second, "DONE", recieved(0, 4));
+        EXPECT_EQ(third.read(4 + host().size()).toStdString(), ("250 " + host()).toStdString());
+        EXPECT_REPLY(third, "DONE", recieved(0, 4));
+        EXPECT_REPLY(first, "DONE", recieved(0, 4));
+    });
+    EXPECT_FALSE(m_core.listener().Sock1().AcceptPaused());
+}
+
+TEST_F(SubmissionServer, OversizedCommandOrBlockIsRejectedAndDisconnected)
+{
+    const QByteArray tooLarge = "554 Message Rejected: Too Large";
+    // The oversized text arrives while a newer conversation runs, so it is all buffered by the
+    // time the older conversation reads again.
+    const auto sendWhileNested = [&](WorkstationClient& older, const QByteArray& text) {
+        WorkstationClient newer;
+        ASSERT_TRUE(newer.connectTo(m_port));
+        EXPECT_REPLY(newer, "HELO 127.0.0.1", "250 " + host());
+        EXPECT_TRUE(older.send(text));
+        for (int i = 0; i < 4; ++i)
+            EXPECT_REPLY(newer, "PAGE 555", "250 OK");
+        EXPECT_REPLY(newer, "DONE", recieved(0, 4));
+    };
+    runWhilePumping([&] {
+        WorkstationClient client;
+        ASSERT_TRUE(client.connectTo(m_port));
+        EXPECT_REPLY(client, "HELO 127.0.0.1", "250 " + host());
+        sendWhileNested(client, "HELO " + QByteArray(70000, '1'));
+        EXPECT_EQ(client.readUntilClosed().toStdString(), tooLarge.toStdString());
+    });
+    runWhilePumping([&] {
+        WorkstationClient client;
+        ASSERT_TRUE(client.connectTo(m_port));
+        EXPECT_REPLY(client, "DATA", Begin);
+        QList<QByteArray> lines = workedLines();
+        lines.append("XX: " + QByteArray(60000, 'y'));
+        sendWhileNested(client, block(lines));
+        EXPECT_EQ(client.readUntilClosed().toStdString(), tooLarge.toStdString());
+    });
+    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+}
+
+TEST_F(SubmissionServer, UnwritableQueueEndsTheConversationWithoutReply)
+{
+    // A folder in the queue file's place makes every write fail.
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Message.Dat")));
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_TRUE(c.send(block(workedLines())));
+        EXPECT_EQ(c.readUntilClosed().toStdString(), "");
+    });
+    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_TRUE(m_core.connectionLog().isEmpty());
+}
