@@ -3,6 +3,7 @@
 #include "foundation/convert.h"
 #include "net/esockexception.h"
 #include "net/hostcache.h"
+#include "net/tsockstream.h"
 #include "net/ttimecounter.h"
 #include "net/tzyras.h"
 
@@ -38,7 +39,9 @@ QByteArray dotted(quint32 networkAddress)
 
 } // namespace
 
-TSock::TSock(QObject* parent) : QObject(parent), m_timeCounter(new TTimeCounter(this))
+TSock::TSock(QObject* parent)
+    : QObject(parent), m_stream(std::make_unique<TSockStream>(*this)),
+      m_timeCounter(new TTimeCounter(this))
 {
     m_target.sin_family = AF_INET;
     m_remote.sin_family = AF_INET;

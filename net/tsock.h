@@ -6,11 +6,13 @@
 #include <QPointer>
 
 #include <functional>
+#include <memory>
 
 #include <netinet/in.h>
 
 class QSocketNotifier;
 class QThread;
+class TSockStream;
 class TTimeCounter;
 class TzyRas;
 
@@ -110,6 +112,9 @@ public:
     quint32 LookupHost(const QByteArray& name);
     quint16 LookupPort(const QByteArray& name);
 
+    // The byte-stream view of this socket.
+    TSockStream& Stream() const { return *m_stream; }
+
     // The port the socket is bound to (host byte order), 0 without a socket. A listener on
     // port "0" gets a free port from the platform; this tells which.
     quint16 LocalPort() const;
@@ -162,6 +167,7 @@ private:
     bool m_autoAccept = false;
     bool m_connected = false;
     qint32 m_blockingTimeout = 0;
+    std::unique_ptr<TSockStream> m_stream;
     TTimeCounter* m_timeCounter;
 
     NotifyEvent m_onConnect;

@@ -69,7 +69,11 @@ bool TSock::Send(const QByteArray& text)
             m_outBuffer.remove(0, sent);
         }
         report(siOutgoing, "Blocking Outgoing Data");
+        // Other sockets' handlers run here and may end this object's conversation.
+        QPointer<TSock> self(this);
         EventPump::once();
+        if (!self)
+            return true;
         if (m_handle < 0)
             break;
     }

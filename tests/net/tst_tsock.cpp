@@ -1,6 +1,7 @@
 #include "foundation/pacing.h"
 #include "net/esockexception.h"
 #include "net/tsock.h"
+#include "net/tsockstream.h"
 #include "tests/support/loopbackclient.h"
 
 #include <QList>
@@ -151,7 +152,12 @@ TEST_F(ListenerTest, ReceiveCountTakesTheFrontOfTheBufferAndLeavesTheRest)
     ASSERT_TRUE(waitFor([&] { return accepted->BytesAvailable() == 12; }));
     EXPECT_EQ(accepted->ReceiveCount(5), "01234");
     EXPECT_EQ(accepted->BytesAvailable(), 7);
-    EXPECT_EQ(accepted->Receive(), "56789AB");
+    // The stream view reads and writes through the same buffers.
+    EXPECT_EQ(accepted->Stream().Read(2), "56");
+    EXPECT_EQ(accepted->Stream().Seek(10, 0), 0);
+    EXPECT_EQ(accepted->Receive(), "789AB");
+    EXPECT_EQ(accepted->Stream().Write("pong"), 4);
+    EXPECT_EQ(workstation.receive(4), "pong");
     // Nothing buffered on an open non-blocking connection: the empty text, no error.
     EXPECT_EQ(accepted->Receive(), QByteArray());
     EXPECT_TRUE(log.contains(TSock::siIncoming, "Non-Blocking Incoming Data"));
