@@ -59,6 +59,8 @@ protected:
     {
         TServerConfig config = TServerConfig::defaults(dir.path());
         config.QueTime = queTime;
+        // The listener starts at first show: a free port keeps parallel runs apart.
+        config.Port = "0";
         ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
     }
     QAction* action(const char* name) const

@@ -1,0 +1,79 @@
+#include "net/tsock.h"
+#include "server/configfile.h"
+#include "server/servercore.h"
+#include "server/serverlistener.h"
+#include "server/ui/tservmainform.h"
+#include "server/ui/tservoptionform.h"
+#include "tests/support/loopbackclient.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class MainFormListenerTest : public ::testing::Test
+{
+protected:
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    ServerCore core{dir.path(), prompts};
+    std::unique_ptr<TServMainForm> window;
+
+    TSock& sock1() const { return core.listener().Sock1(); }
+    void trigger(const char* name) const
+    {
+        auto* action = window->findChild<QAction*>(QLatin1String(name));
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+    }
+};
+
+TEST_F(MainFormListenerTest, ListensFromFirstShowRestartsOnSettingsOkAndStopsAtClose)
+{
+    const quint16 first = unusedPort();
+    TServerConfig config = TServerConfig::defaults(dir.path());
+    config.Port = QByteArray::number(first);
+    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
+    window = std::make_unique<TServMainForm>(core, prompts);
+    window->Timer1()->stop();
+    EXPECT_FALSE(sock1().Listen());
+
+    window->show();
+    ASSERT_TRUE(sock1().Listen());
+    EXPECT_EQ(sock1().LocalPort(), first);
+
+    const quint16 second = unusedPort();
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, second] {
+        if (auto* form = qobject_cast<TServOptionForm*>(QApplication::activeModalWidget())) {
+            poll->stop();
+            poll->deleteLater();
+            form->findChild<QLineEdit*>(QStringLiteral("Port"))->setText(QString::number(second));
+            form->accept();
+        }
+    });
+    poll->start(0);
+    trigger("Settings1");
+    EXPECT_EQ(core.config().Port, QByteArray::number(second));
+    ASSERT_TRUE(sock1().Listen());
+    EXPECT_EQ(sock1().LocalPort(), second);
+    EXPECT_FALSE(LoopbackClient(first).isOpen());
+
+    trigger("ShowIPAddress1");
+    ASSERT_FALSE(prompts.shown().isEmpty());
+    EXPECT_EQ(prompts.shown().last(), QStringLiteral("information: Current IP Address Is \"") +
+                                          QString::fromLatin1(TSock::LocalAddress()) +
+                                          QLatin1Char('"'));
+
+    trigger("ShutDown1");
+    EXPECT_FALSE(sock1().Listen());
+    EXPECT_FALSE(LoopbackClient(second).isOpen());
+}
+
+} // namespace
