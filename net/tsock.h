@@ -122,6 +122,11 @@ public:
     // until accepting is resumed. Lets the owner bound how many conversations run nested.
     void setAcceptPaused(bool paused);
     bool AcceptPaused() const { return m_acceptPaused; }
+    // The most a stream connection keeps unread. At the limit it stops reading, so a peer that
+    // sends faster than the owner takes the bytes is held back by the platform instead of
+    // filling memory; reading resumes once the owner has taken bytes. 0 means no limit.
+    void setInputLimit(qsizetype bytes) { m_inputLimit = bytes > 0 ? bytes : 0; }
+    qsizetype InputLimit() const { return m_inputLimit; }
 
 private:
     TSock(TSock& listener, int handle, const sockaddr_in& peer);
@@ -189,6 +194,9 @@ private:
     // reported by the read side, and waiting output is no longer offered.
     bool m_sendBroken = false;
     bool m_acceptPaused = false;
+    qsizetype m_inputLimit = 0;
+    // Reading stopped because the input buffer reached the limit.
+    bool m_inputHeld = false;
     // Set on connection objects: the listener that accepted them.
     TSock* m_listener = nullptr;
     // The listener's OnAutoAccept for this connection is still running.

@@ -147,14 +147,19 @@ QByteArray TSock::ReceiveCount(int count)
         return all;
     }
     // Non-blocking: the read event has already filled the buffer.
+    QByteArray taken;
     if (count < 0 || count >= m_inBuffer.size()) {
-        QByteArray all;
-        all.swap(m_inBuffer);
-        return all;
+        taken.swap(m_inBuffer);
+    } else {
+        taken = m_inBuffer.left(count);
+        m_inBuffer.remove(0, count);
     }
-    QByteArray head = m_inBuffer.left(count);
-    m_inBuffer.remove(0, count);
-    return head;
+    if (m_inputHeld && m_inBuffer.size() < m_inputLimit) {
+        m_inputHeld = false;
+        if (m_readNotifier)
+            m_readNotifier->setEnabled(true);
+    }
+    return taken;
 }
 
 bool TSock::SendDatagram(const QByteArray& text, const QByteArray& host)

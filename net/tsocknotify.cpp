@@ -9,6 +9,8 @@
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <sys/socket.h>
@@ -56,10 +58,20 @@ void TSock::onReadable()
             handler(*this, BytesAvailable());
         return;
     }
-    QByteArray chunk(kReceiveSize, Qt::Uninitialized);
+    qsizetype room = kReceiveSize;
+    if (m_inputLimit > 0) {
+        room = std::min(room, m_inputLimit - m_inBuffer.size());
+        if (room <= 0) {
+            // Held until the owner takes bytes; the peer waits in the platform's buffers.
+            m_inputHeld = true;
+            m_readNotifier->setEnabled(false);
+            return;
+        }
+    }
+    QByteArray chunk(room, Qt::Uninitialized);
     ssize_t received;
     do {
-        received = ::recv(m_handle, chunk.data(), kReceiveSize, 0);
+        received = ::recv(m_handle, chunk.data(), static_cast<size_t>(room), 0);
     } while (received < 0 && errno == EINTR);
     if (received > 0) {
         m_inBuffer.append(chunk.constData(), received);

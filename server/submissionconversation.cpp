@@ -43,6 +43,8 @@ SubmissionConversation::SubmissionConversation(ServerCore& core, TSock& client)
     : m_core(core), m_client(client), m_idle(new TTimeCounter)
 {
     m_idle->setTimeOut(IdleLimit);
+    // One byte over the cap tells that a text is too large; nothing more is buffered.
+    m_client.setInputLimit(MaxInput + 1);
 }
 
 SubmissionConversation::~SubmissionConversation()
@@ -242,7 +244,6 @@ SubmissionConversation::WaitEnd SubmissionConversation::waitForText(QByteArray& 
             return true;
         }
         try {
-            // One byte over the cap is enough to know that the text is too large.
             text = m_client.ReceiveCount(static_cast<int>(MaxInput + 1));
         } catch (const ESockException&) {
             end = WaitEnd::Closed;
