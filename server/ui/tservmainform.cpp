@@ -202,7 +202,11 @@ void TServMainForm::AccessBlockList1Click()
     if (m_anblForm)
         return;
     m_anblForm = new TANBLForm(m_core);
-    m_mdiArea->addSubWindow(m_anblForm)->show();
+    QMdiSubWindow* frame = m_mdiArea->addSubWindow(m_anblForm);
+    frame->resize(246, 187);
+    frame->move(qMax(0, (m_mdiArea->width() - frame->width()) / 2),
+                qMax(0, (m_mdiArea->height() - frame->height()) / 2));
+    frame->show();
 }
 
 void TServMainForm::Settings1Click()
