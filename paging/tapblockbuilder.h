@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+// Turns one message into the TAP blocks that carry it: escaping, the split by the paging
+// company's message length, the "(n of N)" headers and the checksums.
+class TapBlockBuilder final
+{
+public:
+    // The most blocks one message is sent in; text beyond them is not sent.
+    static constexpr int kMaxBlocks = 20;
+
+    // `sevenBitLine`: the line carries fewer than 8 data bits, so the top bit of every byte is
+    // lost on the way; it is cleared before the checksum is worked out, so that the checksum
+    // matches what the terminal receives.
+    TapBlockBuilder(const QByteArray& pin, qint32 msgLength, bool sevenBitLine);
+
+    // Control characters the terminal would take as framing become SUB + a letter, CR is
+    // dropped, and the text ends at the first NUL.
+    static QByteArray escape(const QByteArray& message);
+    // The estimated block count printed in the headers (MaxChunk must be positive).
+    static int blockTotal(qint64 length, qint64 maxChunk);
+    // The three checksum characters of a block from STX through ETX.
+    static QByteArray checksum(const QByteArray& block);
+
+    // Builds the blocks for an escaped text. False when the text needs more than one block and
+    // the message length leaves no room for a continued piece (MaxChunk - 20 below 1).
+    bool build(const QByteArray& working);
+
+    qint64 maxChunk() const { return m_maxChunk; }
+    int total() const { return m_total; }
+    const QList<QByteArray>& blocks() const { return m_blocks; }
+
+private:
+    QByteArray frame(const QByteArray& field) const;
+    QByteArray header(int number) const;
+
+    QByteArray m_pin;
+    qint64 m_maxChunk;
+    bool m_sevenBitLine;
+    int m_total = 0;
+    QList<QByteArray> m_blocks;
+};

@@ -1,0 +1,226 @@
+#include "paging/tomxpage.h"
+
+#include "foundation/eventpump.h"
+#include "foundation/pacing.h"
+#include "paging/epageerror.h"
+#include "paging/tapblockbuilder.h"
+
+namespace {
+
+// Modem results after dialing, in the order the wait reports them.
+const QByteArray kDialResults = "CONNECT|BUSY|NO DIAL TONE|NO CARRIER|NO ANSWER|VOICE";
+// Terminal answers to a log-on line: ACK, NAK, end of call, each after CR or LF, and a new
+// prompt.
+const QByteArray kLogonReplies =
+    "\r\x06\r|\r\x15\r|\r\x1b\x04\r|\n\x06\r|\n\x15\r|\n\x1b\x04\r|ID=";
+// Terminal answers to a block: delivered, deferred, accepted, checksum error, pager ID
+// rejected, end of call.
+const QByteArray kBlockReplies = "211\r\x06\r|213\r\x06\r|\r\x06\r|\r\x15\r|\r\x1e\r|\r\x1b\x04\r";
+const QByteArray kGoAhead = "\x1b[p\r";
+const QByteArray kEndOfCall = "\x1b\x04\r";
+
+} // namespace
+
+TOMXPage::TOMXPage(QObject* parent) : TOMXCom32(parent) {}
+
+TOMXPage::~TOMXPage() = default;
+
+void TOMXPage::progress(const QByteArray& text)
+{
+    if (m_onPageProgress)
+        m_onPageProgress(text);
+}
+
+bool TOMXPage::failCall(int code, const QByteArray& progressText)
+{
+    const bool cancelled = Aborted();
+    ClosePort();
+    if (cancelled)
+        return false;
+    if (!progressText.isEmpty())
+        progress(progressText);
+    throw EPageError(code);
+}
+
+bool TOMXPage::Connect()
+{
+    if (m_provider.isEmpty())
+        throw EPageError(9);
+    if (m_pinNumber.isEmpty())
+        throw EPageError(10);
+    if (PortOpen())
+        Disconnect();
+    if (!OpenPort()) {
+        progress("Comm Error");
+        throw EPageError(12);
+    }
+
+    if (!m_initString.isEmpty()) {
+        progress("Intializing Modem");
+        if (!SendCommand(m_initString))
+            return failCall(13, {});
+    }
+    Pacing::sleep(150);
+
+    progress("Dialing " + m_provider);
+    SendString((m_dialMethod == dmPulse ? "atdp " : "atdt ") + m_provider + "\r\n");
+    switch (WaitForReply(kDialResults, 60)) {
+    case 0:
+        progress("Connected");
+        break;
+    case 1:
+        return failCall(21, "Line Busy");
+    case 2:
+        return failCall(22, "No Dial Tone");
+    case 3:
+        return failCall(20, "No Carrier");
+    case 4:
+        return failCall(23, "No Answer");
+    case 5:
+        return failCall(24, "Voice Line");
+    default:
+        return failCall(15, "Connection Failed");
+    }
+
+    // The terminal prompts with "ID="; some only after a CR.
+    Pacing::sleep(1000);
+    bool prompted = false;
+    for (int attempt = 0; attempt < 3 && !prompted && !Aborted(); ++attempt) {
+        prompted = WaitForReply("ID=", 5) == 0;
+        if (!prompted && !Aborted())
+            SendString("\r");
+    }
+    if (!prompted)
+        return failCall(0, "No Response From Paging Network");
+
+    progress("Loging On");
+    return logOn();
+}
+
+bool TOMXPage::logOn()
+{
+    const QByteArray line = "\x1bPG1" + m_password + "\r";
+    for (int attempt = 1;; ++attempt) {
+        Pacing::sleep(500);
+        SendString(line);
+        Pacing::sleep(10);
+        switch (WaitForReply(kLogonReplies, 10)) {
+        case 0:
+        case 3:
+            progress("Login Accepted");
+            Pacing::sleep(1000);
+            if (WaitForReply(kGoAhead, 5) == 0)
+                return true;
+            return failCall(16, "Login Failed");
+        case 1:
+        case 4:
+        case 6:
+            // A terminal that keeps refusing would hold the line for good.
+            if (attempt >= kMaxLogonAttempts)
+                return failCall(2, "Login Failed");
+            progress("ReLogin Requested");
+            break;
+        case 2:
+        case 5:
+            return failCall(17, "Login Denied");
+        default:
+            return failCall(16, "Login Failed");
+        }
+    }
+}
+
+bool TOMXPage::SendPage(const QByteArray& pin, const QByteArray& text)
+{
+    if (!PortOpen())
+        return false;
+    m_pinNumber = pin;
+    m_message = text;
+    return TransmitMessage();
+}
+
+bool TOMXPage::TransmitMessage()
+{
+    if (m_message.isEmpty()) {
+        ClosePort();
+        throw EPageError(8);
+    }
+    TapBlockBuilder builder(m_pinNumber, m_msgLength, ComPortDataBits() != db8BITS);
+    const QByteArray working = TapBlockBuilder::escape(m_message);
+
+    progress("Sending Message To " + m_pinNumber);
+    // A pager ID that leaves no room for a continued piece under this company's message
+    // length: the message cannot be split, so it is refused and the call goes on.
+    if (!builder.build(working))
+        throw EPageError(4);
+
+    const QList<QByteArray>& blocks = builder.blocks();
+    bool result = false;
+    for (qsizetype i = 0; i < blocks.size(); ++i) {
+        result = sendBlock(blocks.at(i), static_cast<int>(i) + 1, static_cast<int>(blocks.size()));
+        if (!result)
+            return false;
+    }
+    return result;
+}
+
+bool TOMXPage::sendBlock(const QByteArray& block, int number, int count)
+{
+    const QByteArray sending =
+        "Sending Block " + QByteArray::number(number) + " of " + QByteArray::number(count);
+    for (int sends = 1;; ++sends) {
+        progress(sending);
+        Pacing::sleep(1000);
+        SendString(block);
+        Pacing::sleep(10);
+        switch (WaitForReply(kBlockReplies, 10)) {
+        case 0:
+            progress("Message Delivered");
+            return true;
+        case 1:
+            progress("Deferred Message Delivery");
+            return true;
+        case 2:
+            progress("Message Sent");
+            return true;
+        case 3:
+            // TAP's limit: three resends, then the block counts as failed.
+            if (sends >= kMaxBlockSends)
+                throw EPageError(3);
+            progress("Error: Checksum Error-Retransmitting");
+            break;
+        case 4:
+            progress("Error: Invalid Number");
+            if (Aborted())
+                return false;
+            throw EPageError(4);
+        case 5:
+            progress("Paging Terminal Disconnected");
+            if (Aborted())
+                return false;
+            throw EPageError(18);
+        default:
+            progress("No Response From Terminal");
+            if (Aborted())
+                return false;
+            throw EPageError(0);
+        }
+    }
+}
+
+bool TOMXPage::Disconnect()
+{
+    if (PortOpen()) {
+        Pacing::sleep(1000);
+        EventPump::once();
+        progress("Disconnecting...");
+        SendString(kEndOfCall);
+        setAborted(true);
+    }
+    ClosePort();
+    return PortOpen();
+}
+
+QByteArray TOMXPage::BlockChecksum(const QByteArray& block)
+{
+    return TapBlockBuilder::checksum(block);
+}

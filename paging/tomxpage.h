@@ -1,0 +1,82 @@
+#pragma once
+
+#include "serial/tomxcom32.h"
+
+#include <QByteArray>
+
+#include <functional>
+
+enum TDialMethod : int { dmTone, dmPulse };
+
+// The paging engine: a Hayes-command modem on the COM port and, through it, a paging
+// company's terminal spoken to in TAP. One Connect per company (initialise the modem, dial,
+// log on), one SendPage per message, one Disconnect to hang up. Every step is reported through
+// OnPageProgress; failures raise EPageError. Disconnect is also the cancel: called from the
+// window while the engine waits, it makes the running Connect or SendPage return false quietly.
+class TOMXPage final : public TOMXCom32
+{
+    Q_OBJECT
+
+public:
+    using ProgressHandler = std::function<void(const QByteArray& text)>;
+
+    explicit TOMXPage(QObject* parent = nullptr);
+    ~TOMXPage() override;
+
+    // The paging company's access number, dialled unchanged.
+    QByteArray Provider() const { return m_provider; }
+    void setProvider(const QByteArray& provider) { m_provider = provider; }
+    TDialMethod DialMethod() const { return m_dialMethod; }
+    void setDialMethod(TDialMethod method) { m_dialMethod = method; }
+    // Pager ID of the message in hand; SendPage sets it. Connect refuses to start without one.
+    QByteArray PinNumber() const { return m_pinNumber; }
+    void setPinNumber(const QByteArray& pin) { m_pinNumber = pin; }
+    // Sent before dialing; empty means no initialisation.
+    QByteArray InitString() const { return m_initString; }
+    void setInitString(const QByteArray& init) { m_initString = init; }
+    // The company's message length, which decides how a message is split into blocks.
+    qint32 MsgLength() const { return m_msgLength; }
+    void setMsgLength(qint32 length) { m_msgLength = length; }
+    QByteArray Message() const { return m_message; }
+    void setMessage(const QByteArray& message) { m_message = message; }
+    // The TAP log-on password; empty means none.
+    QByteArray Password() const { return m_password; }
+    void setPassword(const QByteArray& password) { m_password = password; }
+
+    void setOnPageProgress(ProgressHandler handler) { m_onPageProgress = std::move(handler); }
+
+    // True: logged on, the port open for SendPage. False: cancelled. Raises EPageError on any
+    // other failure, with the port closed.
+    bool Connect();
+    // False when the port is not open (nothing sent) or the call was cancelled.
+    bool SendPage(const QByteArray& pin, const QByteArray& text);
+    bool TransmitMessage();
+    // Ends the call (ESC EOT CR, then the port is closed, which drops DTR). Always false: the
+    // port is closed afterwards.
+    bool Disconnect();
+
+    static QByteArray BlockChecksum(const QByteArray& block);
+
+    // A block is sent at most this often: the first time and three resends after a NAK.
+    static constexpr int kMaxBlockSends = 4;
+    // Log-on attempts before a refusing terminal counts as denying the log-on.
+    static constexpr int kMaxLogonAttempts = 3;
+
+private:
+    void progress(const QByteArray& text);
+    // The end of a failed Connect: the port is closed; a cancelled call returns false without
+    // a word, any other raises `code` after the progress text (when there is one).
+    bool failCall(int code, const QByteArray& progressText);
+    bool logOn();
+    // Sends one block until the terminal takes it; the result of the block.
+    bool sendBlock(const QByteArray& block, int number, int count);
+
+    QByteArray m_provider;
+    TDialMethod m_dialMethod = dmTone;
+    QByteArray m_pinNumber;
+    QByteArray m_initString = "ATZ";
+    qint32 m_msgLength = 140;
+    QByteArray m_message;
+    QByteArray m_password;
+    ProgressHandler m_onPageProgress;
+};

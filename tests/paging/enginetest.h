@@ -1,0 +1,54 @@
+#pragma once
+
+#include "foundation/pacing.h"
+#include "paging/epageerror.h"
+#include "paging/tomxpage.h"
+#include "tests/support/scriptedmodem.h"
+#include "tests/support/tempdatadir.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+// The engine on COM1 of a temporary data folder, wired to a scripted modem and terminal.
+class EngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Pacing::setScale(0.005);
+        ASSERT_TRUE(modem.isValid());
+        ASSERT_TRUE(modem.linkAs(dir.path(), 1));
+        page.setDeviceDirectory(dir.path());
+        page.setComPort(pnCOM1);
+        page.setProvider("5551234");
+        page.setPinNumber("1234567");
+        page.setOnPageProgress([this](const QByteArray& text) { progress.append(text); });
+    }
+    void TearDown() override { Pacing::setScale(1.0); }
+
+    // Runs `call` and returns the code of the EPageError it raised, if any. The message must
+    // match the code's text.
+    template <typename Call> std::optional<int> pageErrorOf(Call call)
+    {
+        try {
+            call();
+        } catch (const EPageError& e) {
+            EXPECT_EQ(e.message(), EPageError::messageFor(e.code()));
+            return e.code();
+        }
+        return std::nullopt;
+    }
+
+    // Connects and forgets the progress texts of the log-on.
+    void connectQuietly()
+    {
+        ASSERT_TRUE(page.Connect());
+        progress.clear();
+    }
+
+    TempDataDir dir;
+    ScriptedModem modem;
+    TOMXPage page;
+    QList<QByteArray> progress;
+};
