@@ -11,6 +11,11 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+namespace {
+constexpr int kDrainMs = 2000;
+constexpr int kDrainSliceMs = 10;
+} // namespace
+
 SerialDevice::~SerialDevice()
 {
     close();
@@ -35,6 +40,12 @@ void SerialDevice::close()
 {
     if (m_fd < 0)
         return;
+    // Output held back by flow control would make the close wait for it, up to half a minute
+    // on a serial driver: it gets a short time to drain, and what is left then is dropped.
+    for (int waitedMs = 0; waitedMs < kDrainMs && pendingOutput() > 0; waitedMs += kDrainSliceMs)
+        ::usleep(kDrainSliceMs * 1000);
+    if (pendingOutput() > 0)
+        ::tcflush(m_fd, TCOFLUSH);
     // HUPCL drops DTR on the last close as well; doing it here covers a driver that refused
     // the termios change.
     setModemLine(TIOCM_DTR, false);
@@ -64,7 +75,10 @@ int SerialDevice::read(char* buffer, int max)
     if (m_fd < 0 || max <= 0)
         return 0;
     const ssize_t n = ::read(m_fd, buffer, static_cast<size_t>(max));
-    return n > 0 ? static_cast<int>(n) : 0;
+    if (n > 0)
+        return static_cast<int>(n);
+    // Nothing there yet; anything else (an error, end of file after a hang-up) is a failure.
+    return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : -1;
 }
 
 bool SerialDevice::write(const QByteArray& bytes, int bitRate)

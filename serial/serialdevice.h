@@ -27,8 +27,8 @@ public:
     // control and held low otherwise. Settings the device rejects are ignored.
     void apply(const LineSettings& settings);
 
-    // Reads what has arrived, up to `max` bytes, without waiting. 0 when nothing was there or
-    // the read failed.
+    // Reads what has arrived, up to `max` bytes, without waiting. 0 when nothing was there,
+    // -1 when the read failed.
     int read(char* buffer, int max);
 
     // Writes all of `bytes`. A device that cannot take them (flow control holding the line,

@@ -198,7 +198,12 @@ int TOMXCom32::WaitForReply(const QByteArray& alternatives, int timeOutSeconds)
     // Bytes that came in the same read after a completed reply are kept for the next wait, so
     // a terminal's next answer is not lost when it arrives together with this one.
     const auto readAndMatch = [&]() {
-        QByteArray chunk = takeReceived();
+        bool failed = false;
+        QByteArray chunk = takeReceived(&failed);
+        // A device that fails its reads (unplugged, hung up) keeps reporting itself readable;
+        // the rest of the wait is woken by the counter's tick alone.
+        if (failed && notifier)
+            notifier->setEnabled(false);
         int used = 0;
         const int index = matcher.feed(chunk.constData(), static_cast<int>(chunk.size()), &used);
         if (index >= 0)
@@ -207,7 +212,9 @@ int TOMXCom32::WaitForReply(const QByteArray& alternatives, int timeOutSeconds)
     };
 
     int result = -1;
+    m_waitPasses = 0;
     for (;;) {
+        ++m_waitPasses;
         result = readAndMatch();
         if (result >= 0 || !PortOpen())
             break;
@@ -227,12 +234,14 @@ int TOMXCom32::WaitForReply(const QByteArray& alternatives, int timeOutSeconds)
     return result;
 }
 
-QByteArray TOMXCom32::takeReceived()
+QByteArray TOMXCom32::takeReceived(bool* failed)
 {
     if (!m_pending.isEmpty())
         return std::exchange(m_pending, QByteArray());
     const int count = m_device.read(m_buffer.data(), static_cast<int>(m_buffer.size()));
-    return QByteArray(m_buffer.constData(), count);
+    if (failed)
+        *failed = count < 0;
+    return QByteArray(m_buffer.constData(), qMax(count, 0));
 }
 
 void TOMXCom32::allocateBuffer()

@@ -94,6 +94,9 @@ public:
 
     // The device descriptor while open, else -1 (diagnostics and tests).
     int handle() const { return m_device.handle(); }
+    // How often the last WaitForReply looked at the device: it blocks between looks, so this
+    // stays near the number of arrivals and counter ticks (diagnostics and tests).
+    int lastWaitPasses() const { return m_waitPasses; }
 
 protected:
     void setAborted(bool aborted) { m_aborted = aborted; }
@@ -104,7 +107,7 @@ private:
     TCommEvents lineEvents(bool received);
     void allocateBuffer();
     // What a reply left over, else what the device has: one read into the receive buffer.
-    QByteArray takeReceived();
+    QByteArray takeReceived(bool* failed = nullptr);
 
     TComPortNumber m_comPort = pnCOM2;
     LineSettings m_settings;
@@ -122,6 +125,7 @@ private:
     QTimer* m_pollTimer;
     QPointer<QSocketNotifier> m_notifier;
     bool m_aborted = false;
+    int m_waitPasses = 0;
 
     // Line state seen by the previous poll tick, for the change events.
     int m_lastLines = -1;

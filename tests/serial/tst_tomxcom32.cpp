@@ -236,6 +236,24 @@ TEST_F(ComPortTest, PollTimerHandsReceivedBytesAndEventsToTheHandlers)
     EXPECT_FALSE(waitFor([&] { return data.size() > 10; }, 3));
 }
 
+TEST_F(ComPortTest, WaitSleepsBetweenLooksEvenWhenTheDeviceIsGone)
+{
+    ASSERT_TRUE(port.OpenPort());
+    ASSERT_TRUE(waitFor([&] { return modem.lineOpen(); }));
+    modem.sendRaw("O");
+    EXPECT_EQ(port.WaitForReply("OK", 1), -1);
+    // An idle line: one look per counter tick, give or take the arrival and the last look.
+    EXPECT_LE(port.lastWaitPasses(), 10);
+
+    // A vanished device keeps reporting itself readable; its reads fail.
+    modem.unplug();
+    EXPECT_EQ(port.WaitForReply("OK", 20), -1);
+    EXPECT_LE(port.lastWaitPasses(), 40) << "the wait must block between looks, not spin";
+    EXPECT_FALSE(port.WriteData("x"));
+    port.ClosePort();
+    EXPECT_FALSE(port.PortOpen());
+}
+
 TEST_F(ComPortTest, SecondOpenOfAClaimedDeviceFails)
 {
     if (::geteuid() == 0)

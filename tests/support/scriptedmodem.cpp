@@ -80,6 +80,16 @@ void ScriptedModem::sendRaw(const QByteArray& bytes)
     write(bytes);
 }
 
+void ScriptedModem::unplug()
+{
+    if (m_master < 0)
+        return;
+    m_notifier->setEnabled(false);
+    m_reopenCheck->stop();
+    ::close(m_master);
+    m_master = -1;
+}
+
 bool ScriptedModem::waitForHangUp(int seconds)
 {
     TTimeCounter counter;
@@ -108,6 +118,8 @@ void ScriptedModem::readMaster()
 
 void ScriptedModem::checkReopened()
 {
+    if (m_master < 0)
+        return;
     pollfd p{m_master, POLLIN, 0};
     if (::poll(&p, 1, 0) < 0 || (p.revents & POLLHUP))
         return;

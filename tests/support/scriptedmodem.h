@@ -80,6 +80,8 @@ public:
 
     // Bytes sent to the terminal side as they are.
     void sendRaw(const QByteArray& bytes);
+    // The device goes away: the terminal side is hung up for good and its reads fail.
+    void unplug();
 
     // What happened.
     const QByteArray& received() const { return m_received; }
