@@ -148,6 +148,7 @@ private:
     void connectEvent(int error);
     void closeEvent(int error);
     void acceptEvent();
+    void restAccepting();
     void postConnectFailure(int error);
     void releaseFinishedConnections();
     void serveOnThread(const AutoAcceptEvent& handler, TSock& client);

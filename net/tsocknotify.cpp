@@ -3,11 +3,13 @@
 
 #include "net/tsock.h"
 
+#include "foundation/pacing.h"
 #include "net/errorname.h"
 
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -188,8 +190,13 @@ void TSock::acceptEvent()
     socklen_t length = sizeof peer;
     const int handle =
         ::accept4(m_handle, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
-    if (handle < 0)
-        return; // the client went away before it was taken
+    if (handle < 0) {
+        // Out of descriptors or memory, the connection stays waiting and the listener stays
+        // readable: accepting rests for a second instead of spinning until resources free up.
+        if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+            restAccepting();
+        return; // otherwise the client went away before it was taken
+    }
     m_remote = peer;
     QPointer<TSock> self(this);
     QPointer<TSock> client = new TSock(*this, handle, peer);
@@ -250,6 +257,15 @@ void TSock::stopServingThreads()
         delete thread;
     }
     m_threads.clear();
+}
+
+void TSock::restAccepting()
+{
+    m_readNotifier->setEnabled(false);
+    QTimer::singleShot(Pacing::scaled(1000), this, [this] {
+        if (m_listen && m_readNotifier)
+            m_readNotifier->setEnabled(!m_acceptPaused);
+    });
 }
 
 // Releases the connection objects whose handler has returned, whose socket is closed and of
