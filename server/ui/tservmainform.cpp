@@ -153,6 +153,7 @@ void TServMainForm::closeEvent(QCloseEvent* event)
     }
     FormClose();
     event->accept();
+    emit applicationExitRequested();
 }
 
 void TServMainForm::Timer1Timer()

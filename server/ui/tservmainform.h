@@ -45,7 +45,8 @@ public:
     TANBLForm* ANBLForm() const;
 
 signals:
-    // The operator chose to end the program instead of configuring it.
+    // The program is to end: the main window closed, or the operator chose to exit instead of
+    // configuring the server. Windows of its own (help, viewers) must not keep it running.
     void applicationExitRequested();
 
 public slots:

@@ -104,9 +104,18 @@ TServOptionForm::TServOptionForm(const QString& dataDir, QWidget* parent)
     if (m_modemList->count() == 0)
         m_modemList->addItem(text(ModemDefinitions::genericModemName()));
     m_modemList->setCurrentIndex(0);
+    m_selectedModem = 0;
     ModemListChange();
-    // A choice from the list or typing re-reads the chosen type's values.
-    connect(m_modemList, &QComboBox::currentTextChanged, this, [this] { ModemListChange(); });
+    // A choice from the list or typing re-reads the chosen type's values. Typed text selects
+    // the entry it spells exactly, or none.
+    connect(m_modemList, &QComboBox::currentIndexChanged, this, [this](int index) {
+        m_selectedModem = index;
+        ModemListChange();
+    });
+    connect(m_modemList->lineEdit(), &QLineEdit::textEdited, this, [this](const QString& typed) {
+        m_selectedModem = m_modemList->findText(typed, Qt::MatchExactly);
+        ModemListChange();
+    });
 }
 
 TServOptionForm::~TServOptionForm() = default;
@@ -271,25 +280,25 @@ void TServOptionForm::showFirstPage()
 
 void TServOptionForm::selectModemType(const QByteArray& modemType)
 {
-    m_modemList->setCurrentIndex(0);
-    if (modemType.isEmpty())
-        return;
+    int index = 0;
     const QString wanted = text(modemType);
-    for (int i = 0; i < m_modemList->count(); ++i) {
+    for (int i = 0; !wanted.isEmpty() && i < m_modemList->count(); ++i) {
         if (m_modemList->itemText(i).contains(wanted, Qt::CaseSensitive)) {
-            m_modemList->setCurrentIndex(i);
-            return;
+            index = i;
+            break;
         }
     }
+    m_modemList->setCurrentIndex(index);
+    // Also when the index did not change but typed text had replaced the entry's name.
+    m_modemList->setEditText(m_modemList->itemText(index));
+    m_selectedModem = index;
 }
 
 void TServOptionForm::ModemListChange()
 {
-    // The entry selected at this moment: typed text that names no entry selects nothing.
-    const int selected = m_modemList->findText(m_modemList->currentText(), Qt::MatchExactly);
-    if (selected < 0)
+    if (m_selectedModem < 0 || m_selectedModem >= m_modemList->count())
         return;
-    const auto settings = m_modems.settingsOf(bytes(m_modemList->itemText(selected)));
+    const auto settings = m_modems.settingsOf(bytes(m_modemList->itemText(m_selectedModem)));
     if (!settings)
         return;
     m_initStrin->setText(text(settings->InitString));

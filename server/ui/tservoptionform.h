@@ -71,6 +71,8 @@ private:
     FilePicker m_filePicker;
     HelpOpener m_helpOpener;
 
+    // The modem type entry selected at this moment; -1 when typed text names none.
+    int m_selectedModem = -1;
     QTabWidget* m_pages = nullptr;
     QLineEdit* m_queTime = nullptr;
     QLineEdit* m_port = nullptr;

@@ -243,7 +243,12 @@ TEST_F(MainFormTest, ShutDownClosesAndDeletesTheQueue)
     window->show();
     dir.write(QStringLiteral("Message.Dat"), "[1]\r\nMSG1=x\r\n");
     core.allowList().append("555");
+    int exitRequested = 0;
+    QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
+                     [&] { ++exitRequested; });
     action("ShutDown1")->trigger();
+    // Ending the program does not wait for other windows (help, log viewers) to close.
+    EXPECT_EQ(exitRequested, 1);
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
     EXPECT_TRUE(core.allowList().isEmpty());

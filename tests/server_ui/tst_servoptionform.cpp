@@ -85,9 +85,26 @@ TEST_F(OptionFormTest, ModemTypesFillInitStringAndSpeed)
 
     // A typed name that names no type changes nothing but is what OK stores.
     initString()->setText(QStringLiteral("ATMINE"));
-    modemList()->setEditText(QStringLiteral("My Own Modem"));
+    modemList()->lineEdit()->selectAll();
+    modemList()->lineEdit()->insert(QStringLiteral("My Own Modem"));
     EXPECT_EQ(initString()->text(), QStringLiteral("ATMINE"));
     EXPECT_EQ(form->values().ModemType, "My Own Modem");
+    // Typing a type's exact name chooses it.
+    modemList()->lineEdit()->selectAll();
+    modemList()->lineEdit()->insert(QStringLiteral("Fast Modem"));
+    EXPECT_EQ(initString()->text(), QStringLiteral("AT&F"));
+}
+
+TEST_F(OptionFormTest, TypeNamesLongerThanTheFieldStillReadTheirValues)
+{
+    const QByteArray longName = "Very Long Modem Name Of Forty Characters";
+    dir.write(QStringLiteral("Modems.Dat"), "[Short]\r\n[" + longName + "]\r\nInitString=ATL\r\n");
+    create();
+    EXPECT_EQ(initString()->text(), QStringLiteral("ATE1V1&M0"));
+    form->selectModemType("Forty");
+    form->ModemListChange();
+    EXPECT_EQ(initString()->text(), QStringLiteral("ATL"));
+    EXPECT_EQ(form->values().ModemType, longName.left(30));
 }
 
 TEST_F(OptionFormTest, ConfiguredTypeIsFoundBySubstringWithLetterCase)
