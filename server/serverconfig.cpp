@@ -26,7 +26,10 @@ void putInt(QByteArray& record, int offset, qint32 value)
 
 qint32 getInt(const QByteArray& record, int offset)
 {
-    return qFromLittleEndian<qint32>(record.constData() + offset);
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<quint8>(record.at(offset + i));
+    return static_cast<qint32>(value);
 }
 
 // Length byte, the characters, and zeros up to the field's end.
