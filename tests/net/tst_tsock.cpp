@@ -13,6 +13,8 @@
 #include <memory>
 
 #include <arpa/inet.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -342,6 +344,34 @@ TEST_F(ListenerTest, BlockingListenerServesEachConnectionOnItsOwnThread)
     // Accepting runs in this thread's event loop; the conversation on the connection's thread.
     ASSERT_TRUE(waitFor([&] { return finished == 1 && connections().isEmpty(); }));
     EXPECT_EQ(workstation.receive(11), "got hello\r\n");
+}
+
+TEST_F(ListenerTest, ListenerOutOfDescriptorsResumesAcceptingLater)
+{
+    Pacing::setScale(0.01);
+    startListening();
+    int served = 0;
+    listener.setOnAutoAccept([&](TSock&, TSock& client) {
+        ++served;
+        client.Close();
+    });
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    // The workstation takes the last descriptor this process may open; accepting then fails.
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree + 1);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    LoopbackClient workstation(port);
+    Pacing::pauseResponsive(3000);
+    const int servedWhileShort = served;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    Pacing::setScale(1.0);
+    ASSERT_TRUE(workstation.isOpen());
+    EXPECT_EQ(servedWhileShort, 0);
+    EXPECT_TRUE(waitFor([&] { return served == 1; }));
+    EXPECT_TRUE(workstation.waitForClose());
 }
 
 TEST(TSockClient, NonBlockingConnectToAClosedPortReportsRefusal)
