@@ -144,7 +144,8 @@ bool TOMXPage::TransmitMessage()
         ClosePort();
         throw EPageError(8);
     }
-    TapBlockBuilder builder(m_pinNumber, m_msgLength, ComPortDataBits() != db8BITS);
+    const bool narrowLine = ComPortDataBits() >= db5BITS && ComPortDataBits() <= db7BITS;
+    TapBlockBuilder builder(m_pinNumber, m_msgLength, narrowLine);
     const QByteArray working = TapBlockBuilder::escape(m_message);
 
     progress("Sending Message To " + m_pinNumber);

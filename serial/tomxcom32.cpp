@@ -229,7 +229,8 @@ int TOMXCom32::WaitForReply(const QByteArray& alternatives, int timeOutSeconds)
         }
     }
 
-    if (notifier)
+    // A close during the wait has already taken the notifier off its descriptor for good.
+    if (notifier && notifier == m_notifier)
         notifier->setEnabled(wasEnabled);
     return result;
 }

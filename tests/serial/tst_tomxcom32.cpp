@@ -7,6 +7,7 @@
 #include "tests/support/tempdatadir.h"
 
 #include <QFile>
+#include <QStringList>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -189,6 +190,33 @@ TEST_F(ComPortTest, BytesAfterAReplyAreKeptForTheNextWait)
     port.ClosePort();
     ASSERT_TRUE(port.OpenPort());
     EXPECT_EQ(port.WaitForReply("OK", 2), -1);
+}
+
+QStringList g_warnings;
+
+void collectWarnings(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type != QtDebugMsg && type != QtInfoMsg)
+        g_warnings.append(text);
+}
+
+TEST_F(ComPortTest, CloseDuringANestedWaitEndsBothWaitsCleanly)
+{
+    ASSERT_TRUE(port.OpenPort());
+    g_warnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(collectWarnings);
+    int inner = 0;
+    QTimer::singleShot(0, &modem, [&] {
+        QTimer::singleShot(0, &modem, [&] { port.ClosePort(); });
+        inner = port.WaitForReply("OK", 1000000);
+    });
+    const int outer = port.WaitForReply("OK", 1000000);
+    // Let the event loop run over the closed descriptor for a while.
+    waitFor([] { return false; }, 3);
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(inner, -1);
+    EXPECT_EQ(outer, -1);
+    EXPECT_TRUE(g_warnings.isEmpty()) << g_warnings.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(ComPortTest, ReceiveBufferIsReallocatedAndBoundsEachRead)
