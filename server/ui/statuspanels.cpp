@@ -11,7 +11,9 @@ StatusPanels::StatusPanels(QStatusBar* bar, QObject* parent) : QObject(parent)
     for (int i = 0; i < Count; ++i) {
         m_panels[i] = new QLabel(bar);
         m_panels[i]->setObjectName(QStringLiteral("Panel%1").arg(i));
-        m_panels[i]->setFixedWidth(widths[i]);
+        // The panels' widths; a panel grows when the desktop's font needs more room for its
+        // text, so the clock and the countdown are never cut off.
+        m_panels[i]->setMinimumWidth(widths[i]);
         m_panels[i]->setFrameShape(QFrame::Panel);
         m_panels[i]->setFrameShadow(QFrame::Sunken);
         bar->addWidget(m_panels[i]);

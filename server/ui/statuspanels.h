@@ -6,7 +6,7 @@
 class QLabel;
 class QStatusBar;
 
-// StatusBar1: four panels of fixed widths (125, 75, 83, 75) for the clock, "Queued: n",
+// StatusBar1: four panels of widths 125, 75, 83 and 75 for the clock, "Queued: n",
 // "Next Check: n" and the latest paging progress text.
 class StatusPanels final : public QObject
 {

@@ -17,6 +17,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -72,6 +73,8 @@ TServOptionForm::TServOptionForm(const QString& dataDir, QWidget* parent)
     m_pages->addTab(createModemPage(), QStringLiteral("&Modem Settings"));
     m_pages->addTab(createSharedPage(), QStringLiteral("&Shared Directories"));
     m_pages->addTab(createIPPage(), QStringLiteral("&IP Deny/Accept"));
+    // All four page tabs in view: the dialog is as wide as they need.
+    m_pages->tabBar()->setUsesScrollButtons(false);
 
     auto* ok = new QPushButton(QStringLiteral("&OK"), this);
     ok->setObjectName(QStringLiteral("BitBtn1"));
@@ -223,8 +226,12 @@ QWidget* TServOptionForm::createSharedPage()
     groupRow->addWidget(m_sGroup);
     groupRow->addWidget(dir4);
     auto* form = new QFormLayout(shared);
-    form->addRow(QStringLiteral("&User List:"), userRow);
-    form->addRow(QStringLiteral("&Group Lists:"), groupRow);
+    auto* userLabel = new QLabel(QStringLiteral("&User List:"), shared);
+    userLabel->setBuddy(m_sUser);
+    auto* groupLabel = new QLabel(QStringLiteral("&Group Lists:"), shared);
+    groupLabel->setBuddy(m_sGroup);
+    form->addRow(userLabel, userRow);
+    form->addRow(groupLabel, groupRow);
 
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(shared);
