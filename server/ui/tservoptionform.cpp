@@ -3,18 +3,18 @@
 #include "server/serverconfig.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/helpviewer.h"
+#include "server/ui/sharedfilepicker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileDialog>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
@@ -397,36 +397,5 @@ void TServOptionForm::BitBtn3Click()
 
 std::optional<QString> TServOptionForm::pickFile(const FilePickRequest& request)
 {
-    return m_filePicker ? m_filePicker(request) : pickWithDialog(this, request);
-}
-
-std::optional<QString> TServOptionForm::pickWithDialog(QWidget* parent,
-                                                       const FilePickRequest& request)
-{
-    QFileDialog dialog(parent, request.title, request.startFolder);
-    dialog.setObjectName(QStringLiteral("OpenDialog1"));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilters(request.filters);
-    dialog.selectNameFilter(request.filters.value(request.filterIndex));
-    dialog.selectFile(request.proposedName);
-    for (;;) {
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return std::nullopt;
-        const QString path = dialog.selectedFiles().constFirst();
-        const QFileInfo info(path);
-        if (!info.absoluteDir().exists()) {
-            QMessageBox::warning(&dialog, request.title,
-                                 QStringLiteral("%1\nPath does not exist.").arg(path));
-            continue;
-        }
-        if (info.exists())
-            return path;
-        // A file that does not exist yet is taken only when the operator confirms it.
-        const auto answer = QMessageBox::question(
-            &dialog, request.title,
-            QStringLiteral("%1\nThis file does not exist.\nCreate the file?").arg(path));
-        if (answer == QMessageBox::Yes)
-            return path;
-    }
+    return m_filePicker ? m_filePicker(request) : SharedFilePicker::pick(this, request);
 }

@@ -2,6 +2,7 @@
 
 #include "directories/modemdefinitions.h"
 #include "server/ioptionsdialog.h"
+#include "server/ui/sharedfilepicker.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -22,16 +23,7 @@ class TServOptionForm final : public QDialog, public IOptionsDialog
     Q_OBJECT
 
 public:
-    // What a file picker is asked for: its title, filters, the filter selected first and the
-    // proposed file name. It answers with the chosen path or nothing.
-    struct FilePickRequest
-    {
-        QString title;
-        QStringList filters;
-        int filterIndex = 0;
-        QString proposedName;
-        QString startFolder;
-    };
+    using FilePickRequest = SharedFilePicker::Request;
     using FilePicker = std::function<std::optional<QString>(const FilePickRequest&)>;
     using HelpOpener = std::function<void(int topic)>;
 
@@ -65,7 +57,6 @@ private:
     QWidget* createSharedPage();
     QWidget* createIPPage();
     std::optional<QString> pickFile(const FilePickRequest& request);
-    static std::optional<QString> pickWithDialog(QWidget* parent, const FilePickRequest& request);
 
     ModemDefinitions m_modems;
     FilePicker m_filePicker;
