@@ -35,7 +35,8 @@ enum TComPortHwHandshaking : int { hhNONE, hhRTSCTS };
 
 enum TComPortSwHandshaking : int { shNONE, shXONXOFF };
 
-// Line events; each value is the event-mask bit the original device driver used for it.
+// Line events; each value is the event-mask bit the COM port drivers of the Windows
+// workstations use for it.
 enum TCommEvent : int {
     ceRxChar = 0x01,
     ceRxFlag = 0x02,
