@@ -483,3 +483,20 @@ TEST_F(SubmissionServer, UnwritableQueueEndsTheConversationWithoutReply)
     EXPECT_EQ(m_core.queuedCount(), 0);
     EXPECT_TRUE(m_core.connectionLog().isEmpty());
 }
+
+TEST_F(SubmissionServer, UnwritableTransactionLogIsShownInTheErrorBoxAndEndsTheConversation)
+{
+    m_core.config().Logging = true;
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_TRUE(c.send(block(workedLines())));
+        EXPECT_EQ(c.readUntilClosed().toStdString(), "");
+    });
+    ASSERT_EQ(m_prompts.shown().size(), 1);
+    EXPECT_TRUE(m_prompts.shown().first().contains(QStringLiteral("Log.Dat")))
+        << m_prompts.shown().first().toStdString();
+    // The entry was written before the log failed; the conversation stopped there.
+    EXPECT_TRUE(queueFile().contains("MSG1=*MSG*Call the front desk"));
+    EXPECT_EQ(m_core.connectionLog().size(), 1);
+}
