@@ -37,7 +37,8 @@ std::optional<QByteArray> entryKey(const QByteArray& line)
 }
 
 // Line range [begin, end) of a section's body; begin is the line after its header.
-struct SectionRange {
+struct SectionRange
+{
     qsizetype header = -1;
     qsizetype begin = -1;
     qsizetype end = -1;
@@ -109,18 +110,32 @@ QByteArray TIniFile::ReadText(const QByteArray& section, const QByteArray& key,
 void TIniFile::WriteText(const QByteArray& section, const QByteArray& key, const QByteArray& value)
 {
     QList<QByteArray> lines = readFile();
+    applyWrite(lines, section, key, value);
+    writeFile(lines);
+}
+
+void TIniFile::WriteTexts(const QByteArray& section,
+                          const QList<std::pair<QByteArray, QByteArray>>& entries)
+{
+    QList<QByteArray> lines = readFile();
+    for (const auto& [key, value] : entries)
+        applyWrite(lines, section, key, value);
+    writeFile(lines);
+}
+
+void TIniFile::applyWrite(QList<QByteArray>& lines, const QByteArray& section,
+                          const QByteArray& key, const QByteArray& value)
+{
     const SectionRange range = findSection(lines, section);
     if (!range.found()) {
         lines.append('[' + section + ']');
         lines.append(key + '=' + value);
-        writeFile(lines);
         return;
     }
     const qsizetype at = findKey(lines, range, key);
     if (at >= 0) {
         // Keep the key as the file spells it; only the value changes, in place.
         lines[at] = *entryKey(lines[at]) + '=' + value;
-        writeFile(lines);
         return;
     }
     // After the last line of the section that carries something, so blank lines that separate
@@ -131,7 +146,6 @@ void TIniFile::WriteText(const QByteArray& section, const QByteArray& key, const
             insertAt = i + 1;
     }
     lines.insert(insertAt, key + '=' + value);
-    writeFile(lines);
 }
 
 qint32 TIniFile::ReadNumber(const QByteArray& section, const QByteArray& key,

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // The section/key text store behind the queue, the company directory, the modem types and the
 // shared lists. Every call goes to the file: nothing is cached, so several stores on one file
 // and plain line readers always see each other's changes in call order. Sections and keys match
@@ -21,6 +23,10 @@ public:
     QByteArray ReadText(const QByteArray& section, const QByteArray& key,
                         const QByteArray& defaultValue) const;
     void WriteText(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+    // The same as WriteText for each entry in order, with one read and one write of the file:
+    // the entries land together or, when the write fails, not at all.
+    void WriteTexts(const QByteArray& section,
+                    const QList<std::pair<QByteArray, QByteArray>>& entries);
     // Decimal with an optional sign, or "$"/"0x" and hexadecimal digits; anything else
     // (the empty text of a missing key included) gives the default.
     qint32 ReadNumber(const QByteArray& section, const QByteArray& key, qint32 defaultValue) const;
@@ -35,6 +41,8 @@ public:
     void DeleteSection(const QByteArray& section);
 
 private:
+    static void applyWrite(QList<QByteArray>& lines, const QByteArray& section,
+                           const QByteArray& key, const QByteArray& value);
     QList<QByteArray> readFile() const;
     void writeFile(const QList<QByteArray>& lines);
 

@@ -88,13 +88,14 @@ std::optional<qint32> MessageQueueFile::nextFreeMessageKey(const QByteArray& sec
 void MessageQueueFile::writeSubmission(const QByteArray& section, const LineSettings& settings,
                                        qint32 n, const QueueEntry& entry)
 {
-    TIniFile ini(m_path);
-    ini.WriteText(section, "Password", settings.password);
-    ini.WriteText(section, "Length", settings.length);
-    ini.WriteNumber(section, "Parity", settings.parity);
-    ini.WriteNumber(section, "DataBits", settings.dataBits);
-    ini.WriteNumber(section, "StopBits", settings.stopBits);
-    ini.WriteText(section, messageKey(n), entry.format());
+    // In the writers' order, with one rewrite of the file instead of six: a submission costs
+    // one read and one write however long the queue is.
+    TIniFile(m_path).WriteTexts(section, {{"Password", settings.password},
+                                          {"Length", settings.length},
+                                          {"Parity", QByteArray::number(settings.parity)},
+                                          {"DataBits", QByteArray::number(settings.dataBits)},
+                                          {"StopBits", QByteArray::number(settings.stopBits)},
+                                          {messageKey(n), entry.format()}});
 }
 
 void MessageQueueFile::writeTestMessage(const QByteArray& section, qint32 n, const QByteArray& pin)
