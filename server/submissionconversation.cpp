@@ -40,17 +40,14 @@ QByteArray numberNotAllowed(const QByteArray& number)
 } // namespace
 
 SubmissionConversation::SubmissionConversation(ServerCore& core, TSock& client)
-    : m_core(core), m_client(client), m_idle(new TTimeCounter)
+    : m_core(core), m_client(client), m_idle(std::make_unique<TTimeCounter>())
 {
     m_idle->setTimeOut(IdleLimit);
     // One byte over the cap tells that a text is too large; nothing more is buffered.
     m_client.setInputLimit(MaxInput + 1);
 }
 
-SubmissionConversation::~SubmissionConversation()
-{
-    delete m_idle;
-}
+SubmissionConversation::~SubmissionConversation() = default;
 
 void SubmissionConversation::run()
 {

@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 
+#include <memory>
+
 class ServerCore;
 class TSock;
 class TTimeCounter;
@@ -62,6 +64,6 @@ private:
 
     ServerCore& m_core;
     TSock& m_client;
-    TTimeCounter* m_idle;
+    std::unique_ptr<TTimeCounter> m_idle;
     qint32 m_accepted = 0;
 };
