@@ -219,6 +219,19 @@ void TIniFile::DeleteSection(const QByteArray& section)
     writeFile(lines);
 }
 
+void TIniFile::DeleteKey(const QByteArray& section, const QByteArray& key)
+{
+    QList<QByteArray> lines = readFile();
+    const SectionRange range = findSection(lines, section);
+    if (!range.found())
+        return;
+    const qsizetype at = findKey(lines, range, key);
+    if (at < 0)
+        return;
+    lines.removeAt(at);
+    writeFile(lines);
+}
+
 void ListSections(const QString& path, QList<QByteArray>& sections)
 {
     if (!QFile::exists(path))

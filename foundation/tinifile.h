@@ -39,6 +39,8 @@ public:
     void ReadEntries(const QByteArray& section, QList<QByteArray>& entries) const;
     // Removes the header and entries of the section; a missing section is not an error.
     void DeleteSection(const QByteArray& section);
+    // Removes one entry line; a missing section or key is not an error and writes nothing.
+    void DeleteKey(const QByteArray& section, const QByteArray& key);
 
 private:
     static void applyWrite(QList<QByteArray>& lines, const QByteArray& section,

@@ -1,0 +1,295 @@
+#include "queue/callprocessor.h"
+
+#include "foundation/convert.h"
+#include "foundation/datetimetext.h"
+#include "foundation/eventpump.h"
+#include "foundation/operatorprompts.h"
+#include "foundation/pacing.h"
+#include "foundation/tinifile.h"
+#include "paging/tomxpage.h"
+#include "queue/errornotice.h"
+#include "queue/queueentry.h"
+#include "server/servercore.h"
+
+#include <QFile>
+
+#include <exception>
+
+namespace {
+
+const QString QueueFileName = QStringLiteral("Message.Dat");
+constexpr int SectionReadAttempts = 5;
+constexpr int MemoLineLimit = 500;
+
+// "MSG" followed by a decimal number: the keys that hold queued messages.
+bool isMessageKey(const QByteArray& key)
+{
+    if (key.size() < 4 || !key.startsWith("MSG"))
+        return false;
+    for (qsizetype i = 3; i < key.size(); ++i) {
+        if (key[i] < '0' || key[i] > '9')
+            return false;
+    }
+    return true;
+}
+
+struct MessageEntry
+{
+    QByteArray key;
+    QByteArray value;
+};
+
+// The message entries of a section, in file order.
+QList<MessageEntry> messageEntries(const TIniFile& queue, const QByteArray& section)
+{
+    QList<QByteArray> lines;
+    queue.ReadEntries(section, lines);
+    QList<MessageEntry> entries;
+    for (const QByteArray& line : lines) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq < 0)
+            continue;
+        const QByteArray key = line.left(eq).trimmed();
+        if (isMessageKey(key.toUpper()))
+            entries.append({key, line.mid(eq + 1)});
+    }
+    return entries;
+}
+
+// Line setting codes the serial port knows: data bits 0-3, parity 0-4, stop bits 0-2.
+bool inRange(qint32 value, qint32 highest)
+{
+    return value >= 0 && value <= highest;
+}
+
+} // namespace
+
+CallProcessor::CallProcessor(ServerCore& core, TOMXPage& engine, QObject* parent)
+    : QObject(parent), m_core(core), m_engine(engine)
+{
+}
+
+CallProcessor::~CallProcessor() = default;
+
+void CallProcessor::ProcessCalls()
+{
+    // A run started from inside a running one (Send Now, or the countdown, during one of its
+    // event pumps) would dial on the line the outer run holds and send its messages twice. The
+    // outer run clears ServerBusy when it ends.
+    if (m_running)
+        return;
+
+    struct BusyReset
+    {
+        ServerCore& core;
+        ~BusyReset() { core.setServerBusy(false); }
+    } busyReset{m_core};
+
+    if (!QFile::exists(m_core.dataFile(QueueFileName)) || m_core.queuedCount() == 0 ||
+        m_engine.PortOpen())
+        return;
+
+    m_running = true;
+    struct RunningReset
+    {
+        bool& running;
+        ~RunningReset() { running = false; }
+    } runningReset{m_running};
+    run();
+}
+
+void CallProcessor::run()
+{
+    try {
+        if (m_core.connectionLog().size() > MemoLineLimit)
+            m_core.clearConnectionLog();
+        if (m_core.transmitLog().size() > MemoLineLimit)
+            m_core.clearTransmitLog();
+        logLine("Call Processing Started", "Call Processing Started");
+
+        m_notice = std::make_unique<ErrorNotice>();
+
+        QList<QByteArray> sections;
+        if (!readSectionNames(sections)) {
+            logLine("No Messages Read!", "No Messages Read");
+        } else {
+            TIniFile queue(m_core.dataFile(QueueFileName));
+            EventPump::once();
+            for (const QByteArray& section : std::as_const(sections))
+                processCompany(queue, section);
+        }
+    } catch (...) {
+        try {
+            closingSteps();
+        } catch (const std::exception&) {
+            // The failure that ended the run is the one the operator has to see.
+        }
+        throw;
+    }
+    closingSteps();
+}
+
+bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
+{
+    for (int attempt = 0; attempt < SectionReadAttempts; ++attempt) {
+        names.clear();
+        ListSections(m_core.dataFile(QueueFileName), names);
+        EventPump::once();
+        if (!names.isEmpty())
+            return true;
+    }
+    return false;
+}
+
+void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
+{
+    const QList<MessageEntry> entries = messageEntries(queue, section);
+    if (entries.isEmpty())
+        return;
+
+    logLine("Sending Messages For: " + section, "Sending Messages For: " + section);
+    if (!setUpEngine(queue, section)) {
+        // Without a usable port or with line settings that cannot be read nobody can be called;
+        // the messages wait for a corrected configuration or section.
+        logLine("Error Connecting To Paging Network: " + section,
+                " Error Connecting To Paging Network: " + section);
+        return;
+    }
+
+    setCallMenu(true, false);
+    EventPump::once();
+
+    bool connected = false;
+    try {
+        connected = m_engine.Connect();
+    } catch (const std::exception&) {
+        connected = false;
+    }
+    if (!connected) {
+        logLine("Error Connecting To Paging Network: " + section,
+                " Error Connecting To Paging Network: " + section);
+        m_engine.Disconnect();
+        Pacing::pauseResponsive(HangUpPauseMs);
+        return;
+    }
+
+    EventPump::once();
+    for (const MessageEntry& entry : entries) {
+        sendMessage(entry.value);
+        // Handled, whatever came of it: removed at once, so a run that ends early never pages
+        // it again, and only this key, so a message queued meanwhile for the same company
+        // stays for the next run.
+        queue.DeleteKey(section, entry.key);
+        m_core.setQueuedCount(m_core.queuedCount() - 1);
+        EventPump::once();
+    }
+    if (messageEntries(queue, section).isEmpty())
+        queue.DeleteSection(section);
+
+    m_engine.Disconnect();
+    Pacing::pauseResponsive(HangUpPauseMs);
+    EventPump::once();
+}
+
+bool CallProcessor::setUpEngine(TIniFile& queue, const QByteArray& section)
+{
+    const TServerConfig& config = m_core.config();
+    if (!inRange(config.ComPort, 3) || !inRange(config.ComPortSpeed, 12))
+        return false;
+    const std::optional<qint32> length = tryStrToInt(queue.ReadText(section, "Length", "80"));
+    const qint32 dataBits = queue.ReadNumber(section, "DataBits", 2);
+    const qint32 parity = queue.ReadNumber(section, "Parity", 2);
+    const qint32 stopBits = queue.ReadNumber(section, "StopBits", 0);
+    if (!length || !inRange(dataBits, 3) || !inRange(parity, 4) || !inRange(stopBits, 2))
+        return false;
+
+    m_engine.setComPort(config.ComPort);
+    switch (config.FlowControl) {
+    case 0:
+        m_engine.setHardwareFlowControl(false);
+        m_engine.setSoftwareFlowControl(false);
+        break;
+    case 1:
+        m_engine.setHardwareFlowControl(true);
+        m_engine.setSoftwareFlowControl(false);
+        break;
+    case 2:
+        m_engine.setHardwareFlowControl(false);
+        m_engine.setSoftwareFlowControl(true);
+        break;
+    case 3:
+        m_engine.setHardwareFlowControl(true);
+        m_engine.setSoftwareFlowControl(true);
+        break;
+    default:
+        break; // no selection: the engine keeps what it has
+    }
+    m_engine.setComPortSpeed(config.ComPortSpeed);
+    m_engine.setComPortDataBits(dataBits);
+    m_engine.setComPortParity(parity);
+    m_engine.setComPortStopBits(stopBits);
+    m_engine.setMsgLength(*length);
+    m_engine.setPassword(queue.ReadText(section, "Password", QByteArray()));
+    m_engine.setProvider(section);
+    return true;
+}
+
+void CallProcessor::sendMessage(const QByteArray& value)
+{
+    const QueueEntry entry = QueueEntry::parse(value);
+    logLine("Sending Messages To: " + entry.pin + " From " + entry.sender,
+            "Sending Messages To: " + entry.pin + " From " + entry.sender);
+    EventPump::once();
+
+    const QByteArray pageText =
+        entry.signature.isEmpty() ? entry.message : entry.message + '\n' + entry.signature;
+    try {
+        // The engine would refuse an empty page only after closing the port, which would cost
+        // every later message of this company its delivery; refuse it here with the same error
+        // and keep the line.
+        if (pageText.isEmpty() && m_engine.PortOpen())
+            throw EPageError(8);
+        if (!m_engine.SendPage(entry.pin, pageText)) {
+            m_core.prompts().beep();
+            m_core.prompts().showMessage(IOperatorPrompts::BoxKind::Error,
+                                         QStringLiteral("Error Sending Message To \"%1\"")
+                                             .arg(QString::fromLatin1(entry.addressee)));
+        }
+    } catch (const EPageError& error) {
+        const QByteArray text = "Error Sending Messages To: " + entry.pin + " From " +
+                                entry.sender + " (" + error.message() + ")";
+        logLine(text, text);
+        if (error.message() != "Terminal Disconnected!")
+            m_notice->send(entry.sender, m_core.config().Port, entry.pin, error.message());
+    }
+}
+
+void CallProcessor::closingSteps()
+{
+    m_notice.reset();
+    if (m_engine.PortOpen())
+        m_engine.Disconnect();
+    EventPump::once();
+    setCallMenu(false, true);
+    // Both the window and the log get the line with its own time stamp.
+    const QString completed = DateTimeText::now() + QStringLiteral(" Call(s) Compleated");
+    m_core.addTransmitLog(completed);
+    m_core.AppendLog(completed.toLatin1());
+    m_core.addTransmitLog(QStringLiteral("--------------------------"));
+    m_core.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
+    m_core.AppendLog("--------------------------");
+    m_core.setPanelText(ServerCore::PanelProgress, QString());
+}
+
+void CallProcessor::setCallMenu(bool cancelCallEnabled, bool sendNowEnabled)
+{
+    m_cancelCallEnabled = cancelCallEnabled;
+    m_sendNowEnabled = sendNowEnabled;
+    emit callMenuChanged(cancelCallEnabled, sendNowEnabled);
+}
+
+void CallProcessor::logLine(const QByteArray& windowText, const QByteArray& logText)
+{
+    m_core.addTransmitLog(DateTimeText::now() + QLatin1Char(' ') + QString::fromLatin1(windowText));
+    m_core.AppendLog(logText);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class ErrorNotice;
+class ServerCore;
+class TIniFile;
+class TOMXPage;
+
+// The call processing run: empties Message.Dat company by company. For each section it sets the
+// paging engine up from the configuration and the section's line settings, dials and logs on,
+// pages every queued message, reports failed messages to their senders, removes what it handled
+// and hangs up. Every step is written to the "Transmition Log" and to Log.Dat.
+//
+// The run executes on the one thread and pumps events while it waits, so timer ticks, menu
+// commands and client conversations are handled inside it; a second run started from in there
+// is refused.
+class CallProcessor final : public QObject
+{
+    Q_OBJECT
+
+public:
+    CallProcessor(ServerCore& core, TOMXPage& engine, QObject* parent = nullptr);
+    ~CallProcessor() override;
+
+    // One run over the whole queue. Returns when it is over; clears ServerBusy however it ends.
+    // Failures it does not handle itself leave it after its closing steps.
+    void ProcessCalls();
+    bool running() const { return m_running; }
+
+    // The menu items "Cancel Call" and "Send Now": the run enables the first and disables the
+    // second while it calls.
+    bool cancelCallEnabled() const { return m_cancelCallEnabled; }
+    bool sendNowEnabled() const { return m_sendNowEnabled; }
+
+    // The nominal length of the pause after each hang-up (6000 ms), scaled by Pacing.
+    static constexpr int HangUpPauseMs = 6000;
+
+signals:
+    void callMenuChanged(bool cancelCallEnabled, bool sendNowEnabled);
+
+private:
+    void run();
+    bool readSectionNames(QList<QByteArray>& names) const;
+    void processCompany(TIniFile& queue, const QByteArray& section);
+    bool setUpEngine(TIniFile& queue, const QByteArray& section);
+    void sendMessage(const QByteArray& value);
+    void closingSteps();
+    void setCallMenu(bool cancelCallEnabled, bool sendNowEnabled);
+
+    // One line to the "Transmition Log" (date-time + " " + text) and its log text to Log.Dat.
+    void logLine(const QByteArray& windowText, const QByteArray& logText);
+
+    ServerCore& m_core;
+    TOMXPage& m_engine;
+    std::unique_ptr<ErrorNotice> m_notice; // working state of the running run
+    bool m_running = false;
+    bool m_cancelCallEnabled = false;
+    bool m_sendNowEnabled = true;
+};
