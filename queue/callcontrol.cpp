@@ -16,10 +16,12 @@ CallControl::CallControl(ServerCore& core, QObject* parent)
     // OMXPage1 as the main window creates it: COM1 at 2400 baud, 7 data bits, even parity, tone
     // dialling, "ATZ", 80 characters; the run sets port and line settings before each call.
     m_engine->setDeviceDirectory(m_core.dataDir());
-    m_engine->setComPort(0);
-    m_engine->setComPortSpeed(4);
-    m_engine->setComPortDataBits(2);
-    m_engine->setComPortParity(2);
+    m_engine->setComPort(pnCOM1);
+    m_engine->setComPortSpeed(br2400);
+    m_engine->setComPortDataBits(db7BITS);
+    m_engine->setComPortParity(ptEVEN);
+    m_engine->setComPortPollingDelay(0);
+    m_engine->setDialMethod(dmTone);
     m_engine->setInitString("ATZ");
     m_engine->setMsgLength(80);
     m_engine->setPinNumber(PlaceholderPin);

@@ -6,8 +6,10 @@
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
 #include "foundation/tinifile.h"
+#include "paging/epageerror.h"
 #include "paging/tomxpage.h"
 #include "queue/errornotice.h"
+#include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
 #include "server/servercore.h"
 
@@ -20,18 +22,6 @@ namespace {
 const QString QueueFileName = QStringLiteral("Message.Dat");
 constexpr int SectionReadAttempts = 5;
 constexpr int MemoLineLimit = 500;
-
-// "MSG" followed by a decimal number: the keys that hold queued messages.
-bool isMessageKey(const QByteArray& key)
-{
-    if (key.size() < 4 || !key.startsWith("MSG"))
-        return false;
-    for (qsizetype i = 3; i < key.size(); ++i) {
-        if (key[i] < '0' || key[i] > '9')
-            return false;
-    }
-    return true;
-}
 
 struct MessageEntry
 {
@@ -50,7 +40,7 @@ QList<MessageEntry> messageEntries(const TIniFile& queue, const QByteArray& sect
         if (eq < 0)
             continue;
         const QByteArray key = line.left(eq).trimmed();
-        if (isMessageKey(key.toUpper()))
+        if (MessageQueueFile::messageNumber(key))
             entries.append({key, line.mid(eq + 1)});
     }
     return entries;
@@ -121,7 +111,7 @@ void CallProcessor::run()
     } catch (...) {
         try {
             closingSteps();
-        } catch (const std::exception&) {
+        } catch (...) {
             // The failure that ended the run is the one the operator has to see.
         }
         throw;
@@ -203,35 +193,37 @@ bool CallProcessor::setUpEngine(TIniFile& queue, const QByteArray& section)
     if (!length || !inRange(dataBits, 3) || !inRange(parity, 4) || !inRange(stopBits, 2))
         return false;
 
-    m_engine.setComPort(config.ComPort);
+    m_engine.setComPort(static_cast<TComPortNumber>(config.ComPort));
     switch (config.FlowControl) {
     case 0:
-        m_engine.setHardwareFlowControl(false);
-        m_engine.setSoftwareFlowControl(false);
+        setFlowControl(hhNONE, shNONE);
         break;
     case 1:
-        m_engine.setHardwareFlowControl(true);
-        m_engine.setSoftwareFlowControl(false);
+        setFlowControl(hhRTSCTS, shNONE);
         break;
     case 2:
-        m_engine.setHardwareFlowControl(false);
-        m_engine.setSoftwareFlowControl(true);
+        setFlowControl(hhNONE, shXONXOFF);
         break;
     case 3:
-        m_engine.setHardwareFlowControl(true);
-        m_engine.setSoftwareFlowControl(true);
+        setFlowControl(hhRTSCTS, shXONXOFF);
         break;
     default:
         break; // no selection: the engine keeps what it has
     }
-    m_engine.setComPortSpeed(config.ComPortSpeed);
-    m_engine.setComPortDataBits(dataBits);
-    m_engine.setComPortParity(parity);
-    m_engine.setComPortStopBits(stopBits);
+    m_engine.setComPortSpeed(static_cast<TComPortBaudRate>(config.ComPortSpeed));
+    m_engine.setComPortDataBits(static_cast<TComPortDataBits>(dataBits));
+    m_engine.setComPortParity(static_cast<TComPortParity>(parity));
+    m_engine.setComPortStopBits(static_cast<TComPortStopBits>(stopBits));
     m_engine.setMsgLength(*length);
     m_engine.setPassword(queue.ReadText(section, "Password", QByteArray()));
     m_engine.setProvider(section);
     return true;
+}
+
+void CallProcessor::setFlowControl(int hardware, int software)
+{
+    m_engine.setComPortHwHandshaking(static_cast<TComPortHwHandshaking>(hardware));
+    m_engine.setComPortSwHandshaking(static_cast<TComPortSwHandshaking>(software));
 }
 
 void CallProcessor::sendMessage(const QByteArray& value)
@@ -267,18 +259,33 @@ void CallProcessor::sendMessage(const QByteArray& value)
 void CallProcessor::closingSteps()
 {
     m_notice.reset();
+    std::exception_ptr failure;
+    try {
+        if (m_engine.PortOpen())
+            m_engine.Disconnect();
+    } catch (...) {
+        failure = std::current_exception();
+    }
+    // However the hang-up went, the line must not stay held.
     if (m_engine.PortOpen())
-        m_engine.Disconnect();
+        m_engine.ClosePort();
     EventPump::once();
     setCallMenu(false, true);
-    // Both the window and the log get the line with its own time stamp.
-    const QString completed = DateTimeText::now() + QStringLiteral(" Call(s) Compleated");
-    m_core.addTransmitLog(completed);
-    m_core.AppendLog(completed.toLatin1());
-    m_core.addTransmitLog(QStringLiteral("--------------------------"));
-    m_core.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
-    m_core.AppendLog("--------------------------");
+    try {
+        // Both the window and the log get the line with its own time stamp.
+        const QString completed = DateTimeText::now() + QStringLiteral(" Call(s) Compleated");
+        m_core.addTransmitLog(completed);
+        m_core.addTransmitLog(QStringLiteral("--------------------------"));
+        m_core.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
+        m_core.AppendLog(completed.toLatin1());
+        m_core.AppendLog("--------------------------");
+    } catch (...) {
+        if (!failure)
+            failure = std::current_exception();
+    }
     m_core.setPanelText(ServerCore::PanelProgress, QString());
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void CallProcessor::setCallMenu(bool cancelCallEnabled, bool sendNowEnabled)

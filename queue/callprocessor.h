@@ -48,6 +48,7 @@ private:
     bool readSectionNames(QList<QByteArray>& names) const;
     void processCompany(TIniFile& queue, const QByteArray& section);
     bool setUpEngine(TIniFile& queue, const QByteArray& section);
+    void setFlowControl(int hardware, int software);
     void sendMessage(const QByteArray& value);
     void closingSteps();
     void setCallMenu(bool cancelCallEnabled, bool sendNowEnabled);

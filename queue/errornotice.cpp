@@ -10,8 +10,8 @@ ErrorNotice::ErrorNotice()
 {
     m_counter->setTimeOut(TimeOutSeconds);
     m_sock->setOnConnect([this](TSock&) { m_connected = true; });
-    m_sock->setOnInfo([this](TSock&, TSocketInfo info, const QByteArray&) {
-        if (info == siError)
+    m_sock->setOnInfo([this](TSock&, TSock::TSocketInfo info, const QByteArray&) {
+        if (info == TSock::siError)
             m_failed = true;
     });
 }

@@ -1,0 +1,126 @@
+#include "tests/queue/callfixture.h"
+
+#include "foundation/datetimetext.h"
+#include "foundation/pacing.h"
+#include "foundation/tinifile.h"
+#include "net/tsock.h"
+#include "server/transactionlog.h"
+
+#include <QRegularExpression>
+
+NoticeListener::NoticeListener() : m_sock(std::make_unique<TSock>())
+{
+    m_sock->setPortName("0");
+    m_sock->setAutoAccept(true);
+    m_sock->setOnAutoAccept([this](TSock&, TSock& client) {
+        ++m_connections;
+        client.setOnRead([this](TSock& connection, int) {
+            m_received += connection.Receive();
+            if (m_received.endsWith("\r\n"))
+                connection.Close();
+        });
+    });
+    m_sock->setListen(true);
+}
+
+NoticeListener::~NoticeListener() = default;
+
+QByteArray NoticeListener::port() const
+{
+    return QByteArray::number(m_sock->LocalPort());
+}
+
+CallFixture::CallFixture() : m_core(m_dir.path(), m_prompts) {}
+
+CallFixture::~CallFixture() = default;
+
+void CallFixture::SetUp()
+{
+    m_scale = Pacing::scale();
+    Pacing::setScale(0.02);
+    ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
+    ASSERT_TRUE(m_modem.linkAs(m_dir.path(), 1));
+    TServerConfig& config = m_core.config();
+    config.ComPort = 0;
+    config.ComPortSpeed = 6; // 9600
+    config.FlowControl = 0;
+    config.Logging = true;
+    // Nobody listens here unless a test says so: notices are refused at once.
+    config.Port = "1";
+    m_calls = std::make_unique<CallControl>(m_core);
+}
+
+void CallFixture::TearDown()
+{
+    m_calls.reset();
+    Pacing::setScale(m_scale);
+}
+
+QueueEntry CallFixture::entry(const QByteArray& pin, const QByteArray& message,
+                              const QByteArray& signature, const QByteArray& addressee)
+{
+    QueueEntry e;
+    e.message = message;
+    e.signature = signature;
+    e.pin = pin;
+    e.sender = "127.0.0.1";
+    e.addressee = addressee;
+    return e;
+}
+
+MessageQueueFile::LineSettings CallFixture::defaultSettings()
+{
+    MessageQueueFile::LineSettings settings;
+    settings.length = "80";
+    return settings;
+}
+
+MessageQueueFile CallFixture::queueFile() const
+{
+    return MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")));
+}
+
+void CallFixture::queueMessage(const QByteArray& accessNumber, const QueueEntry& entry,
+                               const MessageQueueFile::LineSettings& settings)
+{
+    MessageQueueFile queue = queueFile();
+    const std::optional<qint32> n = queue.nextFreeMessageKey(accessNumber);
+    ASSERT_TRUE(n.has_value());
+    queue.writeSubmission(accessNumber, settings, *n, entry);
+    m_core.setQueuedCount(m_core.queuedCount() + 1);
+}
+
+QList<QByteArray> CallFixture::sectionKeys(const QByteArray& section) const
+{
+    QList<QByteArray> keys;
+    TIniFile(m_core.dataFile(QStringLiteral("Message.Dat"))).ReadKeys(section, keys);
+    return keys;
+}
+
+QStringList CallFixture::transmitTexts() const
+{
+    QStringList texts;
+    // A date-time is the locale's short date, a blank and the time with seconds.
+    static const QRegularExpression prefix(QStringLiteral("^.*?\\d{2}:\\d{2}:\\d{2} "));
+    for (QString line : m_core.transmitLog())
+        texts.append(line.remove(prefix));
+    return texts;
+}
+
+QList<QByteArray> CallFixture::logTexts() const
+{
+    QList<QByteArray> texts;
+    for (const QByteArray& line : TransactionLog::readLines(m_dir.path())) {
+        const qsizetype at = line.indexOf(" - ");
+        texts.append(at < 0 ? line : line.mid(at + 3));
+    }
+    return texts;
+}
+
+QList<QByteArray> CallFixture::deliveredPins() const
+{
+    QList<QByteArray> pins;
+    for (const ScriptedModem::Block& block : m_modem.blocks())
+        pins.append(block.pin);
+    return pins;
+}

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "queue/callcontrol.h"
+#include "queue/messagequeuefile.h"
+#include "queue/queueentry.h"
+#include "server/servercore.h"
+#include "tests/support/scriptedmodem.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+class TSock;
+
+// A workstation waiting for error notices on a port of 127.0.0.1: it takes each line and
+// closes, as a submitting client does.
+class NoticeListener final
+{
+public:
+    NoticeListener();
+    ~NoticeListener();
+    QByteArray port() const;
+    const QByteArray& received() const { return m_received; }
+    int connections() const { return m_connections; }
+
+private:
+    std::unique_ptr<TSock> m_sock;
+    QByteArray m_received;
+    int m_connections = 0;
+};
+
+// A server state in a fresh data folder whose COM1 is a scripted modem with a TAP terminal,
+// the call commands on it, and durations shrunk so a run takes a fraction of a second.
+class CallFixture : public ::testing::Test
+{
+protected:
+    CallFixture();
+    ~CallFixture() override;
+    void SetUp() override;
+    void TearDown() override;
+
+    static QueueEntry entry(const QByteArray& pin, const QByteArray& message,
+                            const QByteArray& signature = {},
+                            const QByteArray& addressee = "Ann Addressee");
+    // Queues a message as a submission does (next free key, line settings rewritten) and
+    // counts it.
+    void queueMessage(const QByteArray& accessNumber, const QueueEntry& entry,
+                      const MessageQueueFile::LineSettings& settings = defaultSettings());
+    static MessageQueueFile::LineSettings defaultSettings();
+    MessageQueueFile queueFile() const;
+    // The keys of a queue section, in file order; none when it is gone.
+    QList<QByteArray> sectionKeys(const QByteArray& section) const;
+
+    CallProcessor& processor() { return m_calls->processor(); }
+    TOMXPage& engine() { return m_calls->OMXPage1(); }
+
+    // "Transmition Log" lines with their leading date-time removed (lines without one, the
+    // hyphens and the empty line after them, as they are).
+    QStringList transmitTexts() const;
+    // Log.Dat texts: each line without its "date-time - " stamp.
+    QList<QByteArray> logTexts() const;
+    // Messages the terminal took: the message field of every single-block page, per PIN.
+    QList<QByteArray> deliveredPins() const;
+
+    TempDataDir m_dir;
+    ScriptedPrompts m_prompts;
+    ServerCore m_core;
+    ScriptedModem m_modem;
+    std::unique_ptr<CallControl> m_calls;
+
+private:
+    double m_scale = 1.0;
+};

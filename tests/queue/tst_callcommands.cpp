@@ -1,0 +1,173 @@
+#include "queue/callcontrol.h"
+
+#include "paging/tomxpage.h"
+#include "queue/callprocessor.h"
+#include "server/transactionlog.h"
+#include "tests/queue/callfixture.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using CallCommands = CallFixture;
+
+TEST_F(CallCommands, SendNowWithNothingQueuedOnlyEmptiesTheProgressPanel)
+{
+    m_core.setPanelText(ServerCore::PanelProgress, QStringLiteral("Message Sent"));
+
+    m_calls->SendNow1Click();
+
+    EXPECT_EQ(m_core.panelText(ServerCore::PanelProgress), QString());
+    EXPECT_TRUE(m_core.transmitLog().isEmpty());
+    EXPECT_FALSE(m_dir.exists(QStringLiteral("Log.Dat")));
+    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_TRUE(m_modem.commands().isEmpty());
+}
+
+TEST_F(CallCommands, TheAutomaticRunHoldsServerBusyWhileItCalls)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    bool busyDuringCall = false;
+    bool menuDuringCall = false;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        busyDuringCall = m_core.serverBusy();
+        menuDuringCall = processor().cancelCallEnabled() && !processor().sendNowEnabled();
+    });
+    QList<QPair<bool, bool>> menuChanges;
+    QObject::connect(&processor(), &CallProcessor::callMenuChanged, [&](bool cancel, bool sendNow) {
+        menuChanges.append({cancel, sendNow});
+    });
+
+    m_calls->automaticRun();
+
+    EXPECT_TRUE(busyDuringCall);
+    EXPECT_TRUE(menuDuringCall);
+    EXPECT_FALSE(m_core.serverBusy());
+    ASSERT_FALSE(menuChanges.isEmpty());
+    EXPECT_EQ(menuChanges.first(), qMakePair(true, false));
+    EXPECT_EQ(menuChanges.last(), qMakePair(false, true));
+    EXPECT_EQ(deliveredPins(), QList<QByteArray>{"1111111"});
+}
+
+TEST_F(CallCommands, CancelWhileDiallingCountsAsAFailedConnectionAndKeepsTheMessages)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    m_modem.setDialResult("5551234", ScriptedModem::silence());
+    m_modem.setOnDial([&](const QByteArray&) { m_calls->CancelCall1Click(); });
+
+    m_calls->SendNow1Click();
+
+    const QStringList window = transmitTexts();
+    EXPECT_TRUE(window.contains(QStringLiteral("Error Connecting To Paging Network: 5551234")));
+    EXPECT_FALSE(window.contains(QStringLiteral(" Connection Failed")));
+    EXPECT_TRUE(m_modem.blocks().isEmpty());
+    EXPECT_EQ(sectionKeys("5551234").size(), 6);
+    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_FALSE(engine().PortOpen());
+    EXPECT_TRUE(m_prompts.shown().isEmpty());
+}
+
+TEST_F(CallCommands, CancelDuringAMessageReportsItAndTheRestOfTheCompanyAndRemovesThem)
+{
+    queueMessage("5550001", entry("1111111", "One", {}, "Ann"));
+    queueMessage("5550001", entry("2222222", "Two", {}, "Bert"));
+    queueMessage("5550002", entry("3333333", "Three", {}, "Cleo"));
+    // The terminal stays silent on the first block; the operator hangs up meanwhile.
+    m_modem.queueBlockReplies({ScriptedModem::silence()});
+    bool cancelled = false;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        if (!cancelled) {
+            cancelled = true;
+            QTimer::singleShot(0, [this] { m_calls->CancelCall1Click(); });
+        }
+    });
+
+    m_calls->SendNow1Click();
+
+    EXPECT_EQ(m_prompts.shown(),
+              (QStringList{QStringLiteral("error: Error Sending Message To \"Ann\""),
+                           QStringLiteral("error: Error Sending Message To \"Bert\"")}));
+    EXPECT_EQ(m_prompts.beeps(), 2);
+    EXPECT_TRUE(sectionKeys("5550001").isEmpty());
+    // The run goes on with the next company.
+    EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5550001", "5550002"}));
+    EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "3333333"}));
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
+TEST_F(CallCommands, ProgressGoesToPanelThreeTheWindowAndTheLog)
+{
+    m_calls->OMXPage1PageProgress("Dialing 5551234");
+
+    EXPECT_EQ(m_core.panelText(ServerCore::PanelProgress), QStringLiteral("Dialing 5551234"));
+    ASSERT_EQ(m_core.transmitLog().size(), 1);
+    const QString line = m_core.transmitLog().first();
+    EXPECT_TRUE(line.endsWith(QStringLiteral("  Dialing 5551234"))) << line.toStdString();
+    EXPECT_EQ(transmitTexts().first(), QStringLiteral(" Dialing 5551234")) << "no date-time";
+    const QList<QByteArray> log = logTexts();
+    ASSERT_EQ(log.size(), 1);
+    // The log gets the window's line, date-time included, behind its own stamp.
+    EXPECT_EQ(log.first(), m_core.transmitLog().first().toLatin1());
+}
+
+TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredYesSendsThemFirst)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    m_prompts.expectQuestion(
+        QStringLiteral(
+            "Message In Queue! Terminating Will Clear Queue\r\nSend Queued Messages Firest?"),
+        true);
+    int blocksWhenListeningStopped = -1;
+
+    const bool mayClose =
+        m_calls->FormCloseQuery([&] { blocksWhenListeningStopped = int(m_modem.blocks().size()); });
+
+    EXPECT_TRUE(mayClose);
+    EXPECT_EQ(blocksWhenListeningStopped, 0) << "listening must stop before the queue is sent";
+    EXPECT_EQ(deliveredPins(), QList<QByteArray>{"1111111"});
+    const QStringList window = transmitTexts();
+    ASSERT_GE(window.size(), 5);
+    EXPECT_EQ(window.mid(window.size() - 5),
+              (QStringList{QStringLiteral("Call(s) Compleated"),
+                           QStringLiteral("--------------------------"), QString(),
+                           QStringLiteral("--------------------------"), QString()}));
+    EXPECT_EQ(m_core.panelText(ServerCore::PanelProgress), QString());
+}
+
+TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredNoGivesThemUp)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    m_prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), false);
+    bool listeningStopped = false;
+
+    EXPECT_TRUE(m_calls->FormCloseQuery([&] { listeningStopped = true; }));
+
+    EXPECT_TRUE(listeningStopped);
+    EXPECT_TRUE(m_modem.commands().isEmpty());
+    EXPECT_TRUE(m_core.transmitLog().isEmpty());
+}
+
+TEST_F(CallCommands, CloseDuringACallAsksBeforeHangingUp)
+{
+    ASSERT_TRUE(engine().OpenPort());
+    m_prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), false);
+    EXPECT_FALSE(m_calls->FormCloseQuery({}));
+    EXPECT_TRUE(engine().PortOpen());
+
+    m_prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
+    EXPECT_TRUE(m_calls->FormCloseQuery({}));
+    EXPECT_FALSE(engine().PortOpen());
+    EXPECT_TRUE(m_modem.waitForHangUp(1));
+}
+
+TEST_F(CallCommands, NothingQueuedClosesWithoutAQuestion)
+{
+    bool listeningStopped = false;
+    EXPECT_TRUE(m_calls->FormCloseQuery([&] { listeningStopped = true; }));
+    EXPECT_FALSE(listeningStopped) << "the window's close stops listening in this case";
+    EXPECT_TRUE(m_prompts.shown().isEmpty());
+}
+
+} // namespace

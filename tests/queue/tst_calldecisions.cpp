@@ -1,0 +1,234 @@
+#include "queue/callprocessor.h"
+
+#include "foundation/tinifile.h"
+#include "paging/tomxpage.h"
+#include "tests/queue/callfixture.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using RunGuards = CallFixture;
+
+TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrCountOrWithTheLineInUse)
+{
+    m_core.setServerBusy(true);
+    m_core.setQueuedCount(3); // no queue file
+    processor().ProcessCalls();
+    EXPECT_FALSE(m_core.serverBusy());
+
+    queueMessage("5551234", entry("1111111", "One"));
+    m_core.setQueuedCount(0);
+    m_core.setServerBusy(true);
+    processor().ProcessCalls();
+    EXPECT_FALSE(m_core.serverBusy());
+
+    m_core.setQueuedCount(1);
+    ASSERT_TRUE(engine().OpenPort());
+    m_core.setServerBusy(true);
+    processor().ProcessCalls();
+    EXPECT_FALSE(m_core.serverBusy());
+    engine().ClosePort();
+
+    EXPECT_TRUE(m_core.transmitLog().isEmpty());
+    EXPECT_TRUE(logTexts().isEmpty());
+    EXPECT_TRUE(m_modem.dialled().isEmpty());
+    EXPECT_EQ(sectionKeys("5551234").size(), 6);
+}
+
+TEST_F(RunGuards, AQueueWithoutSectionsGivesTheNoMessagesLinesAndTheEndLines)
+{
+    m_dir.write(QStringLiteral("Message.Dat"), "\r\n");
+    m_core.setQueuedCount(1);
+
+    processor().ProcessCalls();
+
+    EXPECT_EQ(
+        transmitTexts(),
+        (QStringList{QStringLiteral("Call Processing Started"), QStringLiteral("No Messages Read!"),
+                     QStringLiteral("Call(s) Compleated"),
+                     QStringLiteral("--------------------------"), QString()}));
+    const QList<QByteArray> log = logTexts();
+    ASSERT_EQ(log.size(), 4);
+    EXPECT_EQ(log[1], "No Messages Read");
+    EXPECT_TRUE(m_modem.dialled().isEmpty());
+}
+
+TEST_F(RunGuards, ClearsALogWindowOfMoreThan500LinesBeforeItStarts)
+{
+    for (int i = 0; i < 501; ++i)
+        m_core.addConnectionLog(QStringLiteral("old"));
+    for (int i = 0; i < 500; ++i)
+        m_core.addTransmitLog(QStringLiteral("old"));
+    queueMessage("5551234", entry("1111111", "One"));
+
+    processor().ProcessCalls();
+
+    EXPECT_TRUE(m_core.connectionLog().isEmpty());
+    // 500 lines are not more than 500: the run's lines follow them.
+    EXPECT_EQ(m_core.transmitLog().first(), QStringLiteral("old"));
+    EXPECT_GT(m_core.transmitLog().size(), 500);
+}
+
+TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    queueMessage("5551234", entry("2222222", "Two"));
+    bool queuedMeanwhile = false;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        if (!queuedMeanwhile) {
+            queuedMeanwhile = true;
+            queueMessage("5551234", entry("3333333", "Three, late"));
+        }
+    });
+
+    m_calls->SendNow1Click();
+
+    EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
+    EXPECT_EQ(sectionKeys("5551234"),
+              (QList<QByteArray>{"Password", "Length", "Parity", "DataBits", "StopBits", "MSG3"}));
+    EXPECT_EQ(m_core.queuedCount(), 1);
+
+    m_calls->SendNow1Click();
+
+    EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
+    EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
+TEST_F(RunGuards, ARunStartedFromInsideARunningOneIsRefused)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    queueMessage("5551234", entry("2222222", "Two"));
+    bool busyAfterNestedRun = false;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        m_calls->SendNow1Click();
+        busyAfterNestedRun = m_core.serverBusy();
+    });
+
+    m_calls->automaticRun();
+
+    EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
+    EXPECT_EQ(m_modem.dialled().size(), 1);
+    EXPECT_EQ(transmitTexts().count(QStringLiteral("Call Processing Started")), 1);
+    EXPECT_TRUE(busyAfterNestedRun) << "a refused run must not lower the running run's guard";
+    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
+TEST_F(RunGuards, NoPortOrSpeedSelectedKeepsTheMessagesWithTheConnectionFailureLines)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    m_core.config().ComPort = -1;
+
+    processor().ProcessCalls();
+
+    EXPECT_TRUE(
+        transmitTexts().contains(QStringLiteral("Error Connecting To Paging Network: 5551234")));
+    EXPECT_TRUE(m_modem.commands().isEmpty());
+    EXPECT_EQ(sectionKeys("5551234").size(), 6);
+    EXPECT_EQ(m_core.queuedCount(), 1);
+
+    m_core.config().ComPort = 0;
+    m_core.config().ComPortSpeed = -1;
+    processor().ProcessCalls();
+
+    EXPECT_EQ(transmitTexts().count(QStringLiteral("Error Connecting To Paging Network: 5551234")),
+              2);
+    EXPECT_TRUE(m_modem.commands().isEmpty());
+    EXPECT_EQ(sectionKeys("5551234").size(), 6);
+}
+
+TEST_F(RunGuards, ASectionWithUnreadableLineSettingsIsSkippedAndTheNextOneCalled)
+{
+    queueMessage("5550001", entry("1111111", "One"));
+    queueMessage("5550002", entry("2222222", "Two"));
+    queueMessage("5550003", entry("3333333", "Three"));
+    TIniFile queue(m_core.dataFile(QStringLiteral("Message.Dat")));
+    queue.WriteText("5550001", "Length", "eighty"); // edited by hand
+    queue.WriteNumber("5550002", "Parity", 7);      // no such parity
+
+    EXPECT_NO_THROW(processor().ProcessCalls());
+
+    const QStringList window = transmitTexts();
+    EXPECT_TRUE(window.contains(QStringLiteral("Error Connecting To Paging Network: 5550001")));
+    EXPECT_TRUE(window.contains(QStringLiteral("Error Connecting To Paging Network: 5550002")));
+    EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5550003"});
+    EXPECT_EQ(deliveredPins(), QList<QByteArray>{"3333333"});
+    EXPECT_EQ(sectionKeys("5550001").size(), 6);
+    EXPECT_EQ(sectionKeys("5550002").size(), 6);
+    EXPECT_TRUE(sectionKeys("5550003").isEmpty());
+    EXPECT_EQ(m_core.queuedCount(), 2);
+}
+
+TEST_F(RunGuards, AnEmptyMessageFailsWithoutCostingTheCompanysOtherMessagesTheirCall)
+{
+    NoticeListener workstation;
+    m_core.config().Port = workstation.port();
+    queueMessage("5551234", entry("1111111", ""));
+    queueMessage("5551234", entry("2222222", "Two"));
+
+    processor().ProcessCalls();
+
+    EXPECT_TRUE(transmitTexts().contains(
+        QStringLiteral("Error Sending Messages To: 1111111 From 127.0.0.1 (No Message To Send!)")));
+    EXPECT_EQ(workstation.received(),
+              "*ER*Error Sending Message To: 1111111 (No Message To Send!)\r\n");
+    EXPECT_EQ(deliveredPins(), QList<QByteArray>{"2222222"});
+    EXPECT_EQ(m_modem.dialled().size(), 1);
+    EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'|').toStdString();
+    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+}
+
+TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    queueMessage("5551234", entry("2222222", "Two"));
+    // Once the first block is out, Log.Dat cannot be written any more: the next progress line
+    // fails inside the engine.
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        QFile::remove(m_dir.file(QStringLiteral("Log.Dat")));
+        QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat"));
+    });
+
+    EXPECT_THROW(processor().ProcessCalls(), EZelkorError);
+
+    EXPECT_FALSE(engine().PortOpen()) << "the line is still held";
+    EXPECT_TRUE(m_modem.waitForHangUp(1));
+    EXPECT_FALSE(processor().running());
+    EXPECT_FALSE(processor().cancelCallEnabled());
+    EXPECT_TRUE(processor().sendNowEnabled());
+    EXPECT_FALSE(m_core.serverBusy());
+    const QStringList window = transmitTexts();
+    ASSERT_GE(window.size(), 3);
+    EXPECT_EQ(window[window.size() - 3], QStringLiteral("Call(s) Compleated"));
+    EXPECT_EQ(window.last(), QString());
+    EXPECT_EQ(sectionKeys("5551234").size(), 7) << "the unfinished section stays queued";
+
+    // The next run goes on where this one stopped.
+    QDir(m_dir.path()).rmdir(QStringLiteral("Log.Dat"));
+    m_modem.setOnBlock({});
+    processor().ProcessCalls();
+    EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+}
+
+TEST(SectionStore, DeleteKeyRemovesOneEntryAndLeavesEverythingElse)
+{
+    TempDataDir dir;
+    TIniFile ini(dir.file(QStringLiteral("Message.Dat")));
+    ini.WriteText("A", "MSG1", "one");
+    ini.WriteText("A", "MSG2", "two");
+    ini.WriteText("B", "MSG1", "other");
+
+    ini.DeleteKey("a", "msg1");
+    ini.DeleteKey("A", "MSG9"); // no such key
+    ini.DeleteKey("Z", "MSG1"); // no such section
+
+    EXPECT_EQ(dir.read(QStringLiteral("Message.Dat")), "[A]\r\nMSG2=two\r\n[B]\r\nMSG1=other\r\n");
+}
+
+} // namespace
