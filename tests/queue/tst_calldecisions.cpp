@@ -1,5 +1,6 @@
 #include "queue/callprocessor.h"
 
+#include "foundation/errors.h"
 #include "foundation/tinifile.h"
 #include "paging/tomxpage.h"
 #include "tests/queue/callfixture.h"
@@ -88,8 +89,12 @@ TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
     m_calls->SendNow1Click();
 
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
-    EXPECT_EQ(sectionKeys("5551234"),
-              (QList<QByteArray>{"Password", "Length", "Parity", "DataBits", "StopBits", "MSG3"}));
+    // The late message may take a key that the run has freed already; it stays all the same.
+    const QList<QByteArray> keys = sectionKeys("5551234");
+    ASSERT_EQ(keys.size(), 6);
+    EXPECT_TRUE(TIniFile(m_core.dataFile(QStringLiteral("Message.Dat")))
+                    .ReadText("5551234", keys.last(), {})
+                    .contains("*PIN*3333333*"));
     EXPECT_EQ(m_core.queuedCount(), 1);
 
     m_calls->SendNow1Click();
@@ -207,13 +212,14 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
     ASSERT_GE(window.size(), 3);
     EXPECT_EQ(window[window.size() - 3], QStringLiteral("Call(s) Compleated"));
     EXPECT_EQ(window.last(), QString());
-    EXPECT_EQ(sectionKeys("5551234").size(), 7) << "the unfinished section stays queued";
+    EXPECT_TRUE(sectionKeys("5551234").contains("MSG2")) << "the unfinished section stays queued";
 
     // The next run goes on where this one stopped.
     QDir(m_dir.path()).rmdir(QStringLiteral("Log.Dat"));
     m_modem.setOnBlock({});
     processor().ProcessCalls();
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+    EXPECT_EQ(deliveredPins().last(), "2222222");
 }
 
 TEST(SectionStore, DeleteKeyRemovesOneEntryAndLeavesEverythingElse)
