@@ -1,6 +1,8 @@
 #include "server/ui/tservmainform.h"
 
 #include "foundation/datetimetext.h"
+#include "queue/callcontrol.h"
+#include "queue/callprocessor.h"
 #include "server/allowlist.h"
 #include "server/configfile.h"
 #include "server/queuecommands.h"
@@ -58,6 +60,14 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidge
     connectMenu();
     // Every confirmed settings dialog restarts the listener, whether or not the port changed.
     m_settings.setOnConfirmed([this] { m_core.listener().restartListening(); });
+
+    m_calls = new CallControl(m_core, this);
+    connect(&m_calls->processor(), &CallProcessor::callMenuChanged, this,
+            [this](bool cancelCallEnabled, bool sendNowEnabled) {
+                m_menu->CancelCall1()->setEnabled(cancelCallEnabled);
+                m_menu->SendNow1()->setEnabled(sendNowEnabled);
+            });
+    m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
 
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
@@ -135,7 +145,7 @@ void TServMainForm::FormShow()
 
 bool TServMainForm::FormCloseQuery()
 {
-    return true;
+    return m_calls->FormCloseQuery([this] { m_core.listener().stopListening(); });
 }
 
 void TServMainForm::FormClose()
@@ -163,12 +173,12 @@ void TServMainForm::Timer1Timer()
 
 void TServMainForm::SendNow1Click()
 {
-    // Sending the queue at once comes with call processing.
+    m_calls->SendNow1Click();
 }
 
 void TServMainForm::CancelCall1Click()
 {
-    // Hanging up a running call comes with call processing.
+    m_calls->CancelCall1Click();
 }
 
 void TServMainForm::ClearMsgQueue1Click()

@@ -6,6 +6,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class CallControl;
 class IOperatorPrompts;
 class MainMenu;
 class QMdiArea;
@@ -40,6 +41,8 @@ public:
     QTimer* Timer1() const { return m_timer; }
     NextCheckCountdown& countdown() { return m_countdown; }
     SettingsCommand& settings() { return m_settings; }
+    // The paging engine OMXPage1 and the call processing run.
+    CallControl& calls() const { return *m_calls; }
     TAboutBox* aboutBox() const;
     // The open allow list dialog, if any.
     TANBLForm* ANBLForm() const;
@@ -90,6 +93,7 @@ private:
     NextCheckCountdown m_countdown;
     SettingsCommand m_settings;
     QPointer<TAboutBox> m_aboutBox;
+    CallControl* m_calls;
     QPointer<TANBLForm> m_anblForm;
     bool m_shown = false;
 };
