@@ -1,6 +1,7 @@
 #include "queue/callprocessor.h"
 
 #include "net/tsock.h"
+#include "paging/tomxpage.h"
 #include "server/nextcheckcountdown.h"
 #include "server/serverlistener.h"
 #include "server/transactionlog.h"
