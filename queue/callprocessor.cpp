@@ -170,7 +170,8 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
         // it again, and only this key, so a message queued meanwhile for the same company
         // stays for the next run.
         queue.DeleteKey(section, entry.key);
-        m_core.setQueuedCount(m_core.queuedCount() - 1);
+        // The operator may have cleared the queue (and the counter) while this call ran.
+        m_core.setQueuedCount(qMax(0, m_core.queuedCount() - 1));
         EventPump::once();
     }
     if (messageEntries(queue, section).isEmpty())
@@ -193,6 +194,8 @@ bool CallProcessor::setUpEngine(TIniFile& queue, const QByteArray& section)
     if (!length || !inRange(dataBits, 3) || !inRange(parity, 4) || !inRange(stopBits, 2))
         return false;
 
+    // COMn is looked up in the data folder first (a link to the modem's device).
+    m_engine.setDeviceDirectory(m_core.dataDir());
     m_engine.setComPort(static_cast<TComPortNumber>(config.ComPort));
     switch (config.FlowControl) {
     case 0:

@@ -3,6 +3,7 @@
 #include "foundation/errors.h"
 #include "foundation/tinifile.h"
 #include "paging/tomxpage.h"
+#include "server/queuecommands.h"
 #include "tests/queue/callfixture.h"
 
 #include <QDir>
@@ -220,6 +221,27 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
     processor().ProcessCalls();
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
     EXPECT_EQ(deliveredPins().last(), "2222222");
+}
+
+TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    queueMessage("5551234", entry("2222222", "Two"));
+    queueMessage("5550002", entry("3333333", "Three"));
+    m_prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
+    bool cleared = false;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        if (!cleared) {
+            cleared = true;
+            QueueCommands(m_core).clearMessageQueue();
+        }
+    });
+
+    EXPECT_NO_THROW(processor().ProcessCalls());
+
+    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(m_core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
 }
 
 TEST(SectionStore, DeleteKeyRemovesOneEntryAndLeavesEverythingElse)
