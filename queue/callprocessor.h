@@ -27,8 +27,9 @@ public:
     CallProcessor(ServerCore& core, TOMXPage& engine, QObject* parent = nullptr);
     ~CallProcessor() override;
 
-    // One run over the whole queue. Returns when it is over; clears ServerBusy however it ends.
-    // Failures it does not handle itself leave it after its closing steps.
+    // One run over the whole queue. Returns when it is over; clears ServerBusy however it ends
+    // (a run refused because another is running leaves that to the running one). Failures it
+    // does not handle itself leave it after its closing steps.
     void ProcessCalls();
     bool running() const { return m_running; }
 
