@@ -46,6 +46,17 @@ QList<MessageEntry> messageEntries(const TIniFile& queue, const QByteArray& sect
     return entries;
 }
 
+// Whether the queue still holds `value` under `key` in `section`.
+bool stillQueued(const TIniFile& queue, const QByteArray& section, const QByteArray& key,
+                 const QByteArray& value)
+{
+    for (const MessageEntry& entry : messageEntries(queue, section)) {
+        if (entry.key == key)
+            return entry.value == value;
+    }
+    return false;
+}
+
 // Line setting codes the serial port knows: data bits 0-3, parity 0-4, stop bits 0-2.
 bool inRange(qint32 value, qint32 highest)
 {
@@ -168,10 +179,13 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
         sendMessage(entry.value);
         // Handled, whatever came of it: removed at once, so a run that ends early never pages
         // it again, and only this key, so a message queued meanwhile for the same company
-        // stays for the next run.
-        queue.DeleteKey(section, entry.key);
-        // The operator may have cleared the queue (and the counter) while this call ran.
-        m_core.setQueuedCount(qMax(0, m_core.queuedCount() - 1));
+        // stays for the next run. When the operator cleared the queue during the call, the
+        // key may by now hold a message queued after that; that one stays, and the counter,
+        // reset by the clearing, counts only it.
+        if (stillQueued(queue, section, entry.key, entry.value)) {
+            queue.DeleteKey(section, entry.key);
+            m_core.setQueuedCount(qMax(0, m_core.queuedCount() - 1));
+        }
         EventPump::once();
     }
     if (messageEntries(queue, section).isEmpty())

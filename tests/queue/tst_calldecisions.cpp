@@ -244,6 +244,39 @@ TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
     EXPECT_EQ(m_core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
 }
 
+TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept)
+{
+    queueMessage("5551234", entry("1111111", "One"));
+    queueMessage("5551234", entry("2222222", "Two"));
+    m_prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
+    bool cleared = false;
+    // While the first message is being paged: the operator clears the queue, and the new queue
+    // file gives a late message the key of the message on the line.
+    QObject::connect(&m_core, &ServerCore::panelTextChanged, [&](int, const QString& text) {
+        if (!cleared && text == QStringLiteral("Sending Message To 1111111")) {
+            cleared = true;
+            QueueCommands(m_core).clearMessageQueue();
+            queueMessage("5551234", entry("3333333", "Late"));
+        }
+    });
+
+    processor().ProcessCalls();
+    ASSERT_TRUE(cleared);
+
+    const QList<QByteArray> keys = sectionKeys("5551234");
+    ASSERT_TRUE(keys.contains("MSG1")) << keys.join(',').constData();
+    EXPECT_TRUE(TIniFile(m_core.dataFile(QStringLiteral("Message.Dat")))
+                    .ReadText("5551234", "MSG1", {})
+                    .contains("*PIN*3333333*"));
+    EXPECT_EQ(m_core.queuedCount(), 1);
+
+    processor().ProcessCalls();
+
+    EXPECT_EQ(deliveredPins().count("3333333"), 1);
+    EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
 TEST(SectionStore, DeleteKeyRemovesOneEntryAndLeavesEverythingElse)
 {
     TempDataDir dir;
