@@ -77,8 +77,18 @@ int SerialDevice::read(char* buffer, int max)
     const ssize_t n = ::read(m_fd, buffer, static_cast<size_t>(max));
     if (n > 0)
         return static_cast<int>(n);
-    // Nothing there yet; anything else (an error, end of file after a hang-up) is a failure.
-    return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+    if (n < 0)
+        return errno == EAGAIN || errno == EINTR ? 0 : -1;
+    // A raw line with no minimum count answers an empty read with 0 when nothing has arrived;
+    // only a line that reports itself hung up or readable while giving nothing has failed.
+    pollfd p{m_fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0)
+        return 0;
+    if (p.revents & (POLLHUP | POLLERR | POLLNVAL))
+        return -1;
+    // Bytes that came in between the read and the look are taken now.
+    const ssize_t late = ::read(m_fd, buffer, static_cast<size_t>(max));
+    return late > 0 ? static_cast<int>(late) : -1;
 }
 
 bool SerialDevice::write(const QByteArray& bytes, int bitRate)

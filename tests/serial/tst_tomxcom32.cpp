@@ -12,7 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -280,6 +282,27 @@ TEST_F(ComPortTest, WaitSleepsBetweenLooksEvenWhenTheDeviceIsGone)
     EXPECT_FALSE(port.WriteData("x"));
     port.ClosePort();
     EXPECT_FALSE(port.PortOpen());
+}
+
+TEST_F(ComPortTest, BytesArrivingDuringAWaitWakeItWithoutACounterTick)
+{
+    ASSERT_TRUE(port.OpenPort());
+    ASSERT_TRUE(waitFor([&] { return modem.lineOpen(); }));
+    // Counter ticks far apart: only the arriving bytes can end this wait in time. The wait
+    // starts on an idle line, so its first look finds nothing.
+    Pacing::setScale(1000);
+    // Written from another thread, so that no event of this one comes with the bytes.
+    std::thread peer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        modem.sendRaw("OK");
+    });
+    // Should the wait sleep until a tick, this ends it with -1 instead of holding the suite.
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, &modem, [&] { port.ClosePort(); });
+    guard.start(30000);
+    EXPECT_EQ(port.WaitForReply("OK", 5), 0);
+    peer.join();
 }
 
 TEST_F(ComPortTest, SecondOpenOfAClaimedDeviceFails)
