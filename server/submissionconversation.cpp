@@ -53,7 +53,7 @@ void SubmissionConversation::run()
 {
     try {
         for (;;) {
-            m_idle->Start();
+            restartIdle();
             QByteArray text;
             const WaitEnd end = waitForText(text, false, nullptr, true);
             m_idle->Stop();
@@ -134,7 +134,7 @@ SubmissionConversation::Next SubmissionConversation::data()
         if (!reply("355 Server Busy, Please Wait"))
             return Next::End;
         m_idle->setTimeOut(BusyIdleLimit);
-        m_idle->Start();
+        restartIdle();
         bool busyCleared = false;
         QByteArray text;
         const WaitEnd end = waitForText(text, true, &busyCleared, false);
@@ -156,7 +156,7 @@ SubmissionConversation::Next SubmissionConversation::data()
     if (!reply("354 Begin Sending Message"))
         return Next::End;
     Pacing::pauseResponsive(50);
-    m_idle->Start();
+    restartIdle();
     QByteArray block;
     const WaitEnd end = waitForText(block, false, nullptr, false);
     m_idle->Stop();
@@ -262,6 +262,15 @@ SubmissionConversation::WaitEnd SubmissionConversation::waitForText(QByteArray& 
         return false;
     });
     return end;
+}
+
+void SubmissionConversation::restartIdle()
+{
+    // The counter keeps TimedOut once set. It can run out while a conversation or a call
+    // processing run served inside a wait holds the event loop, with this client's text already
+    // waiting; that text is served, and the next wait must then count the whole limit again.
+    m_idle->setTimedOut(false);
+    m_idle->Start();
 }
 
 bool SubmissionConversation::tooLarge(const QByteArray& text)

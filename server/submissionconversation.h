@@ -56,6 +56,8 @@ private:
     // before it reads; the data waits read first. `busyCleared` is set when the busy wait sees
     // ServerBusy go off.
     WaitEnd waitForText(QByteArray& text, bool busyWait, bool* busyCleared, bool closedFirst);
+    // Starts the idle counter from its limit, afresh.
+    void restartIdle();
     bool tooLarge(const QByteArray& text);
     bool reply(const QByteArray& text);
     bool realAddressRefused() const;

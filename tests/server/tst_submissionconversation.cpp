@@ -11,6 +11,10 @@
 #include <QDir>
 #include <QMetaObject>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 // Sends a command and checks the whole reply, naming the command when it differs.
@@ -413,6 +417,38 @@ TEST_F(SubmissionServer, TwoClientsAtOnceTheNewerIsServedInsideTheOlder)
     EXPECT_LT(file.indexOf("[5551111]"), file.indexOf("[5552222]"));
     EXPECT_GE(file.indexOf("[5551111]"), 0);
     EXPECT_EQ(m_core.queuedCount(), 2);
+}
+
+TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullIdleLimitAfter)
+{
+    // The older conversation's counter runs out while a newer conversation is served inside
+    // its wait. Its command, sent meanwhile, is served afterwards, and the wait that follows
+    // counts the whole idle limit again instead of ending at once.
+    Pacing::setScale(0.01);
+    runWhilePumping([&] {
+        WorkstationClient older;
+        WorkstationClient newer;
+        ASSERT_TRUE(older.connectTo(m_port));
+        EXPECT_REPLY(older, "HELO 127.0.0.1", "250 " + host());
+        // The older wait ticks at the short scale; everything started from here on counts in
+        // real seconds.
+        std::atomic<bool> slowed = false;
+        onServer([&] {
+            Pacing::setScale(1.0);
+            slowed = true;
+        });
+        while (!slowed)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(newer.connectTo(m_port));
+        EXPECT_REPLY(newer, "HELO 127.0.0.1", "250 " + host());
+        EXPECT_TRUE(older.send("HELO 127.0.0.1"));
+        // Well past the older conversation's 0.6-second limit.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        EXPECT_REPLY(newer, "DONE", recieved(0, 4));
+        EXPECT_EQ(older.read(4 + host().size()).toStdString(), ("250 " + host()).toStdString());
+        EXPECT_REPLY(older, "PAGE 555", "250 OK");
+        EXPECT_REPLY(older, "DONE", recieved(0, 4));
+    });
 }
 
 TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
