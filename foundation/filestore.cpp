@@ -2,22 +2,76 @@
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace FileStore {
 
 bool writeAtomically(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    // A rename is the whole point; never fall back to writing the target in place.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    // The data goes to a new file beside the target with plain system calls, so every failing
+    // step is seen where it happens (a buffered writer can report a full disk only at its
+    // final flush, too late to keep an empty file from replacing the old one). Only after the
+    // data has reached the disk does the rename replace the target, and the folder is synced so
+    // the rename itself survives a power loss.
+    const QByteArray target = QFile::encodeName(path);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    const QByteArray folder = slash < 0    ? QByteArray(".")
+                              : slash == 0 ? QByteArray("/")
+                                           : QFile::encodeName(path.left(slash));
+    QByteArray temp = target + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
         return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+    bool ok = true;
+    // mkstemp creates the file for its owner only; keep the old file's permissions, or give a
+    // new file the ones a plain create would (0666 less the umask).
+    struct stat old;
+    mode_t mode;
+    if (::stat(target.constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    if (::fchmod(fd, mode) != 0)
+        ok = false;
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (ok && left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            ok = false;
+            break;
+        }
+        data += written;
+        left -= written;
+    }
+    if (ok && ::fsync(fd) != 0)
+        ok = false;
+    if (::close(fd) != 0)
+        ok = false;
+    if (ok && ::rename(temp.constData(), target.constData()) != 0)
+        ok = false;
+    if (!ok) {
+        ::unlink(temp.constData());
         return false;
     }
-    return file.commit();
+    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        // The new file is in place; a folder that cannot be synced (some file systems refuse)
+        // does not undo that.
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
 }
 
 QList<QByteArray> splitLines(const QByteArray& text)

@@ -33,6 +33,16 @@ bool LoadConfig(const QString& dataDir, TServerConfig& config, IOperatorPrompts&
         return false;
     }
     config = TServerConfig::fromRecord(bytes);
+    const QList<QByteArray> reset = config.resetOutOfRange();
+    if (!reset.isEmpty()) {
+        // The file is kept: every other setting in it is still the operator's, and the next
+        // OK in the options dialog writes the record whole again.
+        prompts.beep();
+        prompts.showMessage(IOperatorPrompts::BoxKind::Error,
+                            QStringLiteral("Invalid Settings In Configuration File: %1. "
+                                           "Defaults Used Instead.")
+                                .arg(QString::fromLatin1(reset.join(", "))));
+    }
     return true;
 }
 

@@ -3,6 +3,8 @@
 #include "foundation/datetimetext.h"
 #include "server/servercore.h"
 
+#include <limits>
+
 NextCheckCountdown::NextCheckCountdown(ServerCore& core) : m_core(core) {}
 
 void NextCheckCountdown::Timer1Timer(const QDateTime& now)
@@ -17,7 +19,10 @@ void NextCheckCountdown::Timer1Timer(const QDateTime& now)
     if (time.second() != 0)
         return;
     const qint32 queTime = m_core.config().QueTime;
-    const qint32 left = m_core.nextCheck() - 1;
+    // With checks switched off the countdown falls for ever; it stops at the bottom of its
+    // range instead of wrapping round to a huge count.
+    const qint32 current = m_core.nextCheck();
+    const qint32 left = current > std::numeric_limits<qint32>::min() ? current - 1 : current;
     m_core.setNextCheck(left);
     // The check is due at 0. A run that outlasts the countdown leaves it below 0 (ticks go on
     // inside the run's waits); the first minute after that run then starts the next check, so

@@ -108,3 +108,29 @@ TServerConfig TServerConfig::fromRecord(const QByteArray& bytes)
     config.GroupFile = getString(record, OffGroupFile, FileCapacity);
     return config;
 }
+
+QList<QByteArray> TServerConfig::resetOutOfRange()
+{
+    const TServerConfig standard;
+    QList<QByteArray> reset;
+    const auto check = [&reset](qint32& field, qint32 low, qint32 high, qint32 fallback,
+                                const char* name) {
+        if (field < low || field > high) {
+            field = fallback;
+            reset.append(name);
+        }
+    };
+    check(QueTime, 0, MaxQueTime, standard.QueTime, "QueTime");
+    check(ComPort, -1, 3, standard.ComPort, "ComPort");
+    check(ComPortSpeed, -1, 13, standard.ComPortSpeed, "ComPortSpeed");
+    check(FlowControl, -1, 3, standard.FlowControl, "FlowControl");
+    // A port given by number must be one; a service name is left to the lookup, which reports
+    // an unknown one when the listener starts.
+    bool numeric = false;
+    const qlonglong port = Port.trimmed().toLongLong(&numeric);
+    if (numeric && (port < 1 || port > 65535)) {
+        Port = standard.Port;
+        reset.append("Port");
+    }
+    return reset;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The settings record, stored whole as the 944-byte Server.Dat: little-endian 32-bit integers,
@@ -11,6 +12,8 @@
 struct TServerConfig
 {
     static constexpr int RecordSize = 944;
+    // The longest check interval that still comes round once a day, in minutes.
+    static constexpr qint32 MaxQueTime = 24 * 60;
 
     // Capacities of the short string fields, in characters.
     static constexpr int ModemTypeCapacity = 30;
@@ -45,4 +48,11 @@ struct TServerConfig
     // byte beyond its field's capacity is taken as the capacity, so a damaged file never reads
     // into the next field.
     static TServerConfig fromRecord(const QByteArray& bytes);
+
+    // Puts every field whose value no part of the server can work with back to its default and
+    // names those fields, in record order: QueTime outside 0 to a day's minutes, a numeric Port
+    // outside 1 to 65535, ComPort, ComPortSpeed or FlowControl outside their lists (-1, "none
+    // selected", is allowed). A damaged or hand-edited record then never reaches the countdown,
+    // the listener or the serial port.
+    QList<QByteArray> resetOutOfRange();
 };

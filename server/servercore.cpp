@@ -5,8 +5,7 @@
 
 ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
-      m_listener(new ServerListener(*this, this)),
-      m_config(TServerConfig::defaults(m_dataDir))
+      m_listener(new ServerListener(*this, this)), m_config(TServerConfig::defaults(m_dataDir))
 {
     m_panels[PanelQueued] = QStringLiteral("Queued: 0");
     m_panels[PanelNextCheck] = QStringLiteral("Next Check: 0");
@@ -34,12 +33,16 @@ void ServerCore::setNextCheck(qint32 minutes)
 void ServerCore::addConnectionLog(const QString& line)
 {
     m_connectionLog.append(line);
+    if (m_connectionLog.size() > LiveLogLines)
+        m_connectionLog.removeFirst();
     emit connectionLogAdded(line);
 }
 
 void ServerCore::addTransmitLog(const QString& line)
 {
     m_transmitLog.append(line);
+    if (m_transmitLog.size() > LiveLogLines)
+        m_transmitLog.removeFirst();
     emit transmitLogAdded(line);
 }
 

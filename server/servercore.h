@@ -48,7 +48,11 @@ public:
 
     QList<QByteArray>& allowList() { return m_allowList; }
 
-    // The "Connection Log" and "Transmition Log" windows' lines.
+    // The live logs keep this many of their newest lines: between runs and midnights a busy
+    // server would otherwise grow them without end.
+    static constexpr int LiveLogLines = 5000;
+
+    // The "Connection Log" and "Transmition Log" windows' lines, the newest LiveLogLines.
     const QStringList& connectionLog() const { return m_connectionLog; }
     const QStringList& transmitLog() const { return m_transmitLog; }
     void addConnectionLog(const QString& line);

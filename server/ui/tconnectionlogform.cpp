@@ -1,5 +1,6 @@
 #include "server/ui/tconnectionlogform.h"
 
+#include "server/servercore.h"
 #include "server/ui/contexthelp.h"
 
 #include <QPlainTextEdit>
@@ -12,6 +13,8 @@ TConnectionLogForm::TConnectionLogForm(const QString& caption, int helpContext, 
     ContextHelp::setHelpContext(this, helpContext);
     m_memo->setObjectName(QStringLiteral("Memo1"));
     m_memo->setReadOnly(true);
+    // The window holds what the server keeps of its live log, no more.
+    m_memo->setMaximumBlockCount(ServerCore::LiveLogLines);
     m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     auto* layout = new QVBoxLayout(this);

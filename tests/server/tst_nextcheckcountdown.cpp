@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 class CountdownTest : public ::testing::Test
@@ -154,6 +156,19 @@ TEST_F(CountdownTest, BothLogsAreEmptiedOnlyAtMidnightSharp)
     countdown.Timer1Timer(at(0, 0, 0));
     EXPECT_TRUE(core.connectionLog().isEmpty());
     EXPECT_TRUE(core.transmitLog().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(CountdownTest, CountdownAtTheBottomOfItsRangeStaysThere)
+{
+    core.config().QueTime = 0;
+    core.setNextCheck(std::numeric_limits<qint32>::min() + 1);
+    minutes(3);
+    EXPECT_EQ(core.nextCheck(), std::numeric_limits<qint32>::min());
+    EXPECT_EQ(runs, 0);
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 #include "server/configfile.h"
 #include "server/serverconfig.h"
 #include "tests/support/scriptedprompts.h"
+#include "tests/support/smallfilesystem.h"
 #include "tests/support/tempdatadir.h"
 
+#include <QFile>
 #include <QtEndian>
+
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -192,3 +196,86 @@ TEST_F(ConfigFileTest, FailedWriteIsReportedAsSuch)
 }
 
 } // namespace
+
+TEST(ConfigFileOnFullDisk, FailedSaveKeepsTheOldFileAndSaysSo)
+{
+    SmallFileSystem fs(64 * 1024);
+    ScriptedPrompts prompts;
+    TServerConfig config = TServerConfig::defaults(fs.path());
+    ASSERT_TRUE(ConfigFile::SaveConfig(fs.path(), config, prompts));
+    const QByteArray old = config.toRecord();
+    fs.fill();
+    config.QueTime = 42;
+    EXPECT_FALSE(ConfigFile::SaveConfig(fs.path(), config, prompts));
+    EXPECT_EQ(prompts.shown(),
+              QStringList{QStringLiteral("error: Could Not Write To Configuration File!")});
+    QFile file(fs.file(QStringLiteral("Server.Dat")));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old) << "a failed save must leave the old Server.Dat whole";
+}
+
+// Values a damaged or hand-edited Server.Dat may hold: each one out of range is put back to its
+// default and named in one error box; the values at the ends of the ranges are kept.
+TEST(ConfigFileRanges, OutOfRangeFieldsAreReportedAndNeverUsed)
+{
+    struct Case
+    {
+        qint32 queTime, comPort, speed, flow;
+        QByteArray port;
+        TServerConfig expected; // only the five fields below are compared
+        QString report;         // empty: no box
+    };
+    const auto with = [](qint32 q, qint32 c, qint32 s, qint32 f, QByteArray p) {
+        TServerConfig config;
+        config.QueTime = q;
+        config.ComPort = c;
+        config.ComPortSpeed = s;
+        config.FlowControl = f;
+        config.Port = p;
+        return config;
+    };
+    constexpr qint32 Min = std::numeric_limits<qint32>::min();
+    constexpr qint32 Max = std::numeric_limits<qint32>::max();
+    const QList<Case> cases = {
+        {0, -1, -1, -1, "1", with(0, -1, -1, -1, "1"), {}},
+        {1440, 3, 13, 3, "65535", with(1440, 3, 13, 3, "65535"), {}},
+        {5, 1, 4, 1, "snpp", with(5, 1, 4, 1, "snpp"), {}},
+        {Min, 1, 4, 1, "5612", with(5, 1, 4, 1, "5612"), QStringLiteral("QueTime")},
+        {Max, 1, 4, 1, "5612", with(5, 1, 4, 1, "5612"), QStringLiteral("QueTime")},
+        {1441, -2, 14, 4, "0", with(5, 1, 4, 1, "5612"),
+         QStringLiteral("QueTime, ComPort, ComPortSpeed, FlowControl, Port")},
+        {-1, Min, Max, Min, "65536", with(5, 1, 4, 1, "5612"),
+         QStringLiteral("QueTime, ComPort, ComPortSpeed, FlowControl, Port")},
+    };
+    for (const Case& c : cases) {
+        TempDataDir dir;
+        ScriptedPrompts prompts;
+        TServerConfig stored = TServerConfig::defaults(dir.path());
+        stored.QueTime = c.queTime;
+        stored.ComPort = c.comPort;
+        stored.ComPortSpeed = c.speed;
+        stored.FlowControl = c.flow;
+        stored.Port = c.port;
+        stored.IPAccept = "10.1.1.1";
+        dir.write(QStringLiteral("Server.Dat"), stored.toRecord());
+        TServerConfig loaded;
+        ASSERT_TRUE(ConfigFile::LoadConfig(dir.path(), loaded, prompts));
+        const std::string label =
+            "QueTime " + std::to_string(c.queTime) + ", port " + c.port.toStdString();
+        EXPECT_EQ(loaded.QueTime, c.expected.QueTime) << label;
+        EXPECT_EQ(loaded.ComPort, c.expected.ComPort) << label;
+        EXPECT_EQ(loaded.ComPortSpeed, c.expected.ComPortSpeed) << label;
+        EXPECT_EQ(loaded.FlowControl, c.expected.FlowControl) << label;
+        EXPECT_EQ(loaded.Port, c.expected.Port) << label;
+        EXPECT_EQ(loaded.IPAccept, "10.1.1.1") << "the valid settings stay the operator's";
+        if (c.report.isEmpty()) {
+            EXPECT_TRUE(prompts.shown().isEmpty()) << label;
+        } else {
+            ASSERT_EQ(prompts.shown().size(), 1) << label;
+            EXPECT_TRUE(prompts.shown().front().contains(c.report))
+                << label << ": " << prompts.shown().front().toStdString();
+        }
+        EXPECT_EQ(dir.read(QStringLiteral("Server.Dat")), stored.toRecord())
+            << "the file itself is kept for the operator to correct";
+    }
+}

@@ -10,6 +10,7 @@
 #include "server/ui/statuspanels.h"
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/tservmainform.h"
+#include "tests/support/freeport.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
@@ -35,7 +36,7 @@ protected:
         config.ComPort = 0;
         config.ComPortSpeed = 6;
         config.FlowControl = 0;
-        config.Port = "0";
+        config.Port = freeLoopbackPort();
         ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
         window = std::make_unique<TServMainForm>(core, prompts);
         window->Timer1()->stop();

@@ -6,6 +6,7 @@
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
+#include "tests/support/freeport.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 
@@ -59,8 +60,8 @@ protected:
     {
         TServerConfig config = TServerConfig::defaults(dir.path());
         config.QueTime = queTime;
-        // The listener starts at first show: a free port keeps parallel runs apart.
-        config.Port = "0";
+        // The listener starts at first show: a port of its own keeps parallel runs apart.
+        config.Port = freeLoopbackPort();
         ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
     }
     QAction* action(const char* name) const
@@ -200,6 +201,28 @@ TEST_F(MainFormTest, LogWindowsMirrorTheServerLogs)
     EXPECT_TRUE(window->TransmitLog()->lines().isEmpty());
     EXPECT_EQ(window->statusPanels().text(ServerCore::PanelNextCheck),
               QStringLiteral("Next Check: 4"));
+}
+
+// A server that takes pages all day between two runs keeps only the newest lines of each live
+// log, in memory and in its window.
+TEST_F(MainFormTest, LiveLogsKeepTheirNewestLinesWithinABound)
+{
+    writeConfig(5);
+    create();
+    window->show();
+    const int total = ServerCore::LiveLogLines + 7;
+    for (int i = 0; i < total; ++i) {
+        core.addConnectionLog(QStringLiteral("c%1").arg(i));
+        core.addTransmitLog(QStringLiteral("t%1").arg(i));
+    }
+    for (const auto& [kept, shown] :
+         {std::pair{core.connectionLog(), window->ConnectionLogForm()->lines()},
+          std::pair{core.transmitLog(), window->TransmitLog()->lines()}}) {
+        ASSERT_EQ(kept.size(), ServerCore::LiveLogLines);
+        EXPECT_TRUE(kept.front().endsWith(QString::number(total - ServerCore::LiveLogLines)));
+        EXPECT_TRUE(kept.back().endsWith(QString::number(total - 1)));
+        EXPECT_EQ(shown, kept) << "the window shows what the server keeps";
+    }
 }
 
 TEST_F(MainFormTest, SettingsFromTheMenuStoresWhatIsConfirmed)
