@@ -11,7 +11,9 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
     QSaveFile file(path);
     // A rename is the whole point; never fall back to writing the target in place.
     file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered, so a write the disk refuses fails here: a buffered QSaveFile flushes at
+    // commit() and reports success even when that flush fell short.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
