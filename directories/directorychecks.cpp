@@ -106,7 +106,8 @@ QString DirectoryChecks::invalidGroupName()
 
 QString DirectoryChecks::invalidPassword()
 {
-    return QStringLiteral("Invalid Password Specified!\r\nA Password Can Not Hold Both [ And ].");
+    return QStringLiteral("Invalid Password Specified!\r\nA Password Can Not Hold Line Breaks "
+                          "Or Both [ And ].");
 }
 
 QString DirectoryChecks::invalidValue()

@@ -31,7 +31,8 @@ public:
     static QString invalidCompanyName();
     static QString invalidUserName();
     static QString invalidGroupName();
-    // A password that the company list would take for a company of its own.
+    // A password that would not stay on its line or that the company list would take for a
+    // company of its own.
     static QString invalidPassword();
     // A value that would not read back as itself from its line of the file.
     static QString invalidValue();
