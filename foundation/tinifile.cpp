@@ -219,6 +219,20 @@ void TIniFile::DeleteSection(const QByteArray& section)
     writeFile(lines);
 }
 
+void TIniFile::ReplaceSection(const QByteArray& section,
+                              const QList<std::pair<QByteArray, QByteArray>>& entries)
+{
+    QList<QByteArray> lines = readFile();
+    const SectionRange range = findSection(lines, section);
+    if (!range.found() && entries.isEmpty())
+        return;
+    if (range.found())
+        lines.remove(range.header, range.end - range.header);
+    for (const auto& [key, value] : entries)
+        applyWrite(lines, section, key, value);
+    writeFile(lines);
+}
+
 void TIniFile::DeleteKey(const QByteArray& section, const QByteArray& key)
 {
     QList<QByteArray> lines = readFile();

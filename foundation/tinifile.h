@@ -39,6 +39,11 @@ public:
     void ReadEntries(const QByteArray& section, QList<QByteArray>& entries) const;
     // Removes the header and entries of the section; a missing section is not an error.
     void DeleteSection(const QByteArray& section);
+    // DeleteSection followed by WriteTexts of the entries, with one read and one write of the
+    // file: the section ends up at the end of the file holding exactly these entries, or, when
+    // the write fails, the old section stays whole.
+    void ReplaceSection(const QByteArray& section,
+                        const QList<std::pair<QByteArray, QByteArray>>& entries);
     // Removes one entry line; a missing section or key is not an error and writes nothing.
     void DeleteKey(const QByteArray& section, const QByteArray& key);
 

@@ -1,5 +1,6 @@
 #include "server/ui/tservmainform.h"
 
+#include "directories/ui/sharedlistcommands.h"
 #include "foundation/datetimetext.h"
 #include "queue/callcontrol.h"
 #include "queue/callprocessor.h"
@@ -68,6 +69,9 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidge
                 m_menu->SendNow1()->setEnabled(sendNowEnabled);
             });
     m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
+
+    m_sharedLists = new SharedListCommands(m_core.dataDir(), m_prompts, this);
+    m_sharedLists->setHelpOpener([](int topic) { HelpViewer::showTopic(topic); });
 
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
@@ -233,17 +237,17 @@ void TServMainForm::ShutDown1Click()
 
 void TServMainForm::Users1Click()
 {
-    // The shared user list is not part of this program yet.
+    m_sharedLists->Users1Click(m_core.config().UserFile);
 }
 
 void TServMainForm::Groups1Click()
 {
-    // The shared group lists are not part of this program yet.
+    m_sharedLists->Groups1Click(m_core.config().UserFile, m_core.config().GroupFile);
 }
 
 void TServMainForm::PagingCompanies1Click()
 {
-    // The paging company directory is not part of this program yet.
+    m_sharedLists->PagingCompanies1Click(m_core.config().UserFile);
 }
 
 void TServMainForm::Contents1Click()

@@ -13,6 +13,7 @@ class QMdiArea;
 class QMdiSubWindow;
 class QTimer;
 class ServerCore;
+class SharedListCommands;
 class StatusPanels;
 class TANBLForm;
 class TAboutBox;
@@ -46,6 +47,8 @@ public:
     TAboutBox* aboutBox() const;
     // The open allow list dialog, if any.
     TANBLForm* ANBLForm() const;
+    // The "&Shared Lists" commands and their dialogs.
+    SharedListCommands& sharedLists() const { return *m_sharedLists; }
 
 signals:
     // The program is to end: the main window closed, or the operator chose to exit instead of
@@ -95,5 +98,6 @@ private:
     QPointer<TAboutBox> m_aboutBox;
     CallControl* m_calls;
     QPointer<TANBLForm> m_anblForm;
+    SharedListCommands* m_sharedLists;
     bool m_shown = false;
 };

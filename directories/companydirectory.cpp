@@ -1,0 +1,69 @@
+#include "directories/companydirectory.h"
+
+#include "directories/directorychecks.h"
+#include "directories/sectionname.h"
+#include "directories/sharedpaths.h"
+#include "foundation/errors.h"
+
+CompanyDirectory::CompanyDirectory(const QString& directory)
+    : m_file(SharedPaths::providerFile(directory))
+{
+}
+
+QList<QByteArray> CompanyDirectory::names() const
+{
+    QList<QByteArray> names;
+    ListSections(m_file.FileName(), names);
+    return names;
+}
+
+bool CompanyDirectory::contains(const QByteArray& name) const
+{
+    for (const QByteArray& listed : names()) {
+        if (SectionName::same(listed, name))
+            return true;
+    }
+    return false;
+}
+
+PagingCompany CompanyDirectory::read(const QByteArray& name) const
+{
+    const PagingCompany fresh;
+    PagingCompany company;
+    company.Name = name;
+    company.AccessNumber = m_file.ReadText(name, "Access Number", QByteArray());
+    company.Password = m_file.ReadText(name, "Password", QByteArray());
+    company.Length = m_file.ReadText(name, "Length", fresh.Length);
+    company.Parity = m_file.ReadNumber(name, "Parity", fresh.Parity);
+    company.DataBits = m_file.ReadNumber(name, "DataBits", fresh.DataBits);
+    company.StopBits = m_file.ReadNumber(name, "StopBits", fresh.StopBits);
+    return company;
+}
+
+std::optional<PagingCompany> CompanyDirectory::find(const QByteArray& name) const
+{
+    if (!contains(name))
+        return std::nullopt;
+    return read(name);
+}
+
+void CompanyDirectory::write(const PagingCompany& c)
+{
+    if (!SectionName::isStorable(c.Name))
+        throw EZelkorError(DirectoryChecks::invalidCompanyName().toLocal8Bit());
+    if (!SectionName::isStorableValue(c.Password))
+        throw EZelkorError(DirectoryChecks::invalidPassword().toLocal8Bit());
+    if (!SectionName::isStorableValue(c.AccessNumber) || !SectionName::isStorableValue(c.Length))
+        throw EZelkorError(DirectoryChecks::invalidValue().toLocal8Bit());
+    m_file.WriteTexts(c.Name, {{"Access Number", c.AccessNumber},
+                               {"Password", c.Password},
+                               {"Length", c.Length},
+                               {"Parity", QByteArray::number(c.Parity)},
+                               {"DataBits", QByteArray::number(c.DataBits)},
+                               {"StopBits", QByteArray::number(c.StopBits)}});
+}
+
+void CompanyDirectory::remove(const QByteArray& name)
+{
+    m_file.DeleteSection(name);
+}

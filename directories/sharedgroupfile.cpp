@@ -1,0 +1,49 @@
+#include "directories/sharedgroupfile.h"
+
+#include "directories/directorychecks.h"
+#include "directories/sectionname.h"
+#include "foundation/errors.h"
+
+#include <utility>
+
+SharedGroupFile::SharedGroupFile(const QString& path) : m_file(path) {}
+
+QList<QByteArray> SharedGroupFile::names() const
+{
+    QList<QByteArray> names;
+    ListSections(m_file.FileName(), names);
+    return names;
+}
+
+QList<QByteArray> SharedGroupFile::members(const QByteArray& name) const
+{
+    QList<QByteArray> members;
+    if (name.isEmpty())
+        return members;
+    QList<QByteArray> keys;
+    m_file.ReadKeys(name, keys);
+    for (const QByteArray& key : keys) {
+        const QByteArray member = m_file.ReadText(name, key, QByteArray());
+        if (!member.isEmpty())
+            members.append(member);
+    }
+    return members;
+}
+
+void SharedGroupFile::write(const QByteArray& name, const QList<QByteArray>& members)
+{
+    if (!SectionName::isStorable(name))
+        throw EZelkorError(DirectoryChecks::invalidGroupName().toLocal8Bit());
+    QList<std::pair<QByteArray, QByteArray>> entries;
+    for (const QByteArray& member : members) {
+        if (!SectionName::isStorableValue(member))
+            throw EZelkorError(DirectoryChecks::invalidValue().toLocal8Bit());
+        entries.append({"User" + QByteArray::number(entries.size()), member});
+    }
+    m_file.ReplaceSection(name, entries);
+}
+
+void SharedGroupFile::remove(const QByteArray& name)
+{
+    m_file.DeleteSection(name);
+}

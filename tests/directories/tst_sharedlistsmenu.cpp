@@ -1,0 +1,125 @@
+#include "directories/ui/sharedlistcommands.h"
+#include "directories/ui/tgroupform.h"
+#include "directories/ui/tpcdform.h"
+#include "directories/ui/tpclform.h"
+#include "directories/ui/tsuserdataform.h"
+#include "directories/ui/tsusersform.h"
+#include "server/servercore.h"
+#include "server/ui/tservmainform.h"
+#include "tests/directories/modalanswer.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class SharedListsMenu : public ::testing::Test
+{
+protected:
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    ServerCore core{dir.path(), prompts};
+    std::unique_ptr<TServMainForm> window;
+
+    void SetUp() override
+    {
+        window = std::make_unique<TServMainForm>(core, prompts);
+        window->Timer1()->stop();
+        core.config() = TServerConfig::defaults(dir.path());
+    }
+    void trigger(const char* item)
+    {
+        auto* action = window->findChild<QAction*>(QLatin1String(item));
+        ASSERT_NE(action, nullptr) << "no menu item " << item;
+        ASSERT_TRUE(action->isEnabled()) << item;
+        action->trigger();
+    }
+    QByteArray file(const char* name) const { return dir.read(QLatin1String(name)); }
+};
+
+TEST_F(SharedListsMenu, PagingCompaniesOfABareUserFileLiveInTheDataFolder)
+{
+    core.config().UserFile = "sUser.Dat";
+    dir.write(QStringLiteral("Provider.dat"), "[Metro Page]\r\nAccess Number=1\r\n");
+    const auto list = answerModal<TPCLForm>([&](TPCLForm& form) {
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("Paging Companies"));
+        EXPECT_EQ(form.ListBox1()->count(), 1);
+        const auto data = answerModal<TPCDForm>([](TPCDForm& company) {
+            company.CompanyName()->setText(QStringLiteral("acme"));
+            company.TerminalAccessNum()->setText(QStringLiteral("5551234"));
+            company.Password()->setText(QStringLiteral("secret"));
+            company.Length()->setCurrentIndex(3);
+            company.BitBtn1()->click();
+        });
+        form.AddUserBut()->click();
+        ASSERT_EQ(form.ListBox1()->count(), 2);
+        EXPECT_EQ(form.ListBox1()->item(0)->text(), QStringLiteral("acme"));
+        form.BitBtn4()->click();
+    });
+    trigger("PagingCompanies1");
+    EXPECT_EQ(file("Provider.dat"),
+              "[Metro Page]\r\nAccess Number=1\r\n[acme]\r\nAccess Number=5551234\r\n"
+              "Password=secret\r\nLength=240\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n");
+}
+
+TEST_F(SharedListsMenu, UsersThenGroupsFromTheSharedListsMenu)
+{
+    dir.write(QStringLiteral("Provider.dat"), "[Metro Page]\r\n");
+    dir.write(QStringLiteral("sUser.Dat"), "[Zoe]\r\nPIN=9\r\nPROVIDER=METRO PAGE\r\n");
+    const auto users = answerModal<TsUsersForm>([&](TsUsersForm& form) {
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("Shared Users"));
+        EXPECT_EQ(form.property("helpContext").toInt(), 30);
+        const auto add = answerModal<TsUserDataForm>([](TsUserDataForm& user) {
+            EXPECT_TRUE(user.Name()->text().isEmpty());
+            EXPECT_EQ(user.Providers()->currentIndex(), -1);
+            user.Name()->setText(QStringLiteral("Al"));
+            user.PIN()->setText(QStringLiteral("42"));
+            user.Providers()->setCurrentIndex(0);
+            user.OKBut()->click();
+        });
+        form.AddUserBut()->click();
+        ASSERT_EQ(form.ListBox1()->count(), 2);
+        // Edit by double-click: the stored provider in another letter case is selected.
+        const auto edit = answerModal<TsUserDataForm>([](TsUserDataForm& user) {
+            EXPECT_EQ(user.Name()->text(), QStringLiteral("Zoe"));
+            EXPECT_EQ(user.Providers()->currentText(), QStringLiteral("Metro Page"));
+            user.BitBtn2()->click();
+        });
+        form.ListBox1()->item(1)->setSelected(true);
+        emit form.ListBox1()->itemDoubleClicked(form.ListBox1()->item(1));
+        form.BitBtn4()->click();
+    });
+    trigger("Users1");
+    EXPECT_EQ(file("sUser.Dat"),
+              "[Zoe]\r\nPIN=9\r\nPROVIDER=METRO PAGE\r\n[Al]\r\nPIN=42\r\nPROVIDER=Metro Page\r\n");
+
+    const auto groups = answerModal<TsUsersForm>([&](TsUsersForm& form) {
+        EXPECT_EQ(form.windowTitle(), QStringLiteral("Shared Groups"));
+        EXPECT_EQ(form.property("helpContext").toInt(), 32);
+        const auto add = answerModal<TGroupForm>([](TGroupForm& group) {
+            group.GroupName()->setText(QStringLiteral("Both"));
+            group.aUser()->selectAll();
+            group.AddBut()->click();
+            group.OKBut()->click();
+        });
+        form.AddUserBut()->click();
+        EXPECT_EQ(form.ListBox1()->count(), 1);
+        form.BitBtn4()->click();
+    });
+    trigger("Groups1");
+    EXPECT_EQ(file("sGroup.Dat"), "[Both]\r\nUser0=Al\r\nUser1=Zoe\r\n");
+    EXPECT_TRUE(prompts.shown().isEmpty());
+}
+
+} // namespace
