@@ -1,12 +1,12 @@
 #include "server/servercore.h"
 
+#include "foundation/datetimetext.h"
 #include "server/serverlistener.h"
 #include "server/transactionlog.h"
 
 ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
-      m_listener(new ServerListener(*this, this)),
-      m_config(TServerConfig::defaults(m_dataDir))
+      m_listener(new ServerListener(*this, this)), m_config(TServerConfig::defaults(m_dataDir))
 {
     m_panels[PanelQueued] = QStringLiteral("Queued: 0");
     m_panels[PanelNextCheck] = QStringLiteral("Next Check: 0");
@@ -71,5 +71,10 @@ void ServerCore::setPanelText(int panel, const QString& text)
 void ServerCore::AppendLog(const QByteArray& text) const
 {
     if (m_config.Logging)
-        TransactionLog::append(m_dataDir, text);
+        TransactionLog::append(m_dataDir, text, now());
+}
+
+QString ServerCore::timeStamp() const
+{
+    return DateTimeText::format(now());
 }

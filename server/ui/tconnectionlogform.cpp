@@ -12,8 +12,12 @@ TConnectionLogForm::TConnectionLogForm(const QString& caption, int helpContext, 
     ContextHelp::setHelpContext(this, helpContext);
     m_memo->setObjectName(QStringLiteral("Memo1"));
     m_memo->setReadOnly(true);
-    m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Only a vertical scroll bar: long lines wrap at the window's width, so every line reads
+    // without scrolling sideways.
+    m_memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_memo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_memo);

@@ -3,11 +3,15 @@
 #include "server/nextcheckcountdown.h"
 #include "server/settingscommand.h"
 
+#include "server/ui/mainwindowtray.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
 class CallControl;
 class IOperatorPrompts;
+class ITrayShell;
+class LogWindowTiler;
 class MainMenu;
 class QMdiArea;
 class QMdiSubWindow;
@@ -18,6 +22,7 @@ class TANBLForm;
 class TAboutBox;
 class TConnectionLogForm;
 class TServOptionForm;
+class TTrayIcon;
 
 // The main window: a frame holding the "Connection Log" and "Transmition Log" windows, the menu
 // of operator commands and the status bar. It shows the server state (ServerCore) and forwards
@@ -28,6 +33,9 @@ class TServMainForm final : public QMainWindow
 
 public:
     TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidget* parent = nullptr);
+    // With the tray icon's notification area and window handling behind `trayShell` (tests).
+    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, ITrayShell& trayShell,
+                  QWidget* parent = nullptr);
     ~TServMainForm() override;
 
     ServerCore& core() const { return m_core; }
@@ -46,6 +54,10 @@ public:
     TAboutBox* aboutBox() const;
     // The open allow list dialog, if any.
     TANBLForm* ANBLForm() const;
+    // The tray icon, active from the start, and its pop-up menu with "&Shut Down".
+    TTrayIcon& TrayIcon1() const { return m_tray->TrayIcon1(); }
+    QMenu* SysTrayMenu() const { return m_tray->SysTrayMenu(); }
+    LogWindowTiler& logWindowTiler() const { return *m_tiler; }
 
 signals:
     // The program is to end: the main window closed, or the operator chose to exit instead of
@@ -57,6 +69,7 @@ public slots:
     bool FormCloseQuery();
     void FormClose();
     void Timer1Timer();
+    void TrayIcon1DblClick();
 
     void SendNow1Click();
     void CancelCall1Click();
@@ -76,8 +89,16 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    struct TrayShellChoice
+    {
+        ITrayShell* shell; // none: the desktop's notification area
+    };
+    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TrayShellChoice tray,
+                  QWidget* parent);
+
     QMdiSubWindow* addLogWindow(TConnectionLogForm* form);
     void connectMenu();
 
@@ -95,5 +116,7 @@ private:
     QPointer<TAboutBox> m_aboutBox;
     CallControl* m_calls;
     QPointer<TANBLForm> m_anblForm;
+    LogWindowTiler* m_tiler;
+    MainWindowTray* m_tray;
     bool m_shown = false;
 };
