@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Starts the built program once the way an operator's desktop would, offscreen, in a data folder
 # of its own that holds a Server.Dat for a free port. The program must start listening there and
-# answer a workstation's HELO; then it is stopped with SIGTERM, which must find it still running.
+# answer a workstation's HELO with 250; then it is stopped with SIGTERM, which must find it still
+# running.
 # Usage: scripts/smoke-start.sh PATH-TO-zelkor-server
 set -euo pipefail
 server=$(realpath "${1:?usage: smoke-start.sh PATH-TO-zelkor-server}")
@@ -55,8 +56,9 @@ reply=
 for _ in $(seq 120); do
     kill -0 "$pid" 2>/dev/null || break
     if { exec 3<>"/dev/tcp/127.0.0.1/$port"; } 2>/dev/null; then
-        printf 'HELO 127.0.0.1\r\n' >&3
-        IFS= read -r -t 30 reply <&3 || true
+        # Commands and replies travel without line ends: the reply code and its blank are enough.
+        printf 'HELO 127.0.0.1' >&3
+        IFS= read -r -N 4 -t 30 reply <&3 || true
         exec 3<&-
         break
     fi
@@ -74,9 +76,9 @@ kill -TERM "$pid"
 wait "$pid" && status=0 || status=$?
 pid=
 case "$reply" in
-250\ *) ;;
+'250 ') ;;
 *)
-    echo "smoke start: HELO on port $port got '${reply%$'\r'}' instead of 250" >&2
+    echo "smoke start: HELO on port $port got '$reply' instead of '250 '" >&2
     cat "$work/output.txt" >&2
     exit 1
     ;;
@@ -87,4 +89,4 @@ if [ "$status" -ne 143 ]; then
     cat "$work/output.txt" >&2
     exit 1
 fi
-echo "Smoke start passed: listening on $port, answered '${reply%$'\r'}', stopped by SIGTERM"
+echo "Smoke start passed: HELO on port $port answered with 250, stopped by SIGTERM"
