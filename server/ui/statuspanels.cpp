@@ -9,22 +9,15 @@ namespace {
 
 constexpr int ProgressPanel = 3;
 
-// The widest texts the first three panels show in normal running: the clock on a two-digit day
-// of each month (month names differ in width), and counters of three digits.
+// The widest clock texts: a two-digit day of each month (month names differ in width). The
+// clock's panel is that wide from the start, so it does not jump as the days go by; the
+// counters' panels widen when a number needs more room.
 QStringList widestTexts(int panel)
 {
     QStringList texts;
-    switch (panel) {
-    case 0:
+    if (panel == 0) {
         for (int month = 1; month <= 12; ++month)
             texts.append(DateTimeText::clock(QDateTime(QDate(2028, month, 28), QTime(20, 58, 58))));
-        break;
-    case 1:
-        texts.append(QStringLiteral("Queued: 888"));
-        break;
-    case 2:
-        texts.append(QStringLiteral("Next Check: 888"));
-        break;
     }
     return texts;
 }
