@@ -306,19 +306,4 @@ TEST(TrayIconMouse, RightClickPopsTheMenuAtTheCursorOnlyForAHiddenWindowOrASepar
     EXPECT_TRUE(shell.calls.isEmpty());
 }
 
-TEST(TrayIconMouse, LeftClicksAndOtherMessages)
-{
-    FakeShell shell;
-    TTrayIcon tray(shell, Title);
-    QSignalSpy clicks(&tray, &TTrayIcon::OnClick);
-    QSignalSpy doubles(&tray, &TTrayIcon::OnDblClick);
-    QSignalSpy rights(&tray, &TTrayIcon::OnRightClick);
-    tray.shellMessage(TTrayIcon::MouseMessage::LeftButtonUp);
-    tray.shellMessage(TTrayIcon::MouseMessage::LeftButtonDoubleClick);
-    tray.shellMessage(TTrayIcon::MouseMessage::Other);
-    EXPECT_EQ(clicks.count(), 1);
-    EXPECT_EQ(doubles.count(), 1);
-    EXPECT_EQ(rights.count(), 0);
-}
-
 } // namespace
