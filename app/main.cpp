@@ -3,34 +3,19 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/widgetprompts.h"
 #include "server/ui/zelkorapplication.h"
+#include "ui/programicon.h"
 
-#include <QDialog>
 #include <QDir>
-#include <QTimer>
-
-namespace {
-
-// The build's smoke test starts the program offscreen in an empty folder and lets it run for
-// two seconds. Nobody is there to answer the first start's settings dialog, so it is confirmed
-// with what it shows, as an operator pressing OK would.
-void armSmokeTest(QApplication& app)
-{
-    auto* confirm = new QTimer(&app);
-    QObject::connect(confirm, &QTimer::timeout, &app, [] {
-        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
-            dialog->accept();
-    });
-    confirm->start(200);
-    QTimer::singleShot(2000, &app, &QApplication::quit);
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
     ZelkorApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkor Server"));
+    QApplication::setWindowIcon(ProgramIcon::icon());
     app.installEventFilter(new ContextHelp(&app));
+    // The program ends when its main window closes, not when the last window in view does:
+    // with the main window in the tray, closing the help or a box must not end the server.
+    QApplication::setQuitOnLastWindowClosed(false);
 
     WidgetPrompts prompts;
     app.setPrompts(&prompts);
@@ -41,8 +26,6 @@ int main(int argc, char** argv)
     QObject::connect(&window, &TServMainForm::applicationExitRequested, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
-    if (qEnvironmentVariableIsSet("ZELKOR_SMOKE_TEST"))
-        armSmokeTest(app);
     window.show();
     const int result = app.exec();
     app.setPrompts(nullptr);

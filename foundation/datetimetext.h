@@ -3,13 +3,18 @@
 #include <QDateTime>
 #include <QString>
 
-// Date and time texts as the operator sees them in the logs and the status bar: the locale's
-// short date, a blank, and the time with seconds.
+// Date and time texts as the operator sees them: the locale's short date, a blank, and the time
+// with seconds.
 namespace DateTimeText {
 
+// The time stamp of every log line, in Log.Dat and in the log windows alike: in the first
+// second after midnight the blank and the time are left out, as the platform's date-time
+// text does.
 QString format(const QDateTime& when);
 QString now();
-// The date alone, as the transaction log writes the first second after midnight.
+// The date alone.
 QString dateOnly(const QDateTime& when);
+// The status bar's clock: always the date and the time with seconds, midnight included.
+QString clock(const QDateTime& when);
 
 } // namespace DateTimeText

@@ -1,6 +1,5 @@
 #include "queue/callcontrol.h"
 
-#include "foundation/datetimetext.h"
 #include "foundation/operatorprompts.h"
 #include "paging/tomxpage.h"
 #include "queue/callprocessor.h"
@@ -50,7 +49,7 @@ void CallControl::automaticRun()
 
 void CallControl::OMXPage1PageProgress(const QByteArray& text)
 {
-    const QString line = DateTimeText::now() + QStringLiteral("  ") + QString::fromLatin1(text);
+    const QString line = m_core.timeStamp() + QStringLiteral("  ") + QString::fromLatin1(text);
     m_core.setPanelText(ServerCore::PanelProgress, QString::fromLatin1(text));
     m_core.addTransmitLog(line);
     m_core.AppendLog(line.toLatin1());

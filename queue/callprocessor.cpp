@@ -1,7 +1,6 @@
 #include "queue/callprocessor.h"
 
 #include "foundation/convert.h"
-#include "foundation/datetimetext.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
@@ -290,7 +289,7 @@ void CallProcessor::closingSteps()
     setCallMenu(false, true);
     try {
         // Both the window and the log get the line with its own time stamp.
-        const QString completed = DateTimeText::now() + QStringLiteral(" Call(s) Compleated");
+        const QString completed = m_core.timeStamp() + QStringLiteral(" Call(s) Compleated");
         m_core.addTransmitLog(completed);
         m_core.addTransmitLog(QStringLiteral("--------------------------"));
         m_core.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
@@ -314,6 +313,6 @@ void CallProcessor::setCallMenu(bool cancelCallEnabled, bool sendNowEnabled)
 
 void CallProcessor::logLine(const QByteArray& windowText, const QByteArray& logText)
 {
-    m_core.addTransmitLog(DateTimeText::now() + QLatin1Char(' ') + QString::fromLatin1(windowText));
+    m_core.addTransmitLog(m_core.timeStamp() + QLatin1Char(' ') + QString::fromLatin1(windowText));
     m_core.AppendLog(logText);
 }

@@ -5,10 +5,7 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 BUILD_DIR=${BUILD_DIR:-build-tests} scripts/build.sh -DZELKOR_SANITIZE=ON -DZELKOR_FATAL_WARNINGS=ON
 build_dir=$(cd "${BUILD_DIR:-build-tests}" && pwd)
-# The program itself must start: it runs offscreen for two seconds in a data folder of its own.
-smoke=$(mktemp -d)
-echo "Smoke start of zelkor-server in $smoke"
-(cd "$smoke" && QT_QPA_PLATFORM=offscreen ZELKOR_SMOKE_TEST=1 timeout 60 "$build_dir/app/zelkor-server")
-rm -rf "$smoke"
+# The program itself must start: offscreen, in a data folder of its own, listening on its port.
+scripts/smoke-start.sh "$build_dir/app/zelkor-server"
 cd "$build_dir"
 ctest --output-on-failure -j"$(nproc)"

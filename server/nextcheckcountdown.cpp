@@ -9,7 +9,7 @@ NextCheckCountdown::NextCheckCountdown(ServerCore& core) : m_core(core) {}
 
 void NextCheckCountdown::Timer1Timer(const QDateTime& now)
 {
-    m_core.setPanelText(ServerCore::PanelClock, DateTimeText::format(now));
+    m_core.setPanelText(ServerCore::PanelClock, DateTimeText::clock(now));
     const QTime time = now.time();
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0) {
         m_core.clearConnectionLog();

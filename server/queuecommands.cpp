@@ -1,6 +1,5 @@
 #include "server/queuecommands.h"
 
-#include "foundation/datetimetext.h"
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "queue/messagequeuefile.h"
@@ -65,7 +64,7 @@ bool QueueCommands::clearMessageQueue()
         throw EZelkorError("Unable to delete " + queue.path().toLocal8Bit());
     m_core.setQueuedCount(0);
 
-    const QString line = DateTimeText::now() + QStringLiteral(" Message Queue Cleared!");
+    const QString line = m_core.timeStamp() + QStringLiteral(" Message Queue Cleared!");
     m_core.addTransmitLog(line);
     m_core.AppendLog(line.toLocal8Bit());
     m_core.setPanelText(ServerCore::PanelQueued, QStringLiteral("Queued: 0"));

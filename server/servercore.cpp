@@ -1,5 +1,6 @@
 #include "server/servercore.h"
 
+#include "foundation/datetimetext.h"
 #include "server/serverlistener.h"
 #include "server/transactionlog.h"
 
@@ -74,5 +75,10 @@ void ServerCore::setPanelText(int panel, const QString& text)
 void ServerCore::AppendLog(const QByteArray& text) const
 {
     if (m_config.Logging)
-        TransactionLog::append(m_dataDir, text);
+        TransactionLog::append(m_dataDir, text, now());
+}
+
+QString ServerCore::timeStamp() const
+{
+    return DateTimeText::format(now());
 }

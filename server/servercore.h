@@ -3,10 +3,13 @@
 #include "server/serverconfig.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 class IOperatorPrompts;
 class ServerListener;
@@ -33,6 +36,12 @@ public:
     IOperatorPrompts& prompts() const { return m_prompts; }
     // The listening socket Sock1 and its start, restart and stop.
     ServerListener& listener() const { return *m_listener; }
+
+    // The local date and time for the clock and every time stamp; tests put their own clock in.
+    QDateTime now() const { return m_clock(); }
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    // The time stamp that log lines begin with, taken now.
+    QString timeStamp() const;
 
     TServerConfig& config() { return m_config; }
     const TServerConfig& config() const { return m_config; }
@@ -86,4 +95,5 @@ private:
     QStringList m_connectionLog;
     QStringList m_transmitLog;
     QString m_panels[4];
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 };

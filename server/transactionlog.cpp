@@ -17,21 +17,17 @@ QString logPath(const QString& dataDir)
 
 QByteArray formatLine(const QDateTime& when, const QByteArray& text)
 {
-    const QString stamp =
-        when.time().toString(QStringLiteral("HH:mm:ss")) == QStringLiteral("00:00:00")
-            ? DateTimeText::dateOnly(when)
-            : DateTimeText::format(when);
-    return stamp.toLocal8Bit() + " - " + text + "\r\n";
+    return DateTimeText::format(when).toLocal8Bit() + " - " + text + "\r\n";
 }
 
-void append(const QString& dataDir, const QByteArray& text)
+void append(const QString& dataDir, const QByteArray& text, const QDateTime& when)
 {
     const QString path = logPath(dataDir);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw EZelkorError("I/O error: cannot open " + path.toLocal8Bit() + " (" +
                            file.errorString().toLocal8Bit() + ")");
-    const QByteArray line = formatLine(QDateTime::currentDateTime(), text);
+    const QByteArray line = formatLine(when, text);
     const bool written = file.write(line) == line.size() && file.flush();
     file.close();
     if (!written)

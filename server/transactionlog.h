@@ -12,9 +12,9 @@ namespace TransactionLog {
 
 QByteArray formatLine(const QDateTime& when, const QByteArray& text);
 
-// Appends one line to dataDir/Log.Dat. Raises EZelkorError when the file cannot be opened or
-// written; the line is then lost and the caller stops where it is.
-void append(const QString& dataDir, const QByteArray& text);
+// Appends one line stamped `when` to dataDir/Log.Dat. Raises EZelkorError when the file cannot be
+// opened or written; the line is then lost and the caller stops where it is.
+void append(const QString& dataDir, const QByteArray& text, const QDateTime& when);
 
 // The lines of dataDir/Log.Dat as they are now; none when there is no file.
 QList<QByteArray> readLines(const QString& dataDir);

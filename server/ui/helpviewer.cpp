@@ -1,5 +1,7 @@
 #include "server/ui/helpviewer.h"
 
+#include <QApplication>
+#include <QEvent>
 #include <QFile>
 #include <QPointer>
 #include <QTextBrowser>
@@ -57,6 +59,8 @@ HelpViewer* HelpViewer::open(const QUrl& page)
 {
     if (!s_viewer)
         s_viewer = new HelpViewer();
+    // A modal dialog blocks every window but its own: the help window joins it.
+    s_viewer->belongTo(QApplication::activeModalWidget());
     s_viewer->m_browser->setSource(page);
     s_viewer->show();
     s_viewer->raise();
@@ -72,4 +76,29 @@ QUrl HelpViewer::currentSource() const
 QString HelpViewer::currentTitle() const
 {
     return m_browser->documentTitle();
+}
+
+void HelpViewer::belongTo(QWidget* owner)
+{
+    if (parentWidget() == owner)
+        return;
+    if (parentWidget())
+        parentWidget()->removeEventFilter(this);
+    const bool shown = isVisible();
+    const QRect place = geometry();
+    setParent(owner, windowFlags() | Qt::Window);
+    if (owner)
+        owner->installEventFilter(this);
+    if (shown) {
+        setGeometry(place);
+        show();
+    }
+}
+
+bool HelpViewer::eventFilter(QObject* watched, QEvent* event)
+{
+    // The dialog is done (and may be freed soon): the help window stays open on its own.
+    if (watched == parentWidget() && event->type() == QEvent::Hide)
+        belongTo(nullptr);
+    return QWidget::eventFilter(watched, event);
 }

@@ -6,8 +6,11 @@
 class QLabel;
 class QStatusBar;
 
-// StatusBar1: four panels of widths 125, 75, 83 and 75 for the clock, "Queued: n",
-// "Next Check: n" and the latest paging progress text.
+// StatusBar1: the clock, "Queued: n", "Next Check: n" and the latest paging progress text.
+// The first three panels are 125, 75 and 83 pixels wide, or as wide as their widest text needs
+// in the desktop's font, so the clock and the counters are always whole; a text wider than any
+// before widens its panel. The progress panel takes what is left: a long progress text is cut
+// there (the "Transmition Log" has it whole) and never pushes the other panels aside.
 class StatusPanels final : public QObject
 {
     Q_OBJECT
@@ -18,10 +21,14 @@ public:
     StatusPanels(QStatusBar* bar, QObject* parent);
 
     QString text(int panel) const;
+    QLabel* panel(int panel) const;
 
 public slots:
     void setText(int panel, const QString& text);
 
 private:
+    // Widens a fixed panel to hold the text it shows.
+    void fitText(int panel);
+
     QLabel* m_panels[Count];
 };

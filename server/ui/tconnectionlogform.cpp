@@ -15,8 +15,12 @@ TConnectionLogForm::TConnectionLogForm(const QString& caption, int helpContext, 
     m_memo->setReadOnly(true);
     // The window holds what the server keeps of its live log, no more.
     m_memo->setMaximumBlockCount(ServerCore::LiveLogLines);
-    m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Only a vertical scroll bar: long lines wrap at the window's width, so every line reads
+    // without scrolling sideways.
+    m_memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    m_memo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_memo);

@@ -2,6 +2,7 @@
 
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/datetimetext.h"
+#include "foundation/operatorprompts.h"
 #include "queue/callcontrol.h"
 #include "queue/callprocessor.h"
 #include "server/allowlist.h"
@@ -11,13 +12,18 @@
 #include "server/serverlistener.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/helpviewer.h"
+#include "server/ui/logwindowtiler.h"
 #include "server/ui/mainmenu.h"
+#include "server/ui/mainwindowtray.h"
+#include "server/ui/mdititlebar.h"
 #include "server/ui/statuspanels.h"
 #include "server/ui/taboutbox.h"
 #include "server/ui/tanblform.h"
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/tlogviewer.h"
 #include "server/ui/tservoptionform.h"
+#include "ui/programicon.h"
+#include "ui/ttrayicon.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -31,14 +37,29 @@
 #include <QTimer>
 
 TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidget* parent)
+    : TServMainForm(core, prompts, TrayShellChoice{nullptr}, parent)
+{
+}
+
+TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, ITrayShell& trayShell,
+                             QWidget* parent)
+    : TServMainForm(core, prompts, TrayShellChoice{&trayShell}, parent)
+{
+}
+
+TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TrayShellChoice tray,
+                             QWidget* parent)
     : QMainWindow(parent), m_core(core), m_prompts(prompts), m_mdiArea(new QMdiArea(this)),
       m_menu(new MainMenu(menuBar(), this)), m_panels(new StatusPanels(statusBar(), this)),
       m_optionForm(new TServOptionForm(core.dataDir(), this)),
       m_connectionLog(new TConnectionLogForm(QStringLiteral("Connection Log"), 13)),
-      m_timer(new QTimer(this)), m_countdown(core), m_settings(core, *m_optionForm)
+      m_timer(new QTimer(this)), m_countdown(core), m_settings(core, *m_optionForm),
+      m_tiler(new LogWindowTiler(m_mdiArea))
 {
     setObjectName(QStringLiteral("ServMainForm"));
     setWindowTitle(QStringLiteral("Zelkor LAN Server Ver. 1.0"));
+    // The program's icon; the windows inside the frame show it too.
+    setWindowIcon(ProgramIcon::icon());
     resize(435, 300);
     if (const QScreen* screen = this->screen())
         move(screen->availableGeometry().center() - rect().center());
@@ -59,8 +80,16 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidge
     addLogWindow(m_connectionLog)->show();
 
     connectMenu();
-    // Every confirmed settings dialog restarts the listener, whether or not the port changed.
-    m_settings.setOnConfirmed([this] { m_core.listener().restartListening(); });
+    m_tray = new MainWindowTray(
+        this, tray.shell, [this] { ShutDown1Click(); },
+        [this](const QString& message) { m_prompts.showError(message); });
+    connect(&TrayIcon1(), &TTrayIcon::OnDblClick, this, &TServMainForm::TrayIcon1DblClick);
+    // Every confirmed settings dialog applies the tray setting and restarts the listener,
+    // whether or not the port changed.
+    m_settings.setOnConfirmed([this] {
+        m_tray->setActive(m_core.config().SystemTray);
+        m_core.listener().restartListening();
+    });
 
     m_calls = new CallControl(m_core, this);
     connect(&m_calls->processor(), &CallProcessor::callMenuChanged, this,
@@ -81,6 +110,22 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidge
 
 TServMainForm::~TServMainForm() = default;
 
+void TServMainForm::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        m_tray->windowStateChanged(isMinimized());
+}
+
+void TServMainForm::TrayIcon1DblClick()
+{
+    if (!isMinimized() && !m_tray->TrayIcon1().Minimized())
+        return;
+    showNormal();
+    raise();
+    activateWindow();
+}
+
 QMdiSubWindow* TServMainForm::addLogWindow(TConnectionLogForm* form)
 {
     // Log windows can be moved, sized and minimized, but not closed: the server writes to them
@@ -89,6 +134,7 @@ QMdiSubWindow* TServMainForm::addLogWindow(TConnectionLogForm* form)
                                                               Qt::WindowMinMaxButtonsHint);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
     window->resize(300, 110);
+    m_tiler->add(window);
     return window;
 }
 
@@ -131,7 +177,7 @@ void TServMainForm::FormShow()
     connect(&m_core, &ServerCore::transmitLogAdded, m_transmitLog, &TConnectionLogForm::addLine);
     connect(&m_core, &ServerCore::transmitLogCleared, m_transmitLog, &TConnectionLogForm::clear);
     addLogWindow(m_transmitLog)->show();
-    m_mdiArea->tileSubWindows();
+    m_tiler->tile();
 
     if (!ConfigFile::LoadConfig(m_core.dataDir(), m_core.config(), m_prompts)) {
         m_core.config() = TServerConfig::defaults(m_core.dataDir());
@@ -143,7 +189,7 @@ void TServMainForm::FormShow()
     m_core.setQueuedCount(0);
     m_core.setNextCheck(m_core.config().QueTime);
     m_core.allowList() = AllowList::load(m_core.dataDir());
-    m_core.setPanelText(ServerCore::PanelClock, DateTimeText::now());
+    m_core.setPanelText(ServerCore::PanelClock, DateTimeText::clock(m_core.now()));
     m_core.listener().startListening();
 }
 
@@ -172,7 +218,7 @@ void TServMainForm::closeEvent(QCloseEvent* event)
 
 void TServMainForm::Timer1Timer()
 {
-    m_countdown.Timer1Timer(QDateTime::currentDateTime());
+    m_countdown.Timer1Timer(m_core.now());
 }
 
 void TServMainForm::SendNow1Click()
@@ -219,6 +265,8 @@ void TServMainForm::AccessBlockList1Click()
     m_anblForm = new TANBLForm(m_core);
     QMdiSubWindow* frame = m_mdiArea->addSubWindow(m_anblForm);
     frame->resize(246, 187);
+    // As wide as its caption needs, as far as the frame has room.
+    MdiTitleBar::fitCaption(frame, qMax(frame->width(), m_mdiArea->viewport()->width()));
     frame->move(qMax(0, (m_mdiArea->width() - frame->width()) / 2),
                 qMax(0, (m_mdiArea->height() - frame->height()) / 2));
     frame->show();

@@ -3,11 +3,15 @@
 #include "server/nextcheckcountdown.h"
 #include "server/settingscommand.h"
 
+#include "server/ui/mainwindowtray.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
 class CallControl;
 class IOperatorPrompts;
+class ITrayShell;
+class LogWindowTiler;
 class MainMenu;
 class QMdiArea;
 class QMdiSubWindow;
@@ -19,6 +23,7 @@ class TANBLForm;
 class TAboutBox;
 class TConnectionLogForm;
 class TServOptionForm;
+class TTrayIcon;
 
 // The main window: a frame holding the "Connection Log" and "Transmition Log" windows, the menu
 // of operator commands and the status bar. It shows the server state (ServerCore) and forwards
@@ -29,6 +34,9 @@ class TServMainForm final : public QMainWindow
 
 public:
     TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidget* parent = nullptr);
+    // With the tray icon's notification area and window handling behind `trayShell` (tests).
+    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, ITrayShell& trayShell,
+                  QWidget* parent = nullptr);
     ~TServMainForm() override;
 
     ServerCore& core() const { return m_core; }
@@ -49,6 +57,10 @@ public:
     TANBLForm* ANBLForm() const;
     // The "&Shared Lists" commands and their dialogs.
     SharedListCommands& sharedLists() const { return *m_sharedLists; }
+    // The tray icon, active from the start, and its pop-up menu with "&Shut Down".
+    TTrayIcon& TrayIcon1() const { return m_tray->TrayIcon1(); }
+    QMenu* SysTrayMenu() const { return m_tray->SysTrayMenu(); }
+    LogWindowTiler& logWindowTiler() const { return *m_tiler; }
 
 signals:
     // The program is to end: the main window closed, or the operator chose to exit instead of
@@ -60,6 +72,7 @@ public slots:
     bool FormCloseQuery();
     void FormClose();
     void Timer1Timer();
+    void TrayIcon1DblClick();
 
     void SendNow1Click();
     void CancelCall1Click();
@@ -79,8 +92,16 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    struct TrayShellChoice
+    {
+        ITrayShell* shell; // none: the desktop's notification area
+    };
+    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TrayShellChoice tray,
+                  QWidget* parent);
+
     QMdiSubWindow* addLogWindow(TConnectionLogForm* form);
     void connectMenu();
 
@@ -99,5 +120,7 @@ private:
     CallControl* m_calls;
     QPointer<TANBLForm> m_anblForm;
     SharedListCommands* m_sharedLists;
+    LogWindowTiler* m_tiler;
+    MainWindowTray* m_tray;
     bool m_shown = false;
 };

@@ -109,9 +109,10 @@ TServOptionForm::TServOptionForm(const QString& dataDir, QWidget* parent)
     m_modemList->setCurrentIndex(0);
     m_selectedModem = 0;
     ModemListChange();
-    // A choice from the list or typing re-reads the chosen type's values. Typed text selects
-    // the entry it spells exactly, or none.
-    connect(m_modemList, &QComboBox::currentIndexChanged, this, [this](int index) {
+    // A choice from the list re-reads the chosen type's values, also when the operator picks
+    // the entry already shown (to undo changes to its values); so does typing. Typed text
+    // selects the entry it spells exactly, or none.
+    connect(m_modemList, &QComboBox::activated, this, [this](int index) {
         m_selectedModem = index;
         ModemListChange();
     });

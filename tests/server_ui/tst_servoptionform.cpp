@@ -1,18 +1,34 @@
 #include "server/ui/tservoptionform.h"
 #include "tests/support/tempdatadir.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 namespace {
+
+// Chooses an entry of a drop-down list as the operator does: opens the list and clicks the
+// entry in it.
+void chooseFromList(QComboBox* list, int index)
+{
+    list->showPopup();
+    QAbstractItemView* view = list->view();
+    ASSERT_TRUE(view->isVisible()) << "the list did not open";
+    const QRect entry = view->visualRect(view->model()->index(index, 0));
+    ASSERT_TRUE(entry.isValid());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, entry.center());
+    ASSERT_FALSE(view->isVisible()) << "the list stayed open after the choice";
+    ASSERT_EQ(list->currentIndex(), index);
+}
 
 class OptionFormTest : public ::testing::Test
 {
@@ -75,11 +91,11 @@ TEST_F(OptionFormTest, ModemTypesFillInitStringAndSpeed)
     EXPECT_EQ(initString()->text(), QStringLiteral("AT&F"));
     EXPECT_EQ(speed()->currentIndex(), 6);
 
-    modemList()->setCurrentIndex(1);
+    chooseFromList(modemList(), 1);
     EXPECT_EQ(initString()->text(), QStringLiteral("ATE1V1&M0"));
     EXPECT_EQ(speed()->currentText(), QStringLiteral("2400"));
 
-    modemList()->setCurrentIndex(2);
+    chooseFromList(modemList(), 2);
     EXPECT_EQ(initString()->text(), QStringLiteral("ATX"));
     EXPECT_EQ(speed()->currentIndex(), -1);
 
@@ -93,6 +109,29 @@ TEST_F(OptionFormTest, ModemTypesFillInitStringAndSpeed)
     modemList()->lineEdit()->selectAll();
     modemList()->lineEdit()->insert(QStringLiteral("Fast Modem"));
     EXPECT_EQ(initString()->text(), QStringLiteral("AT&F"));
+}
+
+TEST_F(OptionFormTest, ChoosingTheTypeAlreadyShownReadsItsValuesAgain)
+{
+    dir.write(QStringLiteral("Modems.Dat"), "[Fast Modem]\r\nInitString=AT&F\r\nSpeed=9600\r\n"
+                                            "[Plain Modem]\r\n");
+    create();
+    form->show();
+    // The operator changes the shown type's values, then picks that type again to undo that.
+    initString()->setText(QStringLiteral("ATMINE"));
+    speed()->setCurrentIndex(0);
+    chooseFromList(modemList(), 0);
+    EXPECT_EQ(initString()->text(), QStringLiteral("AT&F"));
+    EXPECT_EQ(speed()->currentText(), QStringLiteral("9600"));
+
+    // Also after typing over the type's name.
+    modemList()->lineEdit()->selectAll();
+    modemList()->lineEdit()->insert(QStringLiteral("Fast"));
+    initString()->setText(QStringLiteral("ATMINE"));
+    chooseFromList(modemList(), 0);
+    EXPECT_EQ(modemList()->currentText(), QStringLiteral("Fast Modem"));
+    EXPECT_EQ(initString()->text(), QStringLiteral("AT&F"));
+    form->hide();
 }
 
 TEST_F(OptionFormTest, TypeNamesLongerThanTheFieldStillReadTheirValues)

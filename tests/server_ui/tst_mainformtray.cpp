@@ -1,0 +1,200 @@
+#include "server/configfile.h"
+#include "server/servercore.h"
+#include "server/ui/tservmainform.h"
+#include "server/ui/tservoptionform.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+#include "ui/itrayshell.h"
+#include "ui/ttrayicon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A notification area for the main window: records the icon and does to the window what the
+// desktop would.
+class RecordingShell final : public ITrayShell
+{
+public:
+    QWidget* window = nullptr;
+    bool refuseAdd = false;
+    bool present = false;
+    QStringList calls;
+    QObject* poppedUp = nullptr;
+
+    bool isSupported() const override { return true; }
+    bool addIcon(const Tip& tip) override
+    {
+        calls.append(QStringLiteral("add ") + tip.text);
+        present = !refuseAdd;
+        return !refuseAdd;
+    }
+    void modifyIcon(const Tip&) override { calls.append(QStringLiteral("modify")); }
+    void deleteIcon() override
+    {
+        calls.append(QStringLiteral("delete"));
+        present = false;
+    }
+    bool isApplicationMinimized() const override { return window && window->isMinimized(); }
+    bool isApplicationVisible() const override { return window && window->isVisible(); }
+    void hideApplication() override
+    {
+        // Once the minimize is done, as the desktop's side does.
+        calls.append(QStringLiteral("hide"));
+        QTimer::singleShot(0, window, [w = window] { w->hide(); });
+    }
+    void restoreApplication() override
+    {
+        calls.append(QStringLiteral("restore"));
+        window->showNormal();
+    }
+    QPoint cursorPos() const override { return {5, 5}; }
+    void popupMenu(QObject* menu, const QPoint&) override { poppedUp = menu; }
+};
+
+class MainFormTrayTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        QCoreApplication::setApplicationName(QStringLiteral("Zelkor Server"));
+        TServerConfig config = TServerConfig::defaults(dir.path());
+        config.Port = "0";
+        ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
+    }
+    void create(ITrayShell* tray)
+    {
+        window = tray ? std::make_unique<TServMainForm>(core, prompts, *tray)
+                      : std::make_unique<TServMainForm>(core, prompts);
+        window->Timer1()->stop();
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    static void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    ServerCore core{dir.path(), prompts};
+    RecordingShell shell;
+    std::unique_ptr<TServMainForm> window;
+};
+
+TEST_F(MainFormTrayTest, WithoutANotificationAreaMinimizingKeepsTheWindowInTheTaskbar)
+{
+    create(nullptr); // the desktop's own tray; offscreen has no notification area
+    EXPECT_TRUE(window->TrayIcon1().Active()) << "the tray icon is not active from the start";
+    window->showMinimized();
+    settle();
+    EXPECT_TRUE(window->TrayIcon1().Minimized());
+    EXPECT_TRUE(window->isVisible()) << "the window left the taskbar with no icon to come back by";
+    EXPECT_FALSE(window->TrayIcon1().isAdded());
+    EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.shown().join(QLatin1Char('\n')).toStdString();
+    window->showNormal();
+    EXPECT_FALSE(window->TrayIcon1().Minimized());
+}
+
+TEST_F(MainFormTrayTest, MinimizedToTheIconAndBackByADoubleClick)
+{
+    shell.window = nullptr;
+    create(&shell);
+    shell.window = window.get();
+    EXPECT_FALSE(shell.present) << "the icon shows while the window is in view";
+    EXPECT_EQ(window->TrayIcon1().tip().text, QStringLiteral("Zelkor Server"));
+
+    window->showMinimized();
+    settle();
+    EXPECT_TRUE(shell.present);
+    EXPECT_FALSE(window->isVisible()) << "the minimized window is still in the taskbar";
+
+    window->TrayIcon1().shellMessage(TTrayIcon::MouseMessage::LeftButtonDoubleClick);
+    settle();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isMinimized());
+    EXPECT_FALSE(shell.present) << "the icon stayed after the window came back";
+    EXPECT_FALSE(window->TrayIcon1().Minimized());
+}
+
+TEST_F(MainFormTrayTest, RefusedIconIsReportedAndTheNextMinimizeTriesAgain)
+{
+    create(&shell);
+    shell.window = window.get();
+    shell.refuseAdd = true;
+    window->showMinimized();
+    settle();
+    EXPECT_EQ(prompts.shown(),
+              QStringList{QStringLiteral("standard error: Cannot create shell notification icon")});
+    EXPECT_TRUE(window->isVisible()) << "the window left the taskbar without an icon";
+
+    window->showNormal();
+    shell.refuseAdd = false;
+    window->showMinimized();
+    settle();
+    EXPECT_TRUE(shell.present);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(prompts.shown().size(), 1);
+}
+
+TEST_F(MainFormTrayTest, TheIconsMenuShutsTheServerDown)
+{
+    create(&shell);
+    shell.window = window.get();
+    int exitRequested = 0;
+    QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
+                     [&] { ++exitRequested; });
+    window->showMinimized();
+    settle();
+    window->TrayIcon1().shellMessage(TTrayIcon::MouseMessage::RightButtonUp);
+    ASSERT_EQ(shell.poppedUp, window->SysTrayMenu());
+    const QList<QAction*> items = window->SysTrayMenu()->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("&Shut Down"));
+    items[0]->trigger();
+    EXPECT_EQ(exitRequested, 1);
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+}
+
+TEST_F(MainFormTrayTest, SettingsApplyTheTraySwitchWhenConfirmed)
+{
+    create(&shell);
+    shell.window = window.get();
+    auto confirmTray = [](bool on) {
+        auto* poll = new QTimer;
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, on] {
+            auto* form = qobject_cast<TServOptionForm*>(QApplication::activeModalWidget());
+            if (!form)
+                return;
+            poll->stop();
+            poll->deleteLater();
+            form->findChild<QCheckBox*>(QStringLiteral("SystemTray"))->setChecked(on);
+            form->accept();
+        });
+        poll->start(0);
+    };
+    confirmTray(false);
+    window->Settings1Click();
+    EXPECT_FALSE(window->TrayIcon1().Active());
+    window->showMinimized();
+    settle();
+    EXPECT_TRUE(window->isVisible()) << "an inactive tray icon hid the window";
+    EXPECT_FALSE(shell.present);
+    window->showNormal();
+
+    confirmTray(true);
+    window->Settings1Click();
+    EXPECT_TRUE(window->TrayIcon1().Active());
+}
+
+} // namespace
