@@ -2,6 +2,7 @@
 #include "server/servercore.h"
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
+#include "tests/support/freeport.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 #include "ui/itrayshell.h"
@@ -68,7 +69,7 @@ protected:
     {
         QCoreApplication::setApplicationName(QStringLiteral("Zelkor Server"));
         TServerConfig config = TServerConfig::defaults(dir.path());
-        config.Port = "0";
+        config.Port = freeLoopbackPort();
         ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
     }
     void create(ITrayShell* tray)
