@@ -5,6 +5,8 @@
 #include "foundation/filestore.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 
 namespace {
 
@@ -16,6 +18,12 @@ constexpr qsizetype KeyListCapacity = 8192 - 2;
 bool sameName(const QByteArray& a, const QByteArray& b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// A name as sameName() compares it (ASCII letters fold), for hashing.
+QByteArray folded(const QByteArray& name)
+{
+    return name.toLower();
 }
 
 // The section name of a header line "[name]", or nothing for any other line.
@@ -34,6 +42,12 @@ std::optional<QByteArray> entryKey(const QByteArray& line)
     if (eq < 0)
         return std::nullopt;
     return line.left(eq).trimmed();
+}
+
+// Everything after the first "=" of an entry line.
+QByteArray valueOf(const QByteArray& line)
+{
+    return line.mid(line.indexOf('=') + 1);
 }
 
 // Line range [begin, end) of a section's body; begin is the line after its header.
@@ -78,6 +92,37 @@ qsizetype findKey(const QList<QByteArray>& lines, const SectionRange& range, con
     return -1;
 }
 
+// The section's key names in file order, as spelled in the file, within the platform's key
+// list buffer: each name takes its length and a zero; one cut by the end of the buffer comes
+// back shortened, the rest are left out.
+QList<QByteArray> keyList(const QList<QByteArray>& lines, const SectionRange& range)
+{
+    QList<QByteArray> keys;
+    qsizetype used = 0;
+    for (qsizetype i = range.begin; i < range.end; ++i) {
+        const auto name = entryKey(lines[i]);
+        if (!name || name->isEmpty())
+            continue;
+        if (used >= KeyListCapacity)
+            break;
+        keys.append(name->left(KeyListCapacity - used));
+        used += name->size() + 1;
+    }
+    return keys;
+}
+
+// The value of the first entry of every key in the section, by folded key.
+QHash<QByteArray, QByteArray> firstValues(const QList<QByteArray>& lines, const SectionRange& range)
+{
+    QHash<QByteArray, QByteArray> values;
+    for (qsizetype i = range.begin; i < range.end; ++i) {
+        const auto name = entryKey(lines[i]);
+        if (name && !values.contains(folded(*name)))
+            values.insert(folded(*name), valueOf(lines[i]));
+    }
+    return values;
+}
+
 } // namespace
 
 TIniFile::TIniFile(QString fileName) : m_fileName(std::move(fileName)) {}
@@ -103,8 +148,7 @@ QByteArray TIniFile::ReadText(const QByteArray& section, const QByteArray& key,
     const qsizetype at = findKey(lines, range, key);
     if (at < 0)
         return defaultValue;
-    const QByteArray& line = lines[at];
-    return line.mid(line.indexOf('=') + 1).left(MaxValueLength);
+    return valueOf(lines[at]).left(MaxValueLength);
 }
 
 void TIniFile::WriteText(const QByteArray& section, const QByteArray& key, const QByteArray& value)
@@ -167,46 +211,68 @@ void TIniFile::ReadKeys(const QByteArray& section, QList<QByteArray>& keys) cons
     keys.clear();
     const QList<QByteArray> lines = readFile();
     const SectionRange range = findSection(lines, section);
-    if (!range.found())
-        return;
-    qsizetype used = 0;
-    for (qsizetype i = range.begin; i < range.end; ++i) {
-        const auto name = entryKey(lines[i]);
-        if (!name || name->isEmpty())
-            continue;
-        if (used >= KeyListCapacity)
-            break;
-        // Each name takes its length and a zero; one cut by the end of the buffer comes back
-        // shortened.
-        keys.append(name->left(KeyListCapacity - used));
-        used += name->size() + 1;
-    }
+    if (range.found())
+        keys = keyList(lines, range);
 }
 
 void TIniFile::ReadEntries(const QByteArray& section, QList<QByteArray>& entries) const
 {
-    QList<QByteArray> keys;
-    ReadKeys(section, keys);
-    for (const QByteArray& key : keys) {
-        const QByteArray value = ReadText(section, key, QByteArray());
-        qsizetype at = -1;
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            const qsizetype eq = entries[i].indexOf('=');
-            const QByteArray lineKey = eq < 0 ? entries[i] : entries[i].left(eq);
-            if (sameName(lineKey, key)) {
-                at = i;
-                break;
-            }
-        }
+    // One read of the file: the key list and every value come from the same lines, so the
+    // cost does not grow with the square of the section's size.
+    const QList<QByteArray> lines = readFile();
+    const SectionRange range = findSection(lines, section);
+    if (!range.found())
+        return;
+    const QHash<QByteArray, QByteArray> values = firstValues(lines, range);
+
+    // Where the caller's lines of each key are, in list order. A line's key is its part before
+    // the first "=" (the whole line when it has none), compared as the reads compare keys.
+    QHash<QByteArray, QList<qsizetype>> positions;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const qsizetype eq = entries[i].indexOf('=');
+        positions[folded(eq < 0 ? entries[i] : entries[i].left(eq))].append(i);
+    }
+    QList<bool> removed(entries.size(), false);
+    for (const QByteArray& key : keyList(lines, range)) {
+        // As ReadText would look the key up: trimmed, its value cut to the value buffer.
+        const QByteArray value = values.value(folded(key.trimmed())).left(MaxValueLength);
+        QList<qsizetype>& at = positions[folded(key)];
         if (!value.isEmpty()) {
-            if (at >= 0)
-                entries[at] = key + '=' + value;
-            else
+            if (!at.isEmpty()) {
+                entries[at.first()] = key + '=' + value;
+            } else {
+                at.append(entries.size());
                 entries.append(key + '=' + value);
-        } else if (at >= 0) {
-            entries.removeAt(at);
+                removed.append(false);
+            }
+        } else if (!at.isEmpty()) {
+            removed[at.takeFirst()] = true;
         }
     }
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!removed[i])
+            entries[kept++] = entries[i];
+    }
+    entries.resize(kept);
+}
+
+QList<std::pair<QByteArray, QByteArray>> TIniFile::ReadSection(const QByteArray& section) const
+{
+    const QList<QByteArray> lines = readFile();
+    const SectionRange range = findSection(lines, section);
+    QList<std::pair<QByteArray, QByteArray>> result;
+    if (!range.found())
+        return result;
+    QSet<QByteArray> seen;
+    for (qsizetype i = range.begin; i < range.end; ++i) {
+        const auto key = entryKey(lines[i]);
+        if (!key || key->isEmpty() || seen.contains(folded(*key)))
+            continue;
+        seen.insert(folded(*key));
+        result.append({*key, valueOf(lines[i]).left(MaxValueLength)});
+    }
+    return result;
 }
 
 void TIniFile::DeleteSection(const QByteArray& section)

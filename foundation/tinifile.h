@@ -35,8 +35,13 @@ public:
     // the file, within the platform's 8192-byte key list.
     void ReadKeys(const QByteArray& section, QList<QByteArray>& keys) const;
     // Merges key=value lines of the section into the list without clearing it: an existing
-    // line of the same key is replaced in place, an empty value removes it.
+    // line of the same key is replaced in place, an empty value removes it. The keys are those
+    // ReadKeys gives, the values those ReadText gives; the file is read once.
     void ReadEntries(const QByteArray& section, QList<QByteArray>& entries) const;
+    // Every key of the section with its value as ReadText reads it (the first entry of a key
+    // that appears twice), in file order and from one read of the file. Unlike ReadKeys it is
+    // not bound by the key list buffer. A missing file or section gives nothing.
+    QList<std::pair<QByteArray, QByteArray>> ReadSection(const QByteArray& section) const;
     // Removes the header and entries of the section; a missing section is not an error.
     void DeleteSection(const QByteArray& section);
     // Removes one entry line; a missing section or key is not an error and writes nothing.

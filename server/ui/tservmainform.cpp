@@ -68,6 +68,9 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidge
                 m_menu->SendNow1()->setEnabled(sendNowEnabled);
             });
     m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
+    // A close requested during a run waits for the run's end; queued, so the run has returned
+    // before the window goes.
+    connect(m_calls, &CallControl::closeDue, this, &QWidget::close, Qt::QueuedConnection);
 
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
