@@ -4,7 +4,10 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <utility>
+
+class IniLines;
 
 // The section/key text store behind the queue, the company directory, the modem types and the
 // shared lists. Every call goes to the file: nothing is cached, so several stores on one file
@@ -44,14 +47,14 @@ public:
     QList<std::pair<QByteArray, QByteArray>> ReadSection(const QByteArray& section) const;
     // Removes the header and entries of the section; a missing section is not an error.
     void DeleteSection(const QByteArray& section);
-    // Removes one entry line; a missing section or key is not an error and writes nothing.
-    void DeleteKey(const QByteArray& section, const QByteArray& key);
+    // Removes the key's entry line, with `onlyValue` only while the key reads back as that
+    // value (one read of the file for both). True when it was removed; a missing section or
+    // key (or another value) is not an error and writes nothing.
+    bool DeleteKey(const QByteArray& section, const QByteArray& key,
+                   const std::optional<QByteArray>& onlyValue = std::nullopt);
 
 private:
-    static void applyWrite(QList<QByteArray>& lines, const QByteArray& section,
-                           const QByteArray& key, const QByteArray& value);
-    QList<QByteArray> readFile() const;
-    void writeFile(const QList<QByteArray>& lines);
+    void writeFile(const IniLines& file);
 
     QString m_fileName;
 };

@@ -46,13 +46,6 @@ QList<MessageEntry> messageEntries(const TIniFile& queue, const QByteArray& sect
     return entries;
 }
 
-// Whether the queue still holds `value` under `key` in `section`: a read of that one key.
-bool stillQueued(const TIniFile& queue, const QByteArray& section, const QByteArray& key,
-                 const QByteArray& value)
-{
-    return queue.ReadText(section, key, QByteArray()) == value;
-}
-
 // Line setting codes the serial port knows: data bits 0-3, parity 0-4, stop bits 0-2.
 bool inRange(qint32 value, qint32 highest)
 {
@@ -195,10 +188,8 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
         // stays for the next run. When the operator cleared the queue during the call, the
         // key may by now hold a message queued after that; that one stays, and the counter,
         // reset by the clearing, counts only it.
-        if (stillQueued(queue, section, entry.key, entry.value)) {
-            queue.DeleteKey(section, entry.key);
+        if (queue.DeleteKey(section, entry.key, entry.value))
             m_core.setQueuedCount(qMax(0, m_core.queuedCount() - 1));
-        }
         EventPump::once();
     }
     if (messageEntries(queue, section).isEmpty())
