@@ -37,13 +37,11 @@ public:
 
     // The close request's questions about an active call and queued messages. True: the
     // window may close now. False: it stays, because the operator chose to keep the server
-    // running, or because a run is in progress (closePending()): the window then closes when
-    // closeDue() says so. In that case the run goes on to deliver the queue when the operator
-    // asked to send it first, and otherwise ends its call as Cancel Call does and stops.
-    // `stopListening` is called before the queue is sent (or given up), so no new page arrives
-    // meanwhile.
+    // running, or because a run is in progress: the window then closes when closeDue() says
+    // so. In that case the run goes on to deliver the queue when the operator asked to send it
+    // first, and otherwise ends its call as Cancel Call does and stops. `stopListening` is
+    // called before the queue is sent (or given up), so no new page arrives meanwhile.
     bool FormCloseQuery(const std::function<void()>& stopListening);
-    bool closePending() const { return m_closePending; }
 
     // The pager ID the engine holds between calls: it refuses to dial without one, and the run
     // sets the real one with each message.
