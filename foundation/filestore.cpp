@@ -74,21 +74,30 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
     return true;
 }
 
-QList<QByteArray> splitLines(const QByteArray& text)
+QList<QByteArrayView> splitLineViews(const QByteArray& text)
 {
-    QList<QByteArray> lines;
+    QList<QByteArrayView> lines;
+    const QByteArrayView all(text);
     qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char c = text[i];
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        const char c = all[i];
         if (c != '\r' && c != '\n')
             continue;
-        lines.append(text.mid(start, i - start));
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+        lines.append(all.sliced(start, i - start));
+        if (c == '\r' && i + 1 < all.size() && all[i + 1] == '\n')
             ++i;
         start = i + 1;
     }
-    if (start < text.size())
-        lines.append(text.mid(start));
+    if (start < all.size())
+        lines.append(all.sliced(start));
+    return lines;
+}
+
+QList<QByteArray> splitLines(const QByteArray& text)
+{
+    QList<QByteArray> lines;
+    for (const QByteArrayView line : splitLineViews(text))
+        lines.append(line.toByteArray());
     return lines;
 }
 
@@ -104,6 +113,20 @@ QByteArray joinCrLf(const QList<QByteArray>& lines)
 {
     QByteArray text;
     for (const QByteArray& line : lines) {
+        text += line;
+        text += "\r\n";
+    }
+    return text;
+}
+
+QByteArray joinCrLf(const QList<QByteArrayView>& lines)
+{
+    qsizetype size = 0;
+    for (const QByteArrayView line : lines)
+        size += line.size() + 2;
+    QByteArray text;
+    text.reserve(size);
+    for (const QByteArrayView line : lines) {
         text += line;
         text += "\r\n";
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
@@ -15,12 +16,15 @@ bool writeAtomically(const QString& path, const QByteArray& bytes);
 
 // Splits text into lines at LF, CR LF or a lone CR; a last line without terminator counts.
 QList<QByteArray> splitLines(const QByteArray& text);
+// The same lines as views into `text`, which must outlive them.
+QList<QByteArrayView> splitLineViews(const QByteArray& text);
 
 // Reads a text file as lines; a missing or unreadable file gives no lines.
 QList<QByteArray> readLines(const QString& path);
 
 // Each line followed by CR LF.
 QByteArray joinCrLf(const QList<QByteArray>& lines);
+QByteArray joinCrLf(const QList<QByteArrayView>& lines);
 
 // The path of `name` in `dir`, matching an existing file's name without regard to letter case
 // (Allow.txt and allow.txt name one file, as on the platform the files come from). When no

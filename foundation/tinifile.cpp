@@ -2,9 +2,11 @@
 
 #include "foundation/convert.h"
 #include "foundation/errors.h"
-#include "foundation/filestore.h"
+#include "foundation/inilines.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 
 namespace {
 
@@ -13,139 +15,109 @@ constexpr qsizetype MaxValueLength = 1023;
 // Key list buffer: 8192 bytes, of which the list's final two zeros take two.
 constexpr qsizetype KeyListCapacity = 8192 - 2;
 
-bool sameName(const QByteArray& a, const QByteArray& b)
+// The value of an entry line as a read gives it: cut to the value buffer.
+QByteArray valueText(QByteArrayView line)
 {
-    return a.compare(b, Qt::CaseInsensitive) == 0;
+    const QByteArrayView value = IniLines::valueOf(line);
+    return value.first(qMin(value.size(), MaxValueLength)).toByteArray();
 }
 
-// The section name of a header line "[name]", or nothing for any other line.
-std::optional<QByteArray> headerName(const QByteArray& line)
+// The section's key names in file order, as spelled in the file, within the platform's key
+// list buffer: each name takes its length and a zero; one cut by the end of the buffer comes
+// back shortened, the rest are left out.
+QList<QByteArray> keyList(const IniLines& file, const IniLines::Range& range)
 {
-    const QByteArray trimmed = line.trimmed();
-    if (trimmed.size() < 2 || !trimmed.startsWith('[') || !trimmed.endsWith(']'))
-        return std::nullopt;
-    return trimmed.mid(1, trimmed.size() - 2).trimmed();
+    QList<QByteArray> keys;
+    qsizetype used = 0;
+    for (qsizetype i = range.begin; i < range.end; ++i) {
+        const auto name = IniLines::entryKey(file.lines()[i]);
+        if (!name || name->isEmpty())
+            continue;
+        if (used >= KeyListCapacity)
+            break;
+        keys.append(name->first(qMin(name->size(), KeyListCapacity - used)).toByteArray());
+        used += name->size() + 1;
+    }
+    return keys;
 }
 
-// The key of an entry line, or nothing for a line without "=".
-std::optional<QByteArray> entryKey(const QByteArray& line)
+// The line of the first entry of every key in the section, by folded key.
+QHash<QByteArray, QByteArrayView> firstEntries(const IniLines& file, const IniLines::Range& range)
 {
-    const qsizetype eq = line.indexOf('=');
-    if (eq < 0)
-        return std::nullopt;
-    return line.left(eq).trimmed();
-}
-
-// Line range [begin, end) of a section's body; begin is the line after its header.
-struct SectionRange
-{
-    qsizetype header = -1;
-    qsizetype begin = -1;
-    qsizetype end = -1;
-    bool found() const { return header >= 0; }
-};
-
-SectionRange findSection(const QList<QByteArray>& lines, const QByteArray& section)
-{
-    SectionRange range;
-    const QByteArray wanted = section.trimmed();
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const auto name = headerName(lines[i]);
+    QHash<QByteArray, QByteArrayView> entries;
+    for (qsizetype i = range.begin; i < range.end; ++i) {
+        const auto name = IniLines::entryKey(file.lines()[i]);
         if (!name)
             continue;
-        if (range.found()) {
-            range.end = i;
-            return range;
-        }
-        if (sameName(*name, wanted)) {
-            range.header = i;
-            range.begin = i + 1;
-        }
+        const QByteArray key = IniLines::folded(*name);
+        if (!entries.contains(key))
+            entries.insert(key, file.lines()[i]);
     }
-    if (range.found())
-        range.end = lines.size();
-    return range;
+    return entries;
 }
 
-qsizetype findKey(const QList<QByteArray>& lines, const SectionRange& range, const QByteArray& key)
+void applyWrite(IniLines& file, const QByteArray& section, const QByteArray& key,
+                const QByteArray& value)
 {
-    const QByteArray wanted = key.trimmed();
-    for (qsizetype i = range.begin; i < range.end; ++i) {
-        const auto name = entryKey(lines[i]);
-        if (name && sameName(*name, wanted))
-            return i;
-    }
-    return -1;
-}
-
-} // namespace
-
-TIniFile::TIniFile(QString fileName) : m_fileName(std::move(fileName)) {}
-
-QList<QByteArray> TIniFile::readFile() const
-{
-    return FileStore::readLines(m_fileName);
-}
-
-void TIniFile::writeFile(const QList<QByteArray>& lines)
-{
-    if (!FileStore::writeAtomically(m_fileName, FileStore::joinCrLf(lines)))
-        throw EIniFileError("Unable to write to " + m_fileName.toLocal8Bit());
-}
-
-QByteArray TIniFile::ReadText(const QByteArray& section, const QByteArray& key,
-                              const QByteArray& defaultValue) const
-{
-    const QList<QByteArray> lines = readFile();
-    const SectionRange range = findSection(lines, section);
-    if (!range.found())
-        return defaultValue;
-    const qsizetype at = findKey(lines, range, key);
-    if (at < 0)
-        return defaultValue;
-    const QByteArray& line = lines[at];
-    return line.mid(line.indexOf('=') + 1).left(MaxValueLength);
-}
-
-void TIniFile::WriteText(const QByteArray& section, const QByteArray& key, const QByteArray& value)
-{
-    QList<QByteArray> lines = readFile();
-    applyWrite(lines, section, key, value);
-    writeFile(lines);
-}
-
-void TIniFile::WriteTexts(const QByteArray& section,
-                          const QList<std::pair<QByteArray, QByteArray>>& entries)
-{
-    QList<QByteArray> lines = readFile();
-    for (const auto& [key, value] : entries)
-        applyWrite(lines, section, key, value);
-    writeFile(lines);
-}
-
-void TIniFile::applyWrite(QList<QByteArray>& lines, const QByteArray& section,
-                          const QByteArray& key, const QByteArray& value)
-{
-    const SectionRange range = findSection(lines, section);
+    const IniLines::Range range = file.findSection(section);
     if (!range.found()) {
-        lines.append('[' + section + ']');
-        lines.append(key + '=' + value);
+        file.append('[' + section + ']');
+        file.append(key + '=' + value);
         return;
     }
-    const qsizetype at = findKey(lines, range, key);
+    const qsizetype at = file.findKey(range, key);
     if (at >= 0) {
         // Keep the key as the file spells it; only the value changes, in place.
-        lines[at] = *entryKey(lines[at]) + '=' + value;
+        file.replace(at, IniLines::entryKey(file.lines()[at])->toByteArray() + '=' + value);
         return;
     }
     // After the last line of the section that carries something, so blank lines that separate
     // it from the next section stay between them.
     qsizetype insertAt = range.begin;
     for (qsizetype i = range.begin; i < range.end; ++i) {
-        if (!lines[i].trimmed().isEmpty())
+        if (!file.lines()[i].trimmed().isEmpty())
             insertAt = i + 1;
     }
-    lines.insert(insertAt, key + '=' + value);
+    file.insert(insertAt, key + '=' + value);
+}
+
+} // namespace
+
+TIniFile::TIniFile(QString fileName) : m_fileName(std::move(fileName)) {}
+
+void TIniFile::writeFile(const IniLines& file)
+{
+    if (!file.write(m_fileName))
+        throw EIniFileError("Unable to write to " + m_fileName.toLocal8Bit());
+}
+
+QByteArray TIniFile::ReadText(const QByteArray& section, const QByteArray& key,
+                              const QByteArray& defaultValue) const
+{
+    const IniLines file = IniLines::read(m_fileName);
+    const IniLines::Range range = file.findSection(section);
+    if (!range.found())
+        return defaultValue;
+    const qsizetype at = file.findKey(range, key);
+    if (at < 0)
+        return defaultValue;
+    return valueText(file.lines()[at]);
+}
+
+void TIniFile::WriteText(const QByteArray& section, const QByteArray& key, const QByteArray& value)
+{
+    IniLines file = IniLines::read(m_fileName);
+    applyWrite(file, section, key, value);
+    writeFile(file);
+}
+
+void TIniFile::WriteTexts(const QByteArray& section,
+                          const QList<std::pair<QByteArray, QByteArray>>& entries)
+{
+    IniLines file = IniLines::read(m_fileName);
+    for (const auto& [key, value] : entries)
+        applyWrite(file, section, key, value);
+    writeFile(file);
 }
 
 qint32 TIniFile::ReadNumber(const QByteArray& section, const QByteArray& key,
@@ -165,94 +137,126 @@ void TIniFile::WriteNumber(const QByteArray& section, const QByteArray& key, qin
 void TIniFile::ReadKeys(const QByteArray& section, QList<QByteArray>& keys) const
 {
     keys.clear();
-    const QList<QByteArray> lines = readFile();
-    const SectionRange range = findSection(lines, section);
-    if (!range.found())
-        return;
-    qsizetype used = 0;
-    for (qsizetype i = range.begin; i < range.end; ++i) {
-        const auto name = entryKey(lines[i]);
-        if (!name || name->isEmpty())
-            continue;
-        if (used >= KeyListCapacity)
-            break;
-        // Each name takes its length and a zero; one cut by the end of the buffer comes back
-        // shortened.
-        keys.append(name->left(KeyListCapacity - used));
-        used += name->size() + 1;
-    }
+    const IniLines file = IniLines::read(m_fileName);
+    const IniLines::Range range = file.findSection(section);
+    if (range.found())
+        keys = keyList(file, range);
 }
 
 void TIniFile::ReadEntries(const QByteArray& section, QList<QByteArray>& entries) const
 {
-    QList<QByteArray> keys;
-    ReadKeys(section, keys);
-    for (const QByteArray& key : keys) {
-        const QByteArray value = ReadText(section, key, QByteArray());
-        qsizetype at = -1;
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            const qsizetype eq = entries[i].indexOf('=');
-            const QByteArray lineKey = eq < 0 ? entries[i] : entries[i].left(eq);
-            if (sameName(lineKey, key)) {
-                at = i;
-                break;
-            }
-        }
+    // One read of the file: the key list and every value come from the same lines, so the
+    // cost does not grow with the square of the section's size.
+    const IniLines file = IniLines::read(m_fileName);
+    const IniLines::Range range = file.findSection(section);
+    if (!range.found())
+        return;
+    const QHash<QByteArray, QByteArrayView> lines = firstEntries(file, range);
+
+    // Where the caller's lines of each key are, in list order. A line's key is its part before
+    // the first "=" (the whole line when it has none), compared as the reads compare keys.
+    QHash<QByteArray, QList<qsizetype>> positions;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        const qsizetype eq = entries[i].indexOf('=');
+        positions[IniLines::folded(
+                      QByteArrayView(entries[i]).first(eq < 0 ? entries[i].size() : eq))]
+            .append(i);
+    }
+    QList<bool> removed(entries.size(), false);
+    for (const QByteArray& key : keyList(file, range)) {
+        // As ReadText would look the key up: trimmed, its value cut to the value buffer.
+        const auto line = lines.constFind(IniLines::folded(QByteArrayView(key).trimmed()));
+        const QByteArray value = line == lines.cend() ? QByteArray() : valueText(*line);
+        QList<qsizetype>& at = positions[IniLines::folded(key)];
         if (!value.isEmpty()) {
-            if (at >= 0)
-                entries[at] = key + '=' + value;
-            else
+            if (!at.isEmpty()) {
+                entries[at.first()] = key + '=' + value;
+            } else {
+                at.append(entries.size());
                 entries.append(key + '=' + value);
-        } else if (at >= 0) {
-            entries.removeAt(at);
+                removed.append(false);
+            }
+        } else if (!at.isEmpty()) {
+            removed[at.takeFirst()] = true;
         }
     }
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (!removed[i])
+            entries[kept++] = entries[i];
+    }
+    entries.resize(kept);
+}
+
+QList<std::pair<QByteArray, QByteArray>> TIniFile::ReadSection(const QByteArray& section) const
+{
+    const IniLines file = IniLines::read(m_fileName);
+    const IniLines::Range range = file.findSection(section);
+    QList<std::pair<QByteArray, QByteArray>> result;
+    if (!range.found())
+        return result;
+    QSet<QByteArray> seen;
+    for (qsizetype i = range.begin; i < range.end; ++i) {
+        const auto key = IniLines::entryKey(file.lines()[i]);
+        if (!key || key->isEmpty())
+            continue;
+        const QByteArray folded = IniLines::folded(*key);
+        if (seen.contains(folded))
+            continue;
+        seen.insert(folded);
+        result.append({key->toByteArray(), valueText(file.lines()[i])});
+    }
+    return result;
 }
 
 void TIniFile::DeleteSection(const QByteArray& section)
 {
-    QList<QByteArray> lines = readFile();
-    const SectionRange range = findSection(lines, section);
+    IniLines file = IniLines::read(m_fileName);
+    const IniLines::Range range = file.findSection(section);
     if (!range.found())
         return;
-    lines.remove(range.header, range.end - range.header);
-    writeFile(lines);
+    file.remove(range.header, range.end - range.header);
+    writeFile(file);
 }
 
 void TIniFile::ReplaceSection(const QByteArray& section,
                               const QList<std::pair<QByteArray, QByteArray>>& entries)
 {
-    QList<QByteArray> lines = readFile();
-    const SectionRange range = findSection(lines, section);
+    IniLines file = IniLines::read(m_fileName);
+    const IniLines::Range range = file.findSection(section);
     if (!range.found() && entries.isEmpty())
         return;
     if (range.found())
-        lines.remove(range.header, range.end - range.header);
+        file.remove(range.header, range.end - range.header);
     for (const auto& [key, value] : entries)
-        applyWrite(lines, section, key, value);
-    writeFile(lines);
+        applyWrite(file, section, key, value);
+    writeFile(file);
 }
 
-void TIniFile::DeleteKey(const QByteArray& section, const QByteArray& key)
+bool TIniFile::DeleteKey(const QByteArray& section, const QByteArray& key,
+                         const std::optional<QByteArray>& onlyValue)
 {
-    QList<QByteArray> lines = readFile();
-    const SectionRange range = findSection(lines, section);
+    IniLines file = IniLines::read(m_fileName);
+    const IniLines::Range range = file.findSection(section);
     if (!range.found())
-        return;
-    const qsizetype at = findKey(lines, range, key);
-    if (at < 0)
-        return;
-    lines.removeAt(at);
-    writeFile(lines);
+        return false;
+    const qsizetype at = file.findKey(range, key);
+    if (at < 0 || (onlyValue && valueText(file.lines()[at]) != *onlyValue))
+        return false;
+    file.remove(at);
+    writeFile(file);
+    return true;
 }
 
 void ListSections(const QString& path, QList<QByteArray>& sections)
 {
     if (!QFile::exists(path))
         return;
-    for (QByteArray line : FileStore::readLines(path)) {
-        if (!line.contains('[') || !line.contains(']'))
+    const IniLines file = IniLines::read(path);
+    for (const QByteArrayView view : file.lines()) {
+        if (!view.contains('[') || !view.contains(']'))
             continue;
+        QByteArray line = view.toByteArray();
         line.remove(line.indexOf('['), 1);
         line.remove(line.indexOf(']'), 1);
         sections.append(line);

@@ -4,7 +4,10 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
 #include <utility>
+
+class IniLines;
 
 // The section/key text store behind the queue, the company directory, the modem types and the
 // shared lists. Every call goes to the file: nothing is cached, so several stores on one file
@@ -35,8 +38,13 @@ public:
     // the file, within the platform's 8192-byte key list.
     void ReadKeys(const QByteArray& section, QList<QByteArray>& keys) const;
     // Merges key=value lines of the section into the list without clearing it: an existing
-    // line of the same key is replaced in place, an empty value removes it.
+    // line of the same key is replaced in place, an empty value removes it. The keys are those
+    // ReadKeys gives, the values those ReadText gives; the file is read once.
     void ReadEntries(const QByteArray& section, QList<QByteArray>& entries) const;
+    // Every key of the section with its value as ReadText reads it (the first entry of a key
+    // that appears twice), in file order and from one read of the file. Unlike ReadKeys it is
+    // not bound by the key list buffer. A missing file or section gives nothing.
+    QList<std::pair<QByteArray, QByteArray>> ReadSection(const QByteArray& section) const;
     // Removes the header and entries of the section; a missing section is not an error.
     void DeleteSection(const QByteArray& section);
     // DeleteSection followed by WriteTexts of the entries, with one read and one write of the
@@ -44,14 +52,14 @@ public:
     // the write fails, the old section stays whole.
     void ReplaceSection(const QByteArray& section,
                         const QList<std::pair<QByteArray, QByteArray>>& entries);
-    // Removes one entry line; a missing section or key is not an error and writes nothing.
-    void DeleteKey(const QByteArray& section, const QByteArray& key);
+    // Removes the key's entry line, with `onlyValue` only while the key reads back as that
+    // value (one read of the file for both). True when it was removed; a missing section or
+    // key (or another value) is not an error and writes nothing.
+    bool DeleteKey(const QByteArray& section, const QByteArray& key,
+                   const std::optional<QByteArray>& onlyValue = std::nullopt);
 
 private:
-    static void applyWrite(QList<QByteArray>& lines, const QByteArray& section,
-                           const QByteArray& key, const QByteArray& value);
-    QList<QByteArray> readFile() const;
-    void writeFile(const QList<QByteArray>& lines);
+    void writeFile(const IniLines& file);
 
     QString m_fileName;
 };

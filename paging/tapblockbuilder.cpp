@@ -18,14 +18,20 @@ TapBlockBuilder::TapBlockBuilder(const QByteArray& pin, qint32 msgLength, bool s
 {
 }
 
-QByteArray TapBlockBuilder::escape(const QByteArray& message)
+QByteArray TapBlockBuilder::escape(const QByteArray& message, bool sevenBitLine)
 {
     QByteArray out;
     out.reserve(message.size());
-    for (const char c : message) {
-        switch (c) {
-        case '\0':
+    for (char c : message) {
+        if (c == '\0')
             return out;
+        // The line would clear the top bit after the escaping, turning 0x83 into a bare ETX or
+        // 0x8D into a CR inside the message field; clearing it first gets such a byte escaped
+        // like the control character it becomes. (0x80 becomes a NUL, which frames nothing and
+        // does not end the text.)
+        if (sevenBitLine)
+            c = static_cast<char>(c & 0x7F);
+        switch (c) {
         case 13:
             break;
         case 2:

@@ -12,13 +12,15 @@ public:
     static constexpr int kMaxBlocks = 20;
 
     // `sevenBitLine`: the line carries fewer than 8 data bits, so the top bit of every byte is
-    // lost on the way; it is cleared before the checksum is worked out, so that the checksum
-    // matches what the terminal receives.
+    // lost on the way; it is cleared in the whole block (the pager ID too) before the checksum
+    // is worked out, so that the checksum matches what the terminal receives.
     TapBlockBuilder(const QByteArray& pin, qint32 msgLength, bool sevenBitLine);
 
     // Control characters the terminal would take as framing become SUB + a letter, CR is
-    // dropped, and the text ends at the first NUL.
-    static QByteArray escape(const QByteArray& message);
+    // dropped, and the text ends at its first NUL. On a line of fewer than 8 data bits the top
+    // bit of every byte is cleared before the escaping, so no byte can reach the terminal as a
+    // framing character.
+    static QByteArray escape(const QByteArray& message, bool sevenBitLine = false);
     // The estimated block count printed in the headers (MaxChunk must be positive).
     static int blockTotal(qint64 length, qint64 maxChunk);
     // The three checksum characters of a block from STX through ETX.

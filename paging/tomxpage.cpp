@@ -146,7 +146,7 @@ bool TOMXPage::TransmitMessage()
     }
     const bool narrowLine = ComPortDataBits() >= db5BITS && ComPortDataBits() <= db7BITS;
     TapBlockBuilder builder(m_pinNumber, m_msgLength, narrowLine);
-    const QByteArray working = TapBlockBuilder::escape(m_message);
+    const QByteArray working = TapBlockBuilder::escape(m_message, narrowLine);
 
     progress("Sending Message To " + m_pinNumber);
     // A pager ID that leaves no room for a continued piece under this company's message
@@ -213,9 +213,12 @@ bool TOMXPage::Disconnect()
     if (PortOpen()) {
         Pacing::sleep(1000);
         EventPump::once();
-        progress("Disconnecting...");
-        SendString(kEndOfCall);
-        setAborted(true);
+        // A Cancel Call handled in that pump has ended the call already: it is ended once.
+        if (PortOpen()) {
+            progress("Disconnecting...");
+            SendString(kEndOfCall);
+            setAborted(true);
+        }
     }
     ClosePort();
     return PortOpen();

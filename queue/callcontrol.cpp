@@ -26,12 +26,16 @@ CallControl::CallControl(ServerCore& core, QObject* parent)
     m_engine->setPinNumber(PlaceholderPin);
     m_engine->setOnPageProgress([this](const QByteArray& text) { OMXPage1PageProgress(text); });
     m_processor = std::make_unique<CallProcessor>(m_core, *m_engine);
+    connect(m_processor.get(), &CallProcessor::runEnded, this, &CallControl::runEnded);
 }
 
 CallControl::~CallControl() = default;
 
 void CallControl::SendNow1Click()
 {
+    // The window is about to close; its queue is no longer to be called.
+    if (m_closeApproved)
+        return;
     m_processor->ProcessCalls();
     m_core.setPanelText(ServerCore::PanelProgress, QString());
 }
@@ -43,6 +47,8 @@ void CallControl::CancelCall1Click()
 
 void CallControl::automaticRun()
 {
+    if (m_closeApproved)
+        return;
     m_core.setServerBusy(true);
     m_processor->ProcessCalls();
 }
@@ -57,26 +63,77 @@ void CallControl::OMXPage1PageProgress(const QByteArray& text)
 
 bool CallControl::FormCloseQuery(const std::function<void()>& stopListening)
 {
+    // The run this close waited for is over: nothing more to ask.
+    if (m_closeApproved)
+        return true;
     IOperatorPrompts& prompts = m_core.prompts();
+    const bool duringRun = m_processor->running();
     if (m_engine->PortOpen()) {
         if (!prompts.askYesNo(IOperatorPrompts::BoxKind::Confirmation,
                               QStringLiteral("Connection Active! Terminate?")))
             return false;
-        m_engine->Disconnect();
+        // During a run the call ends only once the operator has said whether the queue is to
+        // be sent first: the running call then goes on delivering it.
+        if (!duringRun)
+            m_engine->Disconnect();
     }
+    bool sendFirst = false;
     if (m_core.queuedCount() > 0) {
-        const bool sendFirst =
+        sendFirst =
             prompts.askYesNo(IOperatorPrompts::BoxKind::Warning,
                              QStringLiteral("Message In Queue! Terminating Will Clear Queue\r\n"
                                             "Send Queued Messages Firest?"));
         if (stopListening)
             stopListening();
-        if (sendFirst) {
+    }
+    if (duringRun)
+        return closeAfterRun(sendFirst);
+    if (sendFirst) {
+        m_closingRun = true;
+        m_sendFirst = true;
+        try {
             m_processor->ProcessCalls();
-            m_core.addTransmitLog(HyphenLine);
-            m_core.addTransmitLog(QString()); // the line ends in CR LF
-            m_core.setPanelText(ServerCore::PanelProgress, QString());
+        } catch (...) {
+            m_closingRun = false;
+            throw;
         }
+        m_closingRun = false;
+        if (m_sendFirst)
+            endOfClosingRun();
     }
     return true;
+}
+
+bool CallControl::closeAfterRun(bool sendFirst)
+{
+    // The queue file must outlive the run that is reading it: the window closes when the run
+    // is over, either after delivering the queue or once it has stopped.
+    m_sendFirst = sendFirst;
+    if (!sendFirst) {
+        m_processor->requestStop();
+        if (m_engine->PortOpen())
+            m_engine->Disconnect();
+    }
+    // A run the close request started itself is followed by the close anyway.
+    if (!m_closingRun)
+        m_closePending = true;
+    return false;
+}
+
+void CallControl::runEnded()
+{
+    if (!m_closePending)
+        return;
+    m_closePending = false;
+    if (m_sendFirst)
+        endOfClosingRun();
+    m_closeApproved = true;
+    emit closeDue();
+}
+
+void CallControl::endOfClosingRun()
+{
+    m_core.addTransmitLog(HyphenLine);
+    m_core.addTransmitLog(QString()); // the line ends in CR LF
+    m_core.setPanelText(ServerCore::PanelProgress, QString());
 }

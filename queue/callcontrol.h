@@ -35,17 +35,33 @@ public:
     // The engine's progress: panel 3, the "Transmition Log" and Log.Dat.
     void OMXPage1PageProgress(const QByteArray& text);
 
-    // The close request's questions about an active call and queued messages; false when the
-    // operator chose to keep the server running. `stopListening` is called before the queue is
-    // sent (or given up), so no new page arrives meanwhile.
+    // The close request's questions about an active call and queued messages. True: the
+    // window may close now. False: it stays, because the operator chose to keep the server
+    // running, or because a run is in progress: the window then closes when closeDue() says
+    // so. In that case the run goes on to deliver the queue when the operator asked to send it
+    // first, and otherwise ends its call as Cancel Call does and stops. `stopListening` is
+    // called before the queue is sent (or given up), so no new page arrives meanwhile.
     bool FormCloseQuery(const std::function<void()>& stopListening);
 
     // The pager ID the engine holds between calls: it refuses to dial without one, and the run
     // sets the real one with each message.
     static constexpr char PlaceholderPin[] = "0000000";
 
+signals:
+    // The run a close request waited for is over: close the window; FormCloseQuery lets it.
+    void closeDue();
+
 private:
+    bool closeAfterRun(bool sendFirst);
+    void runEnded();
+    // The close's own lines after the queue was sent: the hyphens and an empty panel 3.
+    void endOfClosingRun();
+
     ServerCore& m_core;
     std::unique_ptr<TOMXPage> m_engine;
     std::unique_ptr<CallProcessor> m_processor;
+    bool m_closePending = false;  // a close waits for the running run to end
+    bool m_closeApproved = false; // that run is over: the window closes without asking again
+    bool m_closingRun = false;    // the close request is running the queue itself
+    bool m_sendFirst = false;     // the latest answer: send the queue before closing
 };

@@ -45,17 +45,6 @@ QList<MessageEntry> messageEntries(const TIniFile& queue, const QByteArray& sect
     return entries;
 }
 
-// Whether the queue still holds `value` under `key` in `section`.
-bool stillQueued(const TIniFile& queue, const QByteArray& section, const QByteArray& key,
-                 const QByteArray& value)
-{
-    for (const MessageEntry& entry : messageEntries(queue, section)) {
-        if (entry.key == key)
-            return entry.value == value;
-    }
-    return false;
-}
-
 // Line setting codes the serial port knows: data bits 0-3, parity 0-4, stop bits 0-2.
 bool inRange(qint32 value, qint32 highest)
 {
@@ -90,12 +79,22 @@ void CallProcessor::ProcessCalls()
         return;
 
     m_running = true;
-    struct RunningReset
-    {
-        bool& running;
-        ~RunningReset() { running = false; }
-    } runningReset{m_running};
-    run();
+    m_stopRequested = false;
+    try {
+        run();
+    } catch (...) {
+        m_running = false;
+        emit runEnded();
+        throw;
+    }
+    m_running = false;
+    emit runEnded();
+}
+
+void CallProcessor::requestStop()
+{
+    if (m_running)
+        m_stopRequested = true;
 }
 
 void CallProcessor::run()
@@ -115,8 +114,11 @@ void CallProcessor::run()
         } else {
             TIniFile queue(m_core.dataFile(QueueFileName));
             EventPump::once();
-            for (const QByteArray& section : std::as_const(sections))
+            for (const QByteArray& section : std::as_const(sections)) {
+                if (m_stopRequested)
+                    break;
                 processCompany(queue, section);
+            }
         }
     } catch (...) {
         try {
@@ -169,26 +171,31 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
         logLine("Error Connecting To Paging Network: " + section,
                 " Error Connecting To Paging Network: " + section);
         m_engine.Disconnect();
-        Pacing::pauseResponsive(HangUpPauseMs);
+        if (!m_stopRequested)
+            Pacing::pauseResponsive(HangUpPauseMs);
         return;
     }
 
     EventPump::once();
     for (const MessageEntry& entry : entries) {
+        // A stopped run leaves the rest of the company's messages queued, untried.
+        if (m_stopRequested)
+            break;
         sendMessage(entry.value);
         // Handled, whatever came of it: removed at once, so a run that ends early never pages
         // it again, and only this key, so a message queued meanwhile for the same company
         // stays for the next run. When the operator cleared the queue during the call, the
         // key may by now hold a message queued after that; that one stays, and the counter,
         // reset by the clearing, counts only it.
-        if (stillQueued(queue, section, entry.key, entry.value)) {
-            queue.DeleteKey(section, entry.key);
+        if (queue.DeleteKey(section, entry.key, entry.value))
             m_core.setQueuedCount(qMax(0, m_core.queuedCount() - 1));
-        }
         EventPump::once();
     }
     if (messageEntries(queue, section).isEmpty())
         queue.DeleteSection(section);
+    // Whoever stopped the run has hung up; the closing steps make sure of it.
+    if (m_stopRequested)
+        return;
 
     m_engine.Disconnect();
     Pacing::pauseResponsive(HangUpPauseMs);

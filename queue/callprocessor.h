@@ -32,6 +32,10 @@ public:
     // does not handle itself leave it after its closing steps.
     void ProcessCalls();
     bool running() const { return m_running; }
+    // Makes the running run end at its next step, as soon as the call in hand is over (the
+    // caller hangs it up): no further message or company is tried, and what was not tried
+    // stays queued. Nothing happens when no run is in progress.
+    void requestStop();
 
     // The menu items "Cancel Call" and "Send Now": the run enables the first and disables the
     // second while it calls.
@@ -43,6 +47,9 @@ public:
 
 signals:
     void callMenuChanged(bool cancelCallEnabled, bool sendNowEnabled);
+    // A run is over, however it ended (after its closing steps, before ProcessCalls returns or
+    // passes its failure on).
+    void runEnded();
 
 private:
     void run();
@@ -61,6 +68,7 @@ private:
     TOMXPage& m_engine;
     std::unique_ptr<ErrorNotice> m_notice; // working state of the running run
     bool m_running = false;
+    bool m_stopRequested = false;
     bool m_cancelCallEnabled = false;
     bool m_sendNowEnabled = true;
 };

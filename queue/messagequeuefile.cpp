@@ -1,24 +1,12 @@
 #include "queue/messagequeuefile.h"
 
-#include "foundation/filestore.h"
 #include "foundation/tinifile.h"
 
 #include <QFile>
-#include <QSet>
 
 #include <vector>
 
 namespace {
-
-// Section and key lookup follow TIniFile: names are trimmed and compared without regard to
-// letter case, the first section of a name and the first key of a name count.
-std::optional<QByteArray> headerName(const QByteArray& line)
-{
-    const QByteArray trimmed = line.trimmed();
-    if (trimmed.size() < 2 || !trimmed.startsWith('[') || !trimmed.endsWith(']'))
-        return std::nullopt;
-    return trimmed.mid(1, trimmed.size() - 2).trimmed();
-}
 
 // The n of a key that reads back under "MSG" + n exactly, i.e. without leading zeros.
 std::optional<qint32> canonicalMessageNumber(const QByteArray& key)
@@ -54,28 +42,10 @@ std::optional<qint32> MessageQueueFile::messageNumber(const QByteArray& key)
 
 std::optional<qint32> MessageQueueFile::nextFreeMessageKey(const QByteArray& section) const
 {
-    const QList<QByteArray> lines = FileStore::readLines(m_path);
-    const QByteArray wanted = section.trimmed();
     std::vector<bool> taken(MaxMessageNumber + 1, false);
-    QSet<QByteArray> seenKeys;
-    bool inSection = false;
-    for (const QByteArray& line : lines) {
-        if (const auto name = headerName(line)) {
-            if (inSection)
-                break; // only the first section of that name is ever read
-            inSection = name->compare(wanted, Qt::CaseInsensitive) == 0;
-            continue;
-        }
-        const qsizetype eq = line.indexOf('=');
-        if (!inSection || eq < 0)
-            continue;
-        const QByteArray key = line.left(eq).trimmed();
-        const QByteArray folded = key.toUpper();
-        if (seenKeys.contains(folded))
-            continue; // a duplicate key is never read back
-        seenKeys.insert(folded);
+    for (const auto& [key, value] : TIniFile(m_path).ReadSection(section)) {
         const auto n = canonicalMessageNumber(key);
-        if (n && *n >= 1 && *n <= MaxMessageNumber && eq + 1 < line.size())
+        if (n && *n >= 1 && *n <= MaxMessageNumber && !value.isEmpty())
             taken[*n] = true;
     }
     for (qint32 n = 1; n <= MaxMessageNumber; ++n) {

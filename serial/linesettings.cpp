@@ -1,5 +1,7 @@
 #include "serial/linesettings.h"
 
+#include <sys/ioctl.h>
+
 namespace {
 
 struct RateEntry
@@ -32,6 +34,12 @@ speed_t standardSpeedOf(int bitRate)
             return entry.speed;
     }
     return B0;
+}
+
+int raisedControlLines(const LineSettings& settings)
+{
+    // With RTS/CTS flow control the driver raises and drops RTS as its buffer fills.
+    return settings.hwHandshaking == hhRTSCTS ? TIOCM_DTR : TIOCM_DTR | TIOCM_RTS;
 }
 
 void fillTermios(termios& t, const LineSettings& settings)

@@ -31,5 +31,11 @@ struct LineSettings
 //    a rate outside the list leaves the record's speed as it was.
 void fillTermios(termios& t, const LineSettings& settings);
 
+// The modem control lines (TIOCM_* bits) the port raises whenever it applies its settings:
+// DTR, which keeps the modem on line (it hangs up when DTR drops), and RTS unless RTS/CTS flow
+// control drives it. A modem that honours RTS/CTS (many do once ATZ restores their profile)
+// sends nothing, not even "OK", while RTS is low.
+int raisedControlLines(const LineSettings& settings);
+
 // The termios speed constant of a bit rate, or B0 when termios has none for it.
 speed_t standardSpeedOf(int bitRate);

@@ -66,8 +66,7 @@ void SerialDevice::apply(const LineSettings& settings)
     const int rate = bitRateOf(settings.speed);
     if (rate > 0 && standardSpeedOf(rate) == B0)
         setCustomBitRate(m_fd, rate);
-    setModemLine(TIOCM_DTR, true);
-    setModemLine(TIOCM_RTS, settings.hwHandshaking == hhRTSCTS);
+    setModemLine(raisedControlLines(settings), true);
 }
 
 int SerialDevice::read(char* buffer, int max)
@@ -147,7 +146,7 @@ int SerialDevice::pendingOutput() const
     return pending;
 }
 
-void SerialDevice::setModemLine(int line, bool on)
+void SerialDevice::setModemLine(int lines, bool on)
 {
-    ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &line);
+    ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &lines);
 }

@@ -23,8 +23,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int handle() const { return m_fd; }
 
-    // Sends the line settings to the device and raises DTR; RTS is raised for RTS/CTS flow
-    // control and held low otherwise. Settings the device rejects are ignored.
+    // Sends the line settings to the device and raises the control lines that
+    // raisedControlLines() names. Settings the device rejects are ignored.
     void apply(const LineSettings& settings);
 
     // Reads what has arrived, up to `max` bytes, without waiting. 0 when nothing was there,
@@ -45,7 +45,8 @@ public:
     int pendingOutput() const;
 
 private:
-    void setModemLine(int line, bool on);
+    // Raises or drops the TIOCM_* lines given.
+    void setModemLine(int lines, bool on);
 
     int m_fd = -1;
 };

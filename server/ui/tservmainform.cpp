@@ -98,6 +98,9 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
                 m_menu->SendNow1()->setEnabled(sendNowEnabled);
             });
     m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
+    // A close requested during a run waits for the run's end; queued, so the run has returned
+    // before the window goes.
+    connect(m_calls, &CallControl::closeDue, this, &QWidget::close, Qt::QueuedConnection);
 
     m_sharedLists = new SharedListCommands(m_core.dataDir(), m_prompts, this);
     m_sharedLists->setHelpOpener([](int topic) { HelpViewer::showTopic(topic); });

@@ -1,5 +1,7 @@
 #include "enginetest.h"
 
+#include <QTimer>
+
 namespace {
 
 using Texts = QList<QByteArray>;
@@ -143,6 +145,44 @@ TEST_F(SendPageTest, AccentedLetterPassesOnASevenBitLine)
     EXPECT_EQ(progress.last(), QByteArray("Message Sent"));
 }
 
+// What the terminal makes of a message field: SUB + letter stands for the control character.
+QByteArray unescaped(const QByteArray& field)
+{
+    QByteArray out;
+    for (qsizetype i = 0; i < field.size(); ++i) {
+        if (field.at(i) == '\x1a' && i + 1 < field.size())
+            out.append(static_cast<char>(field.at(++i) - 0x40));
+        else
+            out.append(field.at(i));
+    }
+    return out;
+}
+
+TEST_F(SendPageTest, EveryHighByteOnASevenBitLineArrivesEscapedInABlockThatChecksums)
+{
+    page.setComPortDataBits(db7BITS);
+    page.setComPortParity(ptEVEN);
+    modem.setSevenBitLine(true);
+    connectQuietly();
+    const QByteArray framing("\x02\x03\x04\x17\x1b\x1f\r", 7);
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        SCOPED_TRACE(byte);
+        const QByteArray message = "a" + QByteArray(1, char(byte)) + "z";
+        EXPECT_TRUE(page.SendPage("1234567", message));
+        const ScriptedModem::Block& b = modem.blocks().last();
+        EXPECT_TRUE(b.checksumValid);
+        EXPECT_EQ(b.pin, QByteArray("1234567"));
+        for (const char c : b.field)
+            EXPECT_FALSE(framing.contains(c)) << "bare framing byte " << int(c) << " in the field";
+        // A SUB only ever starts an escape, and the field reads back as the 7-bit message
+        // (a CR is dropped from any message).
+        const char sent = char(byte & 0x7F);
+        EXPECT_EQ(unescaped(b.field),
+                  sent == '\r' ? QByteArray("az") : "a" + QByteArray(1, sent) + "z");
+    }
+    EXPECT_EQ(modem.blocks().size(), 128) << "a block was sent more than once";
+}
+
 TEST_F(SendPageTest, EightBitLineCarriesTheFullByte)
 {
     connectQuietly();
@@ -196,6 +236,17 @@ TEST_F(SendPageTest, DisconnectSaysGoodbyeAndHangsUp)
     progress.clear();
     EXPECT_FALSE(page.Disconnect());
     EXPECT_TRUE(progress.isEmpty()) << "nothing to end on a closed port";
+}
+
+TEST_F(SendPageTest, CancelCallDuringTheHangUpPauseEndsTheCallOnce)
+{
+    connectQuietly();
+    // The operator's Cancel Call is waiting in the event queue when the hang-up pumps it.
+    QTimer::singleShot(0, &page, [this] { page.Disconnect(); });
+    EXPECT_FALSE(page.Disconnect());
+    EXPECT_EQ(progress, Texts{"Disconnecting..."});
+    EXPECT_TRUE(modem.waitForHangUp(30));
+    EXPECT_EQ(modem.received().count("\x1b\x04\r"), 1);
 }
 
 } // namespace

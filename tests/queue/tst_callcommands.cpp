@@ -162,6 +162,31 @@ TEST_F(CallCommands, CloseDuringACallAsksBeforeHangingUp)
     EXPECT_TRUE(m_modem.waitForHangUp(1));
 }
 
+TEST_F(CallCommands, ASecondCloseRequestCanStopTheRunTheFirstLetDeliverTheQueue)
+{
+    queueMessage("5550001", entry("1111111", "One"));
+    queueMessage("5550001", entry("2222222", "Two"));
+    queueMessage("5550002", entry("3333333", "Three"));
+    int closesDue = 0;
+    QObject::connect(m_calls.get(), &CallControl::closeDue, [&] { ++closesDue; });
+    QList<bool> mayClose;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        const bool sendFirst = m_modem.blocks().size() == 1;
+        m_prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
+        m_prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), sendFirst);
+        mayClose.append(m_calls->FormCloseQuery({}));
+        EXPECT_EQ(closesDue, 0);
+    });
+
+    m_calls->SendNow1Click();
+
+    EXPECT_EQ(mayClose, (QList<bool>{false, false})) << "the queue file must outlive the run";
+    EXPECT_EQ(closesDue, 1);
+    EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
+    EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5550001"});
+    EXPECT_TRUE(m_calls->FormCloseQuery({})) << "the window closes without asking again";
+}
+
 TEST_F(CallCommands, NothingQueuedClosesWithoutAQuestion)
 {
     bool listeningStopped = false;

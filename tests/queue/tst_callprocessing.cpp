@@ -204,4 +204,33 @@ TEST_F(Delivery, AnUnreachableWorkstationDoesNotStopTheRun)
     EXPECT_EQ(m_core.queuedCount(), 0);
 }
 
+TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
+{
+    Pacing::setScale(0.002); // a block's pause is 2 ms; the fixture puts the scale back
+    QByteArray text =
+        "[5551234]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n";
+    QList<QByteArray> expected;
+    for (int n = 1; n <= 1000; ++n) {
+        const QueueEntry e =
+            entry(QByteArray::number(1000000 + n), "Page " + QByteArray::number(n));
+        text += MessageQueueFile::messageKey(n) + '=' + e.format() + "\r\n";
+        expected.append(e.pin + ' ' + e.message);
+    }
+    m_dir.write(QStringLiteral("Message.Dat"), text);
+    m_core.setQueuedCount(1000);
+
+    m_calls->SendNow1Click();
+
+    QList<QByteArray> delivered;
+    for (const ScriptedModem::Block& block : m_modem.blocks()) {
+        EXPECT_TRUE(block.checksumValid) << block.field.constData();
+        delivered.append(block.pin + ' ' + block.field);
+    }
+    EXPECT_EQ(delivered, expected) << "every message once, in queue order";
+    EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5551234"});
+    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+    EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'|').toStdString();
+}
+
 } // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/ioctl.h>
+
 namespace {
 
 // A record as a terminal comes up: cooked mode, echo, CR translation, top bit stripped.
@@ -82,6 +84,18 @@ TEST(LineSettings, FlowControlFollowsTheTwoHandshakingSettings)
     fillTermios(t, s);
     EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
     EXPECT_EQ(t.c_iflag & (IXON | IXOFF), 0u);
+}
+
+TEST(LineSettings, RtsIsRaisedUnlessRtsCtsFlowControlDrivesIt)
+{
+    LineSettings s;
+    for (const auto sw : {shNONE, shXONXOFF}) {
+        s.swHandshaking = sw;
+        s.hwHandshaking = hhNONE;
+        EXPECT_EQ(raisedControlLines(s), TIOCM_DTR | TIOCM_RTS) << "software flow control " << sw;
+        s.hwHandshaking = hhRTSCTS;
+        EXPECT_EQ(raisedControlLines(s), TIOCM_DTR) << "software flow control " << sw;
+    }
 }
 
 TEST(LineSettings, BitRates)

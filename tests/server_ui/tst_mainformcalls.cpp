@@ -1,5 +1,6 @@
 #include "foundation/pacing.h"
 #include "net/tsock.h"
+#include "net/ttimecounter.h"
 #include "paging/tomxpage.h"
 #include "queue/callcontrol.h"
 #include "queue/messagequeuefile.h"
@@ -48,17 +49,25 @@ protected:
         Pacing::setScale(1.0);
     }
 
-    void queueMessage(const QByteArray& pin)
+    void queueMessage(const QByteArray& pin, const QByteArray& company = "5551234")
     {
         MessageQueueFile queue(core.dataFile(QStringLiteral("Message.Dat")));
         QueueEntry entry;
         entry.message = "Hello " + pin;
         entry.pin = pin;
         entry.sender = "127.0.0.1";
+        entry.addressee = "To " + pin;
         MessageQueueFile::LineSettings settings;
         settings.length = "80";
-        queue.writeSubmission("5551234", settings, *queue.nextFreeMessageKey("5551234"), entry);
+        queue.writeSubmission(company, settings, *queue.nextFreeMessageKey(company), entry);
         core.setQueuedCount(core.queuedCount() + 1);
+    }
+    QList<QByteArray> deliveredPins() const
+    {
+        QList<QByteArray> pins;
+        for (const ScriptedModem::Block& block : modem.blocks())
+            pins.append(block.pin);
+        return pins;
     }
 
     TempDataDir dir;
@@ -132,5 +141,89 @@ TEST_F(MainFormCallsTest, ClosingWithMessagesQueuedAnsweredNoDropsThemUnsent)
     EXPECT_TRUE(modem.commands().isEmpty());
     EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
 }
+
+// Shut Down from the menu during the first of two companies' calls, at three points of the
+// call and with both answers to "Send Queued Messages Firest?".
+enum class Phase { Dialling, FirstBlock, HangUpPause };
+struct CloseCase
+{
+    const char* name;
+    Phase phase;
+    bool sendFirst;
+    QList<QByteArray> delivered; // in order; each page at most once
+};
+
+class ShutDownDuringRun : public MainFormCallsTest, public ::testing::WithParamInterface<CloseCase>
+{
+};
+
+TEST_P(ShutDownDuringRun, TheQueueOutlivesTheRunAndTheWindowClosesAfterIt)
+{
+    const CloseCase& c = GetParam();
+    queueMessage("1111111", "5550001");
+    queueMessage("2222222", "5550001");
+    queueMessage("3333333", "5550002");
+    bool closeRequested = false;
+    int blocksAtClose = -1;
+    const auto shutDown = [&] {
+        if (closeRequested)
+            return;
+        closeRequested = true;
+        blocksAtClose = int(modem.blocks().size());
+        window->menu().ShutDown1()->trigger();
+    };
+    if (c.phase == Phase::Dialling)
+        modem.setOnDial([&](const QByteArray&) { shutDown(); });
+    if (c.phase == Phase::FirstBlock)
+        modem.setOnBlock([&](const ScriptedModem::Block&) { shutDown(); });
+    if (c.phase == Phase::HangUpPause) {
+        // Comes in the pause after the first company's hang-up: the line is closed by then.
+        QObject::connect(&core, &ServerCore::transmitLogAdded, window.get(), [&](const QString& l) {
+            if (l.endsWith(QStringLiteral("Disconnecting...")))
+                QTimer::singleShot(0, window.get(), shutDown);
+        });
+    } else {
+        prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
+    }
+    prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), c.sendFirst);
+
+    window->menu().SendNow1()->trigger();
+
+    ASSERT_TRUE(closeRequested);
+    EXPECT_TRUE(prompts.scriptDone());
+    EXPECT_TRUE(window->isVisible()) << "the window closed before the run was over";
+    EXPECT_EQ(deliveredPins(), c.delivered);
+    EXPECT_EQ(modem.dialled().contains("5550002"), c.sendFirst);
+    if (!c.sendFirst) {
+        // The run stopped: nothing was tried after the answer but the page then in hand.
+        EXPECT_LE(modem.blocks().size(), blocksAtClose + 1);
+        EXPECT_FALSE(prompts.shown().join(u'|').contains(QStringLiteral("To 2222222")));
+    }
+    TTimeCounter counter;
+    counter.setTimeOut(30);
+    counter.Start();
+    EXPECT_TRUE(waitUntil(counter, [&] { return !window->isVisible(); }));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(core.listener().Sock1().Listen());
+    EXPECT_EQ(modem.dialled().count("5550001"), 1);
+    if (c.sendFirst) {
+        EXPECT_EQ(window->TransmitLog()->lines().mid(window->TransmitLog()->lines().size() - 4),
+                  (QStringList{QStringLiteral("--------------------------"), QString(),
+                               QStringLiteral("--------------------------"), QString()}));
+    }
+}
+
+const QList<QByteArray> kAll{"1111111", "2222222", "3333333"};
+const QList<QByteArray> kFirstCompany{"1111111", "2222222"};
+
+INSTANTIATE_TEST_SUITE_P(
+    Interleavings, ShutDownDuringRun,
+    ::testing::Values(CloseCase{"DiallingSendFirst", Phase::Dialling, true, kAll},
+                      CloseCase{"DiallingGiveUp", Phase::Dialling, false, {}},
+                      CloseCase{"FirstBlockSendFirst", Phase::FirstBlock, true, kAll},
+                      CloseCase{"FirstBlockGiveUp", Phase::FirstBlock, false, {"1111111"}},
+                      CloseCase{"HangUpPauseSendFirst", Phase::HangUpPause, true, kAll},
+                      CloseCase{"HangUpPauseGiveUp", Phase::HangUpPause, false, kFirstCompany}),
+    [](const ::testing::TestParamInfo<CloseCase>& info) { return info.param.name; });
 
 } // namespace
