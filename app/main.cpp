@@ -3,9 +3,12 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/widgetprompts.h"
 #include "server/ui/zelkorapplication.h"
+#include "snpp/snppsettings.h"
 #include "ui/programicon.h"
 
 #include <QDir>
+
+#include <cstdio>
 
 int main(int argc, char** argv)
 {
@@ -16,6 +19,12 @@ int main(int argc, char** argv)
     // The program ends when its main window closes, not when the last window in view does:
     // with the main window in the tray, closing the help or a box must not end the server.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // "--snpp-port N" switches the SNPP gateway on at port N (0 off) and keeps the setting.
+    if (const auto problem = SnppSettings::applyArguments(app.arguments(), QDir::currentPath())) {
+        std::fprintf(stderr, "zelkor-server: %s\n", problem->constData());
+        return 2;
+    }
 
     WidgetPrompts prompts;
     app.setPrompts(&prompts);

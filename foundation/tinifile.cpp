@@ -120,6 +120,14 @@ void TIniFile::WriteTexts(const QByteArray& section,
     writeFile(file);
 }
 
+void TIniFile::WriteEntries(const QList<Entry>& entries)
+{
+    IniLines file = IniLines::read(m_fileName);
+    for (const Entry& entry : entries)
+        applyWrite(file, entry.section, entry.key, entry.value);
+    writeFile(file);
+}
+
 qint32 TIniFile::ReadNumber(const QByteArray& section, const QByteArray& key,
                             qint32 defaultValue) const
 {

@@ -30,6 +30,15 @@ public:
     // the entries land together or, when the write fails, not at all.
     void WriteTexts(const QByteArray& section,
                     const QList<std::pair<QByteArray, QByteArray>>& entries);
+    struct Entry
+    {
+        QByteArray section;
+        QByteArray key;
+        QByteArray value;
+    };
+    // The same as WriteText for each entry in order, whatever its section, with one read and
+    // one write of the file: all of them land or, when the write fails, none.
+    void WriteEntries(const QList<Entry>& entries);
     // Decimal with an optional sign, or "$"/"0x" and hexadecimal digits; anything else
     // (the empty text of a missing key included) gives the default.
     qint32 ReadNumber(const QByteArray& section, const QByteArray& key, qint32 defaultValue) const;

@@ -3,6 +3,7 @@
 #include "foundation/tinifile.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <vector>
 
@@ -15,6 +16,18 @@ std::optional<qint32> canonicalMessageNumber(const QByteArray& key)
     if (!n || key.size() > 3 + 4 || key.at(3) == '0')
         return std::nullopt;
     return n;
+}
+
+// Which of MSG1..MaxMessageNumber hold a message in the section.
+std::vector<bool> takenMessageKeys(const QString& path, const QByteArray& section)
+{
+    std::vector<bool> taken(MessageQueueFile::MaxMessageNumber + 1, false);
+    for (const auto& [key, value] : TIniFile(path).ReadSection(section)) {
+        const auto n = canonicalMessageNumber(key);
+        if (n && *n >= 1 && *n <= MessageQueueFile::MaxMessageNumber && !value.isEmpty())
+            taken[*n] = true;
+    }
+    return taken;
 }
 
 } // namespace
@@ -42,12 +55,7 @@ std::optional<qint32> MessageQueueFile::messageNumber(const QByteArray& key)
 
 std::optional<qint32> MessageQueueFile::nextFreeMessageKey(const QByteArray& section) const
 {
-    std::vector<bool> taken(MaxMessageNumber + 1, false);
-    for (const auto& [key, value] : TIniFile(m_path).ReadSection(section)) {
-        const auto n = canonicalMessageNumber(key);
-        if (n && *n >= 1 && *n <= MaxMessageNumber && !value.isEmpty())
-            taken[*n] = true;
-    }
+    const std::vector<bool> taken = takenMessageKeys(m_path, section);
     for (qint32 n = 1; n <= MaxMessageNumber; ++n) {
         if (!taken[n])
             return n;
@@ -66,6 +74,36 @@ void MessageQueueFile::writeSubmission(const QByteArray& section, const LineSett
                                           {"DataBits", QByteArray::number(settings.dataBits)},
                                           {"StopBits", QByteArray::number(settings.stopBits)},
                                           {messageKey(n), entry.format()}});
+}
+
+std::optional<QList<qint32>>
+MessageQueueFile::writeSubmissions(const QList<Submission>& submissions)
+{
+    // The keys handed out here count as taken, so two submissions to one company get two keys.
+    QHash<QByteArray, std::vector<bool>> taken;
+    QList<qint32> numbers;
+    QList<TIniFile::Entry> entries;
+    for (const Submission& s : submissions) {
+        const QByteArray folded = s.section.trimmed().toUpper();
+        auto it = taken.find(folded);
+        if (it == taken.end())
+            it = taken.insert(folded, takenMessageKeys(m_path, s.section));
+        qint32 n = 1;
+        while (n <= MaxMessageNumber && (*it)[n])
+            ++n;
+        if (n > MaxMessageNumber)
+            return std::nullopt;
+        (*it)[n] = true;
+        numbers.append(n);
+        entries += {{s.section, "Password", s.settings.password},
+                    {s.section, "Length", s.settings.length},
+                    {s.section, "Parity", QByteArray::number(s.settings.parity)},
+                    {s.section, "DataBits", QByteArray::number(s.settings.dataBits)},
+                    {s.section, "StopBits", QByteArray::number(s.settings.stopBits)},
+                    {s.section, messageKey(n), s.entry.format()}};
+    }
+    TIniFile(m_path).WriteEntries(entries);
+    return numbers;
 }
 
 void MessageQueueFile::writeTestMessage(const QByteArray& section, qint32 n, const QByteArray& pin)

@@ -45,6 +45,18 @@ public:
     void writeSubmission(const QByteArray& section, const LineSettings& settings, qint32 n,
                          const QueueEntry& entry);
 
+    struct Submission
+    {
+        QByteArray section;
+        LineSettings settings;
+        QueueEntry entry;
+    };
+    // Several submissions, each written as writeSubmission writes it under the lowest free key
+    // of its section that the ones before it left, with one write of the file: all of them or
+    // none. Gives the keys' numbers in order; nothing, and nothing written, when a section has
+    // no free key left for its submission. Raises EIniFileError when the file cannot be written.
+    std::optional<QList<qint32>> writeSubmissions(const QList<Submission>& submissions);
+
     // The operator's test message: "Length" 140, even parity, 7 data bits, one stop bit, then
     // "MSG" + n. No password key is written. Raises EIniFileError on a failed write.
     void writeTestMessage(const QByteArray& section, qint32 n, const QByteArray& pin);

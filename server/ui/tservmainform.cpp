@@ -10,6 +10,7 @@
 #include "server/queuecommands.h"
 #include "server/servercore.h"
 #include "server/serverlistener.h"
+#include "server/snppbridge.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/helpviewer.h"
 #include "server/ui/logwindowtiler.h"
@@ -22,6 +23,7 @@
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/tlogviewer.h"
 #include "server/ui/tservoptionform.h"
+#include "snpp/ui/snppoptionspage.h"
 #include "ui/programicon.h"
 #include "ui/ttrayicon.h"
 
@@ -84,11 +86,16 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
         this, tray.shell, [this] { ShutDown1Click(); },
         [this](const QString& message) { m_prompts.showError(message); });
     connect(&TrayIcon1(), &TTrayIcon::OnDblClick, this, &TServMainForm::TrayIcon1DblClick);
+    m_snpp = new SnppBridge(m_core, this);
+    m_snppPage = new SnppOptionsPage(m_snpp->gateway());
+    m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"));
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
-    // whether or not the port changed.
+    // whether or not the port changed, and applies the SNPP gateway's page.
     m_settings.setOnConfirmed([this] {
         m_tray->setActive(m_core.config().SystemTray);
         m_core.listener().restartListening();
+        if (const std::optional<QString> failure = m_snppPage->apply())
+            m_prompts.showError(*failure);
     });
 
     m_calls = new CallControl(m_core, this);
@@ -194,16 +201,21 @@ void TServMainForm::FormShow()
     m_core.allowList() = AllowList::load(m_core.dataDir());
     m_core.setPanelText(ServerCore::PanelClock, DateTimeText::clock(m_core.now()));
     m_core.listener().startListening();
+    m_snpp->start();
 }
 
 bool TServMainForm::FormCloseQuery()
 {
-    return m_calls->FormCloseQuery([this] { m_core.listener().stopListening(); });
+    return m_calls->FormCloseQuery([this] {
+        m_core.listener().stopListening();
+        m_snpp->stop();
+    });
 }
 
 void TServMainForm::FormClose()
 {
     m_core.listener().stopListening();
+    m_snpp->stop();
     QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
     m_core.allowList().clear();
 }

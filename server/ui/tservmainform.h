@@ -18,6 +18,8 @@ class QMdiSubWindow;
 class QTimer;
 class ServerCore;
 class SharedListCommands;
+class SnppBridge;
+class SnppOptionsPage;
 class StatusPanels;
 class TANBLForm;
 class TAboutBox;
@@ -57,6 +59,8 @@ public:
     TANBLForm* ANBLForm() const;
     // The "&Shared Lists" commands and their dialogs.
     SharedListCommands& sharedLists() const { return *m_sharedLists; }
+    // The SNPP gateway and its page of the options dialog.
+    SnppBridge& snpp() const { return *m_snpp; }
     // The tray icon, active from the start, and its pop-up menu with "&Shut Down".
     TTrayIcon& TrayIcon1() const { return m_tray->TrayIcon1(); }
     QMenu* SysTrayMenu() const { return m_tray->SysTrayMenu(); }
@@ -120,6 +124,8 @@ private:
     CallControl* m_calls;
     QPointer<TANBLForm> m_anblForm;
     SharedListCommands* m_sharedLists;
+    SnppBridge* m_snpp;
+    SnppOptionsPage* m_snppPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;
     bool m_shown = false;

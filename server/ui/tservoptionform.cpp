@@ -281,6 +281,11 @@ int TServOptionForm::helpTopic(Page page)
     return 0;
 }
 
+void TServOptionForm::addPage(QWidget* page, const QString& title)
+{
+    m_pages->addTab(page, title);
+}
+
 void TServOptionForm::showFirstPage()
 {
     m_pages->setCurrentIndex(GeneralPage);
@@ -389,7 +394,9 @@ void TServOptionForm::Dir4Click()
 
 void TServOptionForm::BitBtn3Click()
 {
-    const int topic = helpTopic(static_cast<Page>(m_pages->currentIndex()));
+    const int index = m_pages->currentIndex();
+    const int topic = index <= IPPage ? helpTopic(static_cast<Page>(index))
+                                      : ContextHelp::topicFor(m_pages->currentWidget());
     if (m_helpOpener)
         m_helpOpener(topic);
     else

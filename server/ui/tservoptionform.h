@@ -45,6 +45,8 @@ public:
 
     // The help topic of each page.
     static int helpTopic(Page page);
+    // Adds a page after the four above. Its help topic is the page's help context.
+    void addPage(QWidget* page, const QString& title);
 
 public slots:
     void Dir3Click();

@@ -1,0 +1,83 @@
+#include "server/pagequeuer.h"
+
+#include "foundation/convert.h"
+#include "foundation/errors.h"
+#include "queue/messagequeuefile.h"
+#include "server/allowlist.h"
+#include "server/servercore.h"
+#include "server/submissionblock.h"
+#include "server/submissioncheck.h"
+
+#include <exception>
+
+PageQueuer::PageQueuer(ServerCore& core) : m_core(core) {}
+
+std::optional<PageQueuer::Refusal> PageQueuer::check(const SubmissionBlock& block,
+                                                     const QByteArray& sender) const
+{
+    // The access number is what call processing dials: it must be one the operator allows,
+    // and nothing but a number, or a client could make the modem dial or do anything.
+    if (!SubmissionCheck::isDiallable(block.accessNumber) ||
+        !AllowList::allows(m_core.allowList(), block.accessNumber))
+        return Refusal{Refusal::Kind::NumberNotAllowed, block.accessNumber};
+    if (const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block))
+        return Refusal{Refusal::Kind::Rejected, *reason};
+    const QueueEntry entry{block.message, block.signature, block.pin, sender, block.id};
+    if (entry.format().size() > SubmissionCheck::MaxEntryLength)
+        return Refusal{Refusal::Kind::Rejected, "Message Too Long"};
+    return std::nullopt;
+}
+
+std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<SubmissionBlock>& blocks,
+                                                     const QByteArray& sender)
+{
+    QList<MessageQueueFile::Submission> submissions;
+    for (const SubmissionBlock& block : blocks) {
+        if (std::optional<Refusal> refusal = check(block, sender))
+            return refusal;
+        MessageQueueFile::LineSettings settings;
+        settings.password = block.password;
+        settings.length = block.length;
+        settings.parity = StrToInt(block.parity);
+        settings.dataBits = StrToInt(block.dataBits);
+        settings.stopBits = StrToInt(block.stopBits);
+        submissions.append(
+            {block.accessNumber, settings,
+             QueueEntry{block.message, block.signature, block.pin, sender, block.id}});
+    }
+    // The free keys are looked up and written with no event-loop pass in between, so nothing
+    // served meanwhile can take the same key.
+    if (!MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")))
+             .writeSubmissions(submissions))
+        return Refusal{Refusal::Kind::Rejected, "Queue Full"};
+
+    // Every page is in the queue now, so every page is counted even when the log cannot take
+    // its lines: a queued page that is not counted would wait for a check that never comes.
+    std::exception_ptr logFailure;
+    for (const SubmissionBlock& block : blocks) {
+        if (!logFailure) {
+            try {
+                show(block, sender);
+            } catch (const EZelkorError&) {
+                logFailure = std::current_exception();
+            }
+        }
+        m_core.setQueuedCount(m_core.queuedCount() + 1);
+    }
+    if (logFailure)
+        std::rethrow_exception(logFailure);
+    return std::nullopt;
+}
+
+void PageQueuer::show(const SubmissionBlock& block, const QByteArray& sender)
+{
+    const QByteArray lines[] = {
+        "Message Received From: " + sender, "  Msg. To: " + block.id,
+        "         PIN: " + block.pin,       " Provider: " + block.accessNumber,
+        "Message: " + block.message,        QByteArray(42, '-'),
+    };
+    for (const QByteArray& line : lines) {
+        m_core.addConnectionLog(QString::fromLatin1(line));
+        m_core.AppendLog(line);
+    }
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+class ServerCore;
+struct SubmissionBlock;
+
+// How a page gets into the queue, whoever hands it in: the access number is checked against the
+// dialling characters and the allow list, the fields against what the queue file and the paging
+// terminal can take; then the page is written to its company's section, shown in the
+// "Connection Log" and Log.Dat, and counted in QueuedCount.
+class PageQueuer final
+{
+public:
+    struct Refusal
+    {
+        enum class Kind { NumberNotAllowed, Rejected };
+        Kind kind;
+        // NumberNotAllowed: the access number; Rejected: the short reason.
+        QByteArray reason;
+    };
+
+    explicit PageQueuer(ServerCore& core);
+
+    // The checks of one page from `sender`, without writing anything.
+    std::optional<Refusal> check(const SubmissionBlock& block, const QByteArray& sender) const;
+
+    // Checks every page and, when all pass, writes them to the queue file with one write, then
+    // shows and counts each. When one is refused, or a company's section has no free key left
+    // ("Queue Full"), nothing is written. Raises EIniFileError when the queue file cannot be
+    // written (nothing is queued then), and EZelkorError when Log.Dat cannot be written: every
+    // page is queued and counted by then, and only log lines are missing.
+    std::optional<Refusal> queue(const QList<SubmissionBlock>& blocks, const QByteArray& sender);
+
+private:
+    // The six lines of one page in the "Connection Log" and Log.Dat.
+    void show(const SubmissionBlock& block, const QByteArray& sender);
+
+    ServerCore& m_core;
+};

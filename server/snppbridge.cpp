@@ -1,0 +1,105 @@
+#include "server/snppbridge.h"
+
+#include "foundation/errors.h"
+#include "foundation/operatorprompts.h"
+#include "server/allowlist.h"
+#include "server/ipmatch.h"
+#include "server/pagequeuer.h"
+#include "server/servercore.h"
+#include "server/submissionblock.h"
+#include "server/submissioncheck.h"
+#include "snpp/pagerdirectory.h"
+#include "snpp/snppgateway.h"
+#include "snpp/snppserver.h"
+
+#include <QTimer>
+
+SnppBridge::SnppBridge(ServerCore& core, QObject* parent)
+    : QObject(parent), m_core(core),
+      m_gateway(new SnppGateway(core.dataDir(), *this, *this, *this, this))
+{
+    connect(&m_gateway->server(), &SnppServer::tooManySessions, this,
+            [this](const QByteArray& address) {
+                m_core.addConnectionLog(QStringLiteral("SNPP Connection Refused From: ") +
+                                        QString::fromLatin1(address) +
+                                        QStringLiteral(" (Too Many Connections)"));
+            });
+}
+
+SnppBridge::~SnppBridge()
+{
+    // The sessions use this object: they end before it goes.
+    m_gateway->stop();
+}
+
+void SnppBridge::start()
+{
+    if (const std::optional<QString> failure = m_gateway->start())
+        m_core.prompts().showError(*failure);
+}
+
+void SnppBridge::stop()
+{
+    m_gateway->stop();
+}
+
+bool SnppBridge::addressAdmitted(const QByteArray& address) const
+{
+    const TServerConfig& config = m_core.config();
+    return AddressAdmitted(address, config.IPAccept, config.IPDeny);
+}
+
+bool SnppBridge::numberAllowed(const QByteArray& accessNumber) const
+{
+    return SubmissionCheck::isDiallable(accessNumber) &&
+           AllowList::allows(m_core.allowList(), accessNumber);
+}
+
+PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
+{
+    // The settings name the lists; they are read anew for every lookup.
+    const TServerConfig& config = m_core.config();
+    return PagerDirectory::fromSettings(config.UserFile, config.GroupFile, m_core.dataDir())
+        .resolve(pagerId);
+}
+
+PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)
+{
+    // While the check's run delivers the queue, a workstation's page waits; so does this one.
+    if (m_core.serverBusy())
+        return {PageSinkResult::Status::Busy, {}};
+    QList<SubmissionBlock> blocks;
+    for (const SnppPage& page : pages) {
+        SubmissionBlock block;
+        block.message = page.message;
+        block.pin = page.pin;
+        block.id = page.pagerId;
+        block.accessNumber = page.company.AccessNumber;
+        block.password = page.company.Password;
+        block.length = page.company.Length;
+        block.parity = QByteArray::number(page.company.Parity);
+        block.dataBits = QByteArray::number(page.company.DataBits);
+        block.stopBits = QByteArray::number(page.company.StopBits);
+        blocks.append(block);
+    }
+    try {
+        const std::optional<PageQueuer::Refusal> refusal = PageQueuer(m_core).queue(blocks, sender);
+        if (!refusal)
+            return {PageSinkResult::Status::Queued, {}};
+        if (refusal->kind == PageQueuer::Refusal::Kind::NumberNotAllowed)
+            return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};
+        return {PageSinkResult::Status::Rejected, refusal->reason};
+    } catch (const EIniFileError&) {
+        // Nothing was queued; the client is told, as a workstation is by its ended conversation.
+        return {PageSinkResult::Status::Rejected, "Queue Cannot Be Written"};
+    } catch (const EZelkorError& error) {
+        // Log.Dat could not take the lines; the pages are queued and counted.
+        reportLater(error.text());
+        return {PageSinkResult::Status::Queued, {}};
+    }
+}
+
+void SnppBridge::reportLater(const QString& text)
+{
+    QTimer::singleShot(0, this, [this, text] { m_core.prompts().showError(text); });
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "directories/pagingcompany.h"
+
+#include <QByteArray>
+#include <QList>
+
+// One page of a transaction, ready to queue: to one pager of one paging company.
+struct SnppPage
+{
+    QByteArray pagerId; // as the client gave it
+    QByteArray pin;
+    PagingCompany company;
+    QByteArray message; // one line: what the queue stores and the pager shows
+
+    bool operator==(const SnppPage&) const = default;
+};
+
+// The answer of the queue to a transaction.
+struct PageSinkResult
+{
+    enum class Status {
+        Queued,           // every page is in the queue, durably
+        Busy,             // the queue is being delivered: try again when the run is over
+        NumberNotAllowed, // detail: the access number
+        Rejected,         // detail: the short reason
+    };
+
+    Status status = Status::Queued;
+    QByteArray detail;
+};
+
+// Where a transaction's pages go: the server's queue. A transaction is queued whole or not at
+// all, with the same checks, log lines and counting as a workstation's page.
+class IPageSink
+{
+public:
+    virtual ~IPageSink() = default;
+
+    // `sender` is the client's real address.
+    virtual PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) = 0;
+};

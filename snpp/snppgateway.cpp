@@ -1,0 +1,57 @@
+#include "snpp/snppgateway.h"
+
+#include "foundation/errors.h"
+#include "snpp/snppserver.h"
+
+#include <utility>
+
+SnppGateway::SnppGateway(QString dataDir, const ISnppAccess& access,
+                         const IPagerDirectory& directory, IPageSink& sink, QObject* parent)
+    : QObject(parent), m_dataDir(std::move(dataDir)),
+      m_server(new SnppServer(access, directory, sink, this)),
+      m_settings(SnppSettings::load(m_dataDir))
+{
+}
+
+SnppGateway::~SnppGateway() = default;
+
+std::optional<QString> SnppGateway::start()
+{
+    m_settings = SnppSettings::load(m_dataDir);
+    return apply();
+}
+
+void SnppGateway::stop()
+{
+    const bool was = m_server->isListening();
+    m_server->stop();
+    if (was)
+        emit listeningChanged(false);
+}
+
+std::optional<QString> SnppGateway::configure(const SnppSettings& settings)
+{
+    std::optional<QString> failure;
+    try {
+        settings.save(m_dataDir);
+    } catch (const EZelkorError& error) {
+        // The gateway still follows the operator's choice until the program ends.
+        failure = error.text();
+    }
+    m_settings = settings;
+    const std::optional<QString> listenFailure = apply();
+    return failure ? failure : listenFailure;
+}
+
+std::optional<QString> SnppGateway::apply()
+{
+    stop();
+    if (!m_settings.enabled)
+        return std::nullopt;
+    if (const std::optional<QString> reason = m_server->listen(m_settings.port))
+        return QStringLiteral("SNPP Gateway Cannot Listen On Port %1: %2")
+            .arg(m_settings.port)
+            .arg(*reason);
+    emit listeningChanged(true);
+    return std::nullopt;
+}

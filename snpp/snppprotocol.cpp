@@ -1,0 +1,277 @@
+#include "snpp/snppprotocol.h"
+
+#include "snpp/ipagesink.h"
+#include "snpp/isnppaccess.h"
+#include "snpp/snppcommand.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+QByteArray line(const QByteArray& text)
+{
+    return text + "\r\n";
+}
+
+SnppReply reply(const QByteArray& text)
+{
+    return {line(text), false, false};
+}
+
+SnppReply closing(const QByteArray& text)
+{
+    return {line(text), true, false};
+}
+
+QByteArray numberNotAllowed(const QByteArray& number)
+{
+    return "550 Error, Access Number " + number + " Not Allowed";
+}
+
+// The SITE commands that HylaFAX's sendpage sends ahead of its pages. They steer a fax server's
+// job handling, which this gateway does not have, so they are taken and ignored.
+bool isKnownSiteCommand(const QByteArray& name)
+{
+    static const QList<QByteArray> known{"FROMUSER", "HELP",      "JQUEUE",   "LASTTIME",
+                                         "MAILADDR", "MAXDIALS",  "MAXTRIES", "MODEM",
+                                         "NOTIFY",   "RETRYTIME", "SCHEDPRI"};
+    return known.contains(name.toUpper());
+}
+
+bool isServiceLevel(const QByteArray& text)
+{
+    if (text.isEmpty() || text.size() > 2)
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return text.toInt() <= 11;
+}
+
+} // namespace
+
+SnppProtocol::SnppProtocol(const ISnppAccess& access, const IPagerDirectory& directory,
+                           IPageSink& sink, QByteArray peerAddress)
+    : m_access(access), m_directory(directory), m_sink(sink), m_peer(std::move(peerAddress))
+{
+}
+
+QByteArray SnppProtocol::greeting()
+{
+    return line("220 Zelkor SNPP Gateway Ready");
+}
+
+QByteArray SnppProtocol::timeoutReply()
+{
+    return line("421 Timeout, Goodbye");
+}
+
+QByteArray SnppProtocol::lineTooLongReply()
+{
+    return line("421 Line Too Long, Goodbye");
+}
+
+QByteArray SnppProtocol::deniedReply()
+{
+    return line("421 Access To Server Denied, Goodbye");
+}
+
+QByteArray SnppProtocol::tooManySessionsReply()
+{
+    return line("421 Too Many Sessions From Your Address, Goodbye");
+}
+
+QByteArray SnppProtocol::busyReply()
+{
+    return line("554 Message Failed: Server Busy, Please Try Later");
+}
+
+QByteArray SnppProtocol::queuedText(const QByteArray& subject, const QByteArray& message)
+{
+    QByteArray text = subject.isEmpty() ? message : subject + ": " + message;
+    for (char& c : text) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+    return text;
+}
+
+SnppReply SnppProtocol::handleLine(const QByteArray& text)
+{
+    if (m_inData)
+        return dataLine(text);
+    const SnppCommand command = SnppCommand::parse(text);
+    switch (command.verb) {
+    case SnppCommand::Verb::Page:
+        return page(command.argument);
+    case SnppCommand::Verb::Mess:
+        return mess(command.argument);
+    case SnppCommand::Verb::Data:
+        return data();
+    case SnppCommand::Verb::Subj:
+        if (command.argument.contains('\0'))
+            return reply("550 Error, Invalid Subject");
+        m_subject = command.argument;
+        return reply("250 Message Subject OK");
+    case SnppCommand::Verb::Rese:
+        reset();
+        return reply("250 RESET OK");
+    case SnppCommand::Verb::Send:
+        return send();
+    case SnppCommand::Verb::Quit:
+        return closing("221 OK, Goodbye");
+    case SnppCommand::Verb::Help:
+        return {line("214 PAGE <Pager ID>: a shared user, a shared group or PIN@Company") +
+                    line("214 MESS <Message> or DATA, then lines and a line holding '.'") +
+                    line("214 SUBJ <Subject>, RESE, SEND, QUIT, HELP, LOGI, LEVE") +
+                    line("250 End of Help Information"),
+                false, false};
+    case SnppCommand::Verb::Logi:
+        return reply("250 Login Accepted");
+    case SnppCommand::Verb::Leve:
+        return level(command.argument);
+    case SnppCommand::Verb::Site:
+        return site(command.argument);
+    case SnppCommand::Verb::Unknown:
+        break;
+    }
+    return reply("500 Command Not Implemented");
+}
+
+SnppReply SnppProtocol::page(const QByteArray& argument)
+{
+    // "PAGE <Pager ID> [Password]": the password is for gateways that check one; this one
+    // takes the client's address as its credential.
+    const QByteArray id = SnppCommand::splitWord(argument).first;
+    if (id.isEmpty())
+        return reply("550 Error, Invalid Pager ID");
+    const PagerLookup lookup = m_directory.resolve(id);
+    if (!lookup.found()) {
+        QByteArray text = "550 Error, Invalid Pager ID";
+        if (!lookup.failure.isEmpty())
+            text += " (" + lookup.failure + ")";
+        return reply(text);
+    }
+    for (const PagerTarget& target : lookup.targets) {
+        if (!m_access.numberAllowed(target.company.AccessNumber))
+            return reply(numberNotAllowed(target.company.AccessNumber));
+    }
+    QList<Pager> added;
+    for (const PagerTarget& target : lookup.targets) {
+        // A pager named twice (by a user and by a group holding the user) is paged once.
+        const auto same = [&](const Pager& p) {
+            return p.target.pin == target.pin &&
+                   p.target.company.AccessNumber == target.company.AccessNumber;
+        };
+        if (std::none_of(m_pagers.cbegin(), m_pagers.cend(), same) &&
+            std::none_of(added.cbegin(), added.cend(), same))
+            added.append({id, target});
+    }
+    if (m_pagers.size() + added.size() > MaxPagers)
+        return reply("552 Maximum Entries Exceeded");
+    m_pagers += added;
+    return reply("250 Pager ID Accepted");
+}
+
+SnppReply SnppProtocol::mess(const QByteArray& argument)
+{
+    if (m_hasMessage)
+        return reply("503 ERROR, Message Already Entered");
+    if (argument.isEmpty() || argument.contains('\0'))
+        return reply("550 ERROR, Invalid Message");
+    m_message = argument;
+    m_hasMessage = true;
+    return reply("250 Message OK");
+}
+
+SnppReply SnppProtocol::data()
+{
+    if (m_hasMessage)
+        return reply("503 ERROR, Message Already Entered");
+    m_inData = true;
+    m_dataLines.clear();
+    m_dataSize = 0;
+    m_dataTooLong = false;
+    return reply("354 Begin Input; End with <CRLF>'.'<CRLF>");
+}
+
+SnppReply SnppProtocol::dataLine(const QByteArray& text)
+{
+    if (text == ".") {
+        m_inData = false;
+        QByteArray body = m_dataLines.join('\n');
+        m_dataLines.clear();
+        if (m_dataTooLong)
+            return reply("554 Error, Message Too Long");
+        if (body.trimmed().isEmpty() || body.contains('\0'))
+            return reply("550 Error, Invalid Message");
+        m_message = std::move(body);
+        m_hasMessage = true;
+        return reply("250 Message OK");
+    }
+    // A client doubles the dot of a line that begins with one, so that it cannot end the
+    // message; the doubled dot is taken back. A single leading dot is kept as it is: some
+    // clients send such lines without doubling.
+    const QByteArray content = text.startsWith("..") ? text.mid(1) : text;
+    m_dataSize += content.size() + 1;
+    if (m_dataSize > MaxMessage)
+        m_dataTooLong = true;
+    if (!m_dataTooLong)
+        m_dataLines.append(content);
+    return {};
+}
+
+SnppReply SnppProtocol::send()
+{
+    if (m_pagers.isEmpty() || !m_hasMessage)
+        return reply("503 Error, Pager ID or Message Incomplete");
+    // The address lists may have changed since the client connected.
+    if (!m_access.addressAdmitted(m_peer))
+        return {deniedReply(), true, false};
+    const QByteArray text = queuedText(m_subject, m_message);
+    QList<SnppPage> pages;
+    for (const Pager& pager : std::as_const(m_pagers))
+        pages.append({pager.id, pager.target.pin, pager.target.company, text});
+    const PageSinkResult result = m_sink.queue(pages, m_peer);
+    switch (result.status) {
+    case PageSinkResult::Status::Queued:
+        reset();
+        return reply("250 Message Sent Successfully");
+    case PageSinkResult::Status::Busy:
+        return {QByteArray(), false, true};
+    case PageSinkResult::Status::NumberNotAllowed:
+        return reply(numberNotAllowed(result.detail));
+    case PageSinkResult::Status::Rejected:
+        break;
+    }
+    return reply("554 Message Failed: " + result.detail);
+}
+
+SnppReply SnppProtocol::retrySend()
+{
+    return send();
+}
+
+SnppReply SnppProtocol::site(const QByteArray& argument) const
+{
+    if (isKnownSiteCommand(SnppCommand::splitWord(argument).first))
+        return reply("250 OK");
+    return reply("500 Command Not Implemented");
+}
+
+SnppReply SnppProtocol::level(const QByteArray& argument) const
+{
+    if (isServiceLevel(argument))
+        return reply("250 OK");
+    return reply("550 Error, Invalid Service Level");
+}
+
+void SnppProtocol::reset()
+{
+    m_pagers.clear();
+    m_message.clear();
+    m_hasMessage = false;
+    m_subject.clear();
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "snpp/ipagerdirectory.h"
+
+#include <QByteArray>
+#include <QList>
+
+class IPageSink;
+class ISnppAccess;
+struct SnppPage;
+
+// What the session does after one line: the reply to send (whole lines, each ended by CR LF;
+// empty while a message body is coming in), and whether the session ends once it is out or
+// waits to ask the queue again.
+struct SnppReply
+{
+    QByteArray text;
+    bool close = false;
+    // SEND found the queue being delivered: nothing is sent yet; retrySend() asks again.
+    bool pending = false;
+};
+
+// The command handler of one paging client's session: lines in, replies out, no socket and no
+// clock. It keeps the transaction being built (pagers, message, subject) and hands it to the
+// queue at SEND. Pager IDs are looked up when they are given, so a client learns at once of an
+// unknown one; the queue checks every page again when it is sent.
+class SnppProtocol final
+{
+public:
+    // The longest message body DATA takes; a longer one is read to its end and refused.
+    static constexpr qsizetype MaxMessage = 64 * 1024;
+    // The most pagers one transaction may name (a group counts with each of its members).
+    static constexpr int MaxPagers = 256;
+
+    SnppProtocol(const ISnppAccess& access, const IPagerDirectory& directory, IPageSink& sink,
+                 QByteArray peerAddress);
+
+    static QByteArray greeting();
+    // Replies of the session itself, each of which ends it.
+    static QByteArray timeoutReply();
+    static QByteArray lineTooLongReply();
+    static QByteArray deniedReply();
+    static QByteArray tooManySessionsReply();
+    // SEND waited for the queue longer than the session allows; the transaction stays.
+    static QByteArray busyReply();
+
+    SnppReply handleLine(const QByteArray& line);
+    SnppReply retrySend();
+    bool inData() const { return m_inData; }
+
+    // The transaction being built.
+    int pagerCount() const { return static_cast<int>(m_pagers.size()); }
+    const QByteArray& message() const { return m_message; }
+    bool hasMessage() const { return m_hasMessage; }
+    const QByteArray& subject() const { return m_subject; }
+
+    // The one-line text a message is queued as: the subject, if any, before it, and line ends
+    // turned into blanks (a queued message is one line of the queue file).
+    static QByteArray queuedText(const QByteArray& subject, const QByteArray& message);
+
+private:
+    struct Pager
+    {
+        QByteArray id;
+        PagerTarget target;
+    };
+
+    SnppReply dataLine(const QByteArray& line);
+    SnppReply page(const QByteArray& argument);
+    SnppReply mess(const QByteArray& argument);
+    SnppReply data();
+    SnppReply send();
+    SnppReply site(const QByteArray& argument) const;
+    SnppReply level(const QByteArray& argument) const;
+    void reset();
+
+    const ISnppAccess& m_access;
+    const IPagerDirectory& m_directory;
+    IPageSink& m_sink;
+    QByteArray m_peer;
+
+    QList<Pager> m_pagers;
+    QByteArray m_message;
+    bool m_hasMessage = false;
+    QByteArray m_subject;
+
+    bool m_inData = false;
+    QList<QByteArray> m_dataLines;
+    qsizetype m_dataSize = 0;
+    bool m_dataTooLong = false;
+};

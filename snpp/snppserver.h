@@ -1,0 +1,69 @@
+#pragma once
+
+#include "snpp/snpptiming.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+class IPageSink;
+class IPagerDirectory;
+class ISnppAccess;
+class QTcpServer;
+class QTimer;
+class SnppSession;
+
+// The gateway's listener: accepts paging clients on IPv4 and gives each a session of its own.
+// A client whose address the lists refuse, or whose address already holds MaxPerAddress
+// sessions, gets one "421" reply and is let go. At MaxSessions it stops accepting until a
+// session ends, so new clients wait in the listen backlog.
+class SnppServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr int MaxPerAddress = 8;
+    static constexpr int MaxSessions = 512;
+
+    SnppServer(const ISnppAccess& access, const IPagerDirectory& directory, IPageSink& sink,
+               QObject* parent = nullptr);
+    ~SnppServer() override;
+
+    void setTiming(const SnppTiming& timing) { m_timing = timing; }
+    const SnppTiming& timing() const { return m_timing; }
+
+    // Listens on `port` of every IPv4 address (0: a free port). The platform's reason when
+    // that fails.
+    std::optional<QString> listen(quint16 port);
+    // Stops listening and ends every session at once.
+    void stop();
+    bool isListening() const;
+    quint16 port() const;
+
+    // Sessions open at this moment, and those of one address that are being served.
+    int sessionCount() const { return static_cast<int>(m_sessions.size()); }
+    int servedFrom(const QByteArray& address) const { return m_served.value(address); }
+
+signals:
+    // A client was let go because its address already holds MaxPerAddress sessions.
+    void tooManySessions(const QByteArray& address);
+
+private:
+    void acceptPending();
+    void sessionFinished(SnppSession* session);
+
+    const ISnppAccess& m_access;
+    const IPagerDirectory& m_directory;
+    IPageSink& m_sink;
+    SnppTiming m_timing;
+    QTcpServer* m_listener;
+    QTimer* m_resume;
+    QList<SnppSession*> m_sessions;
+    // Sessions being served per address; refused ones are not counted.
+    QHash<QByteArray, int> m_served;
+    QHash<SnppSession*, bool> m_isServed;
+};

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "snpp/snppprotocol.h"
+#include "snpp/snpptiming.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+
+class QTcpSocket;
+class QTimer;
+
+// One paging client's connection. It is driven by the socket's and its timers' signals only and
+// never waits, so any number of sessions run side by side without holding each other up. It
+// owns the socket, the line buffer with its cap, the idle timer and the command handler.
+//
+// Lines end in LF (a CR before it is dropped). A line longer than MaxLine ends the session.
+// While a line or a reply is not through, the session stops taking in bytes, so the kernel holds
+// a fast sender back instead of the buffer growing. Every session-ending reply reaches the
+// client: the session stops reading commands, sends it, shuts its sending side and drops what
+// still arrives until the client closes or the drain time is over.
+class SnppSession final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr qsizetype MaxLine = 64 * 1024;
+    // Replies waiting to be sent beyond this stop the reading of commands until they are out.
+    static constexpr qsizetype MaxPendingOutput = 256 * 1024;
+
+    // Takes `socket` over.
+    SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnppAccess& access,
+                const IPagerDirectory& directory, IPageSink& sink, const SnppTiming& timing,
+                QObject* parent = nullptr);
+    ~SnppSession() override;
+
+    const QByteArray& peerAddress() const { return m_peer; }
+    // Greets the client and starts serving it.
+    void start();
+    // Ends the session with one reply and serves nothing.
+    void refuse(const QByteArray& reply);
+    // Drops the connection at once.
+    void abort();
+    bool isFinished() const { return m_state == State::Finished; }
+
+signals:
+    // Once, when the connection is gone. The session may be deleted from here on.
+    void finished(SnppSession* session);
+
+private:
+    enum class State { Serving, WaitingForQueue, Closing, Finished };
+
+    void takeInput();
+    void handle(const SnppReply& reply);
+    void retrySend();
+    void closeAfter(const QByteArray& reply);
+    void shutDownWhenSent();
+    void finish();
+
+    QTcpSocket* m_socket;
+    QByteArray m_peer;
+    SnppProtocol m_protocol;
+    SnppTiming m_timing;
+    State m_state = State::Serving;
+    QByteArray m_buffer;
+    qsizetype m_consumed = 0;
+    QTimer* m_idle;
+    QTimer* m_busyPoll;
+    QTimer* m_drain;
+    QElapsedTimer m_busySince;
+    bool m_writeShut = false;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The gateway's own settings, in the small section/key file Snpp.Dat of the data folder: whether
+// the gateway listens, and on which port. A missing file or entry reads as off, port 444.
+struct SnppSettings
+{
+    static constexpr quint16 StandardPort = 444;
+
+    bool enabled = false;
+    quint16 port = StandardPort;
+
+    static QString filePath(const QString& dataDir);
+    static SnppSettings load(const QString& dataDir);
+    // Raises EIniFileError when the file cannot be written; the old file then stays.
+    void save(const QString& dataDir) const;
+
+    // A port as typed: decimal digits only, 1 to 65535.
+    static std::optional<quint16> parsePort(const QByteArray& text);
+
+    // The command line's "--snpp-port N" (or "--snpp-port=N") applied to `current`: N switches
+    // the gateway on at port N, 0 switches it off and keeps the port. Nothing when the option
+    // is not given. Raises EZelkorError with a line for the operator when its value is missing
+    // or is no such number.
+    static std::optional<SnppSettings> fromArguments(const QStringList& arguments,
+                                                     const SnppSettings& current);
+
+    // fromArguments on the settings file of `dataDir`, and the result stored there. The line
+    // for the operator when the option is wrong or the file cannot be written.
+    static std::optional<QByteArray> applyArguments(const QStringList& arguments,
+                                                    const QString& dataDir);
+
+    bool operator==(const SnppSettings&) const = default;
+};

@@ -1,0 +1,95 @@
+#include "snpp/ui/snppoptionspage.h"
+
+#include "snpp/snppgateway.h"
+#include "snpp/snppserver.h"
+#include "snpp/snppsettings.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+SnppOptionsPage::SnppOptionsPage(SnppGateway& gateway, QWidget* parent)
+    : QWidget(parent), m_gateway(gateway)
+{
+    setObjectName(QStringLiteral("SnppPage"));
+    setProperty("helpContext", HelpTopic);
+
+    auto* box = new QGroupBox(QStringLiteral("SNPP Gateway"), this);
+    m_enabled = new QCheckBox(QStringLiteral("&Accept Pages From SNPP Clients"), box);
+    m_enabled->setObjectName(QStringLiteral("SnppEnabled"));
+    m_port = new QLineEdit(box);
+    m_port->setObjectName(QStringLiteral("SnppPort"));
+    m_port->setValidator(new QIntValidator(1, 65535, m_port));
+    m_port->setMaxLength(5);
+    m_port->setFixedWidth(64);
+    m_port->setToolTip(QStringLiteral("Port To Listen On For SNPP Clients (Standard: 444)"));
+    auto* portLabel = new QLabel(QStringLiteral("SNPP &Port:"), box);
+    portLabel->setBuddy(m_port);
+    auto* note = new QLabel(QStringLiteral("Clients page shared users, shared groups or "
+                                           "PIN@Company. Ports below 1024 need the right to "
+                                           "bind them."),
+                            box);
+    note->setWordWrap(true);
+
+    auto* form = new QFormLayout;
+    form->addRow(portLabel, m_port);
+    auto* column = new QVBoxLayout(box);
+    column->addWidget(m_enabled);
+    column->addLayout(form);
+    column->addWidget(note);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(box);
+    layout->addStretch();
+    load();
+}
+
+void SnppOptionsPage::load()
+{
+    const SnppSettings& settings = m_gateway.settings();
+    m_enabled->setChecked(settings.enabled);
+    m_port->setText(QString::number(settings.port));
+}
+
+std::optional<QString> SnppOptionsPage::apply()
+{
+    SnppSettings settings = m_gateway.settings();
+    settings.enabled = m_enabled->isChecked();
+    const std::optional<quint16> port = SnppSettings::parsePort(m_port->text().toLatin1());
+    if (port)
+        settings.port = *port;
+    else if (settings.enabled)
+        return QStringLiteral("'%1' is not a valid SNPP port: enter a number from 1 to 65535")
+            .arg(m_port->text());
+    // Unchanged settings keep a listening gateway and its sessions as they are; a gateway that
+    // could not listen before tries again.
+    if (settings == m_gateway.settings() && settings.enabled == m_gateway.server().isListening())
+        return std::nullopt;
+    return m_gateway.configure(settings);
+}
+
+bool SnppOptionsPage::event(QEvent* event)
+{
+    // The page follows the dialog it is put into: each opening of the dialog shows the
+    // gateway's settings afresh, and edits of a cancelled dialog are forgotten.
+    if (event->type() == QEvent::ParentChange) {
+        if (m_watchedWindow)
+            m_watchedWindow->removeEventFilter(this);
+        m_watchedWindow = window() != this ? window() : nullptr;
+        if (m_watchedWindow)
+            m_watchedWindow->installEventFilter(this);
+    }
+    return QWidget::event(event);
+}
+
+bool SnppOptionsPage::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_watchedWindow && event->type() == QEvent::Show)
+        load();
+    return QWidget::eventFilter(watched, event);
+}
