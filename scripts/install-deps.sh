@@ -2,8 +2,10 @@
 # Installs what the build, the tests and the start command need on a Debian machine.
 # Safe to run again: it only asks apt for packages that are missing.
 set -euo pipefail
+# hylafax-client (sendpage) and libnet-snpp-perl (Net::SNPP) are the paging clients that the
+# SNPP gateway's tests run against the server.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
-          libgl-dev libgtest-dev xvfb xauth)
+          libgl-dev libgtest-dev xvfb xauth hylafax-client libnet-snpp-perl)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -142,12 +142,20 @@ SnppReply SnppProtocol::handleLine(const QByteArray& text)
 
 SnppReply SnppProtocol::page(const QByteArray& argument)
 {
-    // "PAGE <Pager ID> [Password]": the password is for gateways that check one; this one
-    // takes the client's address as its credential.
-    const QByteArray id = SnppCommand::splitWord(argument).first;
-    if (id.isEmpty())
-        return reply("550 Error, Invalid Pager ID");
-    const PagerLookup lookup = m_directory.resolve(id);
+    // "PAGE <Pager ID> [Password]". The password is for gateways that check one; this one takes
+    // the client's address as its credential. Names in the shared lists may hold blanks
+    // ("Ann Lee", "5551234@Metro Paging"), so the whole argument is tried first.
+    PagerLookup lookup;
+    QByteArray id = argument;
+    if (argument.contains(' ') || argument.contains('\t'))
+        lookup = m_directory.resolve(argument);
+    if (!lookup.found()) {
+        const QByteArray wholeFailure = lookup.failure;
+        id = SnppCommand::splitWord(argument).first;
+        lookup = id.isEmpty() ? PagerLookup{} : m_directory.resolve(id);
+        if (!lookup.found() && lookup.failure.isEmpty())
+            lookup.failure = wholeFailure;
+    }
     if (!lookup.found()) {
         QByteArray text = "550 Error, Invalid Pager ID";
         if (!lookup.failure.isEmpty())

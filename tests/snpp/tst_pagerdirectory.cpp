@@ -1,0 +1,111 @@
+#include "snpp/pagerdirectory.h"
+#include "snpp/snppsettings.h"
+
+#include "foundation/errors.h"
+#include "tests/snpp/printbytes.h"
+#include "tests/support/tempdatadir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PagerDirectoryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dir.write(QStringLiteral("Provider.dat"),
+                  "[Metro Paging]\r\nAccess Number=5551234\r\nPassword=pw\r\nLength=80\r\n"
+                  "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n"
+                  "[Hand Edited]\r\nAccess Number=5559999\r\nLength=100\r\nParity=7\r\n");
+        dir.write(QStringLiteral("sUser.Dat"), "[Alice]\r\nPIN=1001\r\nPROVIDER=metro paging\r\n"
+                                               "[Bob]\r\nPIN=1002\r\nPROVIDER=Hand Edited\r\n"
+                                               "[Carol]\r\nPIN=1003\r\nPROVIDER=Metro Paging\r\n"
+                                               "[Dave]\r\nPIN=1004\r\nPROVIDER=Gone Paging\r\n"
+                                               "[Erin]\r\nPIN=\r\nPROVIDER=Metro Paging\r\n");
+        dir.write(QStringLiteral("sGroup.Dat"),
+                  "[Ops]\r\nUser0=Alice\r\nUser1=Bob\r\nUser2=Carol\r\n"
+                  "[Stale]\r\nUser0=Alice\r\nUser1=Zed\r\n"
+                  "[Alice]\r\nUser0=Bob\r\nUser1=Carol\r\n");
+    }
+
+    TempDataDir dir;
+    PagerDirectory directory = PagerDirectory::fromSettings("sUser.Dat", "sGroup.Dat", dir.path());
+};
+
+TEST_F(PagerDirectoryTest, UsersGroupsAndPinAtCompanyResolveWithoutRegardToLetterCase)
+{
+    const PagerLookup alice = directory.resolve("ALICE");
+    ASSERT_EQ(alice.targets.size(), 1) << "a user wins over a group of the same name";
+    EXPECT_EQ(alice.targets[0].pin, "1001");
+    EXPECT_EQ(alice.targets[0].company.AccessNumber, "5551234");
+    EXPECT_EQ(alice.targets[0].company.Password, "pw");
+    EXPECT_EQ(alice.targets[0].company.Length, "80");
+
+    const PagerLookup ops = directory.resolve("ops");
+    ASSERT_EQ(ops.targets.size(), 3);
+    EXPECT_EQ(ops.targets[1].pin, "1002");
+    // The company as its dialog shows it: values no reader understands are not dialled with.
+    EXPECT_EQ(ops.targets[1].company.Length, "80");
+    EXPECT_EQ(ops.targets[1].company.Parity, 2);
+    EXPECT_EQ(ops.targets[2].pin, "1003");
+
+    const PagerLookup direct = directory.resolve("4242@METRO PAGING");
+    ASSERT_EQ(direct.targets.size(), 1);
+    EXPECT_EQ(direct.targets[0].pin, "4242");
+    EXPECT_EQ(direct.targets[0].company.AccessNumber, "5551234");
+}
+
+TEST_F(PagerDirectoryTest, WhatCannotBePagedWholeIsRefusedWithItsReason)
+{
+    const struct
+    {
+        QByteArray id;
+        QByteArray failure;
+    } cases[] = {
+        {"nobody", ""},
+        {"", ""},
+        {"Dave", "No Paging Company For Dave"},
+        {"erin", "No PIN For erin"},
+        {"stale", "Group stale: Unknown User Zed"},
+        {"4242@Nowhere", "Unknown Paging Company Nowhere"},
+        {"@Metro Paging", ""},
+    };
+    for (const auto& c : cases) {
+        const PagerLookup lookup = directory.resolve(c.id);
+        EXPECT_FALSE(lookup.found()) << c.id.data();
+        EXPECT_EQ(lookup.failure, c.failure) << c.id.data();
+    }
+}
+
+TEST(SnppSettingsTest, FileAndCommandLine)
+{
+    TempDataDir dir;
+    EXPECT_EQ(SnppSettings::load(dir.path()), SnppSettings{}) << "off at port 444 without a file";
+    const QStringList program{QStringLiteral("zelkor-server")};
+    EXPECT_FALSE(SnppSettings::fromArguments(program, {}));
+    const auto on = SnppSettings::fromArguments(
+        program + QStringList{QStringLiteral("--snpp-port"), QStringLiteral("2444")}, {});
+    ASSERT_TRUE(on);
+    EXPECT_EQ(*on, (SnppSettings{true, 2444}));
+    EXPECT_EQ(
+        SnppSettings::fromArguments(program + QStringList{QStringLiteral("--snpp-port=0")}, *on),
+        (SnppSettings{false, 2444}));
+    for (const char* bad : {"65536", "-1", "44x", "", "0x1bc"})
+        EXPECT_THROW(
+            SnppSettings::fromArguments(
+                program + QStringList{QStringLiteral("--snpp-port"), QString::fromLatin1(bad)}, {}),
+            EZelkorError)
+            << bad;
+    EXPECT_THROW(
+        SnppSettings::fromArguments(program + QStringList{QStringLiteral("--snpp-port")}, {}),
+        EZelkorError);
+
+    EXPECT_FALSE(SnppSettings::applyArguments(
+        program + QStringList{QStringLiteral("--snpp-port"), QStringLiteral("2445")}, dir.path()));
+    EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, 2445}));
+    dir.write(QStringLiteral("Snpp.Dat"), "[SNPP]\r\nEnabled=1\r\nPort=99999\r\n");
+    EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, 444}));
+}
+
+} // namespace

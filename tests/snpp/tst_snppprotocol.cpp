@@ -1,0 +1,221 @@
+#include "snpp/ipagesink.h"
+#include "snpp/isnppaccess.h"
+#include "snpp/snppcommand.h"
+#include "snpp/snppprotocol.h"
+#include "tests/snpp/printbytes.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+PagingCompany company(const QByteArray& accessNumber)
+{
+    PagingCompany c;
+    c.Name = "Metro";
+    c.AccessNumber = accessNumber;
+    return c;
+}
+
+struct FakeParts final : ISnppAccess, IPagerDirectory, IPageSink
+{
+    QSet<QByteArray> deniedAddresses;
+    QSet<QByteArray> refusedNumbers;
+    QHash<QByteArray, QList<PagerTarget>> ids{
+        {"alice", {{"111", company("5551")}}},
+        {"ops", {{"111", company("5551")}, {"222", company("5552")}}},
+        {"far", {{"333", company("7771")}}},
+    };
+    QList<PageSinkResult> results; // what the queue answers, in order; then Queued
+    QList<QList<SnppPage>> queued;
+
+    bool addressAdmitted(const QByteArray& a) const override
+    {
+        return !deniedAddresses.contains(a);
+    }
+    bool numberAllowed(const QByteArray& n) const override { return !refusedNumbers.contains(n); }
+    PagerLookup resolve(const QByteArray& id) const override
+    {
+        return {ids.value(id.toLower()),
+                id == "stale" ? QByteArray("Group stale: No PIN For x") : QByteArray()};
+    }
+    PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) override
+    {
+        EXPECT_EQ(sender, "10.0.0.9");
+        const PageSinkResult result = results.isEmpty() ? PageSinkResult{} : results.takeFirst();
+        if (result.status == PageSinkResult::Status::Queued)
+            queued.append(pages);
+        return result;
+    }
+};
+
+class SnppProtocolTest : public ::testing::Test
+{
+protected:
+    FakeParts parts;
+    SnppProtocol protocol{parts, parts, parts, "10.0.0.9"};
+
+    // The replies to the lines in order, one text per line, without their CR LF.
+    QList<QByteArray> run(const QList<QByteArray>& lines)
+    {
+        QList<QByteArray> replies;
+        for (const QByteArray& line : lines) {
+            const SnppReply reply = protocol.handleLine(line);
+            EXPECT_TRUE(reply.text.isEmpty() || reply.text.endsWith("\r\n")) << reply.text.data();
+            replies.append(reply.pending ? QByteArray("(pending)") : reply.text.trimmed());
+        }
+        return replies;
+    }
+};
+
+TEST(SnppCommandTest, CommandsAreNamedByTheirFirstFourLettersInAnyCase)
+{
+    const struct
+    {
+        QByteArray line;
+        SnppCommand::Verb verb;
+        QByteArray argument;
+    } cases[] = {
+        {"PAGE alice", SnppCommand::Verb::Page, "alice"},
+        {"pager   alice secret  ", SnppCommand::Verb::Page, "alice secret"},
+        {"MESSage hello  world", SnppCommand::Verb::Mess, "hello  world"},
+        {"  send", SnppCommand::Verb::Send, ""},
+        {"SITE HELP NOTIFY", SnppCommand::Verb::Site, "HELP NOTIFY"},
+        {"LeVeL 1", SnppCommand::Verb::Leve, "1"},
+        {"PAG alice", SnppCommand::Verb::Unknown, "alice"},
+        {"HELO x", SnppCommand::Verb::Unknown, "x"},
+        {"", SnppCommand::Verb::Unknown, ""},
+    };
+    for (const auto& c : cases) {
+        const SnppCommand command = SnppCommand::parse(c.line);
+        EXPECT_EQ(command.verb, c.verb) << c.line.data();
+        EXPECT_EQ(command.argument, c.argument) << c.line.data();
+    }
+}
+
+TEST_F(SnppProtocolTest, ATransactionIsQueuedWholeAtSendAndTheSessionStartsAfresh)
+{
+    EXPECT_EQ(run({"PAGE alice", "PAGE OPS", "SUBJ disk", "MESS full on\rweb1", "SEND"}),
+              (QList<QByteArray>{"250 Pager ID Accepted", "250 Pager ID Accepted",
+                                 "250 Message Subject OK", "250 Message OK",
+                                 "250 Message Sent Successfully"}));
+    ASSERT_EQ(parts.queued.size(), 1);
+    // alice's pager is in the group as well: it is paged once.
+    const QList<SnppPage>& pages = parts.queued[0];
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_EQ(pages[0].pagerId, "alice");
+    EXPECT_EQ(pages[1].pagerId, "OPS");
+    EXPECT_EQ(pages[1].pin, "222");
+    EXPECT_EQ(pages[1].message, "disk: full on web1");
+    EXPECT_EQ(run({"SEND"}), QList<QByteArray>{"503 Error, Pager ID or Message Incomplete"});
+}
+
+TEST_F(SnppProtocolTest, RepliesOfTheLevelOneAndTwoCommands)
+{
+    parts.refusedNumbers = {"7771"};
+    EXPECT_EQ(run({"SEND",
+                   "PAGE",
+                   "PAGE nobody",
+                   "PAGE stale",
+                   "PAGE far",
+                   "MESS",
+                   "MESS hi",
+                   "MESS again",
+                   "DATA",
+                   "SEND",
+                   "RESE",
+                   "SEND",
+                   "LOGI user pw",
+                   "LEVE 11",
+                   "LEVE 12",
+                   "SITE FROMUSER root",
+                   "SITE HELP NOTIFY",
+                   "SITE UMASK 022",
+                   "HOLD 0101",
+                   "XYZZY",
+                   "QUIT"}),
+              (QList<QByteArray>{"503 Error, Pager ID or Message Incomplete",
+                                 "550 Error, Invalid Pager ID",
+                                 "550 Error, Invalid Pager ID",
+                                 "550 Error, Invalid Pager ID (Group stale: No PIN For x)",
+                                 "550 Error, Access Number 7771 Not Allowed",
+                                 "550 ERROR, Invalid Message",
+                                 "250 Message OK",
+                                 "503 ERROR, Message Already Entered",
+                                 "503 ERROR, Message Already Entered",
+                                 "503 Error, Pager ID or Message Incomplete",
+                                 "250 RESET OK",
+                                 "503 Error, Pager ID or Message Incomplete",
+                                 "250 Login Accepted",
+                                 "250 OK",
+                                 "550 Error, Invalid Service Level",
+                                 "250 OK",
+                                 "250 OK",
+                                 "500 Command Not Implemented",
+                                 "500 Command Not Implemented",
+                                 "500 Command Not Implemented",
+                                 "221 OK, Goodbye"}));
+    EXPECT_TRUE(parts.queued.isEmpty());
+    EXPECT_TRUE(protocol.handleLine("QUIT").close);
+    const QByteArray help = protocol.handleLine("help").text;
+    EXPECT_TRUE(help.startsWith("214 ")) << help.data();
+    EXPECT_TRUE(help.endsWith("\r\n250 End of Help Information\r\n")) << help.data();
+}
+
+TEST_F(SnppProtocolTest, DataEndsAtALoneDotJoinsLinesAndTakesBackDoubledDots)
+{
+    const QList<QByteArray> body{"first", "..dotted", ".single", "", "last"};
+    QList<QByteArray> lines{"PAGE alice", "DATA"};
+    lines += body;
+    lines += QList<QByteArray>{".", "SEND"};
+    const QList<QByteArray> replies = run(lines);
+    EXPECT_EQ(replies[1], "354 Begin Input; End with <CRLF>'.'<CRLF>");
+    EXPECT_EQ(replies.mid(2, body.size()), QList<QByteArray>(body.size())) << "no reply per line";
+    EXPECT_EQ(replies.last(1), QList<QByteArray>{"250 Message Sent Successfully"});
+    ASSERT_EQ(parts.queued.size(), 1);
+    EXPECT_EQ(parts.queued[0][0].message, "first .dotted .single  last");
+
+    // Commands inside a body are text; a body over the cap is read to its end and refused.
+    EXPECT_EQ(run({"DATA", "SEND", QByteArray(SnppProtocol::MaxMessage, 'x'), ".", "MESS ok"}),
+              (QList<QByteArray>{"354 Begin Input; End with <CRLF>'.'<CRLF>", "", "",
+                                 "554 Error, Message Too Long", "250 Message OK"}));
+    EXPECT_EQ(run({"RESE", "DATA", "", "."}).last(), "550 Error, Invalid Message");
+}
+
+TEST_F(SnppProtocolTest, SendReportsEveryAnswerOfTheQueueAndKeepsTheTransactionWhenRefused)
+{
+    using S = PageSinkResult::Status;
+    parts.results = {{S::Busy, {}},
+                     {S::NumberNotAllowed, "5552"},
+                     {S::Rejected, "Field Holds A Queue Marker"},
+                     {S::Queued, {}}};
+    EXPECT_EQ(run({"PAGE ops", "MESS m", "SEND", "SEND", "SEND"}).mid(2),
+              (QList<QByteArray>{"(pending)", "550 Error, Access Number 5552 Not Allowed",
+                                 "554 Message Failed: Field Holds A Queue Marker"}));
+    EXPECT_EQ(protocol.retrySend().text, "250 Message Sent Successfully\r\n");
+    ASSERT_EQ(parts.queued.size(), 1);
+    EXPECT_EQ(parts.queued[0].size(), 2);
+
+    // The address lists are asked again at SEND: a refused client is let go.
+    parts.deniedAddresses = {"10.0.0.9"};
+    run({"PAGE alice", "MESS m"});
+    const SnppReply refused = protocol.handleLine("SEND");
+    EXPECT_EQ(refused.text, SnppProtocol::deniedReply());
+    EXPECT_TRUE(refused.close);
+    EXPECT_EQ(parts.queued.size(), 1);
+}
+
+TEST_F(SnppProtocolTest, OneTransactionNamesAtMostMaxPagers)
+{
+    for (int i = 0; i < SnppProtocol::MaxPagers; ++i)
+        parts.ids.insert("p" + QByteArray::number(i), {{QByteArray::number(i), company("5551")}});
+    for (int i = 0; i < SnppProtocol::MaxPagers; ++i)
+        ASSERT_EQ(run({"PAGE p" + QByteArray::number(i)}),
+                  QList<QByteArray>{"250 Pager ID Accepted"});
+    EXPECT_EQ(run({"PAGE ops"}), QList<QByteArray>{"552 Maximum Entries Exceeded"});
+    EXPECT_EQ(protocol.pagerCount(), SnppProtocol::MaxPagers);
+}
+
+} // namespace
