@@ -136,6 +136,30 @@ TEST_F(MessageQueueFileTest, AFullSectionHasNoFreeKey)
     EXPECT_EQ(nextFreeMessageKey(path(), "556"), 1);
 }
 
+TEST_F(MessageQueueFileTest, SeveralSubmissionsGetKeysOfTheirOwnInOneWriteOrNoneAtAll)
+{
+    dir.write(QStringLiteral("Message.Dat"), "[555]\r\nMSG1=old\r\nMSG3=old\r\n");
+    const QueueEntry entry{"m", "", "1", "10.0.0.5", "Pat"};
+    const MessageQueueFile::LineSettings line = settings("80", 2, 2, 0);
+    MessageQueueFile queue(path());
+    EXPECT_EQ(queue.writeSubmissions({{"555", line, entry},
+                                      {"777", line, entry},
+                                      {" 555 ", line, entry},
+                                      {"555", line, entry}}),
+              (QList<qint32>{2, 1, 4, 5}));
+    EXPECT_EQ(freeKeyByReads("555"), 6);
+    EXPECT_EQ(freeKeyByReads("777"), 2);
+
+    // One submission too many for a section: nothing of the others is written either.
+    QByteArray full = "[556]\r\n";
+    for (qint32 n = 2; n <= MessageQueueFile::MaxMessageNumber; ++n)
+        full += MessageQueueFile::messageKey(n) + "=m\r\n";
+    dir.write(QStringLiteral("Message.Dat"), full);
+    EXPECT_FALSE(
+        queue.writeSubmissions({{"557", line, entry}, {"556", line, entry}, {"556", line, entry}}));
+    EXPECT_EQ(content(), full);
+}
+
 TEST_F(MessageQueueFileTest, MessageKeysAreMsgAndADecimalNumber)
 {
     EXPECT_EQ(MessageQueueFile::messageKey(1), QByteArray("MSG1"));

@@ -9,6 +9,7 @@
 #include "tests/support/workstationclient.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 #include <memory>
 #include <vector>
@@ -81,30 +82,61 @@ TEST_F(GatewayTest, TheAddressListsApplyToTheRealAddressAtConnectAndAtSend)
 
 TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
 {
+    m_core.allowList() = {"555", "777"};
     runWhilePumping([&] {
         SnppClient client(m_port);
         client.line();
+        // The last pager's PIN would end its entry early.
         EXPECT_EQ(client.command("PAGE ops"), "250 Pager ID Accepted");
-        EXPECT_EQ(client.command("PAGE 5@Metro Paging"), "250 Pager ID Accepted");
-        EXPECT_EQ(client.command("MESS m*PIN*9"), "250 Message OK");
+        EXPECT_EQ(client.command("PAGE 5*ID*@Metro Paging"), "250 Pager ID Accepted");
+        EXPECT_EQ(client.command("MESS call the desk"), "250 Message OK");
         EXPECT_EQ(client.command("SEND"), "554 Message Failed: Field Holds A Queue Marker");
         EXPECT_EQ(client.command("RESE"), "250 RESET OK");
         EXPECT_EQ(client.command("PAGE ops"), "250 Pager ID Accepted");
-        EXPECT_EQ(client.command("PAGE 5@Metro Paging"), "250 Pager ID Accepted");
+        EXPECT_EQ(client.command("PAGE dave"), "250 Pager ID Accepted");
         EXPECT_EQ(client.command("MESS call the desk"), "250 Message OK");
-        // The allow list changes between PAGE and SEND: the queue checks again.
-        m_core.allowList() = {"777"};
-        EXPECT_EQ(client.command("SEND"), "550 Error, Access Number 5551234 Not Allowed");
+        // The allow list changes between PAGE and SEND: the queue checks every page again.
         m_core.allowList() = {"555"};
+        EXPECT_EQ(client.command("SEND"), "550 Error, Access Number 7771234 Not Allowed");
+        EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+        m_core.allowList() = {"555", "777"};
         EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
     });
-    EXPECT_EQ(queued(),
-              (QList<QByteArray>{"5551234/MSG1=*MSG*call the desk*PIN*1001*USR*127.0.0.1*ID*ops",
-                                 "5551234/MSG2=*MSG*call the desk*PIN*1002*USR*127.0.0.1*ID*ops",
-                                 "5551234/MSG3=*MSG*call the desk*PIN*1003*USR*127.0.0.1*ID*ops",
-                                 "5551234/MSG4=*MSG*call the desk*PIN*5*USR*127.0.0.1*ID*5@Metro "
-                                 "Paging"}));
+    EXPECT_EQ(queued(), (QList<QByteArray>{
+                            "5551234/MSG1=*MSG*call the desk*PIN*1001*USR*127.0.0.1*ID*ops",
+                            "5551234/MSG2=*MSG*call the desk*PIN*1002*USR*127.0.0.1*ID*ops",
+                            "5551234/MSG3=*MSG*call the desk*PIN*1003*USR*127.0.0.1*ID*ops",
+                            "7771234/MSG1=*MSG*call the desk*PIN*1004*USR*127.0.0.1*ID*dave"}));
     EXPECT_EQ(m_core.queuedCount(), 4);
+}
+
+TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
+{
+    // A folder where the file should be: every write of it fails.
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Message.Dat")));
+    const auto transaction = [&](SnppClient& client) {
+        client.command("PAGE ops");
+        client.command("MESS m");
+        return client.command("SEND");
+    };
+    runWhilePumping([&] {
+        SnppClient client(m_port);
+        client.line();
+        EXPECT_EQ(transaction(client), "554 Message Failed: Queue Cannot Be Written");
+    });
+    EXPECT_EQ(m_core.queuedCount(), 0);
+
+    ASSERT_TRUE(QDir(m_dir.path()).rmdir(QStringLiteral("Message.Dat")));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    runWhilePumping([&] {
+        SnppClient client(m_port);
+        client.line();
+        EXPECT_EQ(transaction(client), "250 Message Sent Successfully");
+    });
+    // The pages are in the queue, so each is counted; the operator learns of the log.
+    EXPECT_EQ(queued().size(), 3);
+    EXPECT_EQ(m_core.queuedCount(), 3);
+    EXPECT_TRUE(waitFor([&] { return m_prompts.shown().size() == 1; }));
 }
 
 TEST_F(GatewayTest, AnOversizedLineAndTheIdleLimitEndTheSessionWithAReplyThatArrives)
