@@ -2,6 +2,8 @@
 
 #include <QDeadlineTimer>
 
+#include <cerrno>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -37,8 +39,11 @@ bool SnppClient::send(const QByteArray& bytes)
     while (m_fd >= 0 && sent < bytes.size()) {
         const ssize_t n = ::send(m_fd, bytes.constData() + sent,
                                  static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
-        if (n <= 0)
+        if (n <= 0) {
+            // The server stopped taking what the client sends: it reset the connection.
+            m_reset = m_reset || errno == ECONNRESET || errno == EPIPE;
             return false;
+        }
         sent += n;
     }
     return m_fd >= 0;
@@ -55,6 +60,7 @@ bool SnppClient::fill()
         const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
         if (n <= 0) {
             m_eof = true;
+            m_reset = m_reset || (n < 0 && errno == ECONNRESET);
             return false;
         }
         m_buffer.append(chunk, n);

@@ -24,6 +24,9 @@ public:
     QByteArray command(const QByteArray& command);
     // Everything until the server closes; `closed` tells whether it did within the limit.
     QByteArray rest(bool* closed = nullptr);
+    // True when the connection ended with a reset, seen by a read or a send, rather than with
+    // the server's orderly close.
+    bool wasReset() const { return m_reset; }
 
 private:
     bool fill();
@@ -31,4 +34,5 @@ private:
     int m_fd = -1;
     QByteArray m_buffer;
     bool m_eof = false;
+    bool m_reset = false;
 };

@@ -150,6 +150,7 @@ TEST_F(GatewayTest, AnOversizedLineAndTheIdleLimitEndTheSessionWithAReplyThatArr
         bool closed = false;
         EXPECT_EQ(flooder.rest(&closed), SnppProtocol::lineTooLongReply());
         EXPECT_TRUE(closed);
+        EXPECT_FALSE(flooder.wasReset()) << "the server closes in order after its reply";
 
         SnppClient longest(m_port);
         longest.line();
