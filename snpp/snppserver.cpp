@@ -9,6 +9,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/socket.h>
+
 namespace {
 
 // The peer as the address lists and the queue know it: dotted decimal.
@@ -27,6 +29,8 @@ SnppServer::SnppServer(const ISnppAccess& access, const IPagerDirectory& directo
       m_listener(new QTcpServer(this)), m_resume(new QTimer(this))
 {
     m_listener->setMaxPendingConnections(MaxSessions);
+    // Many clients connecting at once wait in the backlog instead of being turned away.
+    m_listener->setListenBacklogSize(SOMAXCONN);
     connect(m_listener, &QTcpServer::newConnection, this, &SnppServer::acceptPending);
     // Out of descriptors: Qt stops accepting; try again a little later rather than spin.
     m_resume->setSingleShot(true);
