@@ -20,8 +20,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <sys/resource.h>
@@ -179,6 +181,45 @@ public:
         return times[times.size() / 2];
     }
 
+    // Round-trip milliseconds (median, 90th percentile) of `samples` exchanges on one
+    // connection: a "HELO" command, or a data block of about `blockBytes` Base64 characters sent
+    // in one write, from sending it to its whole reply. The block's time includes writing the
+    // queue file.
+    std::pair<double, double> roundTripMs(bool block, int blockBytes, int samples)
+    {
+        const QByteArray filler(std::max(0, blockBytes * 3 / 4 - 160), 'x');
+        const QByteArray data =
+            QByteArray("MSG: Call the front desk " + filler +
+                       "\r\nPIN: 1234567\r\nID: Pat\r\nAN: 5551234567\r\nLENGTH: 80\r\n"
+                       "PARITY: 2\r\nDATA: 2\r\nSTOP: 0")
+                .toBase64();
+        std::vector<double> times;
+        runWhilePumping([&] {
+            WorkstationClient c;
+            if (!c.connectTo(m_port))
+                return;
+            for (int i = 0; i < samples; ++i) {
+                if (block && c.exchange("DATA", Begin) != Begin)
+                    return;
+                // Past the server's pause after "354", so the block meets a waiting server.
+                if (block)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                const QByteArray expected = block ? Accepted : "250 " + m_host;
+                QElapsedTimer clock;
+                clock.start();
+                if (c.exchange(block ? data : QByteArray("HELO 127.0.0.1"), expected) != expected)
+                    return;
+                times.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+            }
+            c.exchange("DONE", "250 Recieved");
+        });
+        QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
+        if (times.empty())
+            return {-1, -1};
+        std::sort(times.begin(), times.end());
+        return {times[times.size() / 2], times[times.size() * 9 / 10]};
+    }
+
     // Share of one core the listening server uses over `ms` with nobody connecting.
     double idleCpu(int ms)
     {
@@ -246,6 +287,18 @@ int main(int argc, char** argv)
         const double fifty = bench.rate(50, quick ? 2 : 10, &failures, &slowest);
         std::printf("  pauses at %-6g 50 clients: %8.1f /s  (%d failed, slowest %.1f s)\n", scale,
                     fifty, failures, slowest);
+    }
+
+    // The protocol's own pauses stay as in production; none lies between a text and its reply.
+    Pacing::setScale(1.0);
+    std::printf("Round trip of one text sent in one write (median / 90th percentile):\n");
+    const int samples = quick ? 40 : 200;
+    const auto helo = bench.roundTripMs(false, 0, samples);
+    std::printf("  \"HELO\" command:               %7.2f / %7.2f ms\n", helo.first, helo.second);
+    for (const int bytes : {300, 1400}) {
+        const auto one = bench.roundTripMs(true, bytes, samples);
+        std::printf("  data block of ~%4d characters: %7.2f / %7.2f ms\n", bytes, one.first,
+                    one.second);
     }
 
     Pacing::setScale(0.001);
