@@ -53,6 +53,10 @@ void TSock::onReadable()
         acceptEvent();
         return;
     }
+    if (m_draining) {
+        drainInput();
+        return;
+    }
     if (m_socketType == stDatagram) {
         // The datagram stays with the platform until ReceiveDatagram, which re-arms the event.
         m_readNotifier->setEnabled(false);
@@ -60,23 +64,39 @@ void TSock::onReadable()
             handler(*this, BytesAvailable());
         return;
     }
-    qsizetype room = kReceiveSize;
-    if (m_inputLimit > 0) {
-        room = std::min(room, m_inputLimit - m_inBuffer.size());
-        if (room <= 0) {
-            // Held until the owner takes bytes; the peer waits in the platform's buffers.
-            m_inputHeld = true;
-            m_readNotifier->setEnabled(false);
-            return;
+    // Everything the platform holds is taken (up to the input limit), a receive of at most
+    // kReceiveSize at a time: a text that arrived whole is then buffered whole, also when it is
+    // larger than one receive.
+    qsizetype taken = 0;
+    ssize_t received = 0;
+    int failure = 0;
+    for (;;) {
+        qsizetype room = kReceiveSize;
+        if (m_inputLimit > 0) {
+            room = std::min(room, m_inputLimit - m_inBuffer.size());
+            if (room <= 0) {
+                // Held until the owner takes bytes; the peer waits in the platform's buffers.
+                m_inputHeld = true;
+                m_readNotifier->setEnabled(false);
+                break;
+            }
         }
+        QByteArray chunk(room, Qt::Uninitialized);
+        do {
+            received = ::recv(m_handle, chunk.data(), static_cast<size_t>(room), 0);
+        } while (received < 0 && errno == EINTR);
+        if (received < 0)
+            failure = errno;
+        if (received > 0) {
+            m_inBuffer.append(chunk.constData(), received);
+            taken += received;
+        }
+        // A short receive took all there was; the end of the stream or an error after bytes
+        // is reported by the next read event, once the bytes have been announced.
+        if (received < room)
+            break;
     }
-    QByteArray chunk(room, Qt::Uninitialized);
-    ssize_t received;
-    do {
-        received = ::recv(m_handle, chunk.data(), static_cast<size_t>(room), 0);
-    } while (received < 0 && errno == EINTR);
-    if (received > 0) {
-        m_inBuffer.append(chunk.constData(), received);
+    if (taken > 0) {
         QPointer<TSock> self(this);
         report(siIncoming, "Non-Blocking Incoming Data");
         if (!self)
@@ -85,10 +105,12 @@ void TSock::onReadable()
             handler(*this, BytesAvailable());
         return;
     }
+    if (m_inputHeld)
+        return;
     if (received == 0) {
         closeEvent(0);
-    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-        closeEvent(SockErrors::fromErrno(errno));
+    } else if (failure != EAGAIN && failure != EWOULDBLOCK) {
+        closeEvent(SockErrors::fromErrno(failure));
     }
 }
 
@@ -106,6 +128,19 @@ void TSock::onWritable()
             return;
     }
     m_firstWritePending = false;
+    if (m_draining) {
+        // A close waits for the last reply: send the rest, then shut the sending side.
+        if (!m_outBuffer.isEmpty())
+            offerOutput();
+        if (m_sendBroken) {
+            Close();
+            return;
+        }
+        if (m_outBuffer.isEmpty())
+            shutdownSending();
+        updateWriteNotifier();
+        return;
+    }
     if (!m_outBuffer.isEmpty() && m_handle >= 0)
         Send(QByteArray());
     if (!self)
@@ -166,7 +201,8 @@ void TSock::closeEvent(int error)
     removeNotifiers();
     if (error > kLastNonError) {
         // A reset is only reported: the connection object stays connected until its owner
-        // closes it.
+        // closes it, and PeerGone tells the owner that nothing more will come.
+        m_peerGone = true;
         report(siError, SockErrors::errorNotice(error));
         return;
     }

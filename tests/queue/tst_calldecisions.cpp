@@ -173,6 +173,7 @@ TEST_F(RunGuards, ASectionWithUnreadableLineSettingsIsSkippedAndTheNextOneCalled
 TEST_F(RunGuards, AnEmptyMessageFailsWithoutCostingTheCompanysOtherMessagesTheirCall)
 {
     NoticeListener workstation;
+    allowNoticesToThisHost();
     m_core.config().Port = workstation.port();
     queueMessage("5551234", entry("1111111", ""));
     queueMessage("5551234", entry("2222222", "Two"));

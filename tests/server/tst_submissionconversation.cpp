@@ -1,5 +1,6 @@
 #include "foundation/pacing.h"
 #include "net/tsock.h"
+#include "server/conversationlimits.h"
 #include "server/servercore.h"
 #include "server/serverlistener.h"
 #include "server/submissionconversation.h"
@@ -98,9 +99,9 @@ protected:
     void TearDown() override
     {
         m_core.listener().stopListening();
-        SubmissionConversation::setMaxNesting(SubmissionConversation::DefaultMaxNesting);
+        ConversationLimits::setMaxNesting(ConversationLimits::DefaultMaxNesting);
         Pacing::setScale(1.0);
-        EXPECT_EQ(SubmissionConversation::nesting(), 0);
+        EXPECT_EQ(ConversationLimits::nesting(), 0);
     }
 
     QByteArray host() const { return TSock::LocalAddress(); }
@@ -453,7 +454,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
 
 TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
 {
-    SubmissionConversation::setMaxNesting(2);
+    ConversationLimits::setMaxNesting(2);
     runWhilePumping([&] {
         WorkstationClient first;
         WorkstationClient second;

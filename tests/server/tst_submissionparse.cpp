@@ -126,9 +126,32 @@ TEST(SubmissionCheck, AccessNumberMustHoldADigitAndOnlyDiallingCharacters)
         EXPECT_FALSE(SubmissionCheck::isDiallable(bad)) << bad;
 }
 
+// A field that ends in part of a marker which the next marker completes passes a check of each
+// field alone; the joined entry would read back with the fields shifted.
+TEST(SubmissionCheck, MarkerCompletedAcrossAFieldBoundaryIsRefused)
+{
+    const auto reason = [](const QByteArray& message, const QByteArray& signature,
+                           const QByteArray& pin, const QByteArray& id) {
+        SubmissionBlock block = soundBlock();
+        block.message = message;
+        block.signature = signature;
+        block.pin = pin;
+        block.id = id;
+        return SubmissionCheck::rejectionReason(block, "10.0.0.1").value_or("accepted");
+    };
+    const QByteArray marker = "Field Holds A Queue Marker";
+    EXPECT_EQ(reason("m*SIG", "", "q*PIN", "Pat"), marker);
+    EXPECT_EQ(reason("m", "", "123*USR", "Pat"), marker);
+    EXPECT_EQ(reason("m*SIG", "s", "12", "Pat"), marker);
+    EXPECT_EQ(reason("x*PIN", "", "12", "Pat"), marker);
+    EXPECT_EQ(reason("m*", "s*", "12*", "Pat*"), "accepted") << "a lone star completes nothing";
+    EXPECT_EQ(reason("m*SI", "", "12", "Pat"), "accepted");
+    EXPECT_EQ(reason("", "", "12", ""), "accepted");
+}
+
 TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
 {
-    EXPECT_FALSE(SubmissionCheck::rejectionReason(soundBlock()).has_value());
+    EXPECT_FALSE(SubmissionCheck::rejectionReason(soundBlock(), "10.0.0.1").has_value());
 
     struct Case
     {
@@ -165,14 +188,28 @@ TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
         {&SubmissionBlock::pin, QByteArray("12\x1b", 3), "Invalid PIN"},
         {&SubmissionBlock::pin, QByteArray("12\t3"), "Invalid PIN"},
         {&SubmissionBlock::pin, QByteArray("12\x7f"), "Invalid PIN"},
-        {&SubmissionBlock::pin, "", nullptr},
+        // An empty PIN pages nobody.
+        {&SubmissionBlock::pin, "", "Invalid PIN"},
+        // The password and the addressee take no control characters either.
+        {&SubmissionBlock::password, QByteArray("pw\r1"), "Invalid Password"},
+        {&SubmissionBlock::password, QByteArray("\x1bPG1", 4), "Invalid Password"},
+        {&SubmissionBlock::password, "", nullptr},
+        {&SubmissionBlock::id, QByteArray("\x03\x04\x1bX"), "Invalid ID"},
+        // The length is plain decimal digits only.
+        {&SubmissionBlock::length, "0x50", "Invalid Length"},
+        {&SubmissionBlock::length, "$50", "Invalid Length"},
+        {&SubmissionBlock::length, "+80", "Invalid Length"},
+        {&SubmissionBlock::length, " 80", "Invalid Length"},
+        {&SubmissionBlock::length, "80 ", "Invalid Length"},
+        {&SubmissionBlock::length, "0080", nullptr},
         // Other fields may carry control characters; the message is escaped on the line.
         {&SubmissionBlock::message, "tab\there", nullptr},
     };
     for (const Case& c : cases) {
         SubmissionBlock block = soundBlock();
         block.*c.field = c.value;
-        const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block);
+        const std::optional<QByteArray> reason =
+            SubmissionCheck::rejectionReason(block, "10.0.0.1");
         if (c.reason)
             EXPECT_EQ(reason.value_or("accepted"), QByteArray(c.reason)) << c.value.toStdString();
         else
