@@ -157,6 +157,7 @@ private:
     // Offers the output buffer to the platform once, without blocking.
     void offerOutput();
     void shutdownSending();
+    void acknowledgeAtOnce();
     void drainInput();
 
     // Notifications.

@@ -15,6 +15,8 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 namespace {
@@ -97,6 +99,7 @@ void TSock::onReadable()
             break;
     }
     if (taken > 0) {
+        acknowledgeAtOnce();
         QPointer<TSock> self(this);
         report(siIncoming, "Non-Blocking Incoming Data");
         if (!self)
@@ -112,6 +115,19 @@ void TSock::onReadable()
     } else if (failure != EAGAIN && failure != EWOULDBLOCK) {
         closeEvent(SockErrors::fromErrno(failure));
     }
+}
+
+// A peer's stack may hold back the small tail of a write until the part before it has been
+// acknowledged (Nagle), while this side delays acknowledgements in the hope of sending them with
+// a reply. Acknowledging at once what arrived on an accepted connection lets the tail follow
+// within a round trip, so a text written at once arrives at once. The platform falls back to
+// delaying after each reply, so this is renewed after every receive.
+void TSock::acknowledgeAtOnce()
+{
+    if (!m_listener)
+        return;
+    const int on = 1;
+    setsockopt(m_handle, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
 void TSock::onWritable()

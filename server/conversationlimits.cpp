@@ -2,31 +2,36 @@
 
 #include "net/tsock.h"
 
-#include <QHash>
+#include <QList>
 
 namespace {
 
 int s_nesting = 0;
 int s_maxNesting = ConversationLimits::DefaultMaxNesting;
-QHash<QByteArray, int> s_perAddress;
+// The running conversations, oldest first.
+QList<const ConversationLimits::Slot*> s_slots;
 
 } // namespace
 
-ConversationLimits::Slot::Slot(TSock& listener, const QByteArray& address)
-    : m_listener(&listener), m_address(address)
+ConversationLimits::Slot::Slot(TSock& listener, TSock& client)
+    : m_listener(&listener), m_client(&client), m_address(client.HostName())
 {
-    ++s_perAddress[m_address];
+    s_slots.append(this);
     if (++s_nesting >= s_maxNesting)
         listener.setAcceptPaused(true);
 }
 
 ConversationLimits::Slot::~Slot()
 {
-    if (--s_perAddress[m_address] <= 0)
-        s_perAddress.remove(m_address);
+    s_slots.removeOne(this);
     // Accepting resumes once a conversation at the bound has ended.
     if (s_nesting-- >= s_maxNesting && m_listener)
         m_listener->setAcceptPaused(false);
+}
+
+bool ConversationLimits::Slot::live() const
+{
+    return m_client && m_client->Connected() && !m_client->PeerGone();
 }
 
 bool ConversationLimits::admits(const QByteArray& address)
@@ -36,7 +41,10 @@ bool ConversationLimits::admits(const QByteArray& address)
 
 int ConversationLimits::running(const QByteArray& address)
 {
-    return s_perAddress.value(address);
+    int count = 0;
+    for (const Slot* slot : std::as_const(s_slots))
+        count += slot->address() == address && slot->live() ? 1 : 0;
+    return count;
 }
 
 void ConversationLimits::setMaxNesting(int conversations)

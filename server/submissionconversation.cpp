@@ -303,6 +303,6 @@ void SubmissionConversation::serve(ServerCore& core, TSock& listener, TSock& cli
         client.Close();
         return;
     }
-    ConversationLimits::Slot slot(listener, address);
+    ConversationLimits::Slot slot(listener, client);
     SubmissionConversation(core, client).run();
 }
