@@ -230,8 +230,9 @@ TEST_F(SubmissionServer, TooLargeReachesAClientThatKeepsSendingAndTheConnectionE
         ASSERT_TRUE(c.connectTo(m_port));
         EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
         std::atomic<bool> stop = false;
+        // Chunks far beyond the cap: unread input waits at the server whenever it closes.
         std::thread sender([&] {
-            const QByteArray chunk = "HELO " + QByteArray(16384, '1');
+            const QByteArray chunk = "HELO " + QByteArray(256 * 1024, '1');
             while (!stop && c.send(chunk)) {
             }
         });
