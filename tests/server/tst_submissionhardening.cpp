@@ -3,6 +3,7 @@
 
 #include "foundation/tinifile.h"
 #include "queue/queueentry.h"
+#include "server/submissionconversation.h"
 #include "server/submissionreader.h"
 #include "tests/server/submissionserver.h"
 #include "tests/support/loopbackclient.h"
@@ -217,25 +218,41 @@ TEST_F(SubmissionServer, OneAddressHoldsAtMostEightConversationsWhileOthersAreSe
 }
 
 // The server stops reading at its cap, so the client is still sending when the refusal comes.
-// The refusal must arrive, and the connection end in order rather than with a reset, which
-// lets the client's platform drop the reply unread.
+// The refusal must arrive, and the connection end in order: closing with unread input makes the
+// platform answer with a reset, which lets the client's platform drop the reply unread.
 TEST_F(SubmissionServer, TooLargeReachesAClientThatKeepsSendingAndTheConnectionEndsInOrder)
 {
     const QByteArray tooLarge = "554 Message Rejected: Too Large";
     WorkstationClient c;
     QByteArray reply;
     int end = -1;
+    int sendError = 0;
     QByteArray extra;
     runWhilePumping([&] {
         ASSERT_TRUE(c.connectTo(m_port));
         EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
+        // While a newer conversation runs, the client sends far beyond the cap, so unread
+        // input waits at the server when the older conversation refuses the text.
+        WorkstationClient newer;
+        ASSERT_TRUE(newer.connectTo(m_port));
+        EXPECT_REPLY(newer, "HELO 127.0.0.1", "250 " + host());
         std::atomic<bool> stop = false;
-        // Chunks far beyond the cap: unread input waits at the server whenever it closes.
+        std::atomic<qint64> sent = 0;
         std::thread sender([&] {
-            const QByteArray chunk = "HELO " + QByteArray(256 * 1024, '1');
-            while (!stop && c.send(chunk)) {
+            const QByteArray chunk = "HELO " + QByteArray(16384, '1');
+            while (!stop) {
+                const ssize_t n = ::send(c.handle(), chunk.constData(), chunk.size(), MSG_NOSIGNAL);
+                if (n < 0) {
+                    // The platform tells a reset to whichever call meets it first.
+                    sendError = errno;
+                    return;
+                }
+                sent += n;
             }
         });
+        for (int i = 0; i < 5000 && sent < 2 * SubmissionConversation::MaxInput; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        EXPECT_REPLY(newer, "DONE", recieved(0, 4));
         reply = c.read(tooLarge.size());
         stop = true;
         sender.join();
@@ -243,6 +260,7 @@ TEST_F(SubmissionServer, TooLargeReachesAClientThatKeepsSendingAndTheConnectionE
         end = endOfStream(c.handle(), extra);
     });
     EXPECT_EQ(reply.toStdString(), tooLarge.toStdString());
+    EXPECT_EQ(sendError, 0) << "the server reset the connection while the client was sending";
     EXPECT_EQ(end, 0) << "the connection ended with error " << end;
     EXPECT_TRUE(extra.isEmpty()) << extra.left(80).toStdString();
     // Once the server has closed its side, nothing resets the connection afterwards.
@@ -263,6 +281,8 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
     ASSERT_GT(large.size(), 40000);
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
+        // Past the pause after "354", which would take in everything that arrives meanwhile.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         EXPECT_REPLY(c, large, "554 Message Rejected: Message Too Long");
         // Had the block been taken as two texts, the rest would have been answered as a command
         // first.
