@@ -76,6 +76,10 @@ SubmissionReader::End SubmissionReader::wait(QByteArray& text, bool closedFirst,
     });
     if (end != End::Received || (busyCleared && *busyCleared))
         return end;
+    // A command word without an argument that arrived alone cannot go on: it is served at
+    // once. (Whatever followed it would only be dropped as part of the same command.)
+    if (text == "DATA" || text == "DONE")
+        return end;
     return gather(text);
 }
 

@@ -14,8 +14,9 @@ class TTimeCounter;
 // A text is everything the client sent in one go. One write that the network delivers in
 // several segments arrives over a little time, so once bytes are there the reader keeps taking
 // what follows until the connection has been quiet for QuietMs, the text has passed its cap, or
-// the idle counter ran out. Two writes separated by a real pause stay two texts, as the
-// protocol defines them: its clients wait for each reply before they send again.
+// the idle counter ran out; only a bare "DATA" or "DONE" is served at once. Two writes
+// separated by a real pause stay two texts, as the protocol defines them: its clients wait for
+// each reply before they send again.
 class SubmissionReader final
 {
 public:
