@@ -2,11 +2,8 @@
 
 #include "foundation/eventpump.h"
 
-#include <QDeadlineTimer>
 #include <QThread>
-#include <QTimer>
 
-#include <algorithm>
 #include <cmath>
 
 namespace Pacing {
@@ -41,21 +38,12 @@ void sleep(int nominalMs)
 
 void pauseResponsive(int nominalMs)
 {
-    const int ms = scaled(nominalMs);
-    if (ms <= 0)
-        return;
-    QDeadlineTimer deadline(ms, Qt::PreciseTimer);
-    // A single-shot timer makes sure the blocking wait below wakes up when the pause is over.
-    // It is armed again whenever it has fired while time is left (a timer may fire a little
-    // early), so the wait never blocks past the end of the pause.
-    QTimer wake;
-    wake.setSingleShot(true);
-    wake.setTimerType(Qt::PreciseTimer);
-    while (!deadline.hasExpired()) {
-        if (!wake.isActive())
-            wake.start(std::max<qint64>(1, deadline.remainingTime()));
-        EventPump::waitForEvents();
-    }
+    pauseResponsiveUntil(nominalMs, [] { return false; });
+}
+
+bool pauseResponsiveUntil(int nominalMs, const std::function<bool()>& stop)
+{
+    return EventPump::waitFor(scaled(nominalMs), stop);
 }
 
 } // namespace Pacing

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 // Every fixed duration of the server (the one-second tick of the time-out counters, the pauses
 // of the paging engine and of call processing, the protocol's pauses) goes through here. The
 // program runs at scale 1; tests shrink the scale so a 60-second modem wait takes milliseconds.
@@ -17,5 +19,9 @@ void sleep(int nominalMs);
 // A pause of at least the scaled duration during which the event loop keeps running, so other
 // connections and the window stay served.
 void pauseResponsive(int nominalMs);
+
+// The same pause, cut short as soon as `stop` holds (checked after every event). True when it
+// was cut short.
+bool pauseResponsiveUntil(int nominalMs, const std::function<bool()>& stop);
 
 } // namespace Pacing

@@ -8,6 +8,7 @@
 #include "net/tzyras.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -18,7 +19,9 @@
 
 namespace {
 
-constexpr int kListenBacklog = 5;
+// As many waiting connections as the platform allows: a burst of workstations connecting at
+// once waits in the backlog while the server is busy, instead of being refused.
+constexpr int kListenBacklog = SOMAXCONN;
 
 void setNonBlockingMode(int handle, bool nonBlocking)
 {
@@ -188,6 +191,9 @@ void TSock::closeHandle()
     m_connecting = false;
     m_firstWritePending = false;
     m_sendBroken = false;
+    m_peerGone = false;
+    m_draining = false;
+    m_sendingShut = false;
 }
 
 bool TSock::Close()
@@ -199,6 +205,11 @@ bool TSock::Close()
     m_connecting = false;
     m_firstWritePending = false;
     m_sendBroken = false;
+    m_peerGone = false;
+    m_draining = false;
+    m_sendingShut = false;
+    if (m_drainTimer)
+        m_drainTimer->stop();
     if (!m_listen)
         report(siClosed, "Socket Closed");
     m_listen = false;

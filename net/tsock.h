@@ -12,6 +12,7 @@
 
 class QSocketNotifier;
 class QThread;
+class QTimer;
 class TSockStream;
 class TTimeCounter;
 class TzyRas;
@@ -94,6 +95,18 @@ public:
     // output buffers are kept.
     bool Close();
     bool Connected();
+    // True once the peer has gone away abortively: the platform reported a reset (which, as a
+    // notification, leaves the connection open and Connected on), or refused output because
+    // the peer is gone. Nothing more will arrive; the owner should close the connection.
+    bool PeerGone() const { return m_peerGone || m_sendBroken; }
+    // Closes a stream connection whose last reply must reach the peer, also a peer that is still
+    // sending: stops taking input, sends what waits in the output buffer, shuts the sending
+    // side (the peer reads the reply and then the end of the stream), and discards whatever the
+    // peer still sends until it closes too or DrainMs pass; only then is the socket closed.
+    // Closing at once with unread input would make the platform answer with a reset, which
+    // may destroy the reply before the peer has read it. Connected is off from the call on.
+    void CloseWhenSent();
+    static constexpr int DrainMs = 1000;
 
     bool Send(const QByteArray& text);
     bool SendLine(const QByteArray& text);
@@ -141,6 +154,11 @@ private:
     void connectStream();
     bool waitReadable();
     int receiveOnce(int size);
+    // Offers the output buffer to the platform once, without blocking.
+    void offerOutput();
+    void shutdownSending();
+    void acknowledgeAtOnce();
+    void drainInput();
 
     // Notifications.
     void onReadable();
@@ -194,6 +212,12 @@ private:
     // The platform refused output for good (the peer is gone); the end of the connection is
     // reported by the read side, and waiting output is no longer offered.
     bool m_sendBroken = false;
+    // The platform reported the end of the connection with an error (a reset).
+    bool m_peerGone = false;
+    // CloseWhenSent is under way: output is flushed, input discarded, until the drain ends.
+    bool m_draining = false;
+    bool m_sendingShut = false;
+    QTimer* m_drainTimer = nullptr;
     bool m_acceptPaused = false;
     qsizetype m_inputLimit = 0;
     // Reading stopped because the input buffer reached the limit.

@@ -9,6 +9,7 @@
 #include "net/esockexception.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -35,7 +36,7 @@ bool isBrokenConnection(int error)
 
 bool TSock::Send(const QByteArray& text)
 {
-    if (m_handle < 0)
+    if (m_handle < 0 || m_draining)
         throw ESockException("Send - Socket Not Connected");
     if (m_listen)
         throw ESockException("Send - Cannot Send On A Listener Socket");
@@ -48,13 +49,7 @@ bool TSock::Send(const QByteArray& text)
         return true;
     if (!m_blocking) {
         report(siOutgoing, "Non-Blocking Outgoing Data");
-        const ssize_t sent = sendSome(m_handle, m_outBuffer);
-        // A failed non-blocking send is not reported: the bytes wait for the next write event.
-        if (sent > 0)
-            m_outBuffer.remove(0, sent);
-        else if (sent < 0 && isBrokenConnection(errno))
-            m_sendBroken = true;
-        updateWriteNotifier();
+        offerOutput();
         return true;
     }
     while (!m_outBuffer.isEmpty()) {
@@ -79,6 +74,17 @@ bool TSock::Send(const QByteArray& text)
     }
     m_outBuffer.clear();
     return true;
+}
+
+void TSock::offerOutput()
+{
+    const ssize_t sent = sendSome(m_handle, m_outBuffer);
+    // A failed non-blocking send is not reported: the bytes wait for the next write event.
+    if (sent > 0)
+        m_outBuffer.remove(0, sent);
+    else if (sent < 0 && isBrokenConnection(errno))
+        m_sendBroken = true;
+    updateWriteNotifier();
 }
 
 bool TSock::SendLine(const QByteArray& text)
@@ -198,4 +204,61 @@ QByteArray TSock::ReceiveDatagram(QByteArray& sender)
     if (m_readNotifier)
         m_readNotifier->setEnabled(true);
     return datagram;
+}
+
+void TSock::CloseWhenSent()
+{
+    if (m_handle < 0 || m_draining)
+        return;
+    if (m_listen || m_socketType != stStream || m_blocking || PeerGone()) {
+        Close();
+        return;
+    }
+    m_connected = false;
+    m_draining = true;
+    m_inBuffer.clear();
+    m_inputHeld = false;
+    if (!m_drainTimer) {
+        m_drainTimer = new QTimer(this);
+        m_drainTimer->setSingleShot(true);
+        connect(m_drainTimer, &QTimer::timeout, this, [this] {
+            if (m_draining)
+                Close();
+        });
+    }
+    m_drainTimer->start(DrainMs);
+    // The read side stays watched: what arrives is discarded, and the peer's end finishes the
+    // drain early.
+    if (m_readNotifier)
+        m_readNotifier->setEnabled(true);
+    if (m_outBuffer.isEmpty())
+        shutdownSending();
+    // Otherwise the write events send the rest first (onWritable).
+}
+
+void TSock::shutdownSending()
+{
+    if (m_sendingShut)
+        return;
+    m_sendingShut = true;
+    ::shutdown(m_handle, SHUT_WR);
+}
+
+// Reads and drops what the peer sends while a close waits for the reply to go out. The peer's
+// end of the stream, or an error, ends the drain.
+void TSock::drainInput()
+{
+    char scratch[16384];
+    // A few reads per event: a peer that keeps sending must not hold the event loop here.
+    for (int reads = 0; reads < 16; ++reads) {
+        const ssize_t received = ::recv(m_handle, scratch, sizeof scratch, 0);
+        if (received > 0)
+            continue;
+        if (received < 0 && errno == EINTR)
+            continue;
+        if (received < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return;
+        Close();
+        return;
+    }
 }

@@ -15,6 +15,8 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 namespace {
@@ -53,6 +55,10 @@ void TSock::onReadable()
         acceptEvent();
         return;
     }
+    if (m_draining) {
+        drainInput();
+        return;
+    }
     if (m_socketType == stDatagram) {
         // The datagram stays with the platform until ReceiveDatagram, which re-arms the event.
         m_readNotifier->setEnabled(false);
@@ -60,23 +66,40 @@ void TSock::onReadable()
             handler(*this, BytesAvailable());
         return;
     }
-    qsizetype room = kReceiveSize;
-    if (m_inputLimit > 0) {
-        room = std::min(room, m_inputLimit - m_inBuffer.size());
-        if (room <= 0) {
-            // Held until the owner takes bytes; the peer waits in the platform's buffers.
-            m_inputHeld = true;
-            m_readNotifier->setEnabled(false);
-            return;
+    // Everything the platform holds is taken (up to the input limit), a receive of at most
+    // kReceiveSize at a time: a text that arrived whole is then buffered whole, also when it is
+    // larger than one receive.
+    qsizetype taken = 0;
+    ssize_t received = 0;
+    int failure = 0;
+    for (;;) {
+        qsizetype room = kReceiveSize;
+        if (m_inputLimit > 0) {
+            room = std::min(room, m_inputLimit - m_inBuffer.size());
+            if (room <= 0) {
+                // Held until the owner takes bytes; the peer waits in the platform's buffers.
+                m_inputHeld = true;
+                m_readNotifier->setEnabled(false);
+                break;
+            }
         }
+        QByteArray chunk(room, Qt::Uninitialized);
+        do {
+            received = ::recv(m_handle, chunk.data(), static_cast<size_t>(room), 0);
+        } while (received < 0 && errno == EINTR);
+        if (received < 0)
+            failure = errno;
+        if (received > 0) {
+            m_inBuffer.append(chunk.constData(), received);
+            taken += received;
+        }
+        // A short receive took all there was; the end of the stream or an error after bytes
+        // is reported by the next read event, once the bytes have been announced.
+        if (received < room)
+            break;
     }
-    QByteArray chunk(room, Qt::Uninitialized);
-    ssize_t received;
-    do {
-        received = ::recv(m_handle, chunk.data(), static_cast<size_t>(room), 0);
-    } while (received < 0 && errno == EINTR);
-    if (received > 0) {
-        m_inBuffer.append(chunk.constData(), received);
+    if (taken > 0) {
+        acknowledgeAtOnce();
         QPointer<TSock> self(this);
         report(siIncoming, "Non-Blocking Incoming Data");
         if (!self)
@@ -85,11 +108,26 @@ void TSock::onReadable()
             handler(*this, BytesAvailable());
         return;
     }
+    if (m_inputHeld)
+        return;
     if (received == 0) {
         closeEvent(0);
-    } else if (errno != EAGAIN && errno != EWOULDBLOCK) {
-        closeEvent(SockErrors::fromErrno(errno));
+    } else if (failure != EAGAIN && failure != EWOULDBLOCK) {
+        closeEvent(SockErrors::fromErrno(failure));
     }
+}
+
+// A peer's stack may hold back the small tail of a write until the part before it has been
+// acknowledged (Nagle), while this side delays acknowledgements in the hope of sending them with
+// a reply. Acknowledging at once what arrived on an accepted connection lets the tail follow
+// within a round trip, so a text written at once arrives at once. The platform falls back to
+// delaying after each reply, so this is renewed after every receive.
+void TSock::acknowledgeAtOnce()
+{
+    if (!m_listener)
+        return;
+    const int on = 1;
+    setsockopt(m_handle, IPPROTO_TCP, TCP_QUICKACK, &on, sizeof on);
 }
 
 void TSock::onWritable()
@@ -106,6 +144,19 @@ void TSock::onWritable()
             return;
     }
     m_firstWritePending = false;
+    if (m_draining) {
+        // A close waits for the last reply: send the rest, then shut the sending side.
+        if (!m_outBuffer.isEmpty())
+            offerOutput();
+        if (m_sendBroken) {
+            Close();
+            return;
+        }
+        if (m_outBuffer.isEmpty())
+            shutdownSending();
+        updateWriteNotifier();
+        return;
+    }
     if (!m_outBuffer.isEmpty() && m_handle >= 0)
         Send(QByteArray());
     if (!self)
@@ -166,7 +217,8 @@ void TSock::closeEvent(int error)
     removeNotifiers();
     if (error > kLastNonError) {
         // A reset is only reported: the connection object stays connected until its owner
-        // closes it.
+        // closes it, and PeerGone tells the owner that nothing more will come.
+        m_peerGone = true;
         report(siError, SockErrors::errorNotice(error));
         return;
     }

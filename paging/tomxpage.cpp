@@ -133,6 +133,10 @@ bool TOMXPage::SendPage(const QByteArray& pin, const QByteArray& text)
 {
     if (!PortOpen())
         return false;
+    // Taking an empty pager ID would leave the engine refusing every later Connect ("No Pin
+    // Number!") until a page with a PIN came along, which none would, as no call could start.
+    if (pin.isEmpty())
+        throw EPageError(10);
     m_pinNumber = pin;
     m_message = text;
     return TransmitMessage();

@@ -48,7 +48,8 @@ public:
     // True: logged on, the port open for SendPage. False: cancelled. Raises EPageError on any
     // other failure, with the port closed.
     bool Connect();
-    // False when the port is not open (nothing sent) or the call was cancelled.
+    // False when the port is not open (nothing sent) or the call was cancelled. An empty pin
+    // raises "No Pin Number!" and leaves PinNumber and the call as they were.
     bool SendPage(const QByteArray& pin, const QByteArray& text);
     bool TransmitMessage();
     // Ends the call (ESC EOT CR, then the port is closed, which drops DTR). Always false: the

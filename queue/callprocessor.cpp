@@ -275,8 +275,21 @@ void CallProcessor::sendMessage(const QByteArray& value)
                                 entry.sender + " (" + error.message() + ")";
         logLine(text, text);
         if (error.message() != "Terminal Disconnected!")
-            m_notice->send(entry.sender, m_core.config().Port, entry.pin, error.message());
+            notifySender(entry.sender, entry.pin, error.message());
     }
+}
+
+void CallProcessor::notifySender(const QByteArray& sender, const QByteArray& pin,
+                                 const QByteArray& error)
+{
+    const std::optional<QByteArray> skip =
+        m_noticeCheck ? m_noticeCheck(sender) : ErrorNotice::skipReason(sender);
+    if (skip) {
+        const QByteArray text = "Error Notice Not Sent To: " + sender + " (" + *skip + ")";
+        logLine(text, text);
+        return;
+    }
+    m_notice->send(sender, m_core.config().Port, pin, error);
 }
 
 void CallProcessor::closingSteps()

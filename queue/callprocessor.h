@@ -4,7 +4,9 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class ErrorNotice;
 class ServerCore;
@@ -42,6 +44,12 @@ public:
     bool cancelCallEnabled() const { return m_cancelCallEnabled; }
     bool sendNowEnabled() const { return m_sendNowEnabled; }
 
+    // Decides whether a failed message's sender may be told (nothing) or why not. The default
+    // is ErrorNotice::skipReason, which keeps notices away from this host; tests whose
+    // workstation runs on this host put their own in.
+    using NoticeCheck = std::function<std::optional<QByteArray>(const QByteArray& sender)>;
+    void setNoticeCheck(NoticeCheck check) { m_noticeCheck = std::move(check); }
+
     // The nominal length of the pause after each hang-up (6000 ms), scaled by Pacing.
     static constexpr int HangUpPauseMs = 6000;
 
@@ -58,6 +66,7 @@ private:
     bool setUpEngine(TIniFile& queue, const QByteArray& section);
     void setFlowControl(int hardware, int software);
     void sendMessage(const QByteArray& value);
+    void notifySender(const QByteArray& sender, const QByteArray& pin, const QByteArray& error);
     void closingSteps();
     void setCallMenu(bool cancelCallEnabled, bool sendNowEnabled);
 
@@ -67,6 +76,7 @@ private:
     ServerCore& m_core;
     TOMXPage& m_engine;
     std::unique_ptr<ErrorNotice> m_notice; // working state of the running run
+    NoticeCheck m_noticeCheck;
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_cancelCallEnabled = false;

@@ -1,5 +1,6 @@
 #include "queue/errornotice.h"
 
+#include "net/hostaddresses.h"
 #include "net/tsock.h"
 #include "net/ttimecounter.h"
 
@@ -21,6 +22,22 @@ ErrorNotice::~ErrorNotice() = default;
 QByteArray ErrorNotice::text(const QByteArray& pin, const QByteArray& reason)
 {
     return "*ER*Error Sending Message To: " + pin + " (" + reason + ")";
+}
+
+std::optional<QByteArray> ErrorNotice::skipReason(const QByteArray& host)
+{
+    if (host.isEmpty())
+        return QByteArray("No Sender Address");
+    const std::optional<quint32> address = HostAddresses::parseDotted(host);
+    if (!address)
+        return QByteArray("Invalid Sender Address");
+    if (HostAddresses::isUnspecified(*address))
+        return QByteArray("Unspecified Address");
+    if (HostAddresses::isLoopback(*address))
+        return QByteArray("Loopback Address");
+    if (HostAddresses::own().contains(*address))
+        return QByteArray("Address Of This Server");
+    return std::nullopt;
 }
 
 void ErrorNotice::send(const QByteArray& host, const QByteArray& port, const QByteArray& pin,

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <memory>
+#include <optional>
 
 class TSock;
 class TTimeCounter;
@@ -28,6 +29,12 @@ public:
               const QByteArray& reason);
 
     static QByteArray text(const QByteArray& pin, const QByteArray& reason);
+
+    // Why no notice may go to `host`, or nothing when one may. A notice goes to the server's
+    // own port, so one addressed to this host (an empty or garbled sender, 0.0.0.0, a loopback
+    // address, an address of this host) would be taken by the server itself, and that
+    // conversation would hold the running call for its whole idle limit.
+    static std::optional<QByteArray> skipReason(const QByteArray& host);
 
     static constexpr int TimeOutSeconds = 5;
 

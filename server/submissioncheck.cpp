@@ -13,6 +13,19 @@ bool isCodeInRange(const QByteArray& text, qint32 low, qint32 high)
     return value && *value >= low && *value <= high;
 }
 
+// Decimal digits only: no sign, blank, "$" or "0x" that the general conversion would take.
+bool isPlainNumberInRange(const QByteArray& text, qint32 low, qint32 high)
+{
+    if (text.isEmpty() || text.size() > 9)
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    const qint32 value = text.toInt();
+    return value >= low && value <= high;
+}
+
 bool holdsControlCharacter(const QByteArray& field)
 {
     for (const char c : field) {
@@ -37,20 +50,30 @@ bool isDiallable(const QByteArray& number)
     return digit;
 }
 
-std::optional<QByteArray> rejectionReason(const SubmissionBlock& block)
+std::optional<QByteArray> rejectionReason(const SubmissionBlock& block, const QByteArray& sender)
 {
     // The entry's fields are joined by their markers with no escaping: a marker inside a field
-    // would shift every field after it when the entry is parsed again.
+    // would shift the fields after it for any reader. A field may also end in part of a marker
+    // that the next marker completes ("m*SIG" before "*PIN*"), so no field may hold a marker,
+    // and the joined entry must split back into the very fields it was made of.
+    const QueueEntry entry{block.message, block.signature, block.pin, sender, block.id};
     for (const QByteArray* field : {&block.message, &block.signature, &block.pin, &block.id}) {
         if (QueueEntry::holdsMarker(*field))
             return QByteArray("Field Holds A Queue Marker");
     }
-    // The PIN is sent to the paging terminal as is, ahead of the message.
-    if (holdsControlCharacter(block.pin))
+    if (QueueEntry::parse(entry.format()) != entry)
+        return QByteArray("Field Holds A Queue Marker");
+    // The PIN and the password are sent to the paging terminal as they are, ahead of the
+    // message; the addressee is shown to the operator. An empty PIN pages nobody.
+    if (block.pin.isEmpty() || holdsControlCharacter(block.pin))
         return QByteArray("Invalid PIN");
+    if (holdsControlCharacter(block.password))
+        return QByteArray("Invalid Password");
+    if (holdsControlCharacter(block.id))
+        return QByteArray("Invalid ID");
     // Call processing splits pages by this length and sets the port from the codes: a value it
     // cannot use would stop every later run at that company and hold the queue behind it.
-    if (!isCodeInRange(block.length, 1, 9999))
+    if (!isPlainNumberInRange(block.length, 1, 9999))
         return QByteArray("Invalid Length");
     if (!isCodeInRange(block.parity, 0, 4))
         return QByteArray("Invalid Parity");
@@ -58,6 +81,8 @@ std::optional<QByteArray> rejectionReason(const SubmissionBlock& block)
         return QByteArray("Invalid Data Bits");
     if (!isCodeInRange(block.stopBits, 0, 2))
         return QByteArray("Invalid Stop Bits");
+    if (entry.format().size() > MaxEntryLength)
+        return QByteArray("Message Too Long");
     return std::nullopt;
 }
 

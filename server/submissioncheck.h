@@ -20,8 +20,11 @@ constexpr qsizetype MaxEntryLength = 1023;
 // blanks, "-", "(", ")", ",", "*" and "#". Anything else could reach the modem as a command.
 bool isDiallable(const QByteArray& number);
 
-// The short reason for a "554 Message Rejected: " reply, or nothing when the block's line
-// settings, markers and PIN are sound. The access number is checked separately.
-std::optional<QByteArray> rejectionReason(const SubmissionBlock& block);
+// The short reason for a "554 Message Rejected: " reply, or nothing when the block can be
+// queued as it is: the entry it forms with `sender` reads back into exactly the fields that
+// were sent, the PIN, password and addressee hold no control characters, the PIN is not empty,
+// the length is plain decimal digits from 1 to 9999, the line setting codes are ones the serial
+// port knows, and the entry fits the store. The access number is checked separately.
+std::optional<QByteArray> rejectionReason(const SubmissionBlock& block, const QByteArray& sender);
 
 } // namespace SubmissionCheck

@@ -4,28 +4,24 @@
 #include "foundation/errors.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
-#include "foundation/pacing.h"
 #include "net/base64.h"
 #include "net/esockexception.h"
 #include "net/tsock.h"
 #include "net/ttimecounter.h"
 #include "queue/messagequeuefile.h"
 #include "server/allowlist.h"
+#include "server/conversationlimits.h"
 #include "server/ipmatch.h"
 #include "server/servercore.h"
 #include "server/submissionblock.h"
 #include "server/submissioncheck.h"
 #include "server/submissioncommand.h"
-
-#include <QPointer>
+#include "server/submissionreader.h"
 
 namespace {
 
 constexpr qint32 IdleLimit = 60;
 constexpr qint32 BusyIdleLimit = 120;
-
-int s_nesting = 0;
-int s_maxNesting = SubmissionConversation::DefaultMaxNesting;
 
 QByteArray rejected(const QByteArray& reason)
 {
@@ -40,7 +36,8 @@ QByteArray numberNotAllowed(const QByteArray& number)
 } // namespace
 
 SubmissionConversation::SubmissionConversation(ServerCore& core, TSock& client)
-    : m_core(core), m_client(client), m_idle(std::make_unique<TTimeCounter>())
+    : m_core(core), m_client(client), m_idle(std::make_unique<TTimeCounter>()),
+      m_reader(std::make_unique<SubmissionReader>(client, *m_idle, MaxInput))
 {
     m_idle->setTimeOut(IdleLimit);
     // One byte over the cap tells that a text is too large; nothing more is buffered.
@@ -55,14 +52,13 @@ void SubmissionConversation::run()
         for (;;) {
             restartIdle();
             QByteArray text;
-            const WaitEnd end = waitForText(text, false, nullptr, true);
+            const SubmissionReader::End end = m_reader->command(text);
             m_idle->Stop();
-            if (end == WaitEnd::Closed)
-                return;
-            if (end == WaitEnd::TimedOut) {
-                // No reply. The server never reads from this connection again, so it closes
-                // it rather than hold the descriptor until the client thinks of closing.
-                closeConnection();
+            if (end != SubmissionReader::End::Received) {
+                // Gone, or idle: no reply. After an idle time-out the server never reads from
+                // this connection again, so it closes it rather than hold the descriptor until
+                // the client thinks of closing.
+                release();
                 return;
             }
             if (tooLarge(text) || dispatch(text) == Next::End)
@@ -70,10 +66,10 @@ void SubmissionConversation::run()
         }
     } catch (const EIniFileError&) {
         // The queue file could not be written: the conversation ends without a reply.
-        closeConnection();
+        release();
     } catch (const EZelkorError& error) {
         // The transaction log could not be written. The message is in the queue already.
-        closeConnection();
+        release();
         m_core.prompts().showError(error.text());
     }
 }
@@ -105,11 +101,8 @@ SubmissionConversation::Next SubmissionConversation::helo(const QByteArray& argu
     // The stated address is checked as workstations expect; the connection's real address
     // must pass the same lists, so stating someone else's address gains nothing.
     if (realAddressRefused() || !AddressAdmitted(argument, config.IPAccept, config.IPDeny)) {
-        reply(deniedReply());
-        closeConnection();
-        Pacing::pauseResponsive(10);
-        if (m_client.Connected())
-            m_client.Close();
+        if (reply(deniedReply()))
+            closeAfterReply();
         return Next::End;
     }
     return reply("250 " + TSock::LocalAddress()) ? Next::Continue : Next::End;
@@ -118,7 +111,10 @@ SubmissionConversation::Next SubmissionConversation::helo(const QByteArray& argu
 SubmissionConversation::Next SubmissionConversation::page(const QByteArray& argument)
 {
     const bool allowed = AllowList::allows(m_core.allowList(), argument);
-    Pacing::pauseResponsive(500);
+    if (!m_reader->pause(500)) {
+        release();
+        return Next::End;
+    }
     return reply(allowed ? QByteArray("250 OK") : numberNotAllowed(argument)) ? Next::Continue
                                                                               : Next::End;
 }
@@ -126,8 +122,8 @@ SubmissionConversation::Next SubmissionConversation::page(const QByteArray& argu
 SubmissionConversation::Next SubmissionConversation::data()
 {
     if (realAddressRefused()) {
-        reply(deniedReply());
-        closeConnection();
+        if (reply(deniedReply()))
+            closeAfterReply();
         return Next::End;
     }
     if (m_core.serverBusy()) {
@@ -137,16 +133,21 @@ SubmissionConversation::Next SubmissionConversation::data()
         restartIdle();
         bool busyCleared = false;
         QByteArray text;
-        const WaitEnd end = waitForText(text, true, &busyCleared, false);
+        const SubmissionReader::End end = m_reader->whileBusy(
+            text, [this] { return m_core.serverBusy(); }, busyCleared);
         m_idle->Stop();
         // Whatever arrived in the pass that saw the run end is dropped.
         if (!busyCleared) {
-            if (end == WaitEnd::TimedOut) {
-                reply("356 Server To Busy, Please Try Later.");
-                closeConnection();
+            if (end == SubmissionReader::End::TimedOut) {
+                if (reply("356 Server To Busy, Please Try Later."))
+                    closeAfterReply();
                 return Next::End;
             }
-            if (end == WaitEnd::Closed || tooLarge(text))
+            if (end == SubmissionReader::End::Closed) {
+                release();
+                return Next::End;
+            }
+            if (tooLarge(text))
                 return Next::End;
             if (text.startsWith("DONE"))
                 return done();
@@ -155,25 +156,28 @@ SubmissionConversation::Next SubmissionConversation::data()
     }
     if (!reply("354 Begin Sending Message"))
         return Next::End;
-    Pacing::pauseResponsive(50);
+    if (!m_reader->pause(50)) {
+        release();
+        return Next::End;
+    }
     restartIdle();
     QByteArray block;
-    const WaitEnd end = waitForText(block, false, nullptr, false);
+    const SubmissionReader::End end = m_reader->block(block);
     m_idle->Stop();
-    if (end == WaitEnd::TimedOut)
-        closeConnection();
-    if (end != WaitEnd::Received || tooLarge(block))
+    if (end != SubmissionReader::End::Received) {
+        release();
+        return Next::End;
+    }
+    if (tooLarge(block))
         return Next::End;
     return queueBlock(block);
 }
 
 SubmissionConversation::Next SubmissionConversation::done()
 {
-    reply("250 Recieved " + QByteArray::number(m_accepted) + " Msg(s), Delivery in " +
-          QByteArray::number(m_core.nextCheck()) + " Min.");
-    closeConnection();
-    if (m_client.Connected())
-        m_client.Close();
+    if (reply("250 Recieved " + QByteArray::number(m_accepted) + " Msg(s), Delivery in " +
+              QByteArray::number(m_core.nextCheck()) + " Min."))
+        closeAfterReply();
     return Next::End;
 }
 
@@ -185,13 +189,9 @@ SubmissionConversation::Next SubmissionConversation::queueBlock(const QByteArray
     if (!SubmissionCheck::isDiallable(block.accessNumber) ||
         !AllowList::allows(m_core.allowList(), block.accessNumber))
         return reply(numberNotAllowed(block.accessNumber)) ? Next::Continue : Next::End;
-    if (const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block))
+    if (const std::optional<QByteArray> reason =
+            SubmissionCheck::rejectionReason(block, m_client.HostName()))
         return reply(rejected(*reason)) ? Next::Continue : Next::End;
-
-    const QueueEntry entry{block.message, block.signature, block.pin, m_client.HostName(),
-                           block.id};
-    if (entry.format().size() > SubmissionCheck::MaxEntryLength)
-        return reply(rejected("Message Too Long")) ? Next::Continue : Next::End;
 
     EventPump::once();
     // The free key is looked up and written with no event-loop pass in between, so a
@@ -209,7 +209,8 @@ void SubmissionConversation::queueAndShow(const SubmissionBlock& block, qint32 n
     const QByteArray sender = m_client.HostName();
     MessageQueueFile::LineSettings settings;
     settings.password = block.password;
-    settings.length = block.length;
+    // Checked to be plain decimal digits: stored as the number they make.
+    settings.length = QByteArray::number(block.length.toInt());
     settings.parity = StrToInt(block.parity);
     settings.dataBits = StrToInt(block.dataBits);
     settings.stopBits = StrToInt(block.stopBits);
@@ -230,40 +231,6 @@ void SubmissionConversation::queueAndShow(const SubmissionBlock& block, qint32 n
     ++m_accepted;
 }
 
-SubmissionConversation::WaitEnd SubmissionConversation::waitForText(QByteArray& text, bool busyWait,
-                                                                    bool* busyCleared,
-                                                                    bool closedFirst)
-{
-    WaitEnd end = WaitEnd::TimedOut;
-    waitUntil(*m_idle, [&] {
-        if (closedFirst && !m_client.Connected()) {
-            end = WaitEnd::Closed;
-            return true;
-        }
-        try {
-            text = m_client.ReceiveCount(static_cast<int>(MaxInput + 1));
-        } catch (const ESockException&) {
-            end = WaitEnd::Closed;
-            return true;
-        }
-        if (busyWait && !m_core.serverBusy()) {
-            *busyCleared = true;
-            end = WaitEnd::Received;
-            return true;
-        }
-        if (!closedFirst && !m_client.Connected()) {
-            end = WaitEnd::Closed;
-            return true;
-        }
-        if (!text.isEmpty()) {
-            end = WaitEnd::Received;
-            return true;
-        }
-        return false;
-    });
-    return end;
-}
-
 void SubmissionConversation::restartIdle()
 {
     // The counter keeps TimedOut once set. It can run out while a conversation or a call
@@ -277,20 +244,30 @@ bool SubmissionConversation::tooLarge(const QByteArray& text)
 {
     if (text.size() <= MaxInput)
         return false;
-    reply(rejected("Too Large"));
-    closeConnection();
+    // The client may still be sending the rest: the reply must reach it all the same.
+    if (reply(rejected("Too Large")))
+        closeAfterReply();
     return true;
 }
 
 bool SubmissionConversation::reply(const QByteArray& text)
 {
-    try {
-        m_client.Send(text);
-        return true;
-    } catch (const ESockException&) {
-        closeConnection();
+    if (m_reader->gone()) {
+        release();
         return false;
     }
+    try {
+        m_client.Send(text);
+    } catch (const ESockException&) {
+        release();
+        return false;
+    }
+    // The platform refused the reply because the client is gone.
+    if (m_client.PeerGone()) {
+        release();
+        return false;
+    }
+    return true;
 }
 
 bool SubmissionConversation::realAddressRefused() const
@@ -304,50 +281,28 @@ QByteArray SubmissionConversation::deniedReply() const
     return "552 - (" + TSock::LocalAddress() + ") Access To Server Denied!";
 }
 
-void SubmissionConversation::closeConnection()
+void SubmissionConversation::closeAfterReply()
 {
-    m_client.Close();
+    m_client.CloseWhenSent();
+}
+
+void SubmissionConversation::release()
+{
+    // A reset connection still counts as connected; an orderly closed one is closed already.
+    if (m_client.Connected())
+        m_client.Close();
 }
 
 void SubmissionConversation::serve(ServerCore& core, TSock& listener, TSock& client)
 {
-    // Counts this conversation on the stack for as long as it runs, however it ends.
-    class NestingGuard final
-    {
-    public:
-        explicit NestingGuard(TSock& listener) : m_listener(&listener)
-        {
-            if (++s_nesting >= s_maxNesting)
-                listener.setAcceptPaused(true);
-        }
-        ~NestingGuard()
-        {
-            // Accepting resumes once a conversation at the bound has ended.
-            if (s_nesting-- >= s_maxNesting && m_listener)
-                m_listener->setAcceptPaused(false);
-        }
-        NestingGuard(const NestingGuard&) = delete;
-        NestingGuard& operator=(const NestingGuard&) = delete;
-
-    private:
-        QPointer<TSock> m_listener;
-    };
-
-    NestingGuard guard(listener);
+    const QByteArray address = client.HostName();
+    if (!ConversationLimits::admits(address)) {
+        core.addConnectionLog(QStringLiteral("Connection Refused From: ") +
+                              QString::fromLatin1(address) +
+                              QStringLiteral(" (Too Many Connections)"));
+        client.Close();
+        return;
+    }
+    ConversationLimits::Slot slot(listener, client);
     SubmissionConversation(core, client).run();
-}
-
-void SubmissionConversation::setMaxNesting(int conversations)
-{
-    s_maxNesting = conversations > 0 ? conversations : 1;
-}
-
-int SubmissionConversation::maxNesting()
-{
-    return s_maxNesting;
-}
-
-int SubmissionConversation::nesting()
-{
-    return s_nesting;
 }

@@ -6,6 +6,7 @@
 
 class ServerCore;
 class TSock;
+class SubmissionReader;
 class TTimeCounter;
 struct SubmissionBlock;
 
@@ -14,12 +15,13 @@ struct SubmissionBlock;
 // once the server has answered that it is busy), caps what it takes in one read, and counts the
 // messages it queued. Every wait runs the event loop, so further conversations and the call
 // processing timer run inside it; an inner conversation always ends before the outer resumes.
+// Every wait and pause ends as soon as the client closes or resets the connection, so that an
+// inner conversation whose client is gone never holds the ones beneath it.
 class SubmissionConversation final
 {
 public:
     // The most a command or data block may hold.
     static constexpr qsizetype MaxInput = 64 * 1024;
-    static constexpr int DefaultMaxNesting = 64;
 
     SubmissionConversation(ServerCore& core, TSock& client);
     ~SubmissionConversation();
@@ -30,19 +32,13 @@ public:
     void run();
     qint32 acceptedCount() const { return m_accepted; }
 
-    // The listener's accept handler: serves `client` to the end of its conversation. Each
-    // accepted connection is served inside the wait of the one before, so the number of
-    // conversations on the stack is bounded: at the bound the listener stops accepting and new
-    // connections wait in its backlog until an inner conversation ends.
+    // The listener's accept handler: serves `client` to the end of its conversation, within the
+    // bounds of ConversationLimits. A connection from an address that holds its share already is
+    // closed at once, without a reply, and named in the "Connection Log".
     static void serve(ServerCore& core, TSock& listener, TSock& client);
-    static void setMaxNesting(int conversations);
-    static int maxNesting();
-    // Conversations running at this moment (nested on the stack).
-    static int nesting();
 
 private:
     enum class Next { Continue, End };
-    enum class WaitEnd { Received, TimedOut, Closed };
 
     Next dispatch(const QByteArray& text);
     Next helo(const QByteArray& argument);
@@ -52,20 +48,21 @@ private:
     Next queueBlock(const QByteArray& encoded);
     void queueAndShow(const SubmissionBlock& block, qint32 n);
 
-    // Waits for the next text. The command wait (`closedFirst`) ends on a closed connection
-    // before it reads; the data waits read first. `busyCleared` is set when the busy wait sees
-    // ServerBusy go off.
-    WaitEnd waitForText(QByteArray& text, bool busyWait, bool* busyCleared, bool closedFirst);
     // Starts the idle counter from its limit, afresh.
     void restartIdle();
     bool tooLarge(const QByteArray& text);
+    // Sends a reply; false (and the connection released) when it cannot reach the client.
     bool reply(const QByteArray& text);
     bool realAddressRefused() const;
     QByteArray deniedReply() const;
-    void closeConnection();
+    // Ends the connection after a last reply: the reply reaches the client before the close.
+    void closeAfterReply();
+    // Ends a connection that gets no reply (or went away): closed at once.
+    void release();
 
     ServerCore& m_core;
     TSock& m_client;
     std::unique_ptr<TTimeCounter> m_idle;
+    std::unique_ptr<SubmissionReader> m_reader;
     qint32 m_accepted = 0;
 };

@@ -4,6 +4,7 @@
 #include "foundation/pacing.h"
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
+#include "queue/callprocessor.h"
 #include "server/transactionlog.h"
 
 #include <QRegularExpression>
@@ -54,6 +55,11 @@ void CallFixture::TearDown()
 {
     m_calls.reset();
     Pacing::setScale(m_scale);
+}
+
+void CallFixture::allowNoticesToThisHost()
+{
+    processor().setNoticeCheck([](const QByteArray&) { return std::optional<QByteArray>(); });
 }
 
 QueueEntry CallFixture::entry(const QByteArray& pin, const QByteArray& message,

@@ -2,7 +2,9 @@
 
 #include "foundation/errors.h"
 #include "foundation/tinifile.h"
+#include "net/hostaddresses.h"
 #include "paging/tomxpage.h"
+#include "queue/errornotice.h"
 #include "server/queuecommands.h"
 #include "tests/queue/callfixture.h"
 
@@ -173,6 +175,7 @@ TEST_F(RunGuards, ASectionWithUnreadableLineSettingsIsSkippedAndTheNextOneCalled
 TEST_F(RunGuards, AnEmptyMessageFailsWithoutCostingTheCompanysOtherMessagesTheirCall)
 {
     NoticeListener workstation;
+    allowNoticesToThisHost();
     m_core.config().Port = workstation.port();
     queueMessage("5551234", entry("1111111", ""));
     queueMessage("5551234", entry("2222222", "Two"));
@@ -188,6 +191,50 @@ TEST_F(RunGuards, AnEmptyMessageFailsWithoutCostingTheCompanysOtherMessagesTheir
     EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'|').toStdString();
     EXPECT_EQ(m_core.queuedCount(), 0);
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+}
+
+TEST_F(RunGuards, AMessageWithoutPinFailsAloneAndLaterCompaniesAreStillCalled)
+{
+    // Written straight into the queue: the protocol refuses such a block today, an older queue
+    // or another writer may not have.
+    queueMessage("5550001", entry("", "Nobody"));
+    queueMessage("5550002", entry("2222222", "Two"));
+
+    processor().ProcessCalls();
+
+    EXPECT_TRUE(transmitTexts().contains(
+        QStringLiteral("Error Sending Messages To:  From 127.0.0.1 (No Pin Number!)")));
+    EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5550001", "5550002"}));
+    EXPECT_EQ(deliveredPins(), QList<QByteArray>{"2222222"});
+    EXPECT_FALSE(
+        transmitTexts().contains(QStringLiteral("Error Connecting To Paging Network: 5550002")));
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
+TEST(ErrorNoticeTarget, NoNoticeGoesToThisHostOrToASenderThatIsNoAddress)
+{
+    const auto reason = [](const QByteArray& host) {
+        return ErrorNotice::skipReason(host).value_or("sent").toStdString();
+    };
+    EXPECT_EQ(reason(""), "No Sender Address");
+    for (const char* bad :
+         {"host", "1.2.3", "1.2.3.4.5", "256.1.1.1", " 1.2.3.4", "1.2.3.4\r", "1..2.3", "-1.2.3.4"})
+        EXPECT_EQ(reason(bad), "Invalid Sender Address") << bad;
+    // The test message's sender, and the address a connect takes as this host.
+    EXPECT_EQ(reason("0.0.0.0"), "Unspecified Address");
+    EXPECT_EQ(reason("0.0.0.127"), "Unspecified Address");
+    EXPECT_EQ(reason("127.0.0.1"), "Loopback Address");
+    EXPECT_EQ(reason("127.10.20.30"), "Loopback Address");
+    for (const quint32 own : HostAddresses::own()) {
+        if (HostAddresses::isLoopback(own))
+            continue;
+        const QByteArray dotted =
+            QByteArray::number(own >> 24) + '.' + QByteArray::number((own >> 16) & 255) + '.' +
+            QByteArray::number((own >> 8) & 255) + '.' + QByteArray::number(own & 255);
+        EXPECT_EQ(reason(dotted), "Address Of This Server") << dotted.toStdString();
+    }
+    // A documentation address: some other workstation.
+    EXPECT_EQ(reason("192.0.2.10"), "sent");
 }
 
 TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)

@@ -135,4 +135,28 @@ TEST_F(EndToEnd, AWorkstationIsAnsweredBusyWhileTheCheckCallsAndServedAfterwards
     EXPECT_FALSE(m_core.serverBusy());
 }
 
+// A failed page whose sender is this host: its notice would go to the server's own port and be
+// taken by this very server, holding the call for a whole conversation.
+TEST_F(EndToEnd, AFailedPageFromThisHostGetsNoNoticeAndTheRunGoesOn)
+{
+    m_core.config().Port = QByteArray::number(m_port);
+    submit("1111111", "One", "");
+    submit("2222222", "Two", "");
+    int accepted = 0;
+    m_core.listener().Sock1().setOnInfo([&](TSock&, TSock::TSocketInfo, const QByteArray& text) {
+        if (text == "Setting HostName While Connected Has No Effect")
+            ++accepted;
+    });
+    m_modem.queueBlockReplies({ScriptedModem::rs(), ScriptedModem::ack()});
+
+    m_calls->SendNow1Click();
+
+    EXPECT_EQ(accepted, 0) << "the server took a connection from itself during the run";
+    EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
+    const QByteArray skipped = "Error Notice Not Sent To: 127.0.0.1 (Loopback Address)";
+    EXPECT_TRUE(transmitTexts().contains(QString::fromLatin1(skipped)));
+    EXPECT_TRUE(logTexts().contains(skipped));
+    EXPECT_EQ(m_core.queuedCount(), 0);
+}
+
 } // namespace

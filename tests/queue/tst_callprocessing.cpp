@@ -154,6 +154,7 @@ TEST_F(Delivery, ABusyCompanyKeepsItsMessagesAndTheNextIsCalledAfterTheHangUpPau
 TEST_F(Delivery, ARejectedPinIsLoggedAndItsSenderToldWhileTheOthersGetThrough)
 {
     NoticeListener workstation;
+    allowNoticesToThisHost();
     m_core.config().Port = workstation.port();
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));

@@ -1,11 +1,5 @@
-#include "foundation/pacing.h"
-#include "net/tsock.h"
-#include "server/servercore.h"
-#include "server/serverlistener.h"
 #include "server/submissionconversation.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
-#include "tests/support/workstationclient.h"
+#include "tests/server/submissionserver.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -16,118 +10,6 @@
 #include <thread>
 
 #include <gtest/gtest.h>
-
-// Sends a command and checks the whole reply, naming the command when it differs.
-#define EXPECT_REPLY(client, command, reply)                                                       \
-    EXPECT_EQ((client).exchange((command), (reply)).toStdString(),                                 \
-              QByteArray(reply).toStdString())                                                     \
-        << "in reply to: " << QByteArray(command).left(60).toStdString()
-
-namespace {
-
-const QByteArray Accepted = "250 Message Accepted For Processing";
-const QByteArray Begin = "354 Begin Sending Message";
-const QByteArray Unknown = "552 Unknown Or Not Implemented Command";
-
-QByteArray block(const QList<QByteArray>& lines)
-{
-    QByteArray text;
-    for (const QByteArray& line : lines)
-        text += (text.isEmpty() ? "" : "\r\n") + line;
-    return text.toBase64();
-}
-
-QList<QByteArray> workedLines()
-{
-    return {"MSG: Call the front desk",
-            "SIG: Reception",
-            "PIN: 1234567",
-            "ID: Pat",
-            "AN: 5551234567",
-            "LENGTH: 80",
-            "PARITY: 2",
-            "DATA: 2",
-            "STOP: 0"};
-}
-
-// The worked example's fields with some replaced or added: each override is a whole line
-// starting with its key.
-QList<QByteArray> linesWith(const QList<QByteArray>& overrides)
-{
-    QList<QByteArray> lines = workedLines();
-    for (const QByteArray& override : overrides) {
-        const QByteArray key = override.left(override.indexOf(':') + 1);
-        bool replaced = false;
-        for (QByteArray& line : lines) {
-            if (line.startsWith(key)) {
-                line = override;
-                replaced = true;
-            }
-        }
-        if (!replaced)
-            lines.append(override);
-    }
-    return lines;
-}
-
-QByteArray recieved(int count, int minutes)
-{
-    return "250 Recieved " + QByteArray::number(count) + " Msg(s), Delivery in " +
-           QByteArray::number(minutes) + " Min.";
-}
-
-} // namespace
-
-// A listening server with a temporary data folder, its conversations served as the program
-// serves them. Durations run at a twentieth, so the 60-second idle limit is 3 s.
-class SubmissionServer : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        Pacing::setScale(0.05);
-        m_core.allowList() = {"555"};
-        m_core.setNextCheck(4);
-        // The server's own listener, on a port the platform picks.
-        m_core.config().Port = "0";
-        m_core.listener().startListening();
-        m_port = m_core.listener().Sock1().LocalPort();
-        ASSERT_NE(m_port, 0);
-    }
-
-    void TearDown() override
-    {
-        m_core.listener().stopListening();
-        SubmissionConversation::setMaxNesting(SubmissionConversation::DefaultMaxNesting);
-        Pacing::setScale(1.0);
-        EXPECT_EQ(SubmissionConversation::nesting(), 0);
-    }
-
-    QByteArray host() const { return TSock::LocalAddress(); }
-    QByteArray denied() const { return "552 - (" + host() + ") Access To Server Denied!"; }
-    QByteArray queueFile() const { return m_dir.read(QStringLiteral("Message.Dat")); }
-
-    // Runs one client's whole conversation on its thread while the server runs.
-    void converse(const std::function<void(WorkstationClient&)>& script)
-    {
-        runWhilePumping([&] {
-            WorkstationClient client;
-            ASSERT_TRUE(client.connectTo(m_port));
-            script(client);
-        });
-    }
-
-    // Runs in the event loop of the main thread, from a client thread.
-    void onServer(const std::function<void()>& action)
-    {
-        QMetaObject::invokeMethod(QCoreApplication::instance(), action, Qt::QueuedConnection);
-    }
-
-    TempDataDir m_dir;
-    ScriptedPrompts m_prompts;
-    ServerCore m_core{m_dir.path(), m_prompts};
-    quint16 m_port = 0;
-};
 
 TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
 {
@@ -453,7 +335,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
 
 TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
 {
-    SubmissionConversation::setMaxNesting(2);
+    ConversationLimits::setMaxNesting(2);
     runWhilePumping([&] {
         WorkstationClient first;
         WorkstationClient second;

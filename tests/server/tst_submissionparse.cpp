@@ -128,7 +128,7 @@ TEST(SubmissionCheck, AccessNumberMustHoldADigitAndOnlyDiallingCharacters)
 
 TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
 {
-    EXPECT_FALSE(SubmissionCheck::rejectionReason(soundBlock()).has_value());
+    EXPECT_FALSE(SubmissionCheck::rejectionReason(soundBlock(), "10.0.0.1").has_value());
 
     struct Case
     {
@@ -160,19 +160,35 @@ TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
         {&SubmissionBlock::id, "Pat*USR*", "Field Holds A Queue Marker"},
         {&SubmissionBlock::pin, "12*ID*", "Field Holds A Queue Marker"},
         {&SubmissionBlock::message, "*MSG*", "Field Holds A Queue Marker"},
+        // No whole marker in any field, but one forms where the message meets "*SIG*".
+        {&SubmissionBlock::message, "x*SIG", "Field Holds A Queue Marker"},
         // Markers are exact: other spellings and lone stars are ordinary text.
         {&SubmissionBlock::message, "*msg* and * stars *", nullptr},
         {&SubmissionBlock::pin, QByteArray("12\x1b", 3), "Invalid PIN"},
         {&SubmissionBlock::pin, QByteArray("12\t3"), "Invalid PIN"},
         {&SubmissionBlock::pin, QByteArray("12\x7f"), "Invalid PIN"},
-        {&SubmissionBlock::pin, "", nullptr},
+        // An empty PIN pages nobody.
+        {&SubmissionBlock::pin, "", "Invalid PIN"},
+        // The password and the addressee take no control characters either.
+        {&SubmissionBlock::password, QByteArray("pw\r1"), "Invalid Password"},
+        {&SubmissionBlock::password, QByteArray("\x1bPG1", 4), "Invalid Password"},
+        {&SubmissionBlock::password, "", nullptr},
+        {&SubmissionBlock::id, QByteArray("\x03\x04\x1bX"), "Invalid ID"},
+        // The length is plain decimal digits only.
+        {&SubmissionBlock::length, "0x50", "Invalid Length"},
+        {&SubmissionBlock::length, "$50", "Invalid Length"},
+        {&SubmissionBlock::length, "+80", "Invalid Length"},
+        {&SubmissionBlock::length, " 80", "Invalid Length"},
+        {&SubmissionBlock::length, "80 ", "Invalid Length"},
+        {&SubmissionBlock::length, "0080", nullptr},
         // Other fields may carry control characters; the message is escaped on the line.
         {&SubmissionBlock::message, "tab\there", nullptr},
     };
     for (const Case& c : cases) {
         SubmissionBlock block = soundBlock();
         block.*c.field = c.value;
-        const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block);
+        const std::optional<QByteArray> reason =
+            SubmissionCheck::rejectionReason(block, "10.0.0.1");
         if (c.reason)
             EXPECT_EQ(reason.value_or("accepted"), QByteArray(c.reason)) << c.value.toStdString();
         else

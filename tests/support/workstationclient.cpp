@@ -22,13 +22,22 @@ WorkstationClient::~WorkstationClient()
     close();
 }
 
-bool WorkstationClient::connectTo(quint16 port)
+bool WorkstationClient::connectTo(quint16 port, const QByteArray& from)
 {
     close();
     m_eof = false;
     m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (m_fd < 0)
         return false;
+    if (!from.isEmpty()) {
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        if (::inet_pton(AF_INET, from.constData(), &local.sin_addr) != 1 ||
+            ::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+            close();
+            return false;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);

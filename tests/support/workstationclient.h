@@ -19,7 +19,9 @@ public:
     WorkstationClient(const WorkstationClient&) = delete;
     WorkstationClient& operator=(const WorkstationClient&) = delete;
 
-    bool connectTo(quint16 port);
+    // Connects to 127.0.0.1; `from`, when given, is the local address to connect from (any
+    // 127.0.0.x stands in for another workstation).
+    bool connectTo(quint16 port, const QByteArray& from = {});
     bool send(const QByteArray& bytes);
     // Reads until `count` bytes have arrived, the server closed the connection, or the safety
     // limit passed; gives what arrived.
@@ -34,6 +36,7 @@ public:
     void close();
     void abort();
     bool isOpen() const { return m_fd >= 0; }
+    int handle() const { return m_fd; }
 
 private:
     int m_fd = -1;

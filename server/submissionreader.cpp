@@ -1,0 +1,101 @@
+#include "server/submissionreader.h"
+
+#include "foundation/eventpump.h"
+#include "foundation/pacing.h"
+#include "net/esockexception.h"
+#include "net/tsock.h"
+#include "net/ttimecounter.h"
+
+SubmissionReader::SubmissionReader(TSock& client, TTimeCounter& idle, qsizetype maxText)
+    : m_client(client), m_idle(idle), m_maxText(maxText)
+{
+}
+
+SubmissionReader::End SubmissionReader::command(QByteArray& text)
+{
+    return wait(text, true, {}, nullptr);
+}
+
+SubmissionReader::End SubmissionReader::block(QByteArray& text)
+{
+    return wait(text, false, {}, nullptr);
+}
+
+SubmissionReader::End
+SubmissionReader::whileBusy(QByteArray& text, const std::function<bool()>& busy, bool& busyCleared)
+{
+    busyCleared = false;
+    return wait(text, false, busy, &busyCleared);
+}
+
+bool SubmissionReader::pause(int nominalMs)
+{
+    return !Pacing::pauseResponsiveUntil(nominalMs, [this] { return gone(); });
+}
+
+bool SubmissionReader::gone()
+{
+    return !m_client.Connected() || m_client.PeerGone();
+}
+
+QByteArray SubmissionReader::take(qsizetype already)
+{
+    return m_client.ReceiveCount(static_cast<int>(m_maxText + 1 - already));
+}
+
+SubmissionReader::End SubmissionReader::wait(QByteArray& text, bool closedFirst,
+                                             const std::function<bool()>& busy, bool* busyCleared)
+{
+    End end = End::TimedOut;
+    waitUntil(m_idle, [&] {
+        // A reset ends every wait at once: nothing more can come, and no reply can arrive.
+        if (m_client.PeerGone() || (closedFirst && !m_client.Connected())) {
+            end = End::Closed;
+            return true;
+        }
+        try {
+            text = take(0);
+        } catch (const ESockException&) {
+            end = End::Closed;
+            return true;
+        }
+        if (busy && !busy()) {
+            *busyCleared = true;
+            end = End::Received;
+            return true;
+        }
+        if (!closedFirst && !m_client.Connected()) {
+            end = End::Closed;
+            return true;
+        }
+        if (!text.isEmpty()) {
+            end = End::Received;
+            return true;
+        }
+        return false;
+    });
+    if (end != End::Received || (busyCleared && *busyCleared))
+        return end;
+    // A command word without an argument that arrived alone cannot go on: it is served at
+    // once. (Whatever followed it would only be dropped as part of the same command.)
+    if (text == "DATA" || text == "DONE")
+        return end;
+    return gather(text);
+}
+
+SubmissionReader::End SubmissionReader::gather(QByteArray& text)
+{
+    while (text.size() <= m_maxText && !m_idle.TimedOut()) {
+        const bool more = EventPump::waitFor(QuietMs, [this] {
+            return m_client.BytesAvailable() > 0 || gone() || m_idle.TimedOut();
+        });
+        if (!more)
+            break; // quiet: the text is complete
+        if (gone())
+            return End::Closed;
+        if (m_client.BytesAvailable() == 0)
+            break; // the idle counter ran out: what arrived is served
+        text += take(text.size());
+    }
+    return End::Received;
+}
