@@ -20,11 +20,8 @@ std::optional<PageQueuer::Refusal> PageQueuer::check(const SubmissionBlock& bloc
     if (!SubmissionCheck::isDiallable(block.accessNumber) ||
         !AllowList::allows(m_core.allowList(), block.accessNumber))
         return Refusal{Refusal::Kind::NumberNotAllowed, block.accessNumber};
-    if (const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block))
+    if (const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block, sender))
         return Refusal{Refusal::Kind::Rejected, *reason};
-    const QueueEntry entry{block.message, block.signature, block.pin, sender, block.id};
-    if (entry.format().size() > SubmissionCheck::MaxEntryLength)
-        return Refusal{Refusal::Kind::Rejected, "Message Too Long"};
     return std::nullopt;
 }
 
@@ -37,7 +34,8 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<SubmissionBlock
             return refusal;
         MessageQueueFile::LineSettings settings;
         settings.password = block.password;
-        settings.length = block.length;
+        // Checked to be plain decimal digits: stored as the number they make.
+        settings.length = QByteArray::number(block.length.toInt());
         settings.parity = StrToInt(block.parity);
         settings.dataBits = StrToInt(block.dataBits);
         settings.stopBits = StrToInt(block.stopBits);

@@ -1,6 +1,5 @@
 #include "server/submissionconversation.h"
 
-#include "foundation/convert.h"
 #include "foundation/errors.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
@@ -8,13 +7,12 @@
 #include "net/esockexception.h"
 #include "net/tsock.h"
 #include "net/ttimecounter.h"
-#include "queue/messagequeuefile.h"
 #include "server/allowlist.h"
 #include "server/conversationlimits.h"
 #include "server/ipmatch.h"
+#include "server/pagequeuer.h"
 #include "server/servercore.h"
 #include "server/submissionblock.h"
-#include "server/submissioncheck.h"
 #include "server/submissioncommand.h"
 #include "server/submissionreader.h"
 
@@ -184,51 +182,24 @@ SubmissionConversation::Next SubmissionConversation::done()
 SubmissionConversation::Next SubmissionConversation::queueBlock(const QByteArray& encoded)
 {
     const SubmissionBlock block = SubmissionBlock::fromText(Base64Decode(encoded));
-    // The access number is what call processing dials: it must be one the operator allows,
-    // and nothing but a number, or a client could make the modem dial or do anything.
-    if (!SubmissionCheck::isDiallable(block.accessNumber) ||
-        !AllowList::allows(m_core.allowList(), block.accessNumber))
-        return reply(numberNotAllowed(block.accessNumber)) ? Next::Continue : Next::End;
-    if (const std::optional<QByteArray> reason =
-            SubmissionCheck::rejectionReason(block, m_client.HostName()))
-        return reply(rejected(*reason)) ? Next::Continue : Next::End;
-
-    EventPump::once();
-    // The free key is looked up and written with no event-loop pass in between, so a
-    // conversation served inside this one cannot take the same key.
-    const std::optional<qint32> n = MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")))
-                                        .nextFreeMessageKey(block.accessNumber);
-    if (!n)
-        return reply(rejected("Queue Full")) ? Next::Continue : Next::End;
-    queueAndShow(block, *n);
-    return reply("250 Message Accepted For Processing") ? Next::Continue : Next::End;
-}
-
-void SubmissionConversation::queueAndShow(const SubmissionBlock& block, qint32 n)
-{
     const QByteArray sender = m_client.HostName();
-    MessageQueueFile::LineSettings settings;
-    settings.password = block.password;
-    // Checked to be plain decimal digits: stored as the number they make.
-    settings.length = QByteArray::number(block.length.toInt());
-    settings.parity = StrToInt(block.parity);
-    settings.dataBits = StrToInt(block.dataBits);
-    settings.stopBits = StrToInt(block.stopBits);
-    MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")))
-        .writeSubmission(block.accessNumber, settings, n,
-                         QueueEntry{block.message, block.signature, block.pin, sender, block.id});
-
-    const QByteArray lines[] = {
-        "Message Received From: " + sender, "  Msg. To: " + block.id,
-        "         PIN: " + block.pin,       " Provider: " + block.accessNumber,
-        "Message: " + block.message,        QByteArray(42, '-'),
-    };
-    for (const QByteArray& line : lines) {
-        m_core.addConnectionLog(QString::fromLatin1(line));
-        m_core.AppendLog(line);
+    PageQueuer queuer(m_core);
+    std::optional<PageQueuer::Refusal> refusal = queuer.check(block, sender);
+    if (!refusal) {
+        EventPump::once();
+        // The free key is looked up and written with no event-loop pass in between, so a
+        // conversation served inside this one cannot take the same key.
+        refusal = queuer.queue({block}, sender);
     }
-    m_core.setQueuedCount(m_core.queuedCount() + 1);
+    if (refusal) {
+        return reply(refusal->kind == PageQueuer::Refusal::Kind::NumberNotAllowed
+                         ? numberNotAllowed(refusal->reason)
+                         : rejected(refusal->reason))
+                   ? Next::Continue
+                   : Next::End;
+    }
     ++m_accepted;
+    return reply("250 Message Accepted For Processing") ? Next::Continue : Next::End;
 }
 
 void SubmissionConversation::restartIdle()

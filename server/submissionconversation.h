@@ -46,7 +46,6 @@ private:
     Next data();
     Next done();
     Next queueBlock(const QByteArray& encoded);
-    void queueAndShow(const SubmissionBlock& block, qint32 n);
 
     // Starts the idle counter from its limit, afresh.
     void restartIdle();
