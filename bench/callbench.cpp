@@ -43,6 +43,7 @@ public:
         return std::nullopt;
     }
     void showError(const QString& message) override { note(message); }
+    void notifyError(const QString& message, std::function<void()>) override { note(message); }
     int boxes = 0;
 
 private:

@@ -38,6 +38,7 @@ public:
         return std::nullopt;
     }
     void showError(const QString& message) override { note(message); }
+    void notifyError(const QString& message, std::function<void()>) override { note(message); }
 
 private:
     static void note(const QString& text)

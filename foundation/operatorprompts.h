@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <optional>
 
 // Everything the server's logic asks of or tells the operator goes through this interface.
@@ -24,4 +26,8 @@ public:
                                              const QString& initial) = 0;
     // The application's standard error box for a failure that left a handler.
     virtual void showError(const QString& message) = 0;
+    // Tells the operator of a failure without waiting: the box stays up while the server goes
+    // on serving, and `dismissed` runs once the operator has closed it. For failures that must
+    // not hold up conversations or calls that run nested in the event loop.
+    virtual void notifyError(const QString& message, std::function<void()> dismissed) = 0;
 };

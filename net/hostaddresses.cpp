@@ -29,6 +29,12 @@ std::optional<quint32> parseDotted(const QByteArray& text)
     return address;
 }
 
+QByteArray dotted(quint32 address)
+{
+    return QByteArray::number(address >> 24) + '.' + QByteArray::number((address >> 16) & 255) +
+           '.' + QByteArray::number((address >> 8) & 255) + '.' + QByteArray::number(address & 255);
+}
+
 bool isUnspecified(quint32 address)
 {
     return (address >> 24) == 0;

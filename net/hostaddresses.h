@@ -17,6 +17,9 @@ std::optional<quint32> parseDotted(const QByteArray& text);
 bool isUnspecified(quint32 address);
 bool isLoopback(quint32 address);
 
+// "a.b.c.d" of an address in host byte order.
+QByteArray dotted(quint32 address);
+
 // The addresses of this host's network interfaces and the address its name resolves to.
 QList<quint32> own();
 

@@ -71,8 +71,11 @@ TSock::~TSock()
     m_onAccept = {};
     m_onAutoAccept = {};
     m_onFileProgress = {};
+    m_onRefuse = {};
     if (m_handle >= 0)
         Close();
+    if (m_spareHandle >= 0)
+        ::close(m_spareHandle);
     stopServingThreads();
     // The own dial-up object, the counter and every accepted connection are children and go
     // with the QObject base: a listener thereby closes the connections still open.
@@ -273,6 +276,8 @@ void TSock::createListenSocket()
         throw ESockException("Listen - Error Starting Listen");
     }
     m_listen = true;
+    if (m_spareHandle < 0)
+        m_spareHandle = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 }
 
 void TSock::setAcceptPaused(bool paused)

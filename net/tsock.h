@@ -52,6 +52,7 @@ public:
     using ReadEvent = std::function<void(TSock& sender, int count)>;
     using AutoAcceptEvent = std::function<void(TSock& listener, TSock& client)>;
     using ProgressEvent = std::function<void(TSock& sender, qint64 count)>;
+    using RefuseEvent = std::function<void(TSock& listener, const QByteArray& address)>;
 
     explicit TSock(QObject* parent = nullptr);
     ~TSock() override;
@@ -87,6 +88,9 @@ public:
     void setOnAccept(NotifyEvent handler) { m_onAccept = std::move(handler); }
     void setOnAutoAccept(AutoAcceptEvent handler) { m_onAutoAccept = std::move(handler); }
     void setOnFileProgress(ProgressEvent handler) { m_onFileProgress = std::move(handler); }
+    // A listener took a connection and closed it at once because descriptors ran short; the
+    // address is the peer's, dotted.
+    void setOnRefuse(RefuseEvent handler) { m_onRefuse = std::move(handler); }
 
     // Connects (stream) or binds (datagram); true when connected afterwards. A non-blocking
     // connect returns false and completes later with the connect event.
@@ -119,6 +123,15 @@ public:
     static QByteArray LocalAddress();
     // The dotted address of the remote address record (the peer of the last accept or datagram).
     QByteArray RemoteAddress() const;
+    // The dotted address of this connection's own end: the address the peer reached this host
+    // by. Needs no lookup; "0.0.0.0" without a connection.
+    QByteArray LocalSocketAddress() const;
+
+    // An auto-accepting listener keeps this many descriptors free for the rest of the program
+    // (queue and log files, lookups, the serial port, error notices, the toolkit). A connection
+    // that would leave fewer is taken and closed at once, so its client learns at once instead
+    // of waiting in the backlog, and the program never runs out in the middle of its work.
+    static constexpr int DescriptorReserve = 16;
 
     // Lookups that report through OnInfo ("Lookup Of Host ...", "Lookup Of Port ...").
     // Addresses and ports are in network byte order.
@@ -167,6 +180,9 @@ private:
     void closeEvent(int error);
     void acceptEvent();
     void restAccepting();
+    bool descriptorsShort(int handle) const;
+    void refuse(int handle, const sockaddr_in& peer);
+    void takeAndRefuse();
     void postConnectFailure(int error);
     void releaseFinishedConnections();
     void serveOnThread(const AutoAcceptEvent& handler, TSock& client);
@@ -202,6 +218,7 @@ private:
     NotifyEvent m_onAccept;
     AutoAcceptEvent m_onAutoAccept;
     ProgressEvent m_onFileProgress;
+    RefuseEvent m_onRefuse;
 
     QSocketNotifier* m_readNotifier = nullptr;
     QSocketNotifier* m_writeNotifier = nullptr;
@@ -222,6 +239,9 @@ private:
     qsizetype m_inputLimit = 0;
     // Reading stopped because the input buffer reached the limit.
     bool m_inputHeld = false;
+    // A listener's spare descriptor: given up for a moment when accepting fails for want of
+    // descriptors, so the waiting connection can be taken and closed instead of left waiting.
+    int m_spareHandle = -1;
     // Set on connection objects: the listener that accepted them.
     TSock* m_listener = nullptr;
     // The listener's OnAutoAccept for this connection is still running.

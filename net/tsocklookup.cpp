@@ -69,6 +69,15 @@ QByteArray TSock::LocalAddress()
     return address ? dotted(*address) : QByteArrayLiteral("0.0.0.0");
 }
 
+QByteArray TSock::LocalSocketAddress() const
+{
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    if (m_handle < 0 || getsockname(m_handle, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+        return QByteArrayLiteral("0.0.0.0");
+    return dotted(local.sin_addr.s_addr);
+}
+
 QByteArray TSock::RemoteAddress() const
 {
     return dotted(m_remote.sin_addr.s_addr);

@@ -15,9 +15,12 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -243,11 +246,19 @@ void TSock::acceptEvent()
     const int handle =
         ::accept4(m_handle, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
     if (handle < 0) {
+        if (errno == EMFILE && m_spareHandle >= 0) {
+            takeAndRefuse();
+            return;
+        }
         // Out of descriptors or memory, the connection stays waiting and the listener stays
         // readable: accepting rests for a second instead of spinning until resources free up.
         if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
             restAccepting();
         return; // otherwise the client went away before it was taken
+    }
+    if (descriptorsShort(handle)) {
+        refuse(handle, peer);
+        return;
     }
     m_remote = peer;
     QPointer<TSock> self(this);
@@ -309,6 +320,40 @@ void TSock::stopServingThreads()
         delete thread;
     }
     m_threads.clear();
+}
+
+bool TSock::descriptorsShort(int handle) const
+{
+    // Descriptors are handed out lowest first, so every one below a new handle is in use: a
+    // handle this close to the limit leaves at most the reserve free.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return false;
+    return static_cast<rlim_t>(handle) + DescriptorReserve >= limit.rlim_cur;
+}
+
+void TSock::refuse(int handle, const sockaddr_in& peer)
+{
+    ::close(handle);
+    m_remote = peer;
+    if (auto handler = m_onRefuse)
+        handler(*this, RemoteAddress());
+}
+
+// Every descriptor is in use: the spare one makes room to take the waiting connection and close
+// it, so its client is not left waiting in the backlog and the listener does not spin on it.
+void TSock::takeAndRefuse()
+{
+    ::close(m_spareHandle);
+    sockaddr_in peer{};
+    socklen_t length = sizeof peer;
+    const int handle =
+        ::accept4(m_handle, reinterpret_cast<sockaddr*>(&peer), &length, SOCK_CLOEXEC);
+    m_spareHandle = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (handle >= 0)
+        refuse(handle, peer);
+    else if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+        restAccepting();
 }
 
 void TSock::restAccepting()

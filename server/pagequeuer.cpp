@@ -8,8 +8,6 @@
 #include "server/submissionblock.h"
 #include "server/submissioncheck.h"
 
-#include <exception>
-
 PageQueuer::PageQueuer(ServerCore& core) : m_core(core) {}
 
 std::optional<PageQueuer::Refusal> PageQueuer::check(const SubmissionBlock& block,
@@ -45,25 +43,24 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<SubmissionBlock
     }
     // The free keys are looked up and written with no event-loop pass in between, so nothing
     // served meanwhile can take the same key.
-    if (!MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")))
-             .writeSubmissions(submissions))
-        return Refusal{Refusal::Kind::Rejected, "Queue Full"};
-
-    // Every page is in the queue now, so every page is counted even when the log cannot take
-    // its lines: a queued page that is not counted would wait for a check that never comes.
-    std::exception_ptr logFailure;
+    try {
+        if (!MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")))
+                 .writeSubmissions(submissions))
+            return Refusal{Refusal::Kind::Rejected, "Queue Full"};
+    } catch (const EIniFileError& error) {
+        // Nothing was written (the queue file is replaced whole or not at all). The sender
+        // learns it at once and may try again later; the operator sees why.
+        const QByteArray line = "Message Not Queued From: " + sender + " (" + error.message() + ")";
+        m_core.addConnectionLog(QString::fromLatin1(line));
+        m_core.AppendLog(line);
+        return Refusal{Refusal::Kind::Rejected, "Queue Unavailable"};
+    }
+    // Every page is in the queue now. The log lines cannot fail the page: a log that cannot be
+    // written is reported to the operator by the log writer itself.
     for (const SubmissionBlock& block : blocks) {
-        if (!logFailure) {
-            try {
-                show(block, sender);
-            } catch (const EZelkorError&) {
-                logFailure = std::current_exception();
-            }
-        }
+        show(block, sender);
         m_core.setQueuedCount(m_core.queuedCount() + 1);
     }
-    if (logFailure)
-        std::rethrow_exception(logFailure);
     return std::nullopt;
 }
 

@@ -29,10 +29,9 @@ public:
     std::optional<Refusal> check(const SubmissionBlock& block, const QByteArray& sender) const;
 
     // Checks every page and, when all pass, writes them to the queue file with one write, then
-    // shows and counts each. When one is refused, or a company's section has no free key left
-    // ("Queue Full"), nothing is written. Raises EIniFileError when the queue file cannot be
-    // written (nothing is queued then), and EZelkorError when Log.Dat cannot be written: every
-    // page is queued and counted by then, and only log lines are missing.
+    // shows and counts each. When one is refused, a company's section has no free key left
+    // ("Queue Full") or the queue file cannot be written ("Queue Unavailable", with a line in
+    // the Connection Log and Log.Dat), nothing is written.
     std::optional<Refusal> queue(const QList<SubmissionBlock>& blocks, const QByteArray& sender);
 
 private:

@@ -1,8 +1,12 @@
 #include "server/servercore.h"
 
 #include "foundation/datetimetext.h"
+#include "foundation/errors.h"
+#include "foundation/operatorprompts.h"
 #include "server/serverlistener.h"
 #include "server/transactionlog.h"
+
+#include <QPointer>
 
 ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
@@ -72,10 +76,23 @@ void ServerCore::setPanelText(int panel, const QString& text)
     emit panelTextChanged(panel, text);
 }
 
-void ServerCore::AppendLog(const QByteArray& text) const
+void ServerCore::AppendLog(const QByteArray& text)
 {
-    if (m_config.Logging)
+    if (!m_config.Logging)
+        return;
+    try {
         TransactionLog::append(m_dataDir, text, now());
+    } catch (const EZelkorError& error) {
+        if (m_logFailureShown)
+            return;
+        m_logFailureShown = true;
+        addConnectionLog(QStringLiteral("Transaction Log Not Written: ") + error.text());
+        QPointer<ServerCore> self(this);
+        m_prompts.notifyError(error.text(), [self] {
+            if (self)
+                self->m_logFailureShown = false;
+        });
+    }
 }
 
 QString ServerCore::timeStamp() const

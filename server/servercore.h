@@ -70,8 +70,12 @@ public:
     void clearTransmitLog();
 
     // The transaction log writer: one line to Log.Dat when the configuration's Logging is on
-    // (read for every line). Raises EZelkorError when the file cannot be written.
-    void AppendLog(const QByteArray& text) const;
+    // (read for every line). A line that cannot be written never stops its caller: the page
+    // in hand is queued or delivered all the same. The operator is told by a line in the
+    // Connection Log and one error box that does not hold up the server; while that box is
+    // open, further failures add nothing.
+    void AppendLog(const QByteArray& text);
+    bool logFailureShown() const { return m_logFailureShown; }
 
     QString panelText(int panel) const;
     void setPanelText(int panel, const QString& text);
@@ -95,5 +99,6 @@ private:
     QStringList m_connectionLog;
     QStringList m_transmitLog;
     QString m_panels[4];
+    bool m_logFailureShown = false;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
 };

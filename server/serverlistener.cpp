@@ -2,9 +2,12 @@
 
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
+#include "net/hostaddresses.h"
 #include "net/tsock.h"
 #include "server/servercore.h"
 #include "server/submissionconversation.h"
+
+#include <algorithm>
 
 ServerListener::ServerListener(ServerCore& core, QObject* parent)
     : QObject(parent), m_core(core), m_sock(new TSock(this))
@@ -18,6 +21,11 @@ ServerListener::ServerListener(ServerCore& core, QObject* parent)
     m_sock->setBlockingTimeout(0);
     m_sock->setOnAutoAccept(
         [this](TSock& listener, TSock& client) { Sock1AutoAccept(listener, client); });
+    m_sock->setOnRefuse([this](TSock&, const QByteArray& address) {
+        m_core.addConnectionLog(QStringLiteral("Connection Refused From: ") +
+                                QString::fromLatin1(address) +
+                                QStringLiteral(" (Too Few Descriptors Free)"));
+    });
 }
 
 ServerListener::~ServerListener() = default;
@@ -46,7 +54,23 @@ void ServerListener::stopListening()
 
 QString ServerListener::ipAddressText()
 {
-    return QStringLiteral("Current IP Address Is \"") + QString::fromLatin1(TSock::LocalAddress()) +
+    QByteArray address = TSock::LocalAddress();
+    if (address == "0.0.0.0") {
+        // The host's name has no address (or the lookup could not run): the address of a
+        // network interface is the next best answer; a loopback one only when there is no other.
+        const QList<quint32> own = HostAddresses::own();
+        const auto outside = std::find_if(own.begin(), own.end(), [](quint32 a) {
+            return !HostAddresses::isLoopback(a) && !HostAddresses::isUnspecified(a);
+        });
+        if (outside != own.end())
+            address = HostAddresses::dotted(*outside);
+        else if (!own.isEmpty())
+            address = HostAddresses::dotted(own.front());
+        else
+            return QStringLiteral("Current IP Address Is Unknown: The Host Name Could Not Be "
+                                  "Looked Up");
+    }
+    return QStringLiteral("Current IP Address Is \"") + QString::fromLatin1(address) +
            QLatin1Char('"');
 }
 

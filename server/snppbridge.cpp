@@ -12,8 +12,6 @@
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 
-#include <QTimer>
-
 SnppBridge::SnppBridge(ServerCore& core, QObject* parent)
     : QObject(parent), m_core(core),
       m_gateway(new SnppGateway(core.dataDir(), *this, *this, *this, this))
@@ -82,24 +80,10 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
         block.stopBits = QByteArray::number(page.company.StopBits);
         blocks.append(block);
     }
-    try {
-        const std::optional<PageQueuer::Refusal> refusal = PageQueuer(m_core).queue(blocks, sender);
-        if (!refusal)
-            return {PageSinkResult::Status::Queued, {}};
-        if (refusal->kind == PageQueuer::Refusal::Kind::NumberNotAllowed)
-            return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};
-        return {PageSinkResult::Status::Rejected, refusal->reason};
-    } catch (const EIniFileError&) {
-        // Nothing was queued; the client is told, as a workstation is by its ended conversation.
-        return {PageSinkResult::Status::Rejected, "Queue Cannot Be Written"};
-    } catch (const EZelkorError& error) {
-        // Log.Dat could not take the lines; the pages are queued and counted.
-        reportLater(error.text());
+    const std::optional<PageQueuer::Refusal> refusal = PageQueuer(m_core).queue(blocks, sender);
+    if (!refusal)
         return {PageSinkResult::Status::Queued, {}};
-    }
-}
-
-void SnppBridge::reportLater(const QString& text)
-{
-    QTimer::singleShot(0, this, [this, text] { m_core.prompts().showError(text); });
+    if (refusal->kind == PageQueuer::Refusal::Kind::NumberNotAllowed)
+        return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};
+    return {PageSinkResult::Status::Rejected, refusal->reason};
 }

@@ -35,10 +35,6 @@ public:
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) override;
 
 private:
-    // Reports a failure after the running handler has returned, so no session waits for the
-    // operator to close the box.
-    void reportLater(const QString& text);
-
     ServerCore& m_core;
     SnppGateway* m_gateway;
 };

@@ -62,13 +62,12 @@ void SubmissionConversation::run()
             if (tooLarge(text) || dispatch(text) == Next::End)
                 return;
         }
-    } catch (const EIniFileError&) {
-        // The queue file could not be written: the conversation ends without a reply.
-        release();
     } catch (const EZelkorError& error) {
-        // The transaction log could not be written. The message is in the queue already.
+        // A failure no step answers itself. The operator hears of it without the server
+        // waiting for an answer: a modal box here would hold this conversation and every one
+        // below it in the nesting.
         release();
-        m_core.prompts().showError(error.text());
+        m_core.prompts().notifyError(error.text(), {});
     }
 }
 
@@ -103,7 +102,7 @@ SubmissionConversation::Next SubmissionConversation::helo(const QByteArray& argu
             closeAfterReply();
         return Next::End;
     }
-    return reply("250 " + TSock::LocalAddress()) ? Next::Continue : Next::End;
+    return reply("250 " + hostAddress()) ? Next::Continue : Next::End;
 }
 
 SubmissionConversation::Next SubmissionConversation::page(const QByteArray& argument)
@@ -247,9 +246,18 @@ bool SubmissionConversation::realAddressRefused() const
     return !AddressAdmitted(m_client.HostName(), config.IPAccept, config.IPDeny);
 }
 
+QByteArray SubmissionConversation::hostAddress() const
+{
+    // The address of the host's name, as workstations expect. When that lookup fails (no
+    // address for the name, or no descriptor free for the resolver), the address this client
+    // reached the server by is just as real, and needs no lookup.
+    const QByteArray named = TSock::LocalAddress();
+    return named != "0.0.0.0" ? named : m_client.LocalSocketAddress();
+}
+
 QByteArray SubmissionConversation::deniedReply() const
 {
-    return "552 - (" + TSock::LocalAddress() + ") Access To Server Denied!";
+    return "552 - (" + hostAddress() + ") Access To Server Denied!";
 }
 
 void SubmissionConversation::closeAfterReply()

@@ -54,6 +54,7 @@ private:
     bool reply(const QByteArray& text);
     bool realAddressRefused() const;
     QByteArray deniedReply() const;
+    QByteArray hostAddress() const;
     // Ends the connection after a last reply: the reply reaches the client before the close.
     void closeAfterReply();
     // Ends a connection that gets no reply (or went away): closed at once.

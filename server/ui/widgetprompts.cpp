@@ -70,6 +70,21 @@ std::optional<QString> WidgetPrompts::inputText(const QString& title, const QStr
     return text;
 }
 
+void WidgetPrompts::notifyError(const QString& message, std::function<void()> dismissed)
+{
+    // Not modal and never waited for: whatever is running in the event loop below the box goes
+    // on, and so does every conversation that starts while it is up.
+    auto* box = new QMessageBox(QMessageBox::Critical, QApplication::applicationName(), message,
+                                QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QMessageBox::finished, box, [dismissed = std::move(dismissed)] {
+        if (dismissed)
+            dismissed();
+    });
+    box->show();
+}
+
 void WidgetPrompts::showError(const QString& message)
 {
     QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), message,

@@ -19,6 +19,7 @@ public:
     std::optional<QString> inputText(const QString& title, const QString& prompt,
                                      const QString& initial) override;
     void showError(const QString& message) override;
+    void notifyError(const QString& message, std::function<void()> dismissed) override;
 
 private:
     QWidget* m_parent;

@@ -346,15 +346,20 @@ TEST_F(ListenerTest, BlockingListenerServesEachConnectionOnItsOwnThread)
     EXPECT_EQ(workstation.receive(11), "got hello\r\n");
 }
 
-TEST_F(ListenerTest, ListenerOutOfDescriptorsResumesAcceptingLater)
+// Out of descriptors, a waiting connection is taken with the listener's spare descriptor and
+// closed at once, so its client is not left hanging; once descriptors are free again, the next
+// one is served.
+TEST_F(ListenerTest, ListenerOutOfDescriptorsRefusesAtOnceAndServesAgainLater)
 {
     Pacing::setScale(0.01);
     startListening();
     int served = 0;
+    QList<QByteArray> refused;
     listener.setOnAutoAccept([&](TSock&, TSock& client) {
         ++served;
         client.Close();
     });
+    listener.setOnRefuse([&](TSock&, const QByteArray& address) { refused.append(address); });
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
     const int lowestFree = ::dup(0);
@@ -364,13 +369,46 @@ TEST_F(ListenerTest, ListenerOutOfDescriptorsResumesAcceptingLater)
     tight.rlim_cur = static_cast<rlim_t>(lowestFree + 1);
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
     LoopbackClient workstation(port);
-    Pacing::pauseResponsive(3000);
-    const int servedWhileShort = served;
+    const bool refusedWhileShort = waitFor([&] { return refused.size() == 1; });
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
     Pacing::setScale(1.0);
     ASSERT_TRUE(workstation.isOpen());
-    EXPECT_EQ(servedWhileShort, 0);
+    EXPECT_TRUE(refusedWhileShort);
+    EXPECT_EQ(served, 0);
+    EXPECT_EQ(refused, QList<QByteArray>{"127.0.0.1"});
+    EXPECT_TRUE(workstation.waitForClose());
+
+    LoopbackClient next(port);
     EXPECT_TRUE(waitFor([&] { return served == 1; }));
+    EXPECT_TRUE(next.waitForClose());
+}
+
+// Short of descriptors but not out of them: a connection that would leave less than the reserve
+// is closed at once, so the rest of the program always finds the descriptors it needs.
+TEST_F(ListenerTest, ConnectionThatWouldEatIntoTheReserveIsRefused)
+{
+    startListening();
+    int served = 0;
+    int refusedCount = 0;
+    listener.setOnAutoAccept([&](TSock&, TSock& client) {
+        ++served;
+        client.Close();
+    });
+    listener.setOnRefuse([&](TSock&, const QByteArray&) { ++refusedCount; });
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const int lowestFree = ::dup(0);
+    ::close(lowestFree);
+    // The workstation's own socket takes one; the accepted one would be the next, leaving
+    // fewer than the reserve free.
+    rlimit tight = saved;
+    tight.rlim_cur = static_cast<rlim_t>(lowestFree + TSock::DescriptorReserve);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+    LoopbackClient workstation(port);
+    const bool refused = waitFor([&] { return refusedCount == 1; });
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(served, 0);
     EXPECT_TRUE(workstation.waitForClose());
 }
 

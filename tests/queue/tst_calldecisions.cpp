@@ -241,11 +241,13 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
 {
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
-    // Once the first block is out, Log.Dat cannot be written any more: the next progress line
-    // fails inside the engine.
-    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
-        QFile::remove(m_dir.file(QStringLiteral("Log.Dat")));
-        QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat"));
+    // Once the first block is out, the next progress report fails inside the engine with an
+    // error nothing in the run handles.
+    bool failing = false;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) { failing = true; });
+    engine().setOnPageProgress([&](const QByteArray& text) {
+        if (failing)
+            throw EZelkorError("Injected failure after: " + text);
     });
 
     EXPECT_THROW(processor().ProcessCalls(), EZelkorError);
@@ -263,11 +265,28 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
     EXPECT_TRUE(sectionKeys("5551234").contains("MSG2")) << "the unfinished section stays queued";
 
     // The next run goes on where this one stopped.
-    QDir(m_dir.path()).rmdir(QStringLiteral("Log.Dat"));
+    failing = false;
     m_modem.setOnBlock({});
     processor().ProcessCalls();
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
     EXPECT_EQ(deliveredPins().last(), "2222222");
+}
+
+// The log is a record, not part of delivery: with Log.Dat unwritable every page still goes out
+// once and leaves the queue, and the operator is told once without the run waiting.
+TEST_F(RunGuards, AnUnwritableTransactionLogNeitherFailsNorRepeatsAPage)
+{
+    m_core.config().Logging = true;
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    queueMessage("5551234", entry("1111111", "One"));
+    queueMessage("5551234", entry("2222222", "Two"));
+
+    processor().ProcessCalls();
+
+    EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
+    EXPECT_TRUE(sectionKeys("5551234").isEmpty());
+    EXPECT_EQ(m_prompts.openNotices(), 1);
+    m_prompts.dismissNotices();
 }
 
 TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)

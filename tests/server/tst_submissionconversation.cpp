@@ -389,32 +389,55 @@ TEST_F(SubmissionServer, OversizedCommandOrBlockIsRejectedAndDisconnected)
     EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
 }
 
-TEST_F(SubmissionServer, UnwritableQueueEndsTheConversationWithoutReply)
+TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoesOn)
 {
+    m_core.config().Logging = true;
     // A folder in the queue file's place makes every write fail.
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Message.Dat")));
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
-        EXPECT_TRUE(c.send(block(workedLines())));
-        EXPECT_EQ(c.readUntilClosed().toStdString(), "");
+        EXPECT_REPLY(c, block(workedLines()), "554 Message Rejected: Queue Unavailable");
+        EXPECT_REPLY(c, "DONE", recieved(0, 4));
     });
     EXPECT_EQ(m_core.queuedCount(), 0);
-    EXPECT_TRUE(m_core.connectionLog().isEmpty());
+    ASSERT_EQ(m_core.connectionLog().size(), 1);
+    EXPECT_TRUE(m_core.connectionLog().first().startsWith(
+        QStringLiteral("Message Not Queued From: 127.0.0.1 (Unable to write to ")))
+        << m_core.connectionLog().first().toStdString();
+    EXPECT_TRUE(m_dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: "));
+    EXPECT_TRUE(m_prompts.shown().isEmpty()) << "nobody must wait on a box for this";
 }
 
-TEST_F(SubmissionServer, UnwritableTransactionLogIsShownInTheErrorBoxAndEndsTheConversation)
+// With Log.Dat unwritable every page is still answered once and queued once; the operator gets
+// one box (not one per page, and nothing waits on it) and one line in the Connection Log, and
+// hears again only after closing that box.
+TEST_F(SubmissionServer, UnwritableTransactionLogNeitherLosesNorRepeatsPagesNorStopsTheServer)
 {
     m_core.config().Logging = true;
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
-    converse([&](WorkstationClient& c) {
-        EXPECT_REPLY(c, "DATA", Begin);
-        EXPECT_TRUE(c.send(block(workedLines())));
-        EXPECT_EQ(c.readUntilClosed().toStdString(), "");
-    });
-    ASSERT_EQ(m_prompts.shown().size(), 1);
-    EXPECT_TRUE(m_prompts.shown().first().contains(QStringLiteral("Log.Dat")))
-        << m_prompts.shown().first().toStdString();
-    // The entry was written before the log failed; the conversation stopped there.
-    EXPECT_TRUE(queueFile().contains("MSG1=*MSG*Call the front desk"));
-    EXPECT_EQ(m_core.connectionLog().size(), 1);
+    constexpr int Pages = 100;
+    for (int i = 0; i < Pages; ++i) {
+        converse([&](WorkstationClient& c) {
+            EXPECT_REPLY(c, "DATA", Begin);
+            EXPECT_REPLY(c, block(linesWith({"MSG: page " + QByteArray::number(i)})), Accepted);
+            EXPECT_REPLY(c, "DONE", recieved(1, 4));
+        });
+        if (i == Pages / 2) {
+            EXPECT_EQ(m_prompts.openNotices(), 1);
+            m_prompts.dismissNotices();
+        }
+    }
+    EXPECT_EQ(m_core.queuedCount(), Pages);
+    const QByteArray queue = queueFile();
+    for (int i = 0; i < Pages; ++i) {
+        const QByteArray entry = "=*MSG*page " + QByteArray::number(i) + "*SIG*";
+        EXPECT_EQ(queue.count(entry), 1) << "page " << i;
+    }
+    EXPECT_EQ(m_prompts.shown().size(), 2) << "one box, and one more after it was closed";
+    const qsizetype reports =
+        m_core.connectionLog().filter(QStringLiteral("Transaction Log Not Written")).size();
+    EXPECT_EQ(reports, 2);
+    EXPECT_EQ(m_core.connectionLog().size(), Pages * 6 + reports);
+    // The box stays open for the operator and the server serves on.
+    converse([&](WorkstationClient& c) { EXPECT_REPLY(c, "DONE", recieved(0, 4)); });
 }

@@ -85,13 +85,24 @@ TEST_F(TransactionLogFile, FirstEventCreatesTheFileAndLaterOnesAppend)
     EXPECT_EQ(textOf(lines()[2]), QByteArray("--------------------------"));
 }
 
-TEST_F(TransactionLogFile, WriteFailureReachesTheCaller)
+TEST_F(TransactionLogFile, WriteFailureIsReportedWithoutStoppingTheCaller)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
     core.config().Logging = true;
-    EXPECT_THROW(core.AppendLog("lost"), EZelkorError);
+    EXPECT_NO_THROW(core.AppendLog("lost"));
+    EXPECT_NO_THROW(core.AppendLog("lost too"));
+    ASSERT_EQ(prompts.shown().size(), 1);
+    EXPECT_TRUE(prompts.shown().first().startsWith(QStringLiteral("notice: ")));
+    EXPECT_TRUE(prompts.shown().first().contains(QStringLiteral("Log.Dat")));
+    ASSERT_EQ(core.connectionLog().size(), 1);
+    EXPECT_TRUE(
+        core.connectionLog().first().startsWith(QStringLiteral("Transaction Log Not Written: ")));
+    prompts.dismissNotices();
+    core.AppendLog("lost again");
+    EXPECT_EQ(prompts.shown().size(), 2);
     core.config().Logging = false;
-    EXPECT_NO_THROW(core.AppendLog("not attempted"));
+    core.AppendLog("not attempted");
+    EXPECT_EQ(prompts.shown().size(), 2);
 }
 
 TEST_F(TransactionLogFile, SavedCopyEqualsTheLogAndRemoveDeletesIt)

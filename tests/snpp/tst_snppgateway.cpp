@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 
 #include <memory>
 #include <vector>
@@ -122,11 +123,15 @@ TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
     runWhilePumping([&] {
         SnppClient client(m_port);
         client.line();
-        EXPECT_EQ(transaction(client), "554 Message Failed: Queue Cannot Be Written");
+        EXPECT_EQ(transaction(client), "554 Message Failed: Queue Unavailable");
     });
     EXPECT_EQ(m_core.queuedCount(), 0);
 
     ASSERT_TRUE(QDir(m_dir.path()).rmdir(QStringLiteral("Message.Dat")));
+    // The refusal was logged for the operator.
+    EXPECT_TRUE(
+        m_dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: 127.0.0.1"));
+    ASSERT_TRUE(QFile::remove(m_dir.file(QStringLiteral("Log.Dat"))));
     ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
     runWhilePumping([&] {
         SnppClient client(m_port);

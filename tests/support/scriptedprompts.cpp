@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 QString kindName(IOperatorPrompts::BoxKind kind)
 {
@@ -69,4 +71,19 @@ std::optional<QString> ScriptedPrompts::inputText(const QString& title, const QS
 void ScriptedPrompts::showError(const QString& message)
 {
     m_shown.append(QStringLiteral("standard error: ") + message);
+}
+
+void ScriptedPrompts::notifyError(const QString& message, std::function<void()> dismissed)
+{
+    m_shown.append(QStringLiteral("notice: ") + message);
+    m_notices.append(std::move(dismissed));
+}
+
+void ScriptedPrompts::dismissNotices()
+{
+    const QList<std::function<void()>> open = std::exchange(m_notices, {});
+    for (const std::function<void()>& dismissed : open) {
+        if (dismissed)
+            dismissed();
+    }
 }

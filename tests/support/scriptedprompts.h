@@ -25,6 +25,11 @@ public:
     std::optional<QString> inputText(const QString& title, const QString& prompt,
                                      const QString& initial) override;
     void showError(const QString& message) override;
+    // Recorded as "notice: text"; the box stays open until dismissNotices().
+    void notifyError(const QString& message, std::function<void()> dismissed) override;
+    int openNotices() const { return static_cast<int>(m_notices.size()); }
+    // The operator closes every open notice box, oldest first.
+    void dismissNotices();
 
     // Every box shown (messages, questions and error boxes), as "kind: text".
     const QStringList& shown() const { return m_shown; }
@@ -33,7 +38,8 @@ public:
     bool scriptDone() const { return m_script.isEmpty(); }
 
 private:
-    struct Step {
+    struct Step
+    {
         bool isInput = false;
         QString text;
         bool yes = false;
@@ -41,5 +47,6 @@ private:
     };
     QList<Step> m_script;
     QStringList m_shown;
+    QList<std::function<void()>> m_notices;
     int m_beeps = 0;
 };
