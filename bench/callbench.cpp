@@ -8,10 +8,10 @@
 // file work, parsing, logging, the disk) and the thread's CPU time, each per message, and the
 // same per message beyond a one-message run, which leaves out the call's fixed costs.
 
+#include "calls/callcontrol.h"
+#include "calls/callprocessor.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
-#include "queue/callcontrol.h"
-#include "queue/callprocessor.h"
 #include "server/servercore.h"
 #include "tests/support/scriptedmodem.h"
 

@@ -1,10 +1,10 @@
 #include "net/tsock.h"
 
 #include "foundation/convert.h"
+#include "foundation/ttimecounter.h"
 #include "net/esockexception.h"
 #include "net/hostcache.h"
 #include "net/tsockstream.h"
-#include "net/ttimecounter.h"
 #include "net/tzyras.h"
 
 #include <QSocketNotifier>

@@ -2,10 +2,10 @@
 
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
+#include "foundation/ttimecounter.h"
 #include "net/eraserror.h"
 #include "net/etimedouterror.h"
 #include "net/norasplatform.h"
-#include "net/ttimecounter.h"
 
 #include <QMetaObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "serial/tomxcom32.h"
 
 #include "foundation/eventpump.h"
-#include "net/ttimecounter.h"
+#include "foundation/ttimecounter.h"
 #include "serial/replymatcher.h"
 
 #include <QDir>

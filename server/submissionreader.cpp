@@ -2,9 +2,9 @@
 
 #include "foundation/eventpump.h"
 #include "foundation/pacing.h"
+#include "foundation/ttimecounter.h"
 #include "net/esockexception.h"
 #include "net/tsock.h"
-#include "net/ttimecounter.h"
 
 SubmissionReader::SubmissionReader(TSock& client, TTimeCounter& idle, qsizetype maxText)
     : m_client(client), m_idle(idle), m_maxText(maxText)

@@ -1,10 +1,10 @@
 #include "server/ui/tservmainform.h"
 
+#include "calls/callcontrol.h"
+#include "calls/callprocessor.h"
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/datetimetext.h"
 #include "foundation/operatorprompts.h"
-#include "queue/callcontrol.h"
-#include "queue/callprocessor.h"
 #include "server/allowlist.h"
 #include "server/configfile.h"
 #include "server/queuecommands.h"
@@ -24,8 +24,8 @@
 #include "server/ui/tlogviewer.h"
 #include "server/ui/tservoptionform.h"
 #include "snpp/ui/snppoptionspage.h"
-#include "ui/programicon.h"
-#include "ui/ttrayicon.h"
+#include "tray/ttrayicon.h"
+#include "tray/ui/programicon.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "serial/tomxcom32.h"
 
 #include "foundation/pacing.h"
-#include "net/ttimecounter.h"
+#include "foundation/ttimecounter.h"
 #include "serial/customrate.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/tempdatadir.h"

@@ -17,7 +17,7 @@
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
-#include "ui/programicon.h"
+#include "tray/ui/programicon.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,8 +5,8 @@
 #include "tests/support/freeport.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
-#include "ui/itrayshell.h"
-#include "ui/ttrayicon.h"
+#include "tray/itrayshell.h"
+#include "tray/ttrayicon.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "tests/snpp/gatewayfixture.h"
 #include "tests/snpp/printbytes.h"
 
+#include "calls/callcontrol.h"
 #include "foundation/pacing.h"
-#include "queue/callcontrol.h"
 #include "server/nextcheckcountdown.h"
 #include "tests/support/scriptedmodem.h"
 

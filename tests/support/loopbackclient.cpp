@@ -1,6 +1,6 @@
 #include "tests/support/loopbackclient.h"
 
-#include "net/ttimecounter.h"
+#include "foundation/ttimecounter.h"
 
 #include <QDir>
 

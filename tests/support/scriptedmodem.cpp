@@ -1,6 +1,6 @@
 #include "tests/support/scriptedmodem.h"
 
-#include "net/ttimecounter.h"
+#include "foundation/ttimecounter.h"
 
 #include <QFile>
 #include <QSocketNotifier>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "queue/callcontrol.h"
+#include "calls/callcontrol.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
 #include "server/servercore.h"

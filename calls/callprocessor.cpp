@@ -1,5 +1,6 @@
-#include "queue/callprocessor.h"
+#include "calls/callprocessor.h"
 
+#include "calls/errornotice.h"
 #include "foundation/convert.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
@@ -7,7 +8,6 @@
 #include "foundation/tinifile.h"
 #include "paging/epageerror.h"
 #include "paging/tomxpage.h"
-#include "queue/errornotice.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
 #include "server/servercore.h"

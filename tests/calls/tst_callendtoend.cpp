@@ -1,11 +1,11 @@
-#include "queue/callprocessor.h"
+#include "calls/callprocessor.h"
 
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
 #include "server/nextcheckcountdown.h"
 #include "server/serverlistener.h"
 #include "server/transactionlog.h"
-#include "tests/queue/callfixture.h"
+#include "tests/calls/callfixture.h"
 #include "tests/support/workstationclient.h"
 
 #include <QDateTime>

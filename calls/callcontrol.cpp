@@ -1,8 +1,8 @@
-#include "queue/callcontrol.h"
+#include "calls/callcontrol.h"
 
+#include "calls/callprocessor.h"
 #include "foundation/operatorprompts.h"
 #include "paging/tomxpage.h"
-#include "queue/callprocessor.h"
 #include "server/servercore.h"
 
 namespace {

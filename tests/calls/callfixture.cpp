@@ -1,10 +1,10 @@
-#include "tests/queue/callfixture.h"
+#include "tests/calls/callfixture.h"
 
+#include "calls/callprocessor.h"
 #include "foundation/datetimetext.h"
 #include "foundation/pacing.h"
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
-#include "queue/callprocessor.h"
 #include "server/transactionlog.h"
 
 #include <QRegularExpression>

@@ -1,8 +1,8 @@
-#include "queue/errornotice.h"
+#include "calls/errornotice.h"
 
+#include "foundation/ttimecounter.h"
 #include "net/hostaddresses.h"
 #include "net/tsock.h"
-#include "net/ttimecounter.h"
 
 #include <exception>
 

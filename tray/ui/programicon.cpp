@@ -1,4 +1,4 @@
-#include "ui/programicon.h"
+#include "tray/ui/programicon.h"
 
 namespace ProgramIcon {
 

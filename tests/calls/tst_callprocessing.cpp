@@ -1,8 +1,8 @@
-#include "queue/callprocessor.h"
+#include "calls/callprocessor.h"
 
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
-#include "tests/queue/callfixture.h"
+#include "tests/calls/callfixture.h"
 
 #include <gtest/gtest.h>
 

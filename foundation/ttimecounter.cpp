@@ -1,4 +1,4 @@
-#include "net/ttimecounter.h"
+#include "foundation/ttimecounter.h"
 
 #include "foundation/eventpump.h"
 #include "foundation/pacing.h"

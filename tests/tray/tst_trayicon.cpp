@@ -1,4 +1,4 @@
-#include "ui/ttrayicon.h"
+#include "tray/ttrayicon.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>

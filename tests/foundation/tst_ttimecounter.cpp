@@ -1,6 +1,6 @@
 #include "foundation/eventpump.h"
 #include "foundation/pacing.h"
-#include "net/ttimecounter.h"
+#include "foundation/ttimecounter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "queue/callcontrol.h"
+#include "calls/callcontrol.h"
 
+#include "calls/callprocessor.h"
 #include "paging/tomxpage.h"
-#include "queue/callprocessor.h"
 #include "server/transactionlog.h"
-#include "tests/queue/callfixture.h"
+#include "tests/calls/callfixture.h"
 
 #include <QTimer>
 

@@ -1,12 +1,12 @@
-#include "queue/callprocessor.h"
+#include "calls/callprocessor.h"
 
+#include "calls/errornotice.h"
 #include "foundation/errors.h"
 #include "foundation/tinifile.h"
 #include "net/hostaddresses.h"
 #include "paging/tomxpage.h"
-#include "queue/errornotice.h"
 #include "server/queuecommands.h"
-#include "tests/queue/callfixture.h"
+#include "tests/calls/callfixture.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "ui/systemtrayshell.h"
+#include "tray/ui/systemtrayshell.h"
 
 #include <QCursor>
 #include <QMenu>
