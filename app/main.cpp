@@ -15,7 +15,6 @@ int main(int argc, char** argv)
     ZelkorApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkor Server"));
     QApplication::setWindowIcon(ProgramIcon::icon());
-    app.installEventFilter(new ContextHelp(&app));
     // The program ends when its main window closes, not when the last window in view does:
     // with the main window in the tray, closing the help or a box must not end the server.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -31,6 +30,9 @@ int main(int argc, char** argv)
     // The data directory is the working directory at start-up.
     ServerCore core(QDir::currentPath(), prompts);
     TServMainForm window(core, prompts);
+    // F1 anywhere in the program opens the main window's help.
+    ContextHelp f1(window.help());
+    app.installEventFilter(&f1);
     prompts.setParent(&window);
     QObject::connect(&window, &TServMainForm::applicationExitRequested, &app, &QApplication::quit,
                      Qt::QueuedConnection);

@@ -101,6 +101,7 @@ class Bench final
 public:
     Bench() : m_core(m_dir.path(), m_prompts)
     {
+        m_core.listener().setPacing(m_pacing);
         m_core.allowList() = {"555"};
         m_core.config().Port = "0";
         m_core.listener().startListening();
@@ -270,7 +271,11 @@ public:
     int boxes() const { return m_prompts.boxes; }
     int connectionObjects() { return m_core.listener().Sock1().findChildren<TSock*>().size(); }
 
+    // The durations of the server's conversations.
+    Pacing& pacing() { return m_pacing; }
+
 private:
+    Pacing m_pacing;
     QTemporaryDir m_dir;
     CountingPrompts m_prompts;
     ServerCore m_core;
@@ -291,7 +296,7 @@ int main(int argc, char** argv)
     // At 5 % the fixed pauses (50 ms after "354") nearly vanish while the idle limit (3 s)
     // stays far above any reply time, so nested conversations never time out.
     for (const double scale : {1.0, 0.05}) {
-        Pacing::setScale(scale);
+        bench.pacing().setScale(scale);
         double slowest = 0;
         const double one = bench.rate(1, quick ? 20 : 200, &failures, &slowest);
         std::printf("  pauses at %-6g 1 client:   %8.1f /s  (%d failed, slowest %.1f s)\n", scale,
@@ -302,7 +307,7 @@ int main(int argc, char** argv)
     }
 
     // The protocol's own pauses stay as in production; none lies between a text and its reply.
-    Pacing::setScale(1.0);
+    bench.pacing().setScale(1.0);
     std::printf("Round trip of one text sent in one write (median / 90th percentile):\n");
     const int samples = quick ? 40 : 200;
     const auto helo = bench.roundTripMs(false, 0, samples);
@@ -313,18 +318,18 @@ int main(int argc, char** argv)
                     one.second);
     }
 
-    Pacing::setScale(0.001);
+    bench.pacing().setScale(0.001);
     std::printf("Median time from block to acceptance:\n");
     for (const int queued : {100, 5000})
         std::printf("  section holding %5d messages: %7.2f ms\n", queued,
                     bench.submissionMs(queued, quick ? 10 : 50));
     QFile::remove(bench.core().dataFile(QStringLiteral("Message.Dat")));
 
-    Pacing::setScale(1.0);
+    bench.pacing().setScale(1.0);
     std::printf("Idle server CPU over 5 s: %.2f %% of one core\n",
                 100.0 * bench.idleCpu(quick ? 1000 : 5000));
 
-    Pacing::setScale(0.001); // idle limit 60 ms
+    bench.pacing().setScale(0.001); // idle limit 60 ms
     const int count = quick ? 200 : 2000;
     const int fdBefore = openDescriptors();
     const long rssBefore = residentKiB();

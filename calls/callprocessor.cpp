@@ -60,6 +60,11 @@ CallProcessor::CallProcessor(ServerCore& core, TOMXPage& engine, QObject* parent
 
 CallProcessor::~CallProcessor() = default;
 
+const Pacing& CallProcessor::pacing() const
+{
+    return m_engine.pacing();
+}
+
 void CallProcessor::ProcessCalls()
 {
     // A run started from inside a running one (Send Now, or the countdown, during one of its
@@ -106,7 +111,7 @@ void CallProcessor::run()
             m_core.clearTransmitLog();
         logLine("Call Processing Started", "Call Processing Started");
 
-        m_notice = std::make_unique<ErrorNotice>();
+        m_notice = std::make_unique<ErrorNotice>(pacing());
 
         QList<QByteArray> sections;
         if (!readSectionNames(sections)) {
@@ -172,7 +177,7 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
                 " Error Connecting To Paging Network: " + section);
         m_engine.Disconnect();
         if (!m_stopRequested)
-            Pacing::pauseResponsive(HangUpPauseMs);
+            pacing().pauseResponsive(HangUpPauseMs);
         return;
     }
 
@@ -198,7 +203,7 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
         return;
 
     m_engine.Disconnect();
-    Pacing::pauseResponsive(HangUpPauseMs);
+    pacing().pauseResponsive(HangUpPauseMs);
     EventPump::once();
 }
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 class ErrorNotice;
+class Pacing;
 class ServerCore;
 class TIniFile;
 class TOMXPage;
@@ -28,6 +29,9 @@ class CallProcessor final : public QObject
 public:
     CallProcessor(ServerCore& core, TOMXPage& engine, QObject* parent = nullptr);
     ~CallProcessor() override;
+
+    // The durations of the hang-up pause and the error notices' wait; the engine's own.
+    const Pacing& pacing() const;
 
     // One run over the whole queue. Returns when it is over; clears ServerBusy however it ends
     // (a run refused because another is running leaves that to the running one). Failures it
@@ -50,7 +54,7 @@ public:
     using NoticeCheck = std::function<std::optional<QByteArray>(const QByteArray& sender)>;
     void setNoticeCheck(NoticeCheck check) { m_noticeCheck = std::move(check); }
 
-    // The nominal length of the pause after each hang-up (6000 ms), scaled by Pacing.
+    // The nominal length of the pause after each hang-up (6000 ms), scaled by the pacing.
     static constexpr int HangUpPauseMs = 6000;
 
 signals:

@@ -6,9 +6,10 @@
 
 #include <exception>
 
-ErrorNotice::ErrorNotice()
-    : m_sock(std::make_unique<TSock>()), m_counter(std::make_unique<TTimeCounter>())
+ErrorNotice::ErrorNotice(const Pacing& pacing)
+    : m_sock(std::make_unique<TSock>()), m_counter(std::make_unique<TTimeCounter>(pacing))
 {
+    m_sock->setPacing(pacing);
     m_counter->setTimeOut(TimeOutSeconds);
     m_sock->setOnConnect([this](TSock&) { m_connected = true; });
     m_sock->setOnInfo([this](TSock&, TSock::TSocketInfo info, const QByteArray&) {

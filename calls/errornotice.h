@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+class Pacing;
 class TSock;
 class TTimeCounter;
 
@@ -16,7 +17,8 @@ class TTimeCounter;
 class ErrorNotice final
 {
 public:
-    ErrorNotice();
+    // `pacing` times the wait for the workstation.
+    explicit ErrorNotice(const Pacing& pacing);
     ~ErrorNotice();
     ErrorNotice(const ErrorNotice&) = delete;
     ErrorNotice& operator=(const ErrorNotice&) = delete;

@@ -6,44 +6,43 @@
 
 #include <cmath>
 
-namespace Pacing {
-namespace {
-double s_scale = 1.0;
-}
-
-void setScale(double factor)
+Pacing::Pacing(double scale)
 {
-    s_scale = factor > 0 ? factor : 1.0;
+    setScale(scale);
 }
 
-double scale()
+const Pacing& Pacing::standard()
 {
-    return s_scale;
+    static const Pacing pacing;
+    return pacing;
 }
 
-int scaled(int nominalMs)
+void Pacing::setScale(double factor)
+{
+    m_scale = factor > 0 ? factor : 1.0;
+}
+
+int Pacing::scaled(int nominalMs) const
 {
     if (nominalMs <= 0)
         return 0;
-    const int ms = static_cast<int>(std::lround(nominalMs * s_scale));
+    const int ms = static_cast<int>(std::lround(nominalMs * m_scale));
     return ms < 1 ? 1 : ms;
 }
 
-void sleep(int nominalMs)
+void Pacing::sleep(int nominalMs) const
 {
     const int ms = scaled(nominalMs);
     if (ms > 0)
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 
-void pauseResponsive(int nominalMs)
+void Pacing::pauseResponsive(int nominalMs) const
 {
     pauseResponsiveUntil(nominalMs, [] { return false; });
 }
 
-bool pauseResponsiveUntil(int nominalMs, const std::function<bool()>& stop)
+bool Pacing::pauseResponsiveUntil(int nominalMs, const std::function<bool()>& stop) const
 {
     return EventPump::waitFor(scaled(nominalMs), stop);
 }
-
-} // namespace Pacing

@@ -2,26 +2,37 @@
 
 #include <functional>
 
-// Every fixed duration of the server (the one-second tick of the time-out counters, the pauses
-// of the paging engine and of call processing, the protocol's pauses) goes through here. The
-// program runs at scale 1; tests shrink the scale so a 60-second modem wait takes milliseconds.
-namespace Pacing {
+// The scale of every fixed duration of the server: the one-second tick of the time-out counters,
+// the pauses of the paging engine and of call processing, the protocol's pauses. Whatever waits
+// holds a Pacing it was given; the program gives none and runs at standard(), tests pass one of
+// their own whose scale makes a 60-second modem wait take milliseconds. A Pacing must outlive
+// whatever was given it.
+class Pacing final
+{
+public:
+    explicit Pacing(double scale = 1.0);
 
-void setScale(double factor);
-double scale();
+    // Durations as they are. It never changes.
+    static const Pacing& standard();
 
-// The nominal duration in milliseconds at the current scale (at least 1 for a positive one).
-int scaled(int nominalMs);
+    // A factor of 0 or below is taken as 1.
+    void setScale(double factor);
+    double scale() const { return m_scale; }
 
-// A blocking pause of the scaled duration: nothing else runs meanwhile.
-void sleep(int nominalMs);
+    // The nominal duration in milliseconds at this scale (at least 1 for a positive one).
+    int scaled(int nominalMs) const;
 
-// A pause of at least the scaled duration during which the event loop keeps running, so other
-// connections and the window stay served.
-void pauseResponsive(int nominalMs);
+    // A blocking pause of the scaled duration: nothing else runs meanwhile.
+    void sleep(int nominalMs) const;
 
-// The same pause, cut short as soon as `stop` holds (checked after every event). True when it
-// was cut short.
-bool pauseResponsiveUntil(int nominalMs, const std::function<bool()>& stop);
+    // A pause of at least the scaled duration during which the event loop keeps running, so other
+    // connections and the window stay served.
+    void pauseResponsive(int nominalMs) const;
 
-} // namespace Pacing
+    // The same pause, cut short as soon as `stop` holds (checked after every event). True when it
+    // was cut short.
+    bool pauseResponsiveUntil(int nominalMs, const std::function<bool()>& stop) const;
+
+private:
+    double m_scale = 1.0;
+};

@@ -5,7 +5,10 @@
 
 #include <QTimer>
 
-TTimeCounter::TTimeCounter(QObject* parent) : QObject(parent), m_timer(new QTimer(this))
+TTimeCounter::TTimeCounter(QObject* parent) : TTimeCounter(Pacing::standard(), parent) {}
+
+TTimeCounter::TTimeCounter(const Pacing& pacing, QObject* parent)
+    : QObject(parent), m_pacing(&pacing), m_timer(new QTimer(this))
 {
     m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &TTimeCounter::tick);
@@ -16,7 +19,7 @@ TTimeCounter::~TTimeCounter() = default;
 void TTimeCounter::Start()
 {
     m_count = m_timeOut;
-    m_timer->start(Pacing::scaled(1000));
+    m_timer->start(m_pacing->scaled(1000));
 }
 
 void TTimeCounter::Stop()

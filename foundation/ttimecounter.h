@@ -4,18 +4,24 @@
 
 #include <functional>
 
+class Pacing;
 class QTimer;
 
 // A countdown in whole seconds that bounds every wait of the server. Each tick of its timer
 // lowers the count; at zero or below TimedOut goes on and stays on, and the count goes on
-// falling until Stop. Start resets the count only: it never clears TimedOut.
+// falling until Stop. Start resets the count only: it never clears TimedOut. A second lasts as
+// long as the counter's Pacing makes it.
 class TTimeCounter final : public QObject
 {
     Q_OBJECT
 
 public:
     explicit TTimeCounter(QObject* parent = nullptr);
+    TTimeCounter(const Pacing& pacing, QObject* parent = nullptr);
     ~TTimeCounter() override;
+
+    // Taken up at the next Start.
+    void setPacing(const Pacing& pacing) { m_pacing = &pacing; }
 
     void Start();
     void Stop();
@@ -30,6 +36,7 @@ public:
 private:
     void tick();
 
+    const Pacing* m_pacing;
     QTimer* m_timer;
     qint32 m_count = 0;
     qint32 m_timeOut = 60;

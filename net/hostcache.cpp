@@ -5,9 +5,12 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
-HostCache::HostCache() : m_resolver(&HostCache::systemResolve) {}
+HostCache::HostCache(Resolver resolver)
+    : m_resolver(resolver ? std::move(resolver) : Resolver(&HostCache::systemResolve))
+{
+}
 
-HostCache& HostCache::instance()
+HostCache& HostCache::shared()
 {
     static HostCache cache;
     return cache;
@@ -30,11 +33,6 @@ std::optional<quint32> HostCache::resolve(const QByteArray& name)
     if (address)
         m_entries.append(Entry{name, *address});
     return address;
-}
-
-void HostCache::setResolver(Resolver resolver)
-{
-    m_resolver = resolver ? std::move(resolver) : Resolver(&HostCache::systemResolve);
 }
 
 std::optional<quint32> HostCache::systemResolve(const QByteArray& name)

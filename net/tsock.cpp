@@ -1,6 +1,7 @@
 #include "net/tsock.h"
 
 #include "foundation/convert.h"
+#include "foundation/pacing.h"
 #include "foundation/ttimecounter.h"
 #include "net/esockexception.h"
 #include "net/hostcache.h"
@@ -35,10 +36,17 @@ void setNonBlockingMode(int handle, bool nonBlocking)
 
 TSock::TSock(QObject* parent)
     : QObject(parent), m_stream(std::make_unique<TSockStream>(*this)),
-      m_timeCounter(new TTimeCounter(this))
+      m_pacing(&Pacing::standard()), m_hostCache(&HostCache::shared()),
+      m_timeCounter(new TTimeCounter(*m_pacing, this))
 {
     m_target.sin_family = AF_INET;
     m_remote.sin_family = AF_INET;
+}
+
+void TSock::setPacing(const Pacing& pacing)
+{
+    m_pacing = &pacing;
+    m_timeCounter->setPacing(pacing);
 }
 
 // A connection object for a socket the listener accepted: it starts connected, registered as
@@ -52,6 +60,8 @@ TSock::TSock(TSock& listener, int handle, const sockaddr_in& peer) : TSock(&list
     m_firstWritePending = true;
     setBlocking(listener.m_blocking);
     m_blockingTimeout = listener.m_blockingTimeout;
+    setPacing(*listener.m_pacing);
+    m_hostCache = listener.m_hostCache;
     m_onRead = listener.m_onRead;
     m_onWrite = listener.m_onWrite;
     m_onDisconnect = listener.m_onDisconnect;
@@ -347,6 +357,7 @@ void TSock::dialBeforeConnect()
 {
     if (!m_ownRas)
         m_ownRas = new TzyRas(this, m_ras->platform(), m_ras->prompts());
+    m_ownRas->setPacing(m_ras->pacing());
     m_ownRas->setForceService(m_ras->ForceService());
     m_ownRas->setPassword(m_ras->Password());
     m_ownRas->setService(m_ras->Service());

@@ -10,6 +10,8 @@
 
 #include <netinet/in.h>
 
+class HostCache;
+class Pacing;
 class QSocketNotifier;
 class QThread;
 class QTimer;
@@ -75,6 +77,13 @@ public:
     qint32 BlockingTimeout() const { return m_blockingTimeout; }
     void setBlockingTimeout(qint32 seconds) { m_blockingTimeout = seconds; }
     qint32 BytesAvailable() const { return static_cast<qint32>(m_inBuffer.size()); }
+    // The durations of the socket's waits (the blocking time-out, the dial-up wait, the rest
+    // after accepting failed); standard unless given. Connections a listener accepts take its
+    // Pacing and host cache.
+    void setPacing(const Pacing& pacing);
+    const Pacing& pacing() const { return *m_pacing; }
+    // The cache host names are looked up through; the process's shared one unless given.
+    void setHostCache(HostCache& cache) { m_hostCache = &cache; }
     // A dial-up entry to dial before connecting; cleared when that object is released.
     TzyRas* RAS() const;
     void setRAS(TzyRas* ras);
@@ -208,6 +217,8 @@ private:
     bool m_connected = false;
     qint32 m_blockingTimeout = 0;
     std::unique_ptr<TSockStream> m_stream;
+    const Pacing* m_pacing;
+    HostCache* m_hostCache;
     TTimeCounter* m_timeCounter;
 
     NotifyEvent m_onConnect;

@@ -106,7 +106,7 @@ bool TSock::waitReadable()
     watched.events = POLLIN;
     const int timeoutMs = m_blockingTimeout < 0    ? -1
                           : m_blockingTimeout == 0 ? 0
-                                                   : Pacing::scaled(m_blockingTimeout * 1000);
+                                                   : m_pacing->scaled(m_blockingTimeout * 1000);
     int result;
     do {
         result = ::poll(&watched, 1, timeoutMs);

@@ -32,7 +32,7 @@ quint32 TSock::LookupHost(const QByteArray& name)
     // A name that begins with a digit is a dotted address: converted, never looked up or cached.
     if (name.front() >= '0' && name.front() <= '9')
         return inet_addr(name.constData());
-    if (const auto address = HostCache::instance().resolve(name))
+    if (const auto address = m_hostCache->resolve(name))
         return *address;
     throw ESockException("Host Lookup - Could Not Find Host Entry");
 }

@@ -359,7 +359,7 @@ void TSock::takeAndRefuse()
 void TSock::restAccepting()
 {
     m_readNotifier->setEnabled(false);
-    QTimer::singleShot(Pacing::scaled(1000), this, [this] {
+    QTimer::singleShot(m_pacing->scaled(1000), this, [this] {
         if (m_listen && m_readNotifier)
             m_readNotifier->setEnabled(!m_acceptPaused);
     });

@@ -64,10 +64,17 @@ QByteArray fallbackStateText(int state)
 TzyRas::TzyRas(QObject* parent, std::shared_ptr<IRasPlatform> platform, IOperatorPrompts* prompts)
     : QObject(parent),
       m_platform(platform ? std::move(platform) : std::make_shared<NoRasPlatform>()),
-      m_prompts(prompts), m_timeCounter(new TTimeCounter(this))
+      m_prompts(prompts), m_pacing(&Pacing::standard()),
+      m_timeCounter(new TTimeCounter(*m_pacing, this))
 {
     m_timeCounter->setTimeOut(kDefaultTimeOut);
     RefreshEntries();
+}
+
+void TzyRas::setPacing(const Pacing& pacing)
+{
+    m_pacing = &pacing;
+    m_timeCounter->setPacing(pacing);
 }
 
 TzyRas::~TzyRas() = default;
@@ -221,7 +228,7 @@ void TzyRas::Dial()
                 if (!m_connected)
                     throw ETimedOutError("Dial-up connection timed out");
                 if (m_minimizeAtConnect) {
-                    Pacing::sleep(kMinimizePauseMs);
+                    m_pacing->sleep(kMinimizePauseMs);
                     m_platform->minimizeDialDialog();
                 }
                 return;

@@ -10,6 +10,7 @@
 #include <memory>
 
 class IOperatorPrompts;
+class Pacing;
 class TTimeCounter;
 
 // A dial-up networking entry: names a phone-book entry (Service), dials it, tells whether a
@@ -33,6 +34,10 @@ public:
     explicit TzyRas(QObject* parent = nullptr, std::shared_ptr<IRasPlatform> platform = {},
                     IOperatorPrompts* prompts = nullptr);
     ~TzyRas() override;
+
+    // The durations of the dial wait and the pause before minimizing; standard unless given.
+    void setPacing(const Pacing& pacing);
+    const Pacing& pacing() const { return *m_pacing; }
 
     const QByteArray& Service() const { return m_service; }
     // Checks the name against the entries; refusals are shown as error boxes, not raised.
@@ -80,6 +85,7 @@ private:
 
     std::shared_ptr<IRasPlatform> m_platform;
     IOperatorPrompts* m_prompts;
+    const Pacing* m_pacing;
     QList<QByteArray> m_entries;
     QByteArray m_service;
     qintptr m_handle = -1;

@@ -60,7 +60,7 @@ bool TOMXPage::Connect()
         if (!SendCommand(m_initString))
             return failCall(13, {});
     }
-    Pacing::sleep(150);
+    pacing().sleep(150);
 
     progress("Dialing " + m_provider);
     SendString((m_dialMethod == dmPulse ? "atdp " : "atdt ") + m_provider + "\r\n");
@@ -83,7 +83,7 @@ bool TOMXPage::Connect()
     }
 
     // The terminal prompts with "ID="; some only after a CR.
-    Pacing::sleep(1000);
+    pacing().sleep(1000);
     bool prompted = false;
     for (int attempt = 0; attempt < 3 && !prompted && !Aborted(); ++attempt) {
         prompted = WaitForReply("ID=", 5) == 0;
@@ -101,14 +101,14 @@ bool TOMXPage::logOn()
 {
     const QByteArray line = "\x1bPG1" + m_password + "\r";
     for (int attempt = 1;; ++attempt) {
-        Pacing::sleep(500);
+        pacing().sleep(500);
         SendString(line);
-        Pacing::sleep(10);
+        pacing().sleep(10);
         switch (WaitForReply(kLogonReplies, 10)) {
         case 0:
         case 3:
             progress("Login Accepted");
-            Pacing::sleep(1000);
+            pacing().sleep(1000);
             if (WaitForReply(kGoAhead, 5) == 0)
                 return true;
             return failCall(16, "Login Failed");
@@ -174,9 +174,9 @@ bool TOMXPage::sendBlock(const QByteArray& block, int number, int count)
         "Sending Block " + QByteArray::number(number) + " of " + QByteArray::number(count);
     for (int sends = 1;; ++sends) {
         progress(sending);
-        Pacing::sleep(1000);
+        pacing().sleep(1000);
         SendString(block);
-        Pacing::sleep(10);
+        pacing().sleep(10);
         switch (WaitForReply(kBlockReplies, 10)) {
         case 0:
             progress("Message Delivered");
@@ -215,7 +215,7 @@ bool TOMXPage::sendBlock(const QByteArray& block, int number, int count)
 bool TOMXPage::Disconnect()
 {
     if (PortOpen()) {
-        Pacing::sleep(1000);
+        pacing().sleep(1000);
         EventPump::once();
         // A Cancel Call handled in that pump has ended the call already: it is ended once.
         if (PortOpen()) {

@@ -1,6 +1,7 @@
 #include "serial/tomxcom32.h"
 
 #include "foundation/eventpump.h"
+#include "foundation/pacing.h"
 #include "foundation/ttimecounter.h"
 #include "serial/replymatcher.h"
 
@@ -18,7 +19,8 @@ namespace {
 constexpr int kMinimumPollMs = 10;
 } // namespace
 
-TOMXCom32::TOMXCom32(QObject* parent) : QObject(parent), m_pollTimer(new QTimer(this))
+TOMXCom32::TOMXCom32(QObject* parent)
+    : QObject(parent), m_pollTimer(new QTimer(this)), m_pacing(&Pacing::standard())
 {
     allocateBuffer();
     connect(m_pollTimer, &QTimer::timeout, this, &TOMXCom32::pollTick);
@@ -186,7 +188,7 @@ bool TOMXCom32::SendCommand(const QByteArray& text)
 int TOMXCom32::WaitForReply(const QByteArray& alternatives, int timeOutSeconds)
 {
     ReplyMatcher matcher(alternatives);
-    TTimeCounter counter;
+    TTimeCounter counter(*m_pacing);
     counter.setTimeOut(timeOutSeconds);
     counter.Start();
 

@@ -11,6 +11,7 @@
 
 #include <functional>
 
+class Pacing;
 class QSocketNotifier;
 class QTimer;
 
@@ -30,6 +31,11 @@ public:
 
     explicit TOMXCom32(QObject* parent = nullptr);
     ~TOMXCom32() override;
+
+    // The durations of the waits for replies (and of a derived engine's pauses); standard unless
+    // given.
+    void setPacing(const Pacing& pacing) { m_pacing = &pacing; }
+    const Pacing& pacing() const { return *m_pacing; }
 
     // Taken only while the port is closed.
     TComPortNumber ComPort() const { return m_comPort; }
@@ -124,6 +130,7 @@ private:
     QByteArray m_pending;
     QTimer* m_pollTimer;
     QPointer<QSocketNotifier> m_notifier;
+    const Pacing* m_pacing;
     bool m_aborted = false;
     int m_waitPasses = 0;
 

@@ -1,18 +1,19 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QPointer>
 
 class TSock;
 
-// How many workstation conversations may run at once. They run nested on the one thread, each
-// inside a wait of the one before, so their number is bounded: at the nesting bound the listener
-// stops accepting, and new connections wait in its backlog until an inner conversation ends.
-// One peer address may hold only a few live ones, so that a single workstation cannot fill the
-// stack and keep every other one waiting; a further connection from that address is turned
+// How many workstation conversations a listener runs at once. They run nested on the one thread,
+// each inside a wait of the one before, so their number is bounded: at the nesting bound the
+// listener stops accepting, and new connections wait in its backlog until an inner conversation
+// ends. One peer address may hold only a few live ones, so that a single workstation cannot fill
+// the stack and keep every other one waiting; a further connection from that address is turned
 // away by the caller. A conversation whose client has gone counts no more: it may still wait on
-// the stack for the newer ones above it to end, which a client that connects again at once
-// must not be charged for.
+// the stack for the newer ones above it to end, which a client that connects again at once must
+// not be charged for.
 class ConversationLimits final
 {
 public:
@@ -21,11 +22,11 @@ public:
 
     // One running conversation, counted on the stack and for its peer address for as long as
     // the object lives, however the conversation ends. Pauses the listener while the stack is
-    // at its bound.
+    // at its bound. The limits must outlive it.
     class Slot final
     {
     public:
-        Slot(TSock& listener, TSock& client);
+        Slot(ConversationLimits& limits, TSock& listener, TSock& client);
         ~Slot();
         Slot(const Slot&) = delete;
         Slot& operator=(const Slot&) = delete;
@@ -35,18 +36,25 @@ public:
         const QByteArray& address() const { return m_address; }
 
     private:
+        ConversationLimits& m_limits;
         QPointer<TSock> m_listener;
         QPointer<TSock> m_client;
         QByteArray m_address;
     };
 
     // Whether another conversation from `address` may start now.
-    static bool admits(const QByteArray& address);
+    bool admits(const QByteArray& address) const;
     // Live conversations from `address` at this moment.
-    static int running(const QByteArray& address);
+    int running(const QByteArray& address) const;
 
-    static void setMaxNesting(int conversations);
-    static int maxNesting();
+    void setMaxNesting(int conversations);
+    int maxNesting() const { return m_maxNesting; }
     // Conversations running at this moment (nested on the stack).
-    static int nesting();
+    int nesting() const { return m_nesting; }
+
+private:
+    int m_nesting = 0;
+    int m_maxNesting = DefaultMaxNesting;
+    // The running conversations, oldest first.
+    QList<const Slot*> m_slots;
 };

@@ -79,7 +79,21 @@ void ServerListener::ShowIPAddress1Click()
     m_core.prompts().showMessage(IOperatorPrompts::BoxKind::Information, ipAddressText());
 }
 
+void ServerListener::setPacing(const Pacing& pacing)
+{
+    m_sock->setPacing(pacing);
+}
+
 void ServerListener::Sock1AutoAccept(TSock& listener, TSock& client)
 {
-    SubmissionConversation::serve(m_core, listener, client);
+    const QByteArray address = client.HostName();
+    if (!m_limits.admits(address)) {
+        m_core.addConnectionLog(QStringLiteral("Connection Refused From: ") +
+                                QString::fromLatin1(address) +
+                                QStringLiteral(" (Too Many Connections)"));
+        client.Close();
+        return;
+    }
+    ConversationLimits::Slot slot(m_limits, listener, client);
+    SubmissionConversation(m_core, client).run();
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "server/conversationlimits.h"
+
 #include <QObject>
 #include <QString>
 
+class Pacing;
 class ServerCore;
 class TSock;
 
@@ -18,6 +21,10 @@ public:
     ~ServerListener() override;
 
     TSock& Sock1() const { return *m_sock; }
+    // How many conversations run at once, and from one address.
+    ConversationLimits& limits() { return m_limits; }
+    // The durations of the conversations' waits and pauses; standard unless given.
+    void setPacing(const Pacing& pacing);
 
     // Sets the port name to the configured Port and switches listening on. A port that cannot
     // be used is shown in the standard error box; the server then runs without listening
@@ -33,11 +40,14 @@ public:
     // Shows that text in an information box.
     void ShowIPAddress1Click();
 
-    // The connection handler: one conversation with a workstation, run inside the listener's
-    // accept notification.
+    // The connection handler: serves `client` to the end of its conversation, run inside the
+    // listener's accept notification, within the bounds of the limits. A connection from an
+    // address that holds its share already is closed at once, without a reply, and named in the
+    // "Connection Log".
     void Sock1AutoAccept(TSock& listener, TSock& client);
 
 private:
     ServerCore& m_core;
     TSock* m_sock;
+    ConversationLimits m_limits;
 };

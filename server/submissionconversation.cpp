@@ -8,7 +8,6 @@
 #include "net/esockexception.h"
 #include "net/tsock.h"
 #include "server/allowlist.h"
-#include "server/conversationlimits.h"
 #include "server/ipmatch.h"
 #include "server/pagequeuer.h"
 #include "server/servercore.h"
@@ -34,7 +33,7 @@ QByteArray numberNotAllowed(const QByteArray& number)
 } // namespace
 
 SubmissionConversation::SubmissionConversation(ServerCore& core, TSock& client)
-    : m_core(core), m_client(client), m_idle(std::make_unique<TTimeCounter>()),
+    : m_core(core), m_client(client), m_idle(std::make_unique<TTimeCounter>(client.pacing())),
       m_reader(std::make_unique<SubmissionReader>(client, *m_idle, MaxInput))
 {
     m_idle->setTimeOut(IdleLimit);
@@ -270,18 +269,4 @@ void SubmissionConversation::release()
     // A reset connection still counts as connected; an orderly closed one is closed already.
     if (m_client.Connected())
         m_client.Close();
-}
-
-void SubmissionConversation::serve(ServerCore& core, TSock& listener, TSock& client)
-{
-    const QByteArray address = client.HostName();
-    if (!ConversationLimits::admits(address)) {
-        core.addConnectionLog(QStringLiteral("Connection Refused From: ") +
-                              QString::fromLatin1(address) +
-                              QStringLiteral(" (Too Many Connections)"));
-        client.Close();
-        return;
-    }
-    ConversationLimits::Slot slot(listener, client);
-    SubmissionConversation(core, client).run();
 }

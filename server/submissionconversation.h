@@ -13,10 +13,11 @@ struct SubmissionBlock;
 // One workstation's conversation on an accepted connection: commands in, three-digit replies
 // out, data blocks checked and appended to the queue file. It owns the idle counter (60 s, 120 s
 // once the server has answered that it is busy), caps what it takes in one read, and counts the
-// messages it queued. Every wait runs the event loop, so further conversations and the call
-// processing timer run inside it; an inner conversation always ends before the outer resumes.
-// Every wait and pause ends as soon as the client closes or resets the connection, so that an
-// inner conversation whose client is gone never holds the ones beneath it.
+// messages it queued. Its waits and pauses last as its connection's Pacing says. Every wait runs
+// the event loop, so further conversations and the call processing timer run inside it; an inner
+// conversation always ends before the outer resumes. Every wait and pause ends as soon as the
+// client closes or resets the connection, so that an inner conversation whose client is gone never
+// holds the ones beneath it.
 class SubmissionConversation final
 {
 public:
@@ -31,11 +32,6 @@ public:
     // Runs the conversation to its end. Never raises.
     void run();
     qint32 acceptedCount() const { return m_accepted; }
-
-    // The listener's accept handler: serves `client` to the end of its conversation, within the
-    // bounds of ConversationLimits. A connection from an address that holds its share already is
-    // closed at once, without a reply, and named in the "Connection Log".
-    static void serve(ServerCore& core, TSock& listener, TSock& client);
 
 private:
     enum class Next { Continue, End };

@@ -30,7 +30,7 @@ SubmissionReader::whileBusy(QByteArray& text, const std::function<bool()>& busy,
 
 bool SubmissionReader::pause(int nominalMs)
 {
-    return !Pacing::pauseResponsiveUntil(nominalMs, [this] { return gone(); });
+    return !m_client.pacing().pauseResponsiveUntil(nominalMs, [this] { return gone(); });
 }
 
 bool SubmissionReader::gone()

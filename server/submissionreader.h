@@ -38,8 +38,8 @@ public:
     // dropped, as soon as `busy` no longer holds.
     End whileBusy(QByteArray& text, const std::function<bool()>& busy, bool& busyCleared);
 
-    // One of the protocol's pauses (scaled by Pacing); false when the connection went away
-    // during it.
+    // One of the protocol's pauses (scaled by the connection's Pacing); false when the connection
+    // went away during it.
     bool pause(int nominalMs);
     // Closed by either side, or reset by the peer.
     bool gone();

@@ -1,6 +1,6 @@
 #include "server/ui/contexthelp.h"
 
-#include "server/ui/helpviewer.h"
+#include "server/ui/helpwindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +15,8 @@ int contextOf(const QObject* object)
 }
 
 } // namespace
+
+ContextHelp::ContextHelp(HelpWindow& help, QObject* parent) : QObject(parent), m_help(help) {}
 
 void ContextHelp::setHelpContext(QObject* object, int topic)
 {
@@ -46,8 +48,8 @@ bool ContextHelp::eventFilter(QObject* watched, QEvent* event)
     if (watched != front)
         return QObject::eventFilter(watched, event);
     if (const int topic = topicFor(front))
-        HelpViewer::showTopic(topic);
+        m_help.showTopic(topic);
     else
-        HelpViewer::showContents();
+        m_help.showContents();
     return true;
 }

@@ -2,17 +2,19 @@
 
 #include <QObject>
 
+class HelpWindow;
 class QWidget;
 
 // F1 anywhere in the program opens the help topic of what is in front: the highlighted menu
 // item or its menu, else the nearest window or control, from the focus outwards, that carries
-// a help context. Windows give their topic number in the "helpContext" property.
+// a help context. Windows give their topic number in the "helpContext" property. Installed as an
+// event filter of the application; `help` must outlive it.
 class ContextHelp final : public QObject
 {
     Q_OBJECT
 
 public:
-    using QObject::QObject;
+    explicit ContextHelp(HelpWindow& help, QObject* parent = nullptr);
 
     static constexpr const char* Property = "helpContext";
 
@@ -22,4 +24,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    HelpWindow& m_help;
 };

@@ -3,13 +3,8 @@
 #include <QApplication>
 #include <QEvent>
 #include <QFile>
-#include <QPointer>
 #include <QTextBrowser>
 #include <QVBoxLayout>
-
-namespace {
-QPointer<HelpViewer> s_viewer;
-}
 
 HelpViewer::HelpViewer() : m_browser(new QTextBrowser(this))
 {
@@ -27,11 +22,6 @@ HelpViewer::HelpViewer() : m_browser(new QTextBrowser(this))
             [this] { setWindowTitle(m_browser->documentTitle()); });
 }
 
-HelpViewer* HelpViewer::instance()
-{
-    return s_viewer.data();
-}
-
 QUrl HelpViewer::contentsUrl()
 {
     return QUrl(QStringLiteral("qrc:/help/contents.html"));
@@ -45,27 +35,14 @@ QUrl HelpViewer::topicUrl(int topic)
     return QUrl(QStringLiteral("qrc:/help/") + name);
 }
 
-HelpViewer* HelpViewer::showContents()
+void HelpViewer::showPage(const QUrl& page)
 {
-    return open(contentsUrl());
-}
-
-HelpViewer* HelpViewer::showTopic(int topic)
-{
-    return open(topicUrl(topic));
-}
-
-HelpViewer* HelpViewer::open(const QUrl& page)
-{
-    if (!s_viewer)
-        s_viewer = new HelpViewer();
     // A modal dialog blocks every window but its own: the help window joins it.
-    s_viewer->belongTo(QApplication::activeModalWidget());
-    s_viewer->m_browser->setSource(page);
-    s_viewer->show();
-    s_viewer->raise();
-    s_viewer->activateWindow();
-    return s_viewer.data();
+    belongTo(QApplication::activeModalWidget());
+    m_browser->setSource(page);
+    show();
+    raise();
+    activateWindow();
 }
 
 QUrl HelpViewer::currentSource() const

@@ -5,19 +5,19 @@
 
 class QTextBrowser;
 
-// The program's help: short HTML pages built into the program, one per help topic number, and a
-// contents page. One help window serves every request; it is created on first use. Help asked
-// for while a modal dialog or box is open belongs to that dialog for as long as it is open, so
-// the operator can read and use it without closing the dialog first.
+// The help window: short HTML pages built into the program, one per help topic number, and a
+// contents page. Help asked for while a modal dialog or box is open belongs to that dialog for as
+// long as it is open, so the operator can read and use it without closing the dialog first. It
+// frees itself when closed.
 class HelpViewer final : public QWidget
 {
     Q_OBJECT
 
 public:
-    static HelpViewer* showContents();
-    static HelpViewer* showTopic(int topic);
-    // The open help window, or nullptr.
-    static HelpViewer* instance();
+    HelpViewer();
+
+    // Shows `page` in front, joined to the modal dialog in front if there is one.
+    void showPage(const QUrl& page);
 
     static QUrl contentsUrl();
     // The page of a topic; the contents page for a topic without a page of its own.
@@ -30,8 +30,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    HelpViewer();
-    static HelpViewer* open(const QUrl& page);
     // Makes the window a child of `owner` (a modal dialog), or a window of its own for none,
     // keeping its place and whether it is shown.
     void belongTo(QWidget* owner);

@@ -12,7 +12,7 @@
 #include "server/serverlistener.h"
 #include "server/snppbridge.h"
 #include "server/ui/contexthelp.h"
-#include "server/ui/helpviewer.h"
+#include "server/ui/helpwindow.h"
 #include "server/ui/logwindowtiler.h"
 #include "server/ui/mainmenu.h"
 #include "server/ui/mainwindowtray.h"
@@ -56,7 +56,7 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
       m_optionForm(new TServOptionForm(core.dataDir(), this)),
       m_connectionLog(new TConnectionLogForm(QStringLiteral("Connection Log"), 13)),
       m_timer(new QTimer(this)), m_countdown(core), m_settings(core, *m_optionForm),
-      m_tiler(new LogWindowTiler(m_mdiArea))
+      m_tiler(new LogWindowTiler(m_mdiArea)), m_help(new HelpWindow(this))
 {
     setObjectName(QStringLiteral("ServMainForm"));
     setWindowTitle(QStringLiteral("Zelkor LAN Server Ver. 1.0"));
@@ -110,7 +110,8 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
     connect(m_calls, &CallControl::closeDue, this, &QWidget::close, Qt::QueuedConnection);
 
     m_sharedLists = new SharedListCommands(m_core.dataDir(), m_prompts, this);
-    m_sharedLists->setHelpOpener([](int topic) { HelpViewer::showTopic(topic); });
+    m_sharedLists->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
+    m_optionForm->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
 
     m_timer->setObjectName(QStringLiteral("Timer1"));
     m_timer->setInterval(1000);
@@ -315,7 +316,7 @@ void TServMainForm::PagingCompanies1Click()
 
 void TServMainForm::Contents1Click()
 {
-    HelpViewer::showContents();
+    m_help->showContents();
 }
 
 void TServMainForm::About1Click()

@@ -9,6 +9,7 @@
 #include <QPointer>
 
 class CallControl;
+class HelpWindow;
 class IOperatorPrompts;
 class ITrayShell;
 class LogWindowTiler;
@@ -65,6 +66,8 @@ public:
     TTrayIcon& TrayIcon1() const { return m_tray->TrayIcon1(); }
     QMenu* SysTrayMenu() const { return m_tray->SysTrayMenu(); }
     LogWindowTiler& logWindowTiler() const { return *m_tiler; }
+    // The program's one help window.
+    HelpWindow& help() const { return *m_help; }
 
 signals:
     // The program is to end: the main window closed, or the operator chose to exit instead of
@@ -128,5 +131,6 @@ private:
     SnppOptionsPage* m_snppPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;
+    HelpWindow* m_help;
     bool m_shown = false;
 };

@@ -2,7 +2,6 @@
 
 #include "server/serverconfig.h"
 #include "server/ui/contexthelp.h"
-#include "server/ui/helpviewer.h"
 #include "server/ui/sharedfilepicker.h"
 
 #include <QCheckBox>
@@ -399,8 +398,6 @@ void TServOptionForm::BitBtn3Click()
                                       : ContextHelp::topicFor(m_pages->currentWidget());
     if (m_helpOpener)
         m_helpOpener(topic);
-    else
-        HelpViewer::showTopic(topic);
 }
 
 std::optional<QString> TServOptionForm::pickFile(const FilePickRequest& request)

@@ -33,6 +33,7 @@ public:
     ~TServOptionForm() override;
 
     void setFilePicker(FilePicker picker) { m_filePicker = std::move(picker); }
+    // The Help button opens its page's topic here; without an opener it does nothing.
     void setHelpOpener(HelpOpener opener) { m_helpOpener = std::move(opener); }
 
     // IOptionsDialog

@@ -5,6 +5,7 @@
 #include "foundation/pacing.h"
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
+#include "paging/tomxpage.h"
 #include "server/transactionlog.h"
 
 #include <QRegularExpression>
@@ -37,8 +38,6 @@ CallFixture::~CallFixture() = default;
 
 void CallFixture::SetUp()
 {
-    m_scale = Pacing::scale();
-    Pacing::setScale(0.02);
     ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
     ASSERT_TRUE(m_modem.linkAs(m_dir.path(), 1));
     TServerConfig& config = m_core.config();
@@ -49,12 +48,12 @@ void CallFixture::SetUp()
     // Nobody listens here unless a test says so: notices are refused at once.
     config.Port = "1";
     m_calls = std::make_unique<CallControl>(m_core);
+    m_calls->OMXPage1().setPacing(m_pacing);
 }
 
 void CallFixture::TearDown()
 {
     m_calls.reset();
-    Pacing::setScale(m_scale);
 }
 
 void CallFixture::allowNoticesToThisHost()

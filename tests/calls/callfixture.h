@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calls/callcontrol.h"
+#include "foundation/pacing.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
 #include "server/servercore.h"
@@ -70,12 +71,11 @@ protected:
     // Messages the terminal took: the message field of every single-block page, per PIN.
     QList<QByteArray> deliveredPins() const;
 
+    // Durations at a fiftieth.
+    Pacing m_pacing{0.02};
     TempDataDir m_dir;
     ScriptedPrompts m_prompts;
     ServerCore m_core;
     ScriptedModem m_modem;
     std::unique_ptr<CallControl> m_calls;
-
-private:
-    double m_scale = 1.0;
 };

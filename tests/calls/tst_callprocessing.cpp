@@ -135,7 +135,7 @@ TEST_F(Delivery, ABusyCompanyKeepsItsMessagesAndTheNextIsCalledAfterTheHangUpPau
 
     EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5550001", "5550002"}));
     ASSERT_EQ(dialledAt.size(), 2);
-    EXPECT_GE(dialledAt[1] - dialledAt[0], Pacing::scaled(CallProcessor::HangUpPauseMs))
+    EXPECT_GE(dialledAt[1] - dialledAt[0], m_pacing.scaled(CallProcessor::HangUpPauseMs))
         << "the second company was dialled before the pause after the first hang-up";
 
     const QStringList window = transmitTexts();
@@ -207,7 +207,7 @@ TEST_F(Delivery, AnUnreachableWorkstationDoesNotStopTheRun)
 
 TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
 {
-    Pacing::setScale(0.002); // a block's pause is 2 ms; the fixture puts the scale back
+    m_pacing.setScale(0.002); // a block's pause is 2 ms
     QByteArray text =
         "[5551234]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n";
     QList<QByteArray> expected;

@@ -9,13 +9,12 @@ namespace {
 class TimeCounterTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { Pacing::setScale(0.005); }
-    void TearDown() override { Pacing::setScale(1.0); }
+    Pacing pacing{0.005};
 };
 
 TEST_F(TimeCounterTest, StartsIdleWithSixtySeconds)
 {
-    TTimeCounter counter;
+    TTimeCounter counter(pacing);
     EXPECT_EQ(counter.TimeOut(), 60);
     EXPECT_FALSE(counter.TimedOut());
     EXPECT_FALSE(counter.isRunning());
@@ -23,7 +22,7 @@ TEST_F(TimeCounterTest, StartsIdleWithSixtySeconds)
 
 TEST_F(TimeCounterTest, TimesOutWhenTheCountReachesZeroAndGoesOnBelow)
 {
-    TTimeCounter counter;
+    TTimeCounter counter(pacing);
     counter.setTimeOut(5);
     counter.Start();
     EXPECT_EQ(counter.count(), 5);
@@ -48,14 +47,14 @@ TEST_F(TimeCounterTest, TimesOutWhenTheCountReachesZeroAndGoesOnBelow)
     counter.Stop();
     EXPECT_FALSE(counter.isRunning());
     const qint32 stopped = counter.count();
-    Pacing::pauseResponsive(50);
+    pacing.pauseResponsive(50);
     EXPECT_EQ(counter.count(), stopped);
     EXPECT_TRUE(counter.TimedOut());
 }
 
 TEST_F(TimeCounterTest, StartAgainResetsTheCountButNotTimedOut)
 {
-    TTimeCounter counter;
+    TTimeCounter counter(pacing);
     counter.setTimeOut(1);
     counter.Start();
     ASSERT_FALSE(waitUntil(counter, [] { return false; }));
@@ -78,7 +77,7 @@ TEST_F(TimeCounterTest, StartAgainResetsTheCountButNotTimedOut)
 TEST_F(TimeCounterTest, ZeroOrNegativeTimeOutExpiresAtTheFirstTick)
 {
     for (const qint32 timeOut : {0, -3}) {
-        TTimeCounter counter;
+        TTimeCounter counter(pacing);
         counter.setTimeOut(timeOut);
         counter.Start();
         EXPECT_FALSE(counter.TimedOut()) << "no tick has come yet";
@@ -91,7 +90,7 @@ TEST_F(TimeCounterTest, ZeroOrNegativeTimeOutExpiresAtTheFirstTick)
 
 TEST_F(TimeCounterTest, WaitEndsAsSoonAsTheConditionHolds)
 {
-    TTimeCounter counter;
+    TTimeCounter counter(pacing);
     counter.setTimeOut(1000);
     counter.Start();
     int passes = 0;

@@ -12,56 +12,49 @@
 
 namespace {
 
-// Scripts the platform's resolver and counts how often it is asked.
+// Scripts the resolver of the socket's own cache and counts how often it is asked.
 class HostLookupTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        HostCache::instance().setResolver([this](const QByteArray& name) -> std::optional<quint32> {
-            asked.append(name);
-            if (name.startsWith("known"))
-                return inet_addr("192.0.2.7");
-            return std::nullopt;
-        });
+        sock.setHostCache(cache);
         sock.setOnInfo(
             [this](TSock&, TSock::TSocketInfo, const QByteArray& msg) { notices.append(msg); });
     }
-    void TearDown() override { HostCache::instance().setResolver({}); }
 
-    // Names unique to each test: the cache lives as long as the process.
-    QByteArray unique(const char* stem) const
-    {
-        return QByteArray(stem) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    }
-
-    TSock sock;
     QList<QByteArray> asked;
+    HostCache cache{[this](const QByteArray& name) -> std::optional<quint32> {
+        asked.append(name);
+        if (name.startsWith("known"))
+            return inet_addr("192.0.2.7");
+        return std::nullopt;
+    }};
+    TSock sock;
     QList<QByteArray> notices;
 };
 
 TEST_F(HostLookupTest, NameIsLookedUpOnceWhateverItsLetterCase)
 {
-    const QByteArray name = unique("known-host");
-    const qsizetype before = HostCache::instance().size();
+    const QByteArray name = "known-host";
+    const qsizetype before = cache.size();
     EXPECT_EQ(sock.LookupHost(name), inet_addr("192.0.2.7"));
     EXPECT_EQ(sock.LookupHost(name.toUpper()), inet_addr("192.0.2.7"));
     EXPECT_EQ(sock.LookupHost(name.toLower()), inet_addr("192.0.2.7"));
     EXPECT_EQ(asked, QList<QByteArray>{name});
-    EXPECT_EQ(HostCache::instance().size(), before + 1);
+    EXPECT_EQ(cache.size(), before + 1);
     EXPECT_EQ(notices.first(), "Lookup Of Host " + name);
     EXPECT_EQ(notices.size(), 3);
 }
 
 TEST_F(HostLookupTest, DottedNamesAreConvertedWithoutLookupOrCache)
 {
-    const qsizetype before = HostCache::instance().size();
+    const qsizetype before = cache.size();
     EXPECT_EQ(sock.LookupHost("10.1.2.3"), inet_addr("10.1.2.3"));
     // A name that begins with a digit counts as dotted: not a valid address, so "no address".
     EXPECT_EQ(sock.LookupHost("3com"), INADDR_NONE);
     EXPECT_TRUE(asked.isEmpty());
-    EXPECT_EQ(HostCache::instance().size(), before);
+    EXPECT_EQ(cache.size(), before);
     EXPECT_EQ(notices, QList<QByteArray>({"Lookup Of Host 10.1.2.3", "Lookup Of Host 3com"}));
 }
 
@@ -74,8 +67,8 @@ TEST_F(HostLookupTest, EmptyNameIsTheAnyAddressWithoutReport)
 
 TEST_F(HostLookupTest, FailedLookupRaisesAndIsAskedAgainNextTime)
 {
-    const QByteArray name = unique("missing");
-    const qsizetype before = HostCache::instance().size();
+    const QByteArray name = "missing";
+    const qsizetype before = cache.size();
     for (int attempt = 0; attempt < 2; ++attempt) {
         try {
             sock.LookupHost(name);
@@ -85,14 +78,14 @@ TEST_F(HostLookupTest, FailedLookupRaisesAndIsAskedAgainNextTime)
         }
     }
     EXPECT_EQ(asked.size(), 2);
-    EXPECT_EQ(HostCache::instance().size(), before);
+    EXPECT_EQ(cache.size(), before);
 }
 
 TEST(HostLookupSystem, LocalhostResolvesToLoopback)
 {
     TSock sock;
     EXPECT_EQ(sock.LookupHost("localhost"), htonl(INADDR_LOOPBACK));
-    EXPECT_EQ(HostCache::instance().find("LOCALHOST"), htonl(INADDR_LOOPBACK));
+    EXPECT_EQ(HostCache::shared().find("LOCALHOST"), htonl(INADDR_LOOPBACK));
 }
 
 TEST(PortLookup, NumbersServicesAndFailures)

@@ -291,7 +291,7 @@ TEST_F(ListenerTest, PausedListenerLeavesClientsWaitingUntilResumed)
         if (++started == 1) {
             listener.setAcceptPaused(true);
             second = std::make_unique<LoopbackClient>(port);
-            Pacing::pauseResponsive(100);
+            Pacing::standard().pauseResponsive(100);
             EXPECT_EQ(started, 1) << "a paused listener accepted a connection";
             listener.setAcceptPaused(false);
             EXPECT_TRUE(waitFor([&] { return started == 2; }));
@@ -351,7 +351,8 @@ TEST_F(ListenerTest, BlockingListenerServesEachConnectionOnItsOwnThread)
 // one is served.
 TEST_F(ListenerTest, ListenerOutOfDescriptorsRefusesAtOnceAndServesAgainLater)
 {
-    Pacing::setScale(0.01);
+    const Pacing pacing(0.01);
+    listener.setPacing(pacing);
     startListening();
     int served = 0;
     QList<QByteArray> refused;
@@ -371,7 +372,7 @@ TEST_F(ListenerTest, ListenerOutOfDescriptorsRefusesAtOnceAndServesAgainLater)
     LoopbackClient workstation(port);
     const bool refusedWhileShort = waitFor([&] { return refused.size() == 1; });
     ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
-    Pacing::setScale(1.0);
+    listener.setPacing(Pacing::standard());
     ASSERT_TRUE(workstation.isOpen());
     EXPECT_TRUE(refusedWhileShort);
     EXPECT_EQ(served, 0);

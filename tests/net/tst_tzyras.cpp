@@ -15,13 +15,9 @@ namespace {
 class DialUpTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Pacing::setScale(0.01);
-        platform->entries = {"Office", "Home ISP"};
-    }
-    void TearDown() override { Pacing::setScale(1.0); }
+    void SetUp() override { platform->entries = {"Office", "Home ISP"}; }
 
+    Pacing pacing{0.01};
     std::shared_ptr<FakeRasPlatform> platform = std::make_shared<FakeRasPlatform>();
     ScriptedPrompts prompts;
 };
@@ -64,6 +60,7 @@ TEST(DialUpMissing, WithoutTheLibraryNothingDialsAndSocketsStillWork)
 TEST_F(DialUpTest, ServiceSetterChecksTheName)
 {
     TzyRas ras(nullptr, platform, &prompts);
+    ras.setPacing(pacing);
     EXPECT_TRUE(ras.RasAvailable());
     EXPECT_EQ(ras.Entries(), QList<QByteArray>({"Office", "Home ISP"}));
     ras.setService("home isp");
@@ -80,6 +77,7 @@ TEST_F(DialUpTest, DialWaitsForTheConnectedStateAndReportsProgress)
     platform->progressSteps = {{0, 0}, {1, 0}, {14, 0}, {8192, 0}};
     platform->stateResources[131] = "Verified by the library";
     TzyRas ras(nullptr, platform, &prompts);
+    ras.setPacing(pacing);
     QList<QByteArray> texts;
     ras.setOnStatusChange([&](TzyRas&, const QByteArray& text) { texts.append(text); });
     ras.setService("Office");
@@ -116,6 +114,7 @@ TEST_F(DialUpTest, StoredPasswordIsLeftAlone)
     platform->passwordStored = true;
     platform->progressSteps = {{8192, 0}};
     TzyRas ras(nullptr, platform, &prompts);
+    ras.setPacing(pacing);
     ras.setService("Office");
     ras.setPassword("secret");
     ras.Dial();
@@ -129,6 +128,7 @@ TEST_F(DialUpTest, ErrorDuringDialHangsUpAndRaises)
     platform->progressSteps = {{1, 0}, {2, 678}};
     platform->errorTexts[678] = "The remote computer did not respond.";
     TzyRas ras(nullptr, platform, &prompts);
+    ras.setPacing(pacing);
     ras.setService("Office");
     try {
         ras.Dial();
@@ -155,6 +155,7 @@ TEST_F(DialUpTest, DialThatNeverCompletesTimesOutWithoutHangingUp)
 {
     platform->progressSteps = {{1, 0}};
     TzyRas ras(nullptr, platform, &prompts);
+    ras.setPacing(pacing);
     ras.setService("Office");
     ras.setTimeOut(3);
     EXPECT_THROW(ras.Dial(), ETimedOutError);
@@ -170,6 +171,7 @@ TEST_F(DialUpTest, ConnectionsOfOtherEntriesCountOnlyWithoutForceService)
     platform->connections = {{5, "Home ISP"}};
     platform->ipAddresses[5] = "10.0.0.9";
     TzyRas ras(nullptr, platform, &prompts);
+    ras.setPacing(pacing);
     ras.setService("Office");
     EXPECT_TRUE(ras.ForceService());
     EXPECT_FALSE(ras.IsConnected());
@@ -179,6 +181,7 @@ TEST_F(DialUpTest, ConnectionsOfOtherEntriesCountOnlyWithoutForceService)
 
     // Already connected for the entry: Dial takes that connection and dials nothing.
     TzyRas office(nullptr, platform, &prompts);
+    office.setPacing(pacing);
     platform->connections.append({9, "Office"});
     office.setService("Office");
     office.Dial();
@@ -194,6 +197,7 @@ TEST_F(DialUpTest, SocketDialsItsEntryBeforeConnecting)
 {
     platform->progressSteps = {{0, 0}, {8192, 0}};
     TzyRas ras(nullptr, platform, &prompts);
+    ras.setPacing(pacing);
     ras.setService("Office");
     ras.setTimeOut(30);
 
@@ -207,6 +211,7 @@ TEST_F(DialUpTest, SocketDialsItsEntryBeforeConnecting)
     });
     server.setListen(true);
     TSock client;
+    client.setPacing(pacing);
     client.setRAS(&ras);
     client.setHostName("127.0.0.1");
     client.setPortName(QByteArray::number(server.LocalPort()));
@@ -217,6 +222,7 @@ TEST_F(DialUpTest, SocketDialsItsEntryBeforeConnecting)
 
     // A dial that fails passes out of Open and leaves no socket behind.
     TSock failing;
+    failing.setPacing(pacing);
     platform->dialResult = 720;
     platform->connections.clear();
     failing.setRAS(&ras);

@@ -16,7 +16,7 @@ class EngineTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Pacing::setScale(0.005);
+        page.setPacing(pacing);
         ASSERT_TRUE(modem.isValid());
         ASSERT_TRUE(modem.linkAs(dir.path(), 1));
         page.setDeviceDirectory(dir.path());
@@ -25,7 +25,6 @@ protected:
         page.setPinNumber("1234567");
         page.setOnPageProgress([this](const QByteArray& text) { progress.append(text); });
     }
-    void TearDown() override { Pacing::setScale(1.0); }
 
     // Runs `call` and returns the code of the EPageError it raised, if any. The message must
     // match the code's text.
@@ -47,6 +46,7 @@ protected:
         progress.clear();
     }
 
+    Pacing pacing{0.005};
     TempDataDir dir;
     ScriptedModem modem;
     TOMXPage page;

@@ -57,8 +57,8 @@ TEST_F(SendPageTest, LongMessageGoesInNumberedBlocksOneSecondApart)
     EXPECT_TRUE(blocks.at(2).field.endsWith(" (END)"));
     for (const ScriptedModem::Block& b : blocks)
         EXPECT_TRUE(b.checksumValid) << b.field.constData();
-    EXPECT_GE(blocks.at(1).arrivedMs - blocks.at(0).arrivedMs, Pacing::scaled(1000));
-    EXPECT_GE(blocks.at(2).arrivedMs - blocks.at(1).arrivedMs, Pacing::scaled(1000));
+    EXPECT_GE(blocks.at(1).arrivedMs - blocks.at(0).arrivedMs, pacing.scaled(1000));
+    EXPECT_GE(blocks.at(2).arrivedMs - blocks.at(1).arrivedMs, pacing.scaled(1000));
     EXPECT_EQ(progress, (Texts{"Sending Message To 1234567", "Sending Block 1 of 3", "Message Sent",
                                "Sending Block 2 of 3", "Message Sent", "Sending Block 3 of 3",
                                "Message Sent"}));

@@ -24,24 +24,24 @@ class ComPortTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Pacing::setScale(0.005);
+        port.setPacing(pacing);
         ASSERT_TRUE(modem.isValid());
         ASSERT_TRUE(modem.linkAs(dir.path(), 1));
         modem.setEcho(false);
         port.setDeviceDirectory(dir.path());
         port.setComPort(pnCOM1);
     }
-    void TearDown() override { Pacing::setScale(1.0); }
 
     // Runs the event loop until `done` holds or `seconds` (scaled) have passed.
-    static bool waitFor(const std::function<bool()>& done, int seconds = 30)
+    bool waitFor(const std::function<bool()>& done, int seconds = 30)
     {
-        TTimeCounter counter;
+        TTimeCounter counter(pacing);
         counter.setTimeOut(seconds);
         counter.Start();
         return waitUntil(counter, done);
     }
 
+    Pacing pacing{0.005};
     TempDataDir dir;
     ScriptedModem modem;
     TOMXCom32 port;
@@ -163,7 +163,7 @@ TEST_F(ComPortTest, PartOfAReplyBeforeTheWaitAndTheRestDuringItStillMatch)
     ASSERT_TRUE(waitFor([&] { return modem.lineOpen(); }));
     // An echo and the start of the result are already waiting; the rest comes later.
     modem.sendRaw("atdt 5551234\r\r\nNO CAR");
-    QTimer::singleShot(Pacing::scaled(500), &modem, [&] { modem.sendRaw("RIER\r\n"); });
+    QTimer::singleShot(pacing.scaled(500), &modem, [&] { modem.sendRaw("RIER\r\n"); });
     EXPECT_EQ(port.WaitForReply("CONNECT|BUSY|NO DIAL TONE|NO CARRIER|NO ANSWER|VOICE", 60), 3);
 }
 
@@ -290,7 +290,7 @@ TEST_F(ComPortTest, BytesArrivingDuringAWaitWakeItWithoutACounterTick)
     ASSERT_TRUE(waitFor([&] { return modem.lineOpen(); }));
     // Counter ticks far apart: only the arriving bytes can end this wait in time. The wait
     // starts on an idle line, so its first look finds nothing.
-    Pacing::setScale(1000);
+    pacing.setScale(1000);
     // Written from another thread, so that no event of this one comes with the bytes.
     std::thread peer([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));

@@ -2,7 +2,6 @@
 
 #include "foundation/pacing.h"
 #include "net/tsock.h"
-#include "server/conversationlimits.h"
 #include "server/servercore.h"
 #include "server/serverlistener.h"
 #include "tests/support/scriptedprompts.h"
@@ -89,7 +88,7 @@ class SubmissionServer : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Pacing::setScale(0.05);
+        m_core.listener().setPacing(m_pacing);
         m_core.allowList() = {"555"};
         m_core.setNextCheck(4);
         // The server's own listener, on a port the platform picks.
@@ -102,9 +101,7 @@ protected:
     void TearDown() override
     {
         m_core.listener().stopListening();
-        ConversationLimits::setMaxNesting(ConversationLimits::DefaultMaxNesting);
-        Pacing::setScale(1.0);
-        EXPECT_EQ(ConversationLimits::nesting(), 0);
+        EXPECT_EQ(m_core.listener().limits().nesting(), 0);
     }
 
     QByteArray host() const { return TSock::LocalAddress(); }
@@ -127,6 +124,7 @@ protected:
         QMetaObject::invokeMethod(QCoreApplication::instance(), action, Qt::QueuedConnection);
     }
 
+    Pacing m_pacing{0.05};
     TempDataDir m_dir;
     ScriptedPrompts m_prompts;
     ServerCore m_core{m_dir.path(), m_prompts};

@@ -163,7 +163,7 @@ TEST_F(SubmissionServer, BusyServerAnswers355AndTakesDoneOrTheNextCommand)
 
 TEST_F(SubmissionServer, BusyWaitRunsOutAfter120SecondsWith356)
 {
-    Pacing::setScale(0.01);
+    m_pacing.setScale(0.01);
     m_core.setServerBusy(true);
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", "355 Server Busy, Please Wait");
@@ -173,7 +173,7 @@ TEST_F(SubmissionServer, BusyWaitRunsOutAfter120SecondsWith356)
 
 TEST_F(SubmissionServer, IdleClientIsLeftWithoutReplyAndDisconnected)
 {
-    Pacing::setScale(0.01);
+    m_pacing.setScale(0.01);
     converse([&](WorkstationClient& c) { EXPECT_EQ(c.readUntilClosed().toStdString(), ""); });
     // The same after "354": the block never comes.
     converse([&](WorkstationClient& c) {
@@ -306,7 +306,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
     // The older conversation's counter runs out while a newer conversation is served inside
     // its wait. Its command, sent meanwhile, is served afterwards, and the wait that follows
     // counts the whole idle limit again instead of ending at once.
-    Pacing::setScale(0.01);
+    m_pacing.setScale(0.01);
     runWhilePumping([&] {
         WorkstationClient older;
         WorkstationClient newer;
@@ -316,7 +316,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
         // real seconds.
         std::atomic<bool> slowed = false;
         onServer([&] {
-            Pacing::setScale(1.0);
+            m_pacing.setScale(1.0);
             slowed = true;
         });
         while (!slowed)
@@ -335,7 +335,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
 
 TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
 {
-    ConversationLimits::setMaxNesting(2);
+    m_core.listener().limits().setMaxNesting(2);
     runWhilePumping([&] {
         WorkstationClient first;
         WorkstationClient second;

@@ -3,6 +3,7 @@
 
 #include "foundation/tinifile.h"
 #include "queue/queueentry.h"
+#include "server/conversationlimits.h"
 #include "server/submissionconversation.h"
 #include "server/submissionreader.h"
 #include "tests/server/submissionserver.h"
@@ -149,7 +150,7 @@ TEST_F(SubmissionServer, HostileFieldsAreRefusedWithNothingWrittenAndLengthIsSto
 // limit (60 s) lies beyond the client's safety limit, so a held conversation fails the test.
 TEST_F(SubmissionServer, AResetInEachWaitEndsThatConversationAndTheOlderIsAnsweredAtOnce)
 {
-    Pacing::setScale(1.0);
+    m_pacing.setScale(1.0);
     const auto resetWhile = [&](const char* wait,
                                 const std::function<void(WorkstationClient&)>& enter) {
         runWhilePumping([&] {
@@ -184,7 +185,7 @@ TEST_F(SubmissionServer, AResetInEachWaitEndsThatConversationAndTheOlderIsAnswer
 
 TEST_F(SubmissionServer, OneAddressHoldsAtMostEightConversationsWhileOthersAreServed)
 {
-    Pacing::setScale(1.0); // nothing here may end by running out of time
+    m_pacing.setScale(1.0); // nothing here may end by running out of time
     runWhilePumping([&] {
         std::vector<std::unique_ptr<WorkstationClient>> held;
         for (int i = 0; i < ConversationLimits::MaxPerAddress; ++i) {
@@ -329,7 +330,7 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
 // each.
 TEST_F(SubmissionServer, ThreeHundredClientsConnectingAtOnceAreAllServed)
 {
-    Pacing::setScale(1.0); // no conversation may end by running out of time
+    m_pacing.setScale(1.0); // no conversation may end by running out of time
     constexpr int Count = 300;
     const QByteArray greeting = "250 " + host();
     const QByteArray farewell = recieved(0, 4);

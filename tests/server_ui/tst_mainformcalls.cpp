@@ -31,7 +31,6 @@ class MainFormCallsTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Pacing::setScale(0.02);
         ASSERT_TRUE(modem.linkAs(dir.path(), 1));
         TServerConfig config = TServerConfig::defaults(dir.path());
         config.ComPort = 0;
@@ -40,14 +39,12 @@ protected:
         config.Port = freeLoopbackPort();
         ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
         window = std::make_unique<TServMainForm>(core, prompts);
+        window->calls().OMXPage1().setPacing(pacing);
+        core.listener().setPacing(pacing);
         window->Timer1()->stop();
         window->show(); // first show: configuration loaded, queue counted from 0
     }
-    void TearDown() override
-    {
-        window.reset();
-        Pacing::setScale(1.0);
-    }
+    void TearDown() override { window.reset(); }
 
     void queueMessage(const QByteArray& pin, const QByteArray& company = "5551234")
     {
@@ -70,6 +67,7 @@ protected:
         return pins;
     }
 
+    Pacing pacing{0.02};
     TempDataDir dir;
     ScriptedPrompts prompts;
     ServerCore core{dir.path(), prompts};

@@ -1,11 +1,15 @@
+#include "calls/callcontrol.h"
 #include "foundation/datetimetext.h"
 #include "foundation/pacing.h"
+#include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
 #include "server/configfile.h"
 #include "server/servercore.h"
+#include "server/serverlistener.h"
 #include "server/transactionlog.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/helpviewer.h"
+#include "server/ui/helpwindow.h"
 #include "server/ui/logwindowtiler.h"
 #include "server/ui/mainmenu.h"
 #include "server/ui/mdititlebar.h"
@@ -47,7 +51,6 @@ class ReadableMainFormTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        Pacing::setScale(0.02);
         ASSERT_TRUE(modem.linkAs(dir.path(), 1));
         TServerConfig config = TServerConfig::defaults(dir.path());
         config.ComPort = 0;
@@ -58,15 +61,13 @@ protected:
         ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
         core.setClock([this] { return clock; });
         window = std::make_unique<TServMainForm>(core, prompts);
+        window->calls().OMXPage1().setPacing(pacing);
+        core.listener().setPacing(pacing);
         window->Timer1()->stop();
         window->show();
         settle();
     }
-    void TearDown() override
-    {
-        window.reset();
-        Pacing::setScale(1.0);
-    }
+    void TearDown() override { window.reset(); }
     // Lets layouts and posted moves and resizes take effect.
     static void settle()
     {
@@ -92,6 +93,7 @@ protected:
         return qobject_cast<QMdiSubWindow*>(form->parentWidget());
     }
 
+    Pacing pacing{0.02};
     TempDataDir dir;
     ScriptedPrompts prompts;
     ServerCore core{dir.path(), prompts};
@@ -276,10 +278,10 @@ struct HelpInsideDialog
     QUrl fromButton, afterButtonLink, fromF1, afterF1Link;
 };
 
-void useHelpInside(TServOptionForm& form, HelpInsideDialog& seen)
+void useHelpInside(HelpWindow& help, TServOptionForm& form, HelpInsideDialog& seen)
 {
     form.findChild<QPushButton*>(QStringLiteral("BitBtn3"))->click();
-    HelpViewer* viewer = HelpViewer::instance();
+    HelpViewer* viewer = help.viewer();
     ASSERT_NE(viewer, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
     seen.fromButton = viewer->currentSource();
@@ -289,13 +291,13 @@ void useHelpInside(TServOptionForm& form, HelpInsideDialog& seen)
     // The operator closes the help and asks again with F1 in the dialog.
     viewer->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    ASSERT_EQ(HelpViewer::instance(), nullptr);
+    ASSERT_EQ(help.viewer(), nullptr);
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
     QWidget* queTime = form.findChild<QWidget*>(QStringLiteral("QueTime"));
     queTime->setFocus();
     QTest::keyClick(queTime, Qt::Key_F1);
-    viewer = HelpViewer::instance();
+    viewer = help.viewer();
     ASSERT_NE(viewer, nullptr) << "F1 in the dialog opened no help";
     ASSERT_TRUE(QTest::qWaitForWindowExposed(viewer));
     seen.fromF1 = viewer->currentSource();
@@ -305,13 +307,13 @@ void useHelpInside(TServOptionForm& form, HelpInsideDialog& seen)
 
 TEST_F(ReadableMainFormTest, HelpWorksWhileTheOptionsDialogIsOpen)
 {
-    ContextHelp f1;
+    ContextHelp f1(window->help());
     qApp->installEventFilter(&f1);
     HelpInsideDialog seen;
     whenModal([&](QWidget& dialog) {
         auto* form = qobject_cast<TServOptionForm*>(&dialog);
         if (form)
-            useHelpInside(*form, seen);
+            useHelpInside(window->help(), *form, seen);
         else
             ADD_FAILURE() << "another modal dialog than the options";
         dialog.close();
@@ -324,10 +326,11 @@ TEST_F(ReadableMainFormTest, HelpWorksWhileTheOptionsDialogIsOpen)
     EXPECT_EQ(seen.fromF1, HelpViewer::topicUrl(101));
     EXPECT_EQ(seen.afterF1Link, HelpViewer::contentsUrl()) << "the help window ignored a click";
     // The help stays open once the dialog is done.
-    ASSERT_NE(HelpViewer::instance(), nullptr);
-    EXPECT_TRUE(HelpViewer::instance()->isVisible());
-    EXPECT_EQ(HelpViewer::instance()->parentWidget(), nullptr);
-    HelpViewer::instance()->close();
+    HelpViewer* viewer = window->help().viewer();
+    ASSERT_NE(viewer, nullptr);
+    EXPECT_TRUE(viewer->isVisible());
+    EXPECT_EQ(viewer->parentWidget(), nullptr);
+    viewer->close();
 }
 
 } // namespace

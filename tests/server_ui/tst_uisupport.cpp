@@ -1,6 +1,7 @@
 #include "foundation/errors.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/helpviewer.h"
+#include "server/ui/helpwindow.h"
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/widgetprompts.h"
 #include "server/ui/zelkorapplication.h"
@@ -47,11 +48,12 @@ TEST(HelpPages, EveryTopicTheWindowsNameHasItsOwnPage)
 
 TEST(HelpPages, OneHelpWindowShowsTheRequestedTopic)
 {
-    HelpViewer* viewer = HelpViewer::showTopic(104);
+    HelpWindow help;
+    HelpViewer* viewer = help.showTopic(104);
     ASSERT_NE(viewer, nullptr);
     EXPECT_EQ(viewer->currentSource(), HelpViewer::topicUrl(104));
     EXPECT_EQ(viewer->currentTitle(), QStringLiteral("Options: Shared Directories"));
-    EXPECT_EQ(HelpViewer::showContents(), viewer);
+    EXPECT_EQ(help.showContents(), viewer);
     EXPECT_EQ(viewer->currentSource(), HelpViewer::contentsUrl());
     viewer->close();
 }

@@ -3,6 +3,7 @@
 
 #include "calls/callcontrol.h"
 #include "foundation/pacing.h"
+#include "paging/tomxpage.h"
 #include "server/nextcheckcountdown.h"
 #include "tests/support/scriptedmodem.h"
 
@@ -22,8 +23,6 @@ class PagingClientsTest : public GatewayFixture
 protected:
     void SetUp() override
     {
-        m_scale = Pacing::scale();
-        Pacing::setScale(0.02);
         GatewayFixture::SetUp();
         ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
         ASSERT_TRUE(m_modem.linkAs(m_dir.path(), 1));
@@ -33,6 +32,7 @@ protected:
         config.FlowControl = 0;
         config.Port = "1"; // no error notices reach anybody
         m_calls = std::make_unique<CallControl>(m_core);
+        m_calls->OMXPage1().setPacing(m_pacing);
         m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
         m_core.setNextCheck(1);
     }
@@ -41,7 +41,6 @@ protected:
     {
         m_calls.reset();
         GatewayFixture::TearDown();
-        Pacing::setScale(m_scale);
     }
 
     // Runs a client to its end while the server is served; its exit code, -1 when it did not
@@ -86,13 +85,11 @@ protected:
         return pages;
     }
 
+    Pacing m_pacing{0.02};
     ScriptedModem m_modem;
     std::unique_ptr<CallControl> m_calls;
     NextCheckCountdown m_countdown{m_core};
     QByteArray m_output;
-
-private:
-    double m_scale = 1.0;
 };
 
 TEST_F(PagingClientsTest, SendpageToAUserAGroupOfThreeAndAPinAtACompany)
