@@ -2,7 +2,6 @@
 
 #include "calls/callprocessor.h"
 #include "foundation/datetimetext.h"
-#include "foundation/pacing.h"
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
@@ -32,23 +31,25 @@ QByteArray NoticeListener::port() const
     return QByteArray::number(m_sock->LocalPort());
 }
 
-CallFixture::CallFixture() : m_core(m_dir.path(), m_prompts) {}
+CallFixture::CallFixture() = default;
 
 CallFixture::~CallFixture() = default;
 
 void CallFixture::SetUp()
 {
+    // Durations at a fiftieth.
+    pacing.setScale(0.02);
     ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
-    ASSERT_TRUE(m_modem.linkAs(m_dir.path(), 1));
-    TServerConfig& config = m_core.config();
+    ASSERT_TRUE(m_modem.linkAs(dir.path(), 1));
+    TServerConfig& config = core.config();
     config.ComPort = 0;
     config.ComPortSpeed = 6; // 9600
     config.FlowControl = 0;
     config.Logging = true;
     // Nobody listens here unless a test says so: notices are refused at once.
     config.Port = "1";
-    m_calls = std::make_unique<CallControl>(m_core);
-    m_calls->OMXPage1().setPacing(m_pacing);
+    m_calls = std::make_unique<CallControl>(core);
+    m_calls->OMXPage1().setPacing(pacing);
 }
 
 void CallFixture::TearDown()
@@ -82,7 +83,7 @@ MessageQueueFile::LineSettings CallFixture::defaultSettings()
 
 MessageQueueFile CallFixture::queueFile() const
 {
-    return MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")));
+    return MessageQueueFile(core.dataFile(QStringLiteral("Message.Dat")));
 }
 
 void CallFixture::queueMessage(const QByteArray& accessNumber, const QueueEntry& entry,
@@ -92,13 +93,13 @@ void CallFixture::queueMessage(const QByteArray& accessNumber, const QueueEntry&
     const std::optional<qint32> n = queue.nextFreeMessageKey(accessNumber);
     ASSERT_TRUE(n.has_value());
     queue.writeSubmission(accessNumber, settings, *n, entry);
-    m_core.setQueuedCount(m_core.queuedCount() + 1);
+    core.setQueuedCount(core.queuedCount() + 1);
 }
 
 QList<QByteArray> CallFixture::sectionKeys(const QByteArray& section) const
 {
     QList<QByteArray> keys;
-    TIniFile(m_core.dataFile(QStringLiteral("Message.Dat"))).ReadKeys(section, keys);
+    TIniFile(core.dataFile(QStringLiteral("Message.Dat"))).ReadKeys(section, keys);
     return keys;
 }
 
@@ -107,7 +108,7 @@ QStringList CallFixture::transmitTexts() const
     QStringList texts;
     // A date-time is the locale's short date, a blank and the time with seconds.
     static const QRegularExpression prefix(QStringLiteral("^.*?\\d{2}:\\d{2}:\\d{2} "));
-    for (QString line : m_core.transmitLog())
+    for (QString line : core.transmitLog())
         texts.append(line.remove(prefix));
     return texts;
 }
@@ -115,7 +116,7 @@ QStringList CallFixture::transmitTexts() const
 QList<QByteArray> CallFixture::logTexts() const
 {
     QList<QByteArray> texts;
-    for (const QByteArray& line : TransactionLog::readLines(m_dir.path())) {
+    for (const QByteArray& line : TransactionLog::readLines(dir.path())) {
         const qsizetype at = line.indexOf(" - ");
         texts.append(at < 0 ? line : line.mid(at + 3));
     }

@@ -1,13 +1,11 @@
 #pragma once
 
 #include "calls/callcontrol.h"
-#include "foundation/pacing.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
 #include "server/servercore.h"
 #include "tests/support/scriptedmodem.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QByteArray>
 #include <QList>
@@ -38,7 +36,7 @@ private:
 
 // A server state in a fresh data folder whose COM1 is a scripted modem with a TAP terminal,
 // the call commands on it, and durations shrunk so a run takes a fraction of a second.
-class CallFixture : public ::testing::Test
+class CallFixture : public ServerCoreTest
 {
 protected:
     CallFixture();
@@ -71,11 +69,6 @@ protected:
     // Messages the terminal took: the message field of every single-block page, per PIN.
     QList<QByteArray> deliveredPins() const;
 
-    // Durations at a fiftieth.
-    Pacing m_pacing{0.02};
-    TempDataDir m_dir;
-    ScriptedPrompts m_prompts;
-    ServerCore m_core;
     ScriptedModem m_modem;
     std::unique_ptr<CallControl> m_calls;
 };

@@ -15,14 +15,14 @@ using CallCommands = CallFixture;
 
 TEST_F(CallCommands, SendNowWithNothingQueuedOnlyEmptiesTheProgressPanel)
 {
-    m_core.setPanelText(ServerCore::PanelProgress, QStringLiteral("Message Sent"));
+    core.setPanelText(ServerCore::PanelProgress, QStringLiteral("Message Sent"));
 
     m_calls->SendNow1Click();
 
-    EXPECT_EQ(m_core.panelText(ServerCore::PanelProgress), QString());
-    EXPECT_TRUE(m_core.transmitLog().isEmpty());
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Log.Dat")));
-    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QString());
+    EXPECT_TRUE(core.transmitLog().isEmpty());
+    EXPECT_FALSE(dir.exists(QStringLiteral("Log.Dat")));
+    EXPECT_FALSE(core.serverBusy());
     EXPECT_TRUE(m_modem.commands().isEmpty());
 }
 
@@ -32,7 +32,7 @@ TEST_F(CallCommands, TheAutomaticRunHoldsServerBusyWhileItCalls)
     bool busyDuringCall = false;
     bool menuDuringCall = false;
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
-        busyDuringCall = m_core.serverBusy();
+        busyDuringCall = core.serverBusy();
         menuDuringCall = processor().cancelCallEnabled() && !processor().sendNowEnabled();
     });
     QList<QPair<bool, bool>> menuChanges;
@@ -44,7 +44,7 @@ TEST_F(CallCommands, TheAutomaticRunHoldsServerBusyWhileItCalls)
 
     EXPECT_TRUE(busyDuringCall);
     EXPECT_TRUE(menuDuringCall);
-    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_FALSE(core.serverBusy());
     ASSERT_FALSE(menuChanges.isEmpty());
     EXPECT_EQ(menuChanges.first(), qMakePair(true, false));
     EXPECT_EQ(menuChanges.last(), qMakePair(false, true));
@@ -64,9 +64,9 @@ TEST_F(CallCommands, CancelWhileDiallingCountsAsAFailedConnectionAndKeepsTheMess
     EXPECT_FALSE(window.contains(QStringLiteral(" Connection Failed")));
     EXPECT_TRUE(m_modem.blocks().isEmpty());
     EXPECT_EQ(sectionKeys("5551234").size(), 6);
-    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_EQ(core.queuedCount(), 1);
     EXPECT_FALSE(engine().PortOpen());
-    EXPECT_TRUE(m_prompts.shown().isEmpty());
+    EXPECT_TRUE(prompts.shown().isEmpty());
 }
 
 TEST_F(CallCommands, CancelDuringAMessageReportsItAndTheRestOfTheCompanyAndRemovesThem)
@@ -86,36 +86,36 @@ TEST_F(CallCommands, CancelDuringAMessageReportsItAndTheRestOfTheCompanyAndRemov
 
     m_calls->SendNow1Click();
 
-    EXPECT_EQ(m_prompts.shown(),
+    EXPECT_EQ(prompts.shown(),
               (QStringList{QStringLiteral("error: Error Sending Message To \"Ann\""),
                            QStringLiteral("error: Error Sending Message To \"Bert\"")}));
-    EXPECT_EQ(m_prompts.beeps(), 2);
+    EXPECT_EQ(prompts.beeps(), 2);
     EXPECT_TRUE(sectionKeys("5550001").isEmpty());
     // The run goes on with the next company.
     EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5550001", "5550002"}));
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "3333333"}));
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(CallCommands, ProgressGoesToPanelThreeTheWindowAndTheLog)
 {
     m_calls->OMXPage1PageProgress("Dialing 5551234");
 
-    EXPECT_EQ(m_core.panelText(ServerCore::PanelProgress), QStringLiteral("Dialing 5551234"));
-    ASSERT_EQ(m_core.transmitLog().size(), 1);
-    const QString line = m_core.transmitLog().first();
+    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QStringLiteral("Dialing 5551234"));
+    ASSERT_EQ(core.transmitLog().size(), 1);
+    const QString line = core.transmitLog().first();
     EXPECT_TRUE(line.endsWith(QStringLiteral("  Dialing 5551234"))) << line.toStdString();
     EXPECT_EQ(transmitTexts().first(), QStringLiteral(" Dialing 5551234")) << "no date-time";
     const QList<QByteArray> log = logTexts();
     ASSERT_EQ(log.size(), 1);
     // The log gets the window's line, date-time included, behind its own stamp.
-    EXPECT_EQ(log.first(), m_core.transmitLog().first().toLatin1());
+    EXPECT_EQ(log.first(), core.transmitLog().first().toLatin1());
 }
 
 TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredYesSendsThemFirst)
 {
     queueMessage("5551234", entry("1111111", "One"));
-    m_prompts.expectQuestion(
+    prompts.expectQuestion(
         QStringLiteral(
             "Message In Queue! Terminating Will Clear Queue\r\nSend Queued Messages Firest?"),
         true);
@@ -133,30 +133,30 @@ TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredYesSendsThemFirst)
               (QStringList{QStringLiteral("Call(s) Compleated"),
                            QStringLiteral("--------------------------"), QString(),
                            QStringLiteral("--------------------------"), QString()}));
-    EXPECT_EQ(m_core.panelText(ServerCore::PanelProgress), QString());
+    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QString());
 }
 
 TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredNoGivesThemUp)
 {
     queueMessage("5551234", entry("1111111", "One"));
-    m_prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), false);
+    prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), false);
     bool listeningStopped = false;
 
     EXPECT_TRUE(m_calls->FormCloseQuery([&] { listeningStopped = true; }));
 
     EXPECT_TRUE(listeningStopped);
     EXPECT_TRUE(m_modem.commands().isEmpty());
-    EXPECT_TRUE(m_core.transmitLog().isEmpty());
+    EXPECT_TRUE(core.transmitLog().isEmpty());
 }
 
 TEST_F(CallCommands, CloseDuringACallAsksBeforeHangingUp)
 {
     ASSERT_TRUE(engine().OpenPort());
-    m_prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), false);
+    prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), false);
     EXPECT_FALSE(m_calls->FormCloseQuery({}));
     EXPECT_TRUE(engine().PortOpen());
 
-    m_prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
+    prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
     EXPECT_TRUE(m_calls->FormCloseQuery({}));
     EXPECT_FALSE(engine().PortOpen());
     EXPECT_TRUE(m_modem.waitForHangUp(1));
@@ -172,8 +172,8 @@ TEST_F(CallCommands, ASecondCloseRequestCanStopTheRunTheFirstLetDeliverTheQueue)
     QList<bool> mayClose;
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         const bool sendFirst = m_modem.blocks().size() == 1;
-        m_prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
-        m_prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), sendFirst);
+        prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
+        prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), sendFirst);
         mayClose.append(m_calls->FormCloseQuery({}));
         EXPECT_EQ(closesDue, 0);
     });
@@ -192,7 +192,7 @@ TEST_F(CallCommands, NothingQueuedClosesWithoutAQuestion)
     bool listeningStopped = false;
     EXPECT_TRUE(m_calls->FormCloseQuery([&] { listeningStopped = true; }));
     EXPECT_FALSE(listeningStopped) << "the window's close stops listening in this case";
-    EXPECT_TRUE(m_prompts.shown().isEmpty());
+    EXPECT_TRUE(prompts.shown().isEmpty());
 }
 
 } // namespace

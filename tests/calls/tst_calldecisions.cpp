@@ -19,25 +19,25 @@ using RunGuards = CallFixture;
 
 TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrCountOrWithTheLineInUse)
 {
-    m_core.setServerBusy(true);
-    m_core.setQueuedCount(3); // no queue file
+    core.setServerBusy(true);
+    core.setQueuedCount(3); // no queue file
     processor().ProcessCalls();
-    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_FALSE(core.serverBusy());
 
     queueMessage("5551234", entry("1111111", "One"));
-    m_core.setQueuedCount(0);
-    m_core.setServerBusy(true);
+    core.setQueuedCount(0);
+    core.setServerBusy(true);
     processor().ProcessCalls();
-    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_FALSE(core.serverBusy());
 
-    m_core.setQueuedCount(1);
+    core.setQueuedCount(1);
     ASSERT_TRUE(engine().OpenPort());
-    m_core.setServerBusy(true);
+    core.setServerBusy(true);
     processor().ProcessCalls();
-    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_FALSE(core.serverBusy());
     engine().ClosePort();
 
-    EXPECT_TRUE(m_core.transmitLog().isEmpty());
+    EXPECT_TRUE(core.transmitLog().isEmpty());
     EXPECT_TRUE(logTexts().isEmpty());
     EXPECT_TRUE(m_modem.dialled().isEmpty());
     EXPECT_EQ(sectionKeys("5551234").size(), 6);
@@ -45,8 +45,8 @@ TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrCountOrWithTheL
 
 TEST_F(RunGuards, AQueueWithoutSectionsGivesTheNoMessagesLinesAndTheEndLines)
 {
-    m_dir.write(QStringLiteral("Message.Dat"), "\r\n");
-    m_core.setQueuedCount(1);
+    dir.write(QStringLiteral("Message.Dat"), "\r\n");
+    core.setQueuedCount(1);
 
     processor().ProcessCalls();
 
@@ -64,17 +64,17 @@ TEST_F(RunGuards, AQueueWithoutSectionsGivesTheNoMessagesLinesAndTheEndLines)
 TEST_F(RunGuards, ClearsALogWindowOfMoreThan500LinesBeforeItStarts)
 {
     for (int i = 0; i < 501; ++i)
-        m_core.addConnectionLog(QStringLiteral("old"));
+        core.addConnectionLog(QStringLiteral("old"));
     for (int i = 0; i < 500; ++i)
-        m_core.addTransmitLog(QStringLiteral("old"));
+        core.addTransmitLog(QStringLiteral("old"));
     queueMessage("5551234", entry("1111111", "One"));
 
     processor().ProcessCalls();
 
-    EXPECT_TRUE(m_core.connectionLog().isEmpty());
+    EXPECT_TRUE(core.connectionLog().isEmpty());
     // 500 lines are not more than 500: the run's lines follow them.
-    EXPECT_EQ(m_core.transmitLog().first(), QStringLiteral("old"));
-    EXPECT_GT(m_core.transmitLog().size(), 500);
+    EXPECT_EQ(core.transmitLog().first(), QStringLiteral("old"));
+    EXPECT_GT(core.transmitLog().size(), 500);
 }
 
 TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
@@ -95,16 +95,16 @@ TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
     // The late message may take a key that the run has freed already; it stays all the same.
     const QList<QByteArray> keys = sectionKeys("5551234");
     ASSERT_EQ(keys.size(), 6);
-    EXPECT_TRUE(TIniFile(m_core.dataFile(QStringLiteral("Message.Dat")))
+    EXPECT_TRUE(TIniFile(core.dataFile(QStringLiteral("Message.Dat")))
                     .ReadText("5551234", keys.last(), {})
                     .contains("*PIN*3333333*"));
-    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_EQ(core.queuedCount(), 1);
 
     m_calls->SendNow1Click();
 
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(RunGuards, ARunStartedFromInsideARunningOneIsRefused)
@@ -114,7 +114,7 @@ TEST_F(RunGuards, ARunStartedFromInsideARunningOneIsRefused)
     bool busyAfterNestedRun = false;
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         m_calls->SendNow1Click();
-        busyAfterNestedRun = m_core.serverBusy();
+        busyAfterNestedRun = core.serverBusy();
     });
 
     m_calls->automaticRun();
@@ -123,14 +123,14 @@ TEST_F(RunGuards, ARunStartedFromInsideARunningOneIsRefused)
     EXPECT_EQ(m_modem.dialled().size(), 1);
     EXPECT_EQ(transmitTexts().count(QStringLiteral("Call Processing Started")), 1);
     EXPECT_TRUE(busyAfterNestedRun) << "a refused run must not lower the running run's guard";
-    EXPECT_FALSE(m_core.serverBusy());
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_FALSE(core.serverBusy());
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(RunGuards, NoPortOrSpeedSelectedKeepsTheMessagesWithTheConnectionFailureLines)
 {
     queueMessage("5551234", entry("1111111", "One"));
-    m_core.config().ComPort = -1;
+    core.config().ComPort = -1;
 
     processor().ProcessCalls();
 
@@ -138,10 +138,10 @@ TEST_F(RunGuards, NoPortOrSpeedSelectedKeepsTheMessagesWithTheConnectionFailureL
         transmitTexts().contains(QStringLiteral("Error Connecting To Paging Network: 5551234")));
     EXPECT_TRUE(m_modem.commands().isEmpty());
     EXPECT_EQ(sectionKeys("5551234").size(), 6);
-    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_EQ(core.queuedCount(), 1);
 
-    m_core.config().ComPort = 0;
-    m_core.config().ComPortSpeed = -1;
+    core.config().ComPort = 0;
+    core.config().ComPortSpeed = -1;
     processor().ProcessCalls();
 
     EXPECT_EQ(transmitTexts().count(QStringLiteral("Error Connecting To Paging Network: 5551234")),
@@ -155,7 +155,7 @@ TEST_F(RunGuards, ASectionWithUnreadableLineSettingsIsSkippedAndTheNextOneCalled
     queueMessage("5550001", entry("1111111", "One"));
     queueMessage("5550002", entry("2222222", "Two"));
     queueMessage("5550003", entry("3333333", "Three"));
-    TIniFile queue(m_core.dataFile(QStringLiteral("Message.Dat")));
+    TIniFile queue(core.dataFile(QStringLiteral("Message.Dat")));
     queue.WriteText("5550001", "Length", "eighty"); // edited by hand
     queue.WriteNumber("5550002", "Parity", 7);      // no such parity
 
@@ -169,14 +169,14 @@ TEST_F(RunGuards, ASectionWithUnreadableLineSettingsIsSkippedAndTheNextOneCalled
     EXPECT_EQ(sectionKeys("5550001").size(), 6);
     EXPECT_EQ(sectionKeys("5550002").size(), 6);
     EXPECT_TRUE(sectionKeys("5550003").isEmpty());
-    EXPECT_EQ(m_core.queuedCount(), 2);
+    EXPECT_EQ(core.queuedCount(), 2);
 }
 
 TEST_F(RunGuards, AnEmptyMessageFailsWithoutCostingTheCompanysOtherMessagesTheirCall)
 {
     NoticeListener workstation;
     allowNoticesToThisHost();
-    m_core.config().Port = workstation.port();
+    core.config().Port = workstation.port();
     queueMessage("5551234", entry("1111111", ""));
     queueMessage("5551234", entry("2222222", "Two"));
 
@@ -188,8 +188,8 @@ TEST_F(RunGuards, AnEmptyMessageFailsWithoutCostingTheCompanysOtherMessagesTheir
               "*ER*Error Sending Message To: 1111111 (No Message To Send!)\r\n");
     EXPECT_EQ(deliveredPins(), QList<QByteArray>{"2222222"});
     EXPECT_EQ(m_modem.dialled().size(), 1);
-    EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'|').toStdString();
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.shown().join(u'|').toStdString();
+    EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
 }
 
@@ -208,7 +208,7 @@ TEST_F(RunGuards, AMessageWithoutPinFailsAloneAndLaterCompaniesAreStillCalled)
     EXPECT_EQ(deliveredPins(), QList<QByteArray>{"2222222"});
     EXPECT_FALSE(
         transmitTexts().contains(QStringLiteral("Error Connecting To Paging Network: 5550002")));
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST(ErrorNoticeTarget, NoNoticeGoesToThisHostOrToASenderThatIsNoAddress)
@@ -257,7 +257,7 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
     EXPECT_FALSE(processor().running());
     EXPECT_FALSE(processor().cancelCallEnabled());
     EXPECT_TRUE(processor().sendNowEnabled());
-    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_FALSE(core.serverBusy());
     const QStringList window = transmitTexts();
     ASSERT_GE(window.size(), 3);
     EXPECT_EQ(window[window.size() - 3], QStringLiteral("Call(s) Compleated"));
@@ -276,8 +276,8 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
 // once and leaves the queue, and the operator is told once without the run waiting.
 TEST_F(RunGuards, AnUnwritableTransactionLogNeitherFailsNorRepeatsAPage)
 {
-    m_core.config().Logging = true;
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    core.config().Logging = true;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
 
@@ -285,8 +285,8 @@ TEST_F(RunGuards, AnUnwritableTransactionLogNeitherFailsNorRepeatsAPage)
 
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
-    EXPECT_EQ(m_prompts.openNotices(), 1);
-    m_prompts.dismissNotices();
+    EXPECT_EQ(prompts.openNotices(), 1);
+    prompts.dismissNotices();
 }
 
 TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
@@ -294,34 +294,34 @@ TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
     queueMessage("5550002", entry("3333333", "Three"));
-    m_prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
+    prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
     bool cleared = false;
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         if (!cleared) {
             cleared = true;
-            QueueCommands(m_core).clearMessageQueue();
+            QueueCommands(core).clearMessageQueue();
         }
     });
 
     EXPECT_NO_THROW(processor().ProcessCalls());
 
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
-    EXPECT_EQ(m_core.queuedCount(), 0);
-    EXPECT_EQ(m_core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_EQ(core.queuedCount(), 0);
+    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
 }
 
 TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept)
 {
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
-    m_prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
+    prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
     bool cleared = false;
     // While the first message is being paged: the operator clears the queue, and the new queue
     // file gives a late message the key of the message on the line.
-    QObject::connect(&m_core, &ServerCore::panelTextChanged, [&](int, const QString& text) {
+    QObject::connect(&core, &ServerCore::panelTextChanged, [&](int, const QString& text) {
         if (!cleared && text == QStringLiteral("Sending Message To 1111111")) {
             cleared = true;
-            QueueCommands(m_core).clearMessageQueue();
+            QueueCommands(core).clearMessageQueue();
             queueMessage("5551234", entry("3333333", "Late"));
         }
     });
@@ -331,16 +331,16 @@ TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept
 
     const QList<QByteArray> keys = sectionKeys("5551234");
     ASSERT_TRUE(keys.contains("MSG1")) << keys.join(',').constData();
-    EXPECT_TRUE(TIniFile(m_core.dataFile(QStringLiteral("Message.Dat")))
+    EXPECT_TRUE(TIniFile(core.dataFile(QStringLiteral("Message.Dat")))
                     .ReadText("5551234", "MSG1", {})
                     .contains("*PIN*3333333*"));
-    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_EQ(core.queuedCount(), 1);
 
     processor().ProcessCalls();
 
     EXPECT_EQ(deliveredPins().count("3333333"), 1);
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST(SectionStore, DeleteKeyRemovesOneEntryAndLeavesEverythingElse)

@@ -26,19 +26,19 @@ protected:
     void SetUp() override
     {
         CallFixture::SetUp();
-        m_core.allowList() = {"555"};
-        m_core.config().Port = "0";
-        m_core.config().QueTime = 3;
-        m_core.setNextCheck(1);
-        m_core.listener().startListening();
-        m_port = m_core.listener().Sock1().LocalPort();
+        core.allowList() = {"555"};
+        core.config().Port = "0";
+        core.config().QueTime = 3;
+        core.setNextCheck(1);
+        core.listener().startListening();
+        m_port = core.listener().Sock1().LocalPort();
         ASSERT_NE(m_port, 0);
         m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
     }
 
     void TearDown() override
     {
-        m_core.listener().stopListening();
+        core.listener().stopListening();
         CallFixture::TearDown();
     }
 
@@ -66,7 +66,7 @@ protected:
     // A tick of the one-second timer at a whole minute.
     void minuteTick() { m_countdown.Timer1Timer(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0))); }
 
-    NextCheckCountdown m_countdown{m_core};
+    NextCheckCountdown m_countdown{core};
     quint16 m_port = 0;
 };
 
@@ -80,7 +80,7 @@ TEST_F(EndToEnd, PagesSubmittedOverTcpAreDeliveredAtTheNextCheck)
               (QList<QByteArray>{"250 " + TSock::LocalAddress(), "250 OK",
                                  "354 Begin Sending Message", "250 Message Accepted For Processing",
                                  "250 Recieved 1 Msg(s), Delivery in 1 Min."}));
-    ASSERT_EQ(m_core.queuedCount(), 2);
+    ASSERT_EQ(core.queuedCount(), 2);
     EXPECT_TRUE(m_modem.commands().isEmpty()) << "nothing is called before the check";
 
     minuteTick();
@@ -97,10 +97,10 @@ TEST_F(EndToEnd, PagesSubmittedOverTcpAreDeliveredAtTheNextCheck)
     EXPECT_EQ(m_modem.blocks()[1].field, "Meeting moved");
     EXPECT_TRUE(m_modem.blocks()[0].checksumValid && m_modem.blocks()[1].checksumValid);
 
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
-    EXPECT_FALSE(m_core.serverBusy());
-    EXPECT_EQ(m_core.nextCheck(), 3);
+    EXPECT_FALSE(core.serverBusy());
+    EXPECT_EQ(core.nextCheck(), 3);
     const QList<QByteArray> log = logTexts();
     EXPECT_TRUE(log.contains("Call Processing Started"));
     EXPECT_TRUE(log.contains("Sending Messages For: 5551234"));
@@ -131,19 +131,19 @@ TEST_F(EndToEnd, AWorkstationIsAnsweredBusyWhileTheCheckCallsAndServedAfterwards
 
     ASSERT_EQ(duringCall.size(), 2);
     EXPECT_EQ(duringCall[1], "355 Server Busy, Please Wait");
-    EXPECT_EQ(m_core.queuedCount(), 0);
-    EXPECT_FALSE(m_core.serverBusy());
+    EXPECT_EQ(core.queuedCount(), 0);
+    EXPECT_FALSE(core.serverBusy());
 }
 
 // A failed page whose sender is this host: its notice would go to the server's own port and be
 // taken by this very server, holding the call for a whole conversation.
 TEST_F(EndToEnd, AFailedPageFromThisHostGetsNoNoticeAndTheRunGoesOn)
 {
-    m_core.config().Port = QByteArray::number(m_port);
+    core.config().Port = QByteArray::number(m_port);
     submit("1111111", "One", "");
     submit("2222222", "Two", "");
     int accepted = 0;
-    m_core.listener().Sock1().setOnInfo([&](TSock&, TSock::TSocketInfo, const QByteArray& text) {
+    core.listener().Sock1().setOnInfo([&](TSock&, TSock::TSocketInfo, const QByteArray& text) {
         if (text == "Setting HostName While Connected Has No Effect")
             ++accepted;
     });
@@ -156,7 +156,7 @@ TEST_F(EndToEnd, AFailedPageFromThisHostGetsNoNoticeAndTheRunGoesOn)
     const QByteArray skipped = "Error Notice Not Sent To: 127.0.0.1 (Loopback Address)";
     EXPECT_TRUE(transmitTexts().contains(QString::fromLatin1(skipped)));
     EXPECT_TRUE(logTexts().contains(skipped));
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 } // namespace

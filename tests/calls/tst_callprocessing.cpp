@@ -14,7 +14,7 @@ TEST_F(Delivery, PagesEveryMessageOfACompanyOnOneCallAndEmptiesTheQueue)
 {
     queueMessage("5551234", entry("1234567", "Call the front desk"));
     queueMessage("5551234", entry("7654321", "Lunch at noon", "Bob"));
-    ASSERT_EQ(m_core.queuedCount(), 2);
+    ASSERT_EQ(core.queuedCount(), 2);
 
     m_calls->SendNow1Click();
 
@@ -31,14 +31,14 @@ TEST_F(Delivery, PagesEveryMessageOfACompanyOnOneCallAndEmptiesTheQueue)
     EXPECT_EQ(m_modem.commands().first(), "ATZ");
     EXPECT_EQ(m_modem.hangUps(), 1);
 
-    EXPECT_EQ(m_core.queuedCount(), 0);
-    EXPECT_EQ(m_core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
+    EXPECT_EQ(core.queuedCount(), 0);
+    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
     EXPECT_TRUE(sectionKeys("5551234").isEmpty()) << "the company's section was not removed";
     EXPECT_FALSE(engine().PortOpen());
-    EXPECT_EQ(m_core.panelText(ServerCore::PanelProgress), QString());
+    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QString());
     EXPECT_FALSE(processor().cancelCallEnabled());
     EXPECT_TRUE(processor().sendNowEnabled());
-    EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'|').toStdString();
+    EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.shown().join(u'|').toStdString();
 }
 
 TEST_F(Delivery, WritesTheRunsLinesToTheWindowAndTheLog)
@@ -82,7 +82,7 @@ TEST_F(Delivery, SetsTheEngineUpFromTheConfigurationAndTheSection)
     settings.stopBits = 2;
     queueMessage("5550001", entry("1234567", "First"), settings);
     queueMessage("5550001", entry("2345678", "Second"), settings);
-    m_core.config().FlowControl = 2;
+    core.config().FlowControl = 2;
 
     m_calls->SendNow1Click();
 
@@ -107,7 +107,7 @@ TEST_F(Delivery, SetsTheEngineUpFromTheConfigurationAndTheSection)
 TEST_F(Delivery, TheTestMessagesSectionIsCalledWithItsOwnSettingsAndNoPassword)
 {
     queueFile().writeTestMessage("5559999", 1, "7777777");
-    m_core.setQueuedCount(1);
+    core.setQueuedCount(1);
 
     m_calls->SendNow1Click();
 
@@ -120,7 +120,7 @@ TEST_F(Delivery, TheTestMessagesSectionIsCalledWithItsOwnSettingsAndNoPassword)
     ASSERT_EQ(m_modem.blocks().size(), 1);
     EXPECT_EQ(m_modem.blocks()[0].pin, "7777777");
     EXPECT_EQ(m_modem.blocks()[0].field, "Zelkor LAN Server Test");
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(Delivery, ABusyCompanyKeepsItsMessagesAndTheNextIsCalledAfterTheHangUpPause)
@@ -135,7 +135,7 @@ TEST_F(Delivery, ABusyCompanyKeepsItsMessagesAndTheNextIsCalledAfterTheHangUpPau
 
     EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5550001", "5550002"}));
     ASSERT_EQ(dialledAt.size(), 2);
-    EXPECT_GE(dialledAt[1] - dialledAt[0], m_pacing.scaled(CallProcessor::HangUpPauseMs))
+    EXPECT_GE(dialledAt[1] - dialledAt[0], pacing.scaled(CallProcessor::HangUpPauseMs))
         << "the second company was dialled before the pause after the first hang-up";
 
     const QStringList window = transmitTexts();
@@ -148,14 +148,14 @@ TEST_F(Delivery, ABusyCompanyKeepsItsMessagesAndTheNextIsCalledAfterTheHangUpPau
               (QList<QByteArray>{"Password", "Length", "Parity", "DataBits", "StopBits", "MSG1"}));
     EXPECT_TRUE(sectionKeys("5550002").isEmpty());
     EXPECT_EQ(deliveredPins(), QList<QByteArray>{"2222222"});
-    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_EQ(core.queuedCount(), 1);
 }
 
 TEST_F(Delivery, ARejectedPinIsLoggedAndItsSenderToldWhileTheOthersGetThrough)
 {
     NoticeListener workstation;
     allowNoticesToThisHost();
-    m_core.config().Port = workstation.port();
+    core.config().Port = workstation.port();
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
     queueMessage("5551234", entry("3333333", "Three"));
@@ -172,14 +172,14 @@ TEST_F(Delivery, ARejectedPinIsLoggedAndItsSenderToldWhileTheOthersGetThrough)
     EXPECT_TRUE(transmitTexts().contains(QStringLiteral(" Error: Invalid Number")));
     EXPECT_EQ(workstation.received(),
               "*ER*Error Sending Message To: 2222222 (Invalid ID Or Bad Link!)\r\n");
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_TRUE(sectionKeys("5551234").isEmpty()) << "a failed message is not retried";
 }
 
 TEST_F(Delivery, ATerminalDisconnectIsLoggedButNotSentToTheWorkstation)
 {
     NoticeListener workstation;
-    m_core.config().Port = workstation.port();
+    core.config().Port = workstation.port();
     queueMessage("5551234", entry("1111111", "One"));
     m_modem.queueBlockReplies({ScriptedModem::endOfCall()});
 
@@ -188,7 +188,7 @@ TEST_F(Delivery, ATerminalDisconnectIsLoggedButNotSentToTheWorkstation)
     EXPECT_TRUE(transmitTexts().contains(QStringLiteral(
         "Error Sending Messages To: 1111111 From 127.0.0.1 (Terminal Disconnected!)")));
     EXPECT_EQ(workstation.connections(), 0);
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(Delivery, AnUnreachableWorkstationDoesNotStopTheRun)
@@ -202,12 +202,12 @@ TEST_F(Delivery, AnUnreachableWorkstationDoesNotStopTheRun)
 
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
     EXPECT_TRUE(transmitTexts().contains(QStringLiteral("Call(s) Compleated")));
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
 {
-    m_pacing.setScale(0.002); // a block's pause is 2 ms
+    pacing.setScale(0.002); // a block's pause is 2 ms
     QByteArray text =
         "[5551234]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n";
     QList<QByteArray> expected;
@@ -217,8 +217,8 @@ TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
         text += MessageQueueFile::messageKey(n) + '=' + e.format() + "\r\n";
         expected.append(e.pin + ' ' + e.message);
     }
-    m_dir.write(QStringLiteral("Message.Dat"), text);
-    m_core.setQueuedCount(1000);
+    dir.write(QStringLiteral("Message.Dat"), text);
+    core.setQueuedCount(1000);
 
     m_calls->SendNow1Click();
 
@@ -229,9 +229,9 @@ TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
     }
     EXPECT_EQ(delivered, expected) << "every message once, in queue order";
     EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5551234"});
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
-    EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'|').toStdString();
+    EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.shown().join(u'|').toStdString();
 }
 
 } // namespace

@@ -7,8 +7,7 @@
 #include "server/servercore.h"
 #include "server/ui/tservmainform.h"
 #include "tests/directories/modalanswer.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,12 +23,9 @@
 
 namespace {
 
-class SharedListsMenu : public ::testing::Test
+class SharedListsMenu : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     std::unique_ptr<TServMainForm> window;
 
     void SetUp() override

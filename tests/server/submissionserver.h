@@ -1,11 +1,9 @@
 #pragma once
 
-#include "foundation/pacing.h"
 #include "net/tsock.h"
 #include "server/servercore.h"
 #include "server/serverlistener.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 #include "tests/support/workstationclient.h"
 
 #include <QCoreApplication>
@@ -83,30 +81,31 @@ using namespace submission;
 
 // A listening server with a temporary data folder, its conversations served as the program
 // serves them. Durations run at a twentieth, so the 60-second idle limit is 3 s.
-class SubmissionServer : public ::testing::Test
+class SubmissionServer : public ServerCoreTest
 {
 protected:
     void SetUp() override
     {
-        m_core.listener().setPacing(m_pacing);
-        m_core.allowList() = {"555"};
-        m_core.setNextCheck(4);
+        pacing.setScale(0.05);
+        core.listener().setPacing(pacing);
+        core.allowList() = {"555"};
+        core.setNextCheck(4);
         // The server's own listener, on a port the platform picks.
-        m_core.config().Port = "0";
-        m_core.listener().startListening();
-        m_port = m_core.listener().Sock1().LocalPort();
+        core.config().Port = "0";
+        core.listener().startListening();
+        m_port = core.listener().Sock1().LocalPort();
         ASSERT_NE(m_port, 0);
     }
 
     void TearDown() override
     {
-        m_core.listener().stopListening();
-        EXPECT_EQ(m_core.listener().limits().nesting(), 0);
+        core.listener().stopListening();
+        EXPECT_EQ(core.listener().limits().nesting(), 0);
     }
 
     QByteArray host() const { return TSock::LocalAddress(); }
     QByteArray denied() const { return "552 - (" + host() + ") Access To Server Denied!"; }
-    QByteArray queueFile() const { return m_dir.read(QStringLiteral("Message.Dat")); }
+    QByteArray queueFile() const { return dir.read(QStringLiteral("Message.Dat")); }
 
     // Runs one client's whole conversation on its thread while the server runs.
     void converse(const std::function<void(WorkstationClient&)>& script)
@@ -124,9 +123,5 @@ protected:
         QMetaObject::invokeMethod(QCoreApplication::instance(), action, Qt::QueuedConnection);
     }
 
-    Pacing m_pacing{0.05};
-    TempDataDir m_dir;
-    ScriptedPrompts m_prompts;
-    ServerCore m_core{m_dir.path(), m_prompts};
     quint16 m_port = 0;
 };

@@ -1,7 +1,6 @@
 #include "server/nextcheckcountdown.h"
 #include "server/servercore.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +8,9 @@
 
 namespace {
 
-class CountdownTest : public ::testing::Test
+class CountdownTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     NextCheckCountdown countdown{core};
     int runs = 0;
     bool busyDuringRun = false;

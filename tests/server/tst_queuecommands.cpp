@@ -5,8 +5,7 @@
 #include "queue/messagequeuefile.h"
 #include "server/servercore.h"
 #include "server/transactionlog.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QDir>
 
@@ -17,12 +16,9 @@ namespace {
 const QString PinPrompt = QStringLiteral("Enter PIN To Send To:");
 const QString NumberPrompt = QStringLiteral("Enter Paging Co. Access Number:");
 
-class QueueCommandsTest : public ::testing::Test
+class QueueCommandsTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     QueueCommands commands{core};
 
     QString queuePath() const { return dir.file(QStringLiteral("Message.Dat")); }

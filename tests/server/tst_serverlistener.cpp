@@ -2,8 +2,7 @@
 #include "server/servercore.h"
 #include "server/serverlistener.h"
 #include "tests/support/loopbackclient.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QRegularExpression>
 
@@ -11,12 +10,9 @@
 
 namespace {
 
-class ServerListenerTest : public ::testing::Test
+class ServerListenerTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     ServerListener& listener = core.listener();
 
     void usePort(quint16 port) { core.config().Port = QByteArray::number(port); }

@@ -2,8 +2,7 @@
 #include "server/ioptionsdialog.h"
 #include "server/servercore.h"
 #include "server/settingscommand.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QList>
 #include <QStringList>
@@ -60,12 +59,9 @@ public:
     OptionValues current;
 };
 
-class SettingsCommandTest : public ::testing::Test
+class SettingsCommandTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     ScriptedOptionsDialog dialog;
     SettingsCommand command{core, dialog};
     int confirmed = 0;

@@ -13,8 +13,8 @@
 
 TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
 {
-    m_core.config().Logging = true;
-    m_core.setQueuedCount(3);
+    core.config().Logging = true;
+    core.setQueuedCount(3);
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "HELO 192.168.1.20", "250 " + host());
         EXPECT_REPLY(c, "PAGE (555) 123-4567", "250 OK");
@@ -35,20 +35,20 @@ TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
                                QStringLiteral(" Provider: 5551234567"),
                                QStringLiteral("Message: Call the front desk"),
                                QString(42, QLatin1Char('-'))};
-    EXPECT_EQ(m_core.connectionLog(), shown);
-    const QList<QByteArray> logLines = m_dir.read(QStringLiteral("Log.Dat")).split('\n');
+    EXPECT_EQ(core.connectionLog(), shown);
+    const QList<QByteArray> logLines = dir.read(QStringLiteral("Log.Dat")).split('\n');
     ASSERT_EQ(logLines.size(), 7) << "six CR LF lines expected";
     for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(logLines[i].endsWith(" - " + shown[i].toLatin1() + "\r")) << logLines[i].data();
-    EXPECT_EQ(m_core.queuedCount(), 4);
-    EXPECT_EQ(m_core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 4"));
-    EXPECT_TRUE(m_prompts.shown().isEmpty());
+    EXPECT_EQ(core.queuedCount(), 4);
+    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 4"));
+    EXPECT_TRUE(prompts.shown().isEmpty());
 }
 
 TEST_F(SubmissionServer, HeloChecksTheStatedAddressAgainstTheLists)
 {
-    m_core.config().IPDeny = "192.168.1.5 10.*";
-    m_core.config().IPAccept = "10.1.1.5";
+    core.config().IPDeny = "192.168.1.5 10.*";
+    core.config().IPAccept = "10.1.1.5";
     converse([&](WorkstationClient& c) {
         // No argument, lower case, a short text, an accept-list exception, a line end that
         // keeps the address off a deny entry.
@@ -64,7 +64,7 @@ TEST_F(SubmissionServer, HeloChecksTheStatedAddressAgainstTheLists)
 
 TEST_F(SubmissionServer, RealAddressRefusedByTheListsIsRefusedWhateverItStates)
 {
-    m_core.config().IPDeny = "127.0.0.1";
+    core.config().IPDeny = "127.0.0.1";
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "HELO 192.168.1.20", denied());
         EXPECT_TRUE(c.closedByServer());
@@ -75,18 +75,18 @@ TEST_F(SubmissionServer, RealAddressRefusedByTheListsIsRefusedWhateverItStates)
         EXPECT_TRUE(c.closedByServer());
     });
     // An accept entry for the real address makes the exception, as for a stated one.
-    m_core.config().IPAccept = "127.*";
+    core.config().IPAccept = "127.*";
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(workedLines()), Accepted);
     });
-    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_EQ(core.queuedCount(), 1);
 }
 
 TEST_F(SubmissionServer, PageAnswersFromTheAllowListAndTheConversationGoesOn)
 {
-    m_core.allowList() = {"555", "777-1234"};
+    core.allowList() = {"555", "777-1234"};
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "PAGE 555", "250 OK");
         EXPECT_REPLY(c, "PAGE 5551234", "250 OK");
@@ -100,7 +100,7 @@ TEST_F(SubmissionServer, PageAnswersFromTheAllowListAndTheConversationGoesOn)
         EXPECT_REPLY(c, block(workedLines()), Accepted);
         EXPECT_REPLY(c, "DONE", recieved(1, 4));
     });
-    m_core.allowList().clear();
+    core.allowList().clear();
     converse([&](WorkstationClient& c) {
         const QByteArray no = "551 - (555) Provider Access Number Not Allowed";
         EXPECT_REPLY(c, "PAGE 555", no);
@@ -124,7 +124,7 @@ TEST_F(SubmissionServer, TwoBlocksForOneNumberTakeMsg1AndMsg2WithTheLatestSettin
               "DataBits=3\r\nStopBits=2\r\nMSG1=*MSG*Call the front desk*SIG*Reception"
               "*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n"
               "MSG2=*MSG*Second*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n");
-    EXPECT_EQ(m_core.queuedCount(), 2);
+    EXPECT_EQ(core.queuedCount(), 2);
 }
 
 TEST_F(SubmissionServer, BlockWithoutSignatureLineGivesAnEntryWithoutSigMarker)
@@ -141,7 +141,7 @@ TEST_F(SubmissionServer, BlockWithoutSignatureLineGivesAnEntryWithoutSigMarker)
 
 TEST_F(SubmissionServer, BusyServerAnswers355AndTakesDoneOrTheNextCommand)
 {
-    m_core.setServerBusy(true);
+    core.setServerBusy(true);
     const QByteArray busy = "355 Server Busy, Please Wait";
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", busy);
@@ -153,18 +153,18 @@ TEST_F(SubmissionServer, BusyServerAnswers355AndTakesDoneOrTheNextCommand)
     // The run ends during the wait: the block is taken at once.
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", busy);
-        onServer([this] { m_core.setServerBusy(false); });
+        onServer([this] { core.setServerBusy(false); });
         EXPECT_EQ(c.read(Begin.size()).toStdString(), Begin.toStdString());
         EXPECT_REPLY(c, block(workedLines()), Accepted);
         EXPECT_REPLY(c, "DONE", recieved(1, 4));
     });
-    EXPECT_EQ(m_core.queuedCount(), 1);
+    EXPECT_EQ(core.queuedCount(), 1);
 }
 
 TEST_F(SubmissionServer, BusyWaitRunsOutAfter120SecondsWith356)
 {
-    m_pacing.setScale(0.01);
-    m_core.setServerBusy(true);
+    pacing.setScale(0.01);
+    core.setServerBusy(true);
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", "355 Server Busy, Please Wait");
         EXPECT_EQ(c.readUntilClosed().toStdString(), "356 Server To Busy, Please Try Later.");
@@ -173,14 +173,14 @@ TEST_F(SubmissionServer, BusyWaitRunsOutAfter120SecondsWith356)
 
 TEST_F(SubmissionServer, IdleClientIsLeftWithoutReplyAndDisconnected)
 {
-    m_pacing.setScale(0.01);
+    pacing.setScale(0.01);
     converse([&](WorkstationClient& c) { EXPECT_EQ(c.readUntilClosed().toStdString(), ""); });
     // The same after "354": the block never comes.
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_EQ(c.readUntilClosed().toStdString(), "");
     });
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
 }
 
 TEST_F(SubmissionServer, ClientThatDisconnectsEndsItsConversationWithNothingQueued)
@@ -193,13 +193,13 @@ TEST_F(SubmissionServer, ClientThatDisconnectsEndsItsConversationWithNothingQueu
         EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
         c.close();
     });
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(SubmissionServer, AccessNumberOfTheBlockMustBeAllowedAndDiallable)
 {
-    m_core.allowList() = {"555", ""}; // the blank line allows every number
+    core.allowList() = {"555", ""}; // the blank line allows every number
     const auto refusal = [](const QByteArray& number) {
         return "551 - (" + number + ") Provider Access Number Not Allowed";
     };
@@ -217,7 +217,7 @@ TEST_F(SubmissionServer, AccessNumberOfTheBlockMustBeAllowedAndDiallable)
     });
     EXPECT_TRUE(queueFile().startsWith("[9,(555) 123-4567#]\r\n"));
 
-    m_core.allowList() = {"555"};
+    core.allowList() = {"555"};
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"AN: 6665551234"})), refusal("6665551234"));
@@ -252,9 +252,9 @@ TEST_F(SubmissionServer, BadLineSettingsMarkersAndPinsAreRejectedBeforeAnythingI
         }
         EXPECT_REPLY(c, "DONE", recieved(0, 4));
     });
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
-    EXPECT_TRUE(m_prompts.shown().isEmpty()) << m_prompts.shown().join(u'\n').toStdString();
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.shown().join(u'\n').toStdString();
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(SubmissionServer, FullSectionIsRefusedWithQueueFull)
@@ -262,7 +262,7 @@ TEST_F(SubmissionServer, FullSectionIsRefusedWithQueueFull)
     QByteArray file = "[5551234567]\r\nLength=80\r\n";
     for (int n = 1; n <= 9999; ++n)
         file += "MSG" + QByteArray::number(n) + "=*MSG*m*PIN*1*USR*10.0.0.1*ID*x\r\n";
-    m_dir.write(QStringLiteral("Message.Dat"), file);
+    dir.write(QStringLiteral("Message.Dat"), file);
     converse([&](WorkstationClient& c) {
         const QByteArray full = "554 Message Rejected: Queue Full";
         EXPECT_REPLY(c, "DATA", Begin);
@@ -298,7 +298,7 @@ TEST_F(SubmissionServer, TwoClientsAtOnceTheNewerIsServedInsideTheOlder)
     const QByteArray file = queueFile();
     EXPECT_LT(file.indexOf("[5551111]"), file.indexOf("[5552222]"));
     EXPECT_GE(file.indexOf("[5551111]"), 0);
-    EXPECT_EQ(m_core.queuedCount(), 2);
+    EXPECT_EQ(core.queuedCount(), 2);
 }
 
 TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullIdleLimitAfter)
@@ -306,7 +306,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
     // The older conversation's counter runs out while a newer conversation is served inside
     // its wait. Its command, sent meanwhile, is served afterwards, and the wait that follows
     // counts the whole idle limit again instead of ending at once.
-    m_pacing.setScale(0.01);
+    pacing.setScale(0.01);
     runWhilePumping([&] {
         WorkstationClient older;
         WorkstationClient newer;
@@ -316,7 +316,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
         // real seconds.
         std::atomic<bool> slowed = false;
         onServer([&] {
-            m_pacing.setScale(1.0);
+            pacing.setScale(1.0);
             slowed = true;
         });
         while (!slowed)
@@ -335,7 +335,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
 
 TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
 {
-    m_core.listener().limits().setMaxNesting(2);
+    core.listener().limits().setMaxNesting(2);
     runWhilePumping([&] {
         WorkstationClient first;
         WorkstationClient second;
@@ -353,7 +353,7 @@ TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
         EXPECT_REPLY(third, "DONE", recieved(0, 4));
         EXPECT_REPLY(first, "DONE", recieved(0, 4));
     });
-    EXPECT_FALSE(m_core.listener().Sock1().AcceptPaused());
+    EXPECT_FALSE(core.listener().Sock1().AcceptPaused());
 }
 
 TEST_F(SubmissionServer, OversizedCommandOrBlockIsRejectedAndDisconnected)
@@ -386,26 +386,26 @@ TEST_F(SubmissionServer, OversizedCommandOrBlockIsRejectedAndDisconnected)
         sendWhileNested(client, block(lines));
         EXPECT_EQ(client.readUntilClosed().toStdString(), tooLarge.toStdString());
     });
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
 }
 
 TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoesOn)
 {
-    m_core.config().Logging = true;
+    core.config().Logging = true;
     // A folder in the queue file's place makes every write fail.
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Message.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Message.Dat")));
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(workedLines()), "554 Message Rejected: Queue Unavailable");
         EXPECT_REPLY(c, "DONE", recieved(0, 4));
     });
-    EXPECT_EQ(m_core.queuedCount(), 0);
-    ASSERT_EQ(m_core.connectionLog().size(), 1);
-    EXPECT_TRUE(m_core.connectionLog().first().startsWith(
+    EXPECT_EQ(core.queuedCount(), 0);
+    ASSERT_EQ(core.connectionLog().size(), 1);
+    EXPECT_TRUE(core.connectionLog().first().startsWith(
         QStringLiteral("Message Not Queued From: 127.0.0.1 (Unable to write to ")))
-        << m_core.connectionLog().first().toStdString();
-    EXPECT_TRUE(m_dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: "));
-    EXPECT_TRUE(m_prompts.shown().isEmpty()) << "nobody must wait on a box for this";
+        << core.connectionLog().first().toStdString();
+    EXPECT_TRUE(dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: "));
+    EXPECT_TRUE(prompts.shown().isEmpty()) << "nobody must wait on a box for this";
 }
 
 // With Log.Dat unwritable every page is still answered once and queued once; the operator gets
@@ -413,8 +413,8 @@ TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoe
 // hears again only after closing that box.
 TEST_F(SubmissionServer, UnwritableTransactionLogNeitherLosesNorRepeatsPagesNorStopsTheServer)
 {
-    m_core.config().Logging = true;
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    core.config().Logging = true;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
     constexpr int Pages = 100;
     for (int i = 0; i < Pages; ++i) {
         converse([&](WorkstationClient& c) {
@@ -423,21 +423,21 @@ TEST_F(SubmissionServer, UnwritableTransactionLogNeitherLosesNorRepeatsPagesNorS
             EXPECT_REPLY(c, "DONE", recieved(1, 4));
         });
         if (i == Pages / 2) {
-            EXPECT_EQ(m_prompts.openNotices(), 1);
-            m_prompts.dismissNotices();
+            EXPECT_EQ(prompts.openNotices(), 1);
+            prompts.dismissNotices();
         }
     }
-    EXPECT_EQ(m_core.queuedCount(), Pages);
+    EXPECT_EQ(core.queuedCount(), Pages);
     const QByteArray queue = queueFile();
     for (int i = 0; i < Pages; ++i) {
         const QByteArray entry = "=*MSG*page " + QByteArray::number(i) + "*SIG*";
         EXPECT_EQ(queue.count(entry), 1) << "page " << i;
     }
-    EXPECT_EQ(m_prompts.shown().size(), 2) << "one box, and one more after it was closed";
+    EXPECT_EQ(prompts.shown().size(), 2) << "one box, and one more after it was closed";
     const qsizetype reports =
-        m_core.connectionLog().filter(QStringLiteral("Transaction Log Not Written")).size();
+        core.connectionLog().filter(QStringLiteral("Transaction Log Not Written")).size();
     EXPECT_EQ(reports, 2);
-    EXPECT_EQ(m_core.connectionLog().size(), Pages * 6 + reports);
+    EXPECT_EQ(core.connectionLog().size(), Pages * 6 + reports);
     // The box stays open for the operator and the server serves on.
     converse([&](WorkstationClient& c) { EXPECT_REPLY(c, "DONE", recieved(0, 4)); });
 }

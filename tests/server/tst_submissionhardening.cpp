@@ -103,7 +103,7 @@ TEST_F(SubmissionServer, FieldsOfMarkerCharactersReadBackExactlyOrAreRefused)
             if (reply == Accepted) {
                 ++accepted;
                 const QueueEntry stored =
-                    QueueEntry::parse(TIniFile(m_dir.file(QStringLiteral("Message.Dat")))
+                    QueueEntry::parse(TIniFile(dir.file(QStringLiteral("Message.Dat")))
                                           .ReadText(section, "MSG1", {}));
                 EXPECT_EQ(stored, (QueueEntry{message, signature, pin, "127.0.0.1", id}))
                     << "stored otherwise than sent: " << fields;
@@ -117,7 +117,7 @@ TEST_F(SubmissionServer, FieldsOfMarkerCharactersReadBackExactlyOrAreRefused)
     // Both outcomes are exercised.
     EXPECT_GT(accepted, 20);
     EXPECT_GT(refused, 20);
-    EXPECT_EQ(m_core.queuedCount(), accepted);
+    EXPECT_EQ(core.queuedCount(), accepted);
 }
 
 TEST_F(SubmissionServer, HostileFieldsAreRefusedWithNothingWrittenAndLengthIsStoredAsANumber)
@@ -137,7 +137,7 @@ TEST_F(SubmissionServer, HostileFieldsAreRefusedWithNothingWrittenAndLengthIsSto
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"LENGTH: 0x50"})), "554 Message Rejected: Invalid Length");
     });
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"LENGTH: 0080"})), Accepted);
@@ -150,7 +150,7 @@ TEST_F(SubmissionServer, HostileFieldsAreRefusedWithNothingWrittenAndLengthIsSto
 // limit (60 s) lies beyond the client's safety limit, so a held conversation fails the test.
 TEST_F(SubmissionServer, AResetInEachWaitEndsThatConversationAndTheOlderIsAnsweredAtOnce)
 {
-    m_pacing.setScale(1.0);
+    pacing.setScale(1.0);
     const auto resetWhile = [&](const char* wait,
                                 const std::function<void(WorkstationClient&)>& enter) {
         runWhilePumping([&] {
@@ -172,20 +172,19 @@ TEST_F(SubmissionServer, AResetInEachWaitEndsThatConversationAndTheOlderIsAnswer
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_TRUE(c.send(block(workedLines()).left(40)));
     });
-    m_core.setServerBusy(true);
+    core.setServerBusy(true);
     resetWhile("busy wait", [](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", "355 Server Busy, Please Wait");
     });
-    m_core.setServerBusy(false);
+    core.setServerBusy(false);
     // Every connection was released, the reset ones included.
-    EXPECT_TRUE(
-        waitFor([&] { return m_core.listener().Sock1().findChildren<TSock*>().isEmpty(); }));
-    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_TRUE(waitFor([&] { return core.listener().Sock1().findChildren<TSock*>().isEmpty(); }));
+    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
 }
 
 TEST_F(SubmissionServer, OneAddressHoldsAtMostEightConversationsWhileOthersAreServed)
 {
-    m_pacing.setScale(1.0); // nothing here may end by running out of time
+    pacing.setScale(1.0); // nothing here may end by running out of time
     runWhilePumping([&] {
         std::vector<std::unique_ptr<WorkstationClient>> held;
         for (int i = 0; i < ConversationLimits::MaxPerAddress; ++i) {
@@ -214,7 +213,7 @@ TEST_F(SubmissionServer, OneAddressHoldsAtMostEightConversationsWhileOthersAreSe
         EXPECT_REPLY(*held.front(), "DONE", recieved(0, 4));
     });
     EXPECT_EQ(
-        m_core.connectionLog(),
+        core.connectionLog(),
         QStringList{QStringLiteral("Connection Refused From: 127.0.0.2 (Too Many Connections)")});
 }
 
@@ -265,8 +264,7 @@ TEST_F(SubmissionServer, TooLargeReachesAClientThatKeepsSendingAndTheConnectionE
     EXPECT_EQ(end, 0) << "the connection ended with error " << end;
     EXPECT_TRUE(extra.isEmpty()) << extra.left(80).toStdString();
     // Once the server has closed its side, nothing resets the connection afterwards.
-    EXPECT_TRUE(
-        waitFor([&] { return m_core.listener().Sock1().findChildren<TSock*>().isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return core.listener().Sock1().findChildren<TSock*>().isEmpty(); }));
     int error = 0;
     socklen_t length = sizeof error;
     ::getsockopt(c.handle(), SOL_SOCKET, SO_ERROR, &error, &length);
@@ -297,7 +295,7 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
     const QByteArray pieces = block(split);
     bool tried = false;
     for (int attempt = 0; attempt < 5 && !tried; ++attempt) {
-        QFile::remove(m_dir.file(QStringLiteral("Message.Dat")));
+        QFile::remove(dir.file(QStringLiteral("Message.Dat")));
         converse([&](WorkstationClient& c) {
             EXPECT_REPLY(c, "DATA", Begin);
             // Past the pause after "354": the server waits for the block when it comes.
@@ -320,7 +318,7 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
         GTEST_SKIP() << "the two pieces never went out close enough together";
     EXPECT_EQ(
         QueueEntry::parse(
-            TIniFile(m_dir.file(QStringLiteral("Message.Dat"))).ReadText("5551234567", "MSG1", {}))
+            TIniFile(dir.file(QStringLiteral("Message.Dat"))).ReadText("5551234567", "MSG1", {}))
             .message,
         message);
 }
@@ -330,7 +328,7 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
 // each.
 TEST_F(SubmissionServer, ThreeHundredClientsConnectingAtOnceAreAllServed)
 {
-    m_pacing.setScale(1.0); // no conversation may end by running out of time
+    pacing.setScale(1.0); // no conversation may end by running out of time
     constexpr int Count = 300;
     const QByteArray greeting = "250 " + host();
     const QByteArray farewell = recieved(0, 4);
@@ -401,6 +399,5 @@ TEST_F(SubmissionServer, ThreeHundredClientsConnectingAtOnceAreAllServed)
         ::close(c.fd);
     }
     EXPECT_EQ(served, Count);
-    EXPECT_TRUE(m_core.connectionLog().isEmpty())
-        << m_core.connectionLog().join(u'|').toStdString();
+    EXPECT_TRUE(core.connectionLog().isEmpty()) << core.connectionLog().join(u'|').toStdString();
 }

@@ -3,8 +3,7 @@
 #include "foundation/datetimetext.h"
 #include "foundation/errors.h"
 #include "server/servercore.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QDir>
 
@@ -46,13 +45,9 @@ TEST(TransactionLogLine, TimeLeftOutOnlyInTheFirstSecondAfterMidnight)
               date + " 23:59:59 - x\r\n");
 }
 
-class TransactionLogFile : public ::testing::Test
+class TransactionLogFile : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
-
     QList<QByteArray> lines() const { return TransactionLog::readLines(dir.path()); }
     // The event text of a line: what follows the writer's " - ".
     static QByteArray textOf(const QByteArray& line) { return line.mid(line.indexOf(" - ") + 3); }

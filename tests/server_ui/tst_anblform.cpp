@@ -2,8 +2,7 @@
 
 #include "server/allowlist.h"
 #include "server/servercore.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,12 +17,9 @@
 
 namespace {
 
-class ANBLFormTest : public ::testing::Test
+class ANBLFormTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     QPointer<TANBLForm> form;
 
     void TearDown() override { delete form.data(); }

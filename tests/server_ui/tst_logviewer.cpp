@@ -3,8 +3,7 @@
 #include "foundation/errors.h"
 #include "server/servercore.h"
 #include "server/transactionlog.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -19,13 +18,9 @@
 
 namespace {
 
-class LogViewerTest : public ::testing::Test
+class LogViewerTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
-
     void SetUp() override { core.config().Logging = true; }
     void TearDown() override
     {

@@ -13,8 +13,7 @@
 #include "server/ui/tservmainform.h"
 #include "tests/support/freeport.h"
 #include "tests/support/scriptedmodem.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QAction>
 #include <QTimer>
@@ -26,11 +25,12 @@
 namespace {
 
 // The main window's call commands, driven through its menu, with a scripted modem on COM1.
-class MainFormCallsTest : public ::testing::Test
+class MainFormCallsTest : public ServerCoreTest
 {
 protected:
     void SetUp() override
     {
+        pacing.setScale(0.02);
         ASSERT_TRUE(modem.linkAs(dir.path(), 1));
         TServerConfig config = TServerConfig::defaults(dir.path());
         config.ComPort = 0;
@@ -67,10 +67,6 @@ protected:
         return pins;
     }
 
-    Pacing pacing{0.02};
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     ScriptedModem modem;
     std::unique_ptr<TServMainForm> window;
 };

@@ -5,8 +5,7 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/loopbackclient.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,12 +16,9 @@
 
 namespace {
 
-class MainFormListenerTest : public ::testing::Test
+class MainFormListenerTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     std::unique_ptr<TServMainForm> window;
 
     TSock& sock1() const { return core.listener().Sock1(); }

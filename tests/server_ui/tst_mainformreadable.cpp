@@ -19,8 +19,7 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/scriptedmodem.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 #include "tray/ui/programicon.h"
 
 #include <QAction>
@@ -46,11 +45,12 @@
 namespace {
 
 // The main window at its specified size, configured and shown, with a scripted modem on COM1.
-class ReadableMainFormTest : public ::testing::Test
+class ReadableMainFormTest : public ServerCoreTest
 {
 protected:
     void SetUp() override
     {
+        pacing.setScale(0.02);
         ASSERT_TRUE(modem.linkAs(dir.path(), 1));
         TServerConfig config = TServerConfig::defaults(dir.path());
         config.ComPort = 0;
@@ -93,10 +93,6 @@ protected:
         return qobject_cast<QMdiSubWindow*>(form->parentWidget());
     }
 
-    Pacing pacing{0.02};
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     ScriptedModem modem;
     // A clock face of the widest digits in a month with a long name.
     QDateTime clock{QDate(2026, 9, 28), QTime(20, 58, 58)};

@@ -3,8 +3,7 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/freeport.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 #include "tray/itrayshell.h"
 #include "tray/ttrayicon.h"
 
@@ -62,7 +61,7 @@ public:
     void popupMenu(QObject* menu, const QPoint&) override { poppedUp = menu; }
 };
 
-class MainFormTrayTest : public ::testing::Test
+class MainFormTrayTest : public ServerCoreTest
 {
 protected:
     void SetUp() override
@@ -86,9 +85,6 @@ protected:
             QCoreApplication::processEvents();
     }
 
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     RecordingShell shell;
     std::unique_ptr<TServMainForm> window;
 };

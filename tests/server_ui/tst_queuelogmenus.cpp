@@ -5,8 +5,7 @@
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/tlogviewer.h"
 #include "server/ui/tservmainform.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -19,12 +18,9 @@
 namespace {
 
 // The main window's queue, log and allow list commands, driven through its menu.
-class QueueLogMenusTest : public ::testing::Test
+class QueueLogMenusTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     TServMainForm window{core, prompts};
 
     static void flushDeletes()

@@ -7,8 +7,7 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/freeport.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QAction>
 #include <QApplication>
@@ -42,12 +41,9 @@ void whenOptionsDialogShows(std::function<void(TServOptionForm&)> act)
     poll->start(0);
 }
 
-class MainFormTest : public ::testing::Test
+class MainFormTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     std::unique_ptr<TServMainForm> window;
 
     void create()

@@ -4,26 +4,25 @@
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 
-GatewayFixture::GatewayFixture() : m_core(m_dir.path(), m_prompts) {}
+GatewayFixture::GatewayFixture() = default;
 
 GatewayFixture::~GatewayFixture() = default;
 
 void GatewayFixture::SetUp()
 {
-    m_dir.write(QStringLiteral("Provider.dat"),
-                "[Metro Paging]\r\nAccess Number=5551234\r\nPassword=\r\nLength=80\r\n"
-                "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n"
-                "[Far Paging]\r\nAccess Number=7771234\r\nPassword=\r\nLength=80\r\n"
-                "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n");
-    m_dir.write(QStringLiteral("sUser.Dat"), "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n"
-                                             "[bob]\r\nPIN=1002\r\nPROVIDER=Metro Paging\r\n"
-                                             "[carol]\r\nPIN=1003\r\nPROVIDER=Metro Paging\r\n"
-                                             "[dave]\r\nPIN=1004\r\nPROVIDER=Far Paging\r\n");
-    m_dir.write(QStringLiteral("sGroup.Dat"),
-                "[ops]\r\nUser0=alice\r\nUser1=bob\r\nUser2=carol\r\n");
-    m_core.config().Logging = true;
-    m_core.allowList() = {"555"};
-    m_bridge = std::make_unique<SnppBridge>(m_core);
+    dir.write(QStringLiteral("Provider.dat"),
+              "[Metro Paging]\r\nAccess Number=5551234\r\nPassword=\r\nLength=80\r\n"
+              "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n"
+              "[Far Paging]\r\nAccess Number=7771234\r\nPassword=\r\nLength=80\r\n"
+              "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n");
+    dir.write(QStringLiteral("sUser.Dat"), "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n"
+                                           "[bob]\r\nPIN=1002\r\nPROVIDER=Metro Paging\r\n"
+                                           "[carol]\r\nPIN=1003\r\nPROVIDER=Metro Paging\r\n"
+                                           "[dave]\r\nPIN=1004\r\nPROVIDER=Far Paging\r\n");
+    dir.write(QStringLiteral("sGroup.Dat"), "[ops]\r\nUser0=alice\r\nUser1=bob\r\nUser2=carol\r\n");
+    core.config().Logging = true;
+    core.allowList() = {"555"};
+    m_bridge = std::make_unique<SnppBridge>(core);
     server().setTiming(fastTiming());
     ASSERT_FALSE(server().listen(0));
     m_port = server().port();
@@ -52,7 +51,7 @@ QList<QByteArray> GatewayFixture::queued() const
 {
     QList<QByteArray> entries;
     QByteArray section;
-    for (const QByteArray& line : FileStore::readLines(m_dir.file(QStringLiteral("Message.Dat")))) {
+    for (const QByteArray& line : FileStore::readLines(dir.file(QStringLiteral("Message.Dat")))) {
         if (line.startsWith('['))
             section = line.mid(1, line.size() - 2);
         else if (line.startsWith("MSG"))

@@ -3,8 +3,7 @@
 #include "server/servercore.h"
 #include "server/snppbridge.h"
 #include "snpp/snpptiming.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QByteArray>
 #include <QList>
@@ -19,7 +18,7 @@ class SnppServer;
 // 127.0.0.1, short session durations, and shared lists of its own: the company Metro Paging
 // (5551234, allowed) with the users alice, bob and carol, all three in the group ops; the
 // company Far Paging (7771234, not in the allow list) with the user dave.
-class GatewayFixture : public ::testing::Test
+class GatewayFixture : public ServerCoreTest
 {
 protected:
     GatewayFixture();
@@ -32,9 +31,6 @@ protected:
     // The "MSG" + n values of the queue file, in file order, as "section/MSGn=value".
     QList<QByteArray> queued() const;
 
-    TempDataDir m_dir;
-    ScriptedPrompts m_prompts;
-    ServerCore m_core;
     std::unique_ptr<SnppBridge> m_bridge;
     quint16 m_port = 0;
 };

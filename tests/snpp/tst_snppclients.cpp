@@ -2,7 +2,6 @@
 #include "tests/snpp/printbytes.h"
 
 #include "calls/callcontrol.h"
-#include "foundation/pacing.h"
 #include "paging/tomxpage.h"
 #include "server/nextcheckcountdown.h"
 #include "tests/support/scriptedmodem.h"
@@ -23,18 +22,19 @@ class PagingClientsTest : public GatewayFixture
 protected:
     void SetUp() override
     {
+        pacing.setScale(0.02);
         GatewayFixture::SetUp();
         ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
-        ASSERT_TRUE(m_modem.linkAs(m_dir.path(), 1));
-        TServerConfig& config = m_core.config();
+        ASSERT_TRUE(m_modem.linkAs(dir.path(), 1));
+        TServerConfig& config = core.config();
         config.ComPort = 0;
         config.ComPortSpeed = 6; // 9600
         config.FlowControl = 0;
         config.Port = "1"; // no error notices reach anybody
-        m_calls = std::make_unique<CallControl>(m_core);
-        m_calls->OMXPage1().setPacing(m_pacing);
+        m_calls = std::make_unique<CallControl>(core);
+        m_calls->OMXPage1().setPacing(pacing);
         m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
-        m_core.setNextCheck(1);
+        core.setNextCheck(1);
     }
 
     void TearDown() override
@@ -85,10 +85,9 @@ protected:
         return pages;
     }
 
-    Pacing m_pacing{0.02};
     ScriptedModem m_modem;
     std::unique_ptr<CallControl> m_calls;
-    NextCheckCountdown m_countdown{m_core};
+    NextCheckCountdown m_countdown{core};
     QByteArray m_output;
 };
 
@@ -105,7 +104,7 @@ TEST_F(PagingClientsTest, SendpageToAUserAGroupOfThreeAndAPinAtACompany)
               0)
         << m_output.data();
     EXPECT_EQ(queued().size(), 5);
-    EXPECT_EQ(m_core.queuedCount(), 5);
+    EXPECT_EQ(core.queuedCount(), 5);
     EXPECT_TRUE(m_modem.blocks().isEmpty()) << "nothing is called before the check";
 
     minuteTick();
@@ -114,7 +113,7 @@ TEST_F(PagingClientsTest, SendpageToAUserAGroupOfThreeAndAPinAtACompany)
     EXPECT_EQ(delivered(), (QList<QByteArray>{"1001: disk full", "1001: web down", "1002: web down",
                                               "1003: web down", "4242: call ops"}));
     EXPECT_TRUE(queued().isEmpty());
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(PagingClientsTest, NetSnppWithTwoPagersAndAMessageBody)
@@ -140,7 +139,7 @@ TEST_F(PagingClientsTest, NetSnppWithTwoPagersAndAMessageBody)
 
     EXPECT_EQ(delivered(), (QList<QByteArray>{"1002: web1: disk /var .99% full",
                                               "1003: web1: disk /var .99% full"}));
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 } // namespace

@@ -50,8 +50,8 @@ TEST_F(GatewayTest, ProtocolCasesThroughARawSocket)
     });
     EXPECT_EQ(queued(),
               QList<QByteArray>{"5551234/MSG1=*MSG*disk full*PIN*1001*USR*127.0.0.1*ID*Alice"});
-    EXPECT_EQ(m_core.queuedCount(), 1);
-    EXPECT_EQ(m_core.connectionLog(),
+    EXPECT_EQ(core.queuedCount(), 1);
+    EXPECT_EQ(core.connectionLog(),
               (QStringList{QStringLiteral("Message Received From: 127.0.0.1"),
                            QStringLiteral("  Msg. To: Alice"), QStringLiteral("         PIN: 1001"),
                            QStringLiteral(" Provider: 5551234"),
@@ -60,8 +60,8 @@ TEST_F(GatewayTest, ProtocolCasesThroughARawSocket)
 
 TEST_F(GatewayTest, TheAddressListsApplyToTheRealAddressAtConnectAndAtSend)
 {
-    m_core.config().IPDeny = "127.0.0.2 127.0.0.3";
-    m_core.config().IPAccept = "127.0.0.3";
+    core.config().IPDeny = "127.0.0.2 127.0.0.3";
+    core.config().IPAccept = "127.0.0.3";
     runWhilePumping([&] {
         SnppClient denied(m_port, "127.0.0.2");
         bool closed = false;
@@ -73,7 +73,7 @@ TEST_F(GatewayTest, TheAddressListsApplyToTheRealAddressAtConnectAndAtSend)
         EXPECT_EQ(admitted.command("PAGE ops"), "250 Pager ID Accepted");
         EXPECT_EQ(admitted.command("MESS hello"), "250 Message OK");
         // The operator takes the address out of the accept list meanwhile.
-        m_core.config().IPAccept.clear();
+        core.config().IPAccept.clear();
         EXPECT_EQ(admitted.command("SEND"), SnppProtocol::deniedReply().trimmed());
         EXPECT_EQ(admitted.rest(&closed), "");
         EXPECT_TRUE(closed);
@@ -83,7 +83,7 @@ TEST_F(GatewayTest, TheAddressListsApplyToTheRealAddressAtConnectAndAtSend)
 
 TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
 {
-    m_core.allowList() = {"555", "777"};
+    core.allowList() = {"555", "777"};
     runWhilePumping([&] {
         SnppClient client(m_port);
         client.line();
@@ -97,10 +97,10 @@ TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
         EXPECT_EQ(client.command("PAGE dave"), "250 Pager ID Accepted");
         EXPECT_EQ(client.command("MESS call the desk"), "250 Message OK");
         // The allow list changes between PAGE and SEND: the queue checks every page again.
-        m_core.allowList() = {"555"};
+        core.allowList() = {"555"};
         EXPECT_EQ(client.command("SEND"), "550 Error, Access Number 7771234 Not Allowed");
-        EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Dat")));
-        m_core.allowList() = {"555", "777"};
+        EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+        core.allowList() = {"555", "777"};
         EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
     });
     EXPECT_EQ(queued(), (QList<QByteArray>{
@@ -108,13 +108,13 @@ TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
                             "5551234/MSG2=*MSG*call the desk*PIN*1002*USR*127.0.0.1*ID*ops",
                             "5551234/MSG3=*MSG*call the desk*PIN*1003*USR*127.0.0.1*ID*ops",
                             "7771234/MSG1=*MSG*call the desk*PIN*1004*USR*127.0.0.1*ID*dave"}));
-    EXPECT_EQ(m_core.queuedCount(), 4);
+    EXPECT_EQ(core.queuedCount(), 4);
 }
 
 TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
 {
     // A folder where the file should be: every write of it fails.
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Message.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Message.Dat")));
     const auto transaction = [&](SnppClient& client) {
         client.command("PAGE ops");
         client.command("MESS m");
@@ -125,14 +125,13 @@ TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
         client.line();
         EXPECT_EQ(transaction(client), "554 Message Failed: Queue Unavailable");
     });
-    EXPECT_EQ(m_core.queuedCount(), 0);
+    EXPECT_EQ(core.queuedCount(), 0);
 
-    ASSERT_TRUE(QDir(m_dir.path()).rmdir(QStringLiteral("Message.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("Message.Dat")));
     // The refusal was logged for the operator.
-    EXPECT_TRUE(
-        m_dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: 127.0.0.1"));
-    ASSERT_TRUE(QFile::remove(m_dir.file(QStringLiteral("Log.Dat"))));
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    EXPECT_TRUE(dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: 127.0.0.1"));
+    ASSERT_TRUE(QFile::remove(dir.file(QStringLiteral("Log.Dat"))));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
     runWhilePumping([&] {
         SnppClient client(m_port);
         client.line();
@@ -140,8 +139,8 @@ TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
     });
     // The pages are in the queue, so each is counted; the operator learns of the log.
     EXPECT_EQ(queued().size(), 3);
-    EXPECT_EQ(m_core.queuedCount(), 3);
-    EXPECT_TRUE(waitFor([&] { return m_prompts.shown().size() == 1; }));
+    EXPECT_EQ(core.queuedCount(), 3);
+    EXPECT_TRUE(waitFor([&] { return prompts.shown().size() == 1; }));
 }
 
 TEST_F(GatewayTest, AnOversizedLineAndTheIdleLimitEndTheSessionWithAReplyThatArrives)
@@ -201,7 +200,7 @@ TEST_F(GatewayTest, TwentySessionsAtOnceAreEachServedWithoutWaitingForTheOthers)
         EXPECT_EQ(clients[1]->command("SEND"), "250 Message Sent Successfully");
     });
     EXPECT_EQ(queued().size(), 20);
-    EXPECT_EQ(m_core.queuedCount(), 20);
+    EXPECT_EQ(core.queuedCount(), 20);
 }
 
 TEST_F(GatewayTest, OneAddressHoldsAtMostEightSessions)
@@ -225,13 +224,13 @@ TEST_F(GatewayTest, OneAddressHoldsAtMostEightSessions)
             admitted = SnppClient(m_port, "127.0.0.7").line() == Greeting;
         EXPECT_TRUE(admitted);
     });
-    EXPECT_TRUE(m_core.connectionLog().contains(
+    EXPECT_TRUE(core.connectionLog().contains(
         QStringLiteral("SNPP Connection Refused From: 127.0.0.7 (Too Many Connections)")));
 }
 
 TEST_F(GatewayTest, SendWaitsWhileTheCheckDeliversTheQueueAndOthersAreServedMeanwhile)
 {
-    m_core.setServerBusy(true);
+    core.setServerBusy(true);
     runWhilePumping([&] {
         SnppClient waiting(m_port);
         waiting.line();
@@ -244,8 +243,7 @@ TEST_F(GatewayTest, SendWaitsWhileTheCheckDeliversTheQueueAndOthersAreServedMean
         EXPECT_TRUE(queued().isEmpty());
         // The run ends.
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { m_core.setServerBusy(false); },
-            Qt::QueuedConnection);
+            QCoreApplication::instance(), [&] { core.setServerBusy(false); }, Qt::QueuedConnection);
         EXPECT_EQ(waiting.line(), "250 Message Sent Successfully");
     });
     EXPECT_EQ(queued().size(), 1);
@@ -254,7 +252,7 @@ TEST_F(GatewayTest, SendWaitsWhileTheCheckDeliversTheQueueAndOthersAreServedMean
     impatient.busyLimitMs = 100;
     server().setTiming(impatient);
     ASSERT_FALSE(server().listen(m_port));
-    m_core.setServerBusy(true);
+    core.setServerBusy(true);
     runWhilePumping([&] {
         SnppClient client(m_port);
         client.line();

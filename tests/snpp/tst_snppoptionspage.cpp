@@ -6,8 +6,7 @@
 #include "snpp/snppsettings.h"
 #include "snpp/ui/snppoptionspage.h"
 #include "tests/support/freeport.h"
-#include "tests/support/scriptedprompts.h"
-#include "tests/support/tempdatadir.h"
+#include "tests/support/servercoretest.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -19,12 +18,9 @@
 
 namespace {
 
-class SnppOptionsPageTest : public ::testing::Test
+class SnppOptionsPageTest : public ServerCoreTest
 {
 protected:
-    TempDataDir dir;
-    ScriptedPrompts prompts;
-    ServerCore core{dir.path(), prompts};
     SnppBridge bridge{core};
     TServOptionForm form{dir.path()};
     SnppOptionsPage* page = new SnppOptionsPage(bridge.gateway());

@@ -1,0 +1,5 @@
+#include "tests/support/servercoretest.h"
+
+ServerCoreTest::ServerCoreTest() : core(dir.path(), prompts) {}
+
+ServerCoreTest::~ServerCoreTest() = default;

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "foundation/pacing.h"
+#include "server/servercore.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+
+#include <gtest/gtest.h>
+
+// The server state of a test: a fresh data folder, the scripted operator, and the server core on
+// both. `pacing` is at the standard scale; a test that shortens durations sets its scale and
+// gives it to the parts it drives. It is declared first, so it outlives everything given it.
+class ServerCoreTest : public ::testing::Test
+{
+protected:
+    ServerCoreTest();
+    ~ServerCoreTest() override;
+
+    Pacing pacing;
+    TempDataDir dir;
+    ScriptedPrompts prompts;
+    ServerCore core;
+};
