@@ -2,7 +2,7 @@
 #include "directories/ui/tgroupform.h"
 #include "directories/ui/tpcdform.h"
 #include "directories/ui/tsuserdataform.h"
-#include "tests/directories/modalanswer.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 

@@ -6,8 +6,9 @@
 #include "directories/ui/tsusersform.h"
 #include "server/servercore.h"
 #include "server/ui/tservmainform.h"
-#include "tests/directories/modalanswer.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -34,13 +35,7 @@ protected:
         window->Timer1()->stop();
         core.config() = TServerConfig::defaults(dir.path());
     }
-    void trigger(const char* item)
-    {
-        auto* action = window->findChild<QAction*>(QLatin1String(item));
-        ASSERT_NE(action, nullptr) << "no menu item " << item;
-        ASSERT_TRUE(action->isEnabled()) << item;
-        action->trigger();
-    }
+    void trigger(const char* item) { triggerAction(*window, QLatin1String(item)); }
     QByteArray file(const char* name) const { return dir.read(QLatin1String(name)); }
 };
 

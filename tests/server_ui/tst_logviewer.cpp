@@ -4,6 +4,7 @@
 #include "server/servercore.h"
 #include "server/transactionlog.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -35,9 +36,7 @@ protected:
     }
     static void trigger(TLogViewer* viewer, const char* action)
     {
-        auto* item = viewer->findChild<QAction*>(QString::fromLatin1(action));
-        ASSERT_NE(item, nullptr) << action;
-        item->trigger();
+        triggerAction(*viewer, QString::fromLatin1(action));
     }
     static QStringList shownLines(TLogViewer* viewer)
     {

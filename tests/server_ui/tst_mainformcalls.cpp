@@ -14,6 +14,7 @@
 #include "tests/support/freeport.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 
 #include <QAction>
 #include <QTimer>
@@ -84,7 +85,7 @@ TEST_F(MainFormCallsTest, SendNowCallsWithCancelCallEnabledAndEmptiesPanelThree)
     });
     EXPECT_FALSE(window->menu().CancelCall1()->isEnabled());
 
-    window->menu().SendNow1()->trigger();
+    triggerAction(window->menu().SendNow1());
 
     ASSERT_EQ(modem.blocks().size(), 1);
     EXPECT_TRUE(cancelEnabled);
@@ -101,9 +102,9 @@ TEST_F(MainFormCallsTest, CancelCallFromTheMenuHangsUpTheRunningCall)
 {
     queueMessage("1111111");
     modem.setDialResult("5551234", ScriptedModem::silence());
-    modem.setOnDial([&](const QByteArray&) { window->menu().CancelCall1()->trigger(); });
+    modem.setOnDial([&](const QByteArray&) { triggerAction(window->menu().CancelCall1()); });
 
-    window->menu().SendNow1()->trigger();
+    triggerAction(window->menu().SendNow1());
 
     EXPECT_FALSE(window->calls().OMXPage1().PortOpen());
     EXPECT_TRUE(modem.blocks().isEmpty());
@@ -115,7 +116,7 @@ TEST_F(MainFormCallsTest, ClosingWithMessagesQueuedAnsweredYesSendsThemBeforeThe
     queueMessage("1111111");
     prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), true);
 
-    window->menu().ShutDown1()->trigger();
+    triggerAction(window->menu().ShutDown1());
 
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(modem.blocks().size(), 1);
@@ -129,7 +130,7 @@ TEST_F(MainFormCallsTest, ClosingWithMessagesQueuedAnsweredNoDropsThemUnsent)
     queueMessage("1111111");
     prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), false);
 
-    window->menu().ShutDown1()->trigger();
+    triggerAction(window->menu().ShutDown1());
 
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(modem.commands().isEmpty());
@@ -164,7 +165,7 @@ TEST_P(ShutDownDuringRun, TheQueueOutlivesTheRunAndTheWindowClosesAfterIt)
             return;
         closeRequested = true;
         blocksAtClose = int(modem.blocks().size());
-        window->menu().ShutDown1()->trigger();
+        triggerAction(window->menu().ShutDown1());
     };
     if (c.phase == Phase::Dialling)
         modem.setOnDial([&](const QByteArray&) { shutDown(); });
@@ -181,7 +182,7 @@ TEST_P(ShutDownDuringRun, TheQueueOutlivesTheRunAndTheWindowClosesAfterIt)
     }
     prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), c.sendFirst);
 
-    window->menu().SendNow1()->trigger();
+    triggerAction(window->menu().SendNow1());
 
     ASSERT_TRUE(closeRequested);
     EXPECT_TRUE(prompts.scriptDone());

@@ -5,7 +5,9 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/loopbackclient.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,12 +24,7 @@ protected:
     std::unique_ptr<TServMainForm> window;
 
     TSock& sock1() const { return core.listener().Sock1(); }
-    void trigger(const char* name) const
-    {
-        auto* action = window->findChild<QAction*>(QLatin1String(name));
-        ASSERT_NE(action, nullptr) << name;
-        action->trigger();
-    }
+    void trigger(const char* name) const { triggerAction(*window, QLatin1String(name)); }
 };
 
 TEST_F(MainFormListenerTest, ListensFromFirstShowRestartsOnSettingsOkAndStopsAtClose)
@@ -45,16 +42,10 @@ TEST_F(MainFormListenerTest, ListensFromFirstShowRestartsOnSettingsOkAndStopsAtC
     EXPECT_EQ(sock1().LocalPort(), first);
 
     const quint16 second = unusedPort();
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, second] {
-        if (auto* form = qobject_cast<TServOptionForm*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            form->findChild<QLineEdit*>(QStringLiteral("Port"))->setText(QString::number(second));
-            form->accept();
-        }
+    const auto options = answerModal<TServOptionForm>([second](TServOptionForm& form) {
+        form.findChild<QLineEdit*>(QStringLiteral("Port"))->setText(QString::number(second));
+        form.accept();
     });
-    poll->start(0);
     trigger("Settings1");
     EXPECT_EQ(core.config().Port, QByteArray::number(second));
     ASSERT_TRUE(sock1().Listen());

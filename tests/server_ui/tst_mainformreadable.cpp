@@ -18,8 +18,10 @@
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 #include "tray/ui/programicon.h"
 
 #include <QAction>
@@ -132,7 +134,7 @@ TEST_F(ReadableMainFormTest, StatusPanelsStayWholeDuringACall)
         EXPECT_EQ(window->width(), 435) << "the status bar pushed the window wider";
         ++measured;
     });
-    window->menu().SendNow1()->trigger();
+    triggerAction(window->menu().SendNow1());
     ASSERT_EQ(measured, 1) << "no call reached the terminal";
     EXPECT_TRUE(window->statusPanels().text(0).startsWith(DateTimeText::dateOnly(clock)));
 }
@@ -183,7 +185,7 @@ TEST_F(ReadableMainFormTest, TimeStampsAtMidnightFollowOneRule)
     clock = QDateTime(QDate(2026, 12, 8), QTime(0, 0, 0));
     const QString date = DateTimeText::dateOnly(clock);
     queueMessage("1111111");
-    window->menu().SendNow1()->trigger();
+    triggerAction(window->menu().SendNow1());
     ASSERT_EQ(modem.blocks().size(), 1);
 
     const QList<QByteArray> logLines = TransactionLog::readLines(dir.path());
@@ -216,14 +218,14 @@ TEST_F(ReadableMainFormTest, WindowsShowTheProgramsIcon)
     EXPECT_EQ(window->windowIcon().pixmap(16).toImage(), expected);
     EXPECT_EQ(frameOf(window->ConnectionLogForm())->windowIcon().pixmap(16).toImage(), expected);
     EXPECT_EQ(frameOf(window->TransmitLog())->windowIcon().pixmap(16).toImage(), expected);
-    window->menu().AccessBlockList1()->trigger();
+    triggerAction(window->menu().AccessBlockList1());
     ASSERT_NE(window->ANBLForm(), nullptr);
     EXPECT_EQ(frameOf(window->ANBLForm())->windowIcon().pixmap(16).toImage(), expected);
 }
 
 TEST_F(ReadableMainFormTest, AllowListCaptionIsWholeAtTheSpecifiedSize)
 {
-    window->menu().AccessBlockList1()->trigger();
+    triggerAction(window->menu().AccessBlockList1());
     settle();
     ASSERT_NE(window->ANBLForm(), nullptr);
     QMdiSubWindow* frame = frameOf(window->ANBLForm());
@@ -233,20 +235,6 @@ TEST_F(ReadableMainFormTest, AllowListCaptionIsWholeAtTheSpecifiedSize)
         << "the caption is cut at a frame " << frame->width() << " pixels wide";
     QMdiArea* area = window->findChild<QMdiArea*>(QStringLiteral("MdiArea"));
     EXPECT_LE(frame->width(), area->viewport()->width()) << "the frame is wider than the window";
-}
-
-// Runs `act` once a modal dialog is in front; the modal loop goes on until `act` closes it.
-void whenModal(std::function<void(QWidget&)> act)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        if (QWidget* modal = QApplication::activeModalWidget()) {
-            poll->stop();
-            poll->deleteLater();
-            act(*modal);
-        }
-    });
-    poll->start(0);
 }
 
 // Clicks the first link of the help window's page as the desktop would deliver the click: a
@@ -306,15 +294,11 @@ TEST_F(ReadableMainFormTest, HelpWorksWhileTheOptionsDialogIsOpen)
     ContextHelp f1(window->help());
     qApp->installEventFilter(&f1);
     HelpInsideDialog seen;
-    whenModal([&](QWidget& dialog) {
-        auto* form = qobject_cast<TServOptionForm*>(&dialog);
-        if (form)
-            useHelpInside(window->help(), *form, seen);
-        else
-            ADD_FAILURE() << "another modal dialog than the options";
-        dialog.close();
+    const auto options = answerModal<TServOptionForm>([&](TServOptionForm& form) {
+        useHelpInside(window->help(), form, seen);
+        form.close();
     });
-    window->menu().Settings1()->trigger();
+    triggerAction(window->menu().Settings1());
     qApp->removeEventFilter(&f1);
 
     EXPECT_EQ(seen.fromButton, HelpViewer::topicUrl(101));

@@ -3,7 +3,9 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/freeport.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 #include "tray/itrayshell.h"
 #include "tray/ttrayicon.h"
 
@@ -158,7 +160,7 @@ TEST_F(MainFormTrayTest, TheIconsMenuShutsTheServerDown)
     const QList<QAction*> items = window->SysTrayMenu()->actions();
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0]->text(), QStringLiteral("&Shut Down"));
-    items[0]->trigger();
+    triggerAction(items[0]);
     EXPECT_EQ(exitRequested, 1);
     EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
 }
@@ -168,20 +170,15 @@ TEST_F(MainFormTrayTest, SettingsApplyTheTraySwitchWhenConfirmed)
     create(&shell);
     shell.window = window.get();
     auto confirmTray = [](bool on) {
-        auto* poll = new QTimer;
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, on] {
-            auto* form = qobject_cast<TServOptionForm*>(QApplication::activeModalWidget());
-            if (!form)
-                return;
-            poll->stop();
-            poll->deleteLater();
-            form->findChild<QCheckBox*>(QStringLiteral("SystemTray"))->setChecked(on);
-            form->accept();
+        return answerModal<TServOptionForm>([on](TServOptionForm& form) {
+            form.findChild<QCheckBox*>(QStringLiteral("SystemTray"))->setChecked(on);
+            form.accept();
         });
-        poll->start(0);
     };
-    confirmTray(false);
-    window->Settings1Click();
+    {
+        const auto answer = confirmTray(false);
+        window->Settings1Click();
+    }
     EXPECT_FALSE(window->TrayIcon1().Active());
     window->showMinimized();
     settle();
@@ -189,7 +186,7 @@ TEST_F(MainFormTrayTest, SettingsApplyTheTraySwitchWhenConfirmed)
     EXPECT_FALSE(shell.present);
     window->showNormal();
 
-    confirmTray(true);
+    const auto answer = confirmTray(true);
     window->Settings1Click();
     EXPECT_TRUE(window->TrayIcon1().Active());
 }

@@ -6,6 +6,7 @@
 #include "server/ui/tlogviewer.h"
 #include "server/ui/tservmainform.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 
 #include <QAction>
 #include <QCoreApplication>
@@ -41,7 +42,7 @@ TEST_F(QueueLogMenusTest, TestMessageThenClearQueue)
 {
     prompts.expectInput(QStringLiteral("Enter PIN To Send To:"), QStringLiteral("4321"));
     prompts.expectInput(QStringLiteral("Enter Paging Co. Access Number:"), QStringLiteral("555"));
-    window.menu().SendTestMsg1()->trigger();
+    triggerAction(window.menu().SendTestMsg1());
     EXPECT_EQ(core.queuedCount(), 1);
     EXPECT_TRUE(dir.exists(QStringLiteral("Message.Dat")));
     const QStringList shown = window.ConnectionLogForm()->lines();
@@ -49,7 +50,7 @@ TEST_F(QueueLogMenusTest, TestMessageThenClearQueue)
     EXPECT_EQ(shown[2], QStringLiteral("         PIN: 4321"));
 
     prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
-    window.menu().ClearMsgQueue1()->trigger();
+    triggerAction(window.menu().ClearMsgQueue1());
     EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
     EXPECT_TRUE(prompts.scriptDone());
@@ -57,8 +58,8 @@ TEST_F(QueueLogMenusTest, TestMessageThenClearQueue)
 
 TEST_F(QueueLogMenusTest, EveryLogViewerCommandOpensAnotherViewer)
 {
-    window.menu().LogViewer1()->trigger();
-    window.menu().LogViewer1()->trigger();
+    triggerAction(window.menu().LogViewer1());
+    triggerAction(window.menu().LogViewer1());
     const QList<TLogViewer*> viewers = window.findChildren<TLogViewer*>();
     ASSERT_EQ(viewers.size(), 2);
     EXPECT_TRUE(viewers[0]->isVisible());
@@ -67,10 +68,10 @@ TEST_F(QueueLogMenusTest, EveryLogViewerCommandOpensAnotherViewer)
 
 TEST_F(QueueLogMenusTest, AllowListDialogIsASingleInstance)
 {
-    window.menu().AccessBlockList1()->trigger();
+    triggerAction(window.menu().AccessBlockList1());
     TANBLForm* first = window.ANBLForm();
     ASSERT_NE(first, nullptr);
-    window.menu().AccessBlockList1()->trigger();
+    triggerAction(window.menu().AccessBlockList1());
     EXPECT_EQ(window.ANBLForm(), first);
     EXPECT_EQ(window.findChildren<TANBLForm*>().size(), 1);
 
@@ -78,7 +79,7 @@ TEST_F(QueueLogMenusTest, AllowListDialogIsASingleInstance)
     first->BitBtn2()->click();
     flushDeletes();
     EXPECT_EQ(window.ANBLForm(), nullptr);
-    window.menu().AccessBlockList1()->trigger();
+    triggerAction(window.menu().AccessBlockList1());
     EXPECT_NE(window.ANBLForm(), nullptr);
 }
 

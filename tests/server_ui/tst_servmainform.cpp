@@ -7,7 +7,9 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/freeport.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/servercoretest.h"
+#include "tests/support/triggeraction.h"
 
 #include <QAction>
 #include <QApplication>
@@ -26,20 +28,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Acts on the options dialog once it is shown modally (the settings command blocks in it).
-void whenOptionsDialogShows(std::function<void(TServOptionForm&)> act)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
-        if (auto* form = qobject_cast<TServOptionForm*>(QApplication::activeModalWidget())) {
-            poll->stop();
-            poll->deleteLater();
-            act(*form);
-        }
-    });
-    poll->start(0);
-}
 
 class MainFormTest : public ServerCoreTest
 {
@@ -148,7 +136,7 @@ TEST_F(MainFormTest, FirstShowLoadsTheConfigurationAndDropsTheOldQueue)
 TEST_F(MainFormTest, FirstStartShowsTheOptionsDialogAndOkWritesServerDat)
 {
     create();
-    whenOptionsDialogShows([](TServOptionForm& form) {
+    const auto options = answerModal<TServOptionForm>([](TServOptionForm& form) {
         form.findChild<QLineEdit*>(QStringLiteral("QueTime"))->setText(QStringLiteral("9"));
         form.findChild<QLineEdit*>(QStringLiteral("Port"))->setText(QStringLiteral("6100"));
         form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
@@ -173,7 +161,7 @@ TEST_F(MainFormTest, FirstStartCancelledAndExitEndsTheProgram)
     QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
                      [&] { ++exitRequested; });
     prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), true);
-    whenOptionsDialogShows([](TServOptionForm& form) {
+    const auto options = answerModal<TServOptionForm>([](TServOptionForm& form) {
         form.findChild<QPushButton*>(QStringLiteral("BitBtn2"))->click();
     });
     window->show();
@@ -228,13 +216,13 @@ TEST_F(MainFormTest, SettingsFromTheMenuStoresWhatIsConfirmed)
     writeConfig(5);
     create();
     window->show();
-    whenOptionsDialogShows([](TServOptionForm& form) {
+    const auto options = answerModal<TServOptionForm>([](TServOptionForm& form) {
         EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("QueTime"))->text(),
                   QStringLiteral("5"));
         form.findChild<QLineEdit*>(QStringLiteral("QueTime"))->setText(QStringLiteral("30"));
         form.accept();
     });
-    action("Settings1")->trigger();
+    triggerAction(action("Settings1"));
     EXPECT_EQ(core.config().QueTime, 30);
     EXPECT_EQ(TServerConfig::fromRecord(dir.read(QStringLiteral("Server.Dat"))).QueTime, 30);
     // The running countdown keeps its value until its next reset.
@@ -244,17 +232,17 @@ TEST_F(MainFormTest, SettingsFromTheMenuStoresWhatIsConfirmed)
 TEST_F(MainFormTest, AboutWindowOpensOnce)
 {
     create();
-    action("About1")->trigger();
+    triggerAction(action("About1"));
     TAboutBox* first = window->aboutBox();
     ASSERT_NE(first, nullptr);
-    action("About1")->trigger();
+    triggerAction(action("About1"));
     EXPECT_EQ(window->aboutBox(), first);
     EXPECT_EQ(window->findChildren<TAboutBox*>().size(), 1);
     EXPECT_EQ(first->Version1()->text(), QStringLiteral("Ver. 1.0"));
     first->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(window->aboutBox(), nullptr);
-    action("About1")->trigger();
+    triggerAction(action("About1"));
     EXPECT_NE(window->aboutBox(), nullptr);
 }
 
@@ -268,7 +256,7 @@ TEST_F(MainFormTest, ShutDownClosesAndDeletesTheQueue)
     int exitRequested = 0;
     QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
                      [&] { ++exitRequested; });
-    action("ShutDown1")->trigger();
+    triggerAction(action("ShutDown1"));
     // Ending the program does not wait for other windows (help, log viewers) to close.
     EXPECT_EQ(exitRequested, 1);
     EXPECT_FALSE(window->isVisible());

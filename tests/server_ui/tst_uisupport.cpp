@@ -5,6 +5,7 @@
 #include "server/ui/tconnectionlogform.h"
 #include "server/ui/widgetprompts.h"
 #include "server/ui/zelkorapplication.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/scriptedprompts.h"
 
 #include <QAbstractButton>
@@ -78,20 +79,14 @@ TEST(ContextHelp, TopicComesFromTheNearestWindowOrMenuItem)
 }
 
 // Answers the next message box with `button` and records its icon and text.
-void answerMessageBox(QMessageBox::StandardButton button, QMessageBox::Icon* icon, QString* text)
+std::unique_ptr<ModalAnswer> answerMessageBox(QMessageBox::StandardButton button,
+                                              QMessageBox::Icon* icon, QString* text)
 {
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, poll, [=] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
-            return;
-        poll->stop();
-        poll->deleteLater();
-        *icon = box->icon();
-        *text = box->text();
-        box->button(button)->click();
+    return answerModal<QMessageBox>([=](QMessageBox& box) {
+        *icon = box.icon();
+        *text = box.text();
+        box.button(button)->click();
     });
-    poll->start(0);
 }
 
 TEST(WidgetPrompts, QuestionsAndBoxesAreModalMessageBoxesOfTheirKind)
@@ -99,24 +94,25 @@ TEST(WidgetPrompts, QuestionsAndBoxesAreModalMessageBoxesOfTheirKind)
     WidgetPrompts prompts;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     QString text;
-    answerMessageBox(QMessageBox::No, &icon, &text);
+    std::unique_ptr<ModalAnswer> answer;
+    answer = answerMessageBox(QMessageBox::No, &icon, &text);
     EXPECT_FALSE(prompts.askYesNo(IOperatorPrompts::BoxKind::Warning,
                                   QStringLiteral("Must Configure Application! Exit?")));
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(text, QStringLiteral("Must Configure Application! Exit?"));
 
-    answerMessageBox(QMessageBox::Yes, &icon, &text);
+    answer = answerMessageBox(QMessageBox::Yes, &icon, &text);
     EXPECT_TRUE(prompts.askYesNo(IOperatorPrompts::BoxKind::Confirmation,
                                  QStringLiteral("Connection Active! Terminate?")));
     EXPECT_EQ(icon, QMessageBox::Question);
 
-    answerMessageBox(QMessageBox::Ok, &icon, &text);
+    answer = answerMessageBox(QMessageBox::Ok, &icon, &text);
     prompts.showMessage(IOperatorPrompts::BoxKind::Error,
                         QStringLiteral("Corupted Configuration File!"));
     EXPECT_EQ(icon, QMessageBox::Critical);
     EXPECT_EQ(text, QStringLiteral("Corupted Configuration File!"));
 
-    answerMessageBox(QMessageBox::Ok, &icon, &text);
+    answer = answerMessageBox(QMessageBox::Ok, &icon, &text);
     prompts.showError(QStringLiteral("'' is not a valid integer value"));
     EXPECT_EQ(icon, QMessageBox::Critical);
     EXPECT_EQ(text, QStringLiteral("'' is not a valid integer value"));

@@ -1,4 +1,4 @@
-#include "tests/directories/modalanswer.h"
+#include "tests/support/modalanswer.h"
 
 #include <QApplication>
 #include <QDialog>
