@@ -132,12 +132,13 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     QTemporaryDir dir;
     CountingPrompts prompts;
     ServerCore core(dir.path(), prompts);
-    TServerConfig& config = core.config();
+    TServerConfig config = core.config();
     config.ComPort = 0;
     config.ComPortSpeed = 6;
     config.FlowControl = 0;
     config.Logging = true;
     config.Port = "1";
+    core.setConfig(config);
 
     ModemThread modemThread;
     modemThread.onThread([&] { modemThread.modem().linkAs(dir.path(), 1); });
@@ -153,7 +154,7 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     out.close();
     core.setQueuedCount(messages);
 
-    CallControl calls(core);
+    CallControl calls(core, core, core, prompts);
     calls.OMXPage1().setPacing(BenchPacing);
     QElapsedTimer blockedClock;
     double blockedMs = 0;

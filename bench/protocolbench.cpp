@@ -102,8 +102,10 @@ public:
     Bench() : m_core(m_dir.path(), m_prompts)
     {
         m_core.listener().setPacing(m_pacing);
-        m_core.allowList() = {"555"};
-        m_core.config().Port = "0";
+        m_core.setAllowList({"555"});
+        TServerConfig config = m_core.config();
+        config.Port = "0";
+        m_core.setConfig(config);
         m_core.listener().startListening();
         m_port = m_core.listener().Sock1().LocalPort();
     }

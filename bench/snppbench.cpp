@@ -70,8 +70,8 @@ public:
         write("Provider.dat", "[Metro Paging]\r\nAccess Number=5551234\r\nPassword=\r\n"
                               "Length=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n");
         write("sUser.Dat", "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n");
-        m_core.allowList() = {"555"};
-        m_bridge = std::make_unique<SnppBridge>(m_core);
+        m_core.setAllowList({"555"});
+        m_bridge = std::make_unique<SnppBridge>(m_core.submissions(), m_core, m_core, m_prompts);
         if (const auto failure = m_bridge->gateway().server().listen(0))
             std::fprintf(stderr, "listen: %s\n", qPrintable(*failure));
         m_port = m_bridge->gateway().server().port();

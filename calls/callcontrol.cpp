@@ -3,18 +3,22 @@
 #include "calls/callprocessor.h"
 #include "foundation/operatorprompts.h"
 #include "paging/tomxpage.h"
-#include "server/servercore.h"
+#include "server/ilogsinks.h"
+#include "server/iserversettings.h"
+#include "server/iserverstatus.h"
 
 namespace {
 const QString HyphenLine = QStringLiteral("--------------------------");
 }
 
-CallControl::CallControl(ServerCore& core, QObject* parent)
-    : QObject(parent), m_core(core), m_engine(std::make_unique<TOMXPage>())
+CallControl::CallControl(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                         IOperatorPrompts& prompts, QObject* parent)
+    : QObject(parent), m_status(status), m_log(log), m_prompts(prompts),
+      m_engine(std::make_unique<TOMXPage>())
 {
     // OMXPage1 as the main window creates it: COM1 at 2400 baud, 7 data bits, even parity, tone
     // dialling, "ATZ", 80 characters; the run sets port and line settings before each call.
-    m_engine->setDeviceDirectory(m_core.dataDir());
+    m_engine->setDeviceDirectory(settings.dataDir());
     m_engine->setComPort(pnCOM1);
     m_engine->setComPortSpeed(br2400);
     m_engine->setComPortDataBits(db7BITS);
@@ -25,7 +29,7 @@ CallControl::CallControl(ServerCore& core, QObject* parent)
     m_engine->setMsgLength(80);
     m_engine->setPinNumber(PlaceholderPin);
     m_engine->setOnPageProgress([this](const QByteArray& text) { OMXPage1PageProgress(text); });
-    m_processor = std::make_unique<CallProcessor>(m_core, *m_engine);
+    m_processor = std::make_unique<CallProcessor>(settings, status, log, prompts, *m_engine);
     connect(m_processor.get(), &CallProcessor::runEnded, this, &CallControl::runEnded);
 }
 
@@ -37,7 +41,7 @@ void CallControl::SendNow1Click()
     if (m_closeApproved)
         return;
     m_processor->ProcessCalls();
-    m_core.setPanelText(ServerCore::PanelProgress, QString());
+    m_status.setProgress(QString());
 }
 
 void CallControl::CancelCall1Click()
@@ -49,16 +53,16 @@ void CallControl::automaticRun()
 {
     if (m_closeApproved)
         return;
-    m_core.setServerBusy(true);
+    m_status.setServerBusy(true);
     m_processor->ProcessCalls();
 }
 
 void CallControl::OMXPage1PageProgress(const QByteArray& text)
 {
-    const QString line = m_core.timeStamp() + QStringLiteral("  ") + QString::fromLatin1(text);
-    m_core.setPanelText(ServerCore::PanelProgress, QString::fromLatin1(text));
-    m_core.addTransmitLog(line);
-    m_core.AppendLog(line.toLatin1());
+    const QString line = m_log.timeStamp() + QStringLiteral("  ") + QString::fromLatin1(text);
+    m_status.setProgress(QString::fromLatin1(text));
+    m_log.addTransmitLog(line);
+    m_log.AppendLog(line.toLatin1());
 }
 
 bool CallControl::FormCloseQuery(const std::function<void()>& stopListening)
@@ -66,7 +70,7 @@ bool CallControl::FormCloseQuery(const std::function<void()>& stopListening)
     // The run this close waited for is over: nothing more to ask.
     if (m_closeApproved)
         return true;
-    IOperatorPrompts& prompts = m_core.prompts();
+    IOperatorPrompts& prompts = m_prompts;
     const bool duringRun = m_processor->running();
     if (m_engine->PortOpen()) {
         if (!prompts.askYesNo(IOperatorPrompts::BoxKind::Confirmation,
@@ -78,7 +82,7 @@ bool CallControl::FormCloseQuery(const std::function<void()>& stopListening)
             m_engine->Disconnect();
     }
     bool sendFirst = false;
-    if (m_core.queuedCount() > 0) {
+    if (m_status.queuedCount() > 0) {
         sendFirst =
             prompts.askYesNo(IOperatorPrompts::BoxKind::Warning,
                              QStringLiteral("Message In Queue! Terminating Will Clear Queue\r\n"
@@ -133,7 +137,7 @@ void CallControl::runEnded()
 
 void CallControl::endOfClosingRun()
 {
-    m_core.addTransmitLog(HyphenLine);
-    m_core.addTransmitLog(QString()); // the line ends in CR LF
-    m_core.setPanelText(ServerCore::PanelProgress, QString());
+    m_log.addTransmitLog(HyphenLine);
+    m_log.addTransmitLog(QString()); // the line ends in CR LF
+    m_status.setProgress(QString());
 }

@@ -7,7 +7,10 @@
 #include <memory>
 
 class CallProcessor;
-class ServerCore;
+class ILogSinks;
+class IOperatorPrompts;
+class IServerSettings;
+class IServerStatus;
 class TOMXPage;
 
 // The main window's side of calling: it owns the paging engine OMXPage1 and the call processing
@@ -19,7 +22,8 @@ class CallControl final : public QObject
     Q_OBJECT
 
 public:
-    explicit CallControl(ServerCore& core, QObject* parent = nullptr);
+    CallControl(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                IOperatorPrompts& prompts, QObject* parent = nullptr);
     ~CallControl() override;
 
     TOMXPage& OMXPage1() { return *m_engine; }
@@ -57,7 +61,9 @@ private:
     // The close's own lines after the queue was sent: the hyphens and an empty panel 3.
     void endOfClosingRun();
 
-    ServerCore& m_core;
+    IServerStatus& m_status;
+    ILogSinks& m_log;
+    IOperatorPrompts& m_prompts;
     std::unique_ptr<TOMXPage> m_engine;
     std::unique_ptr<CallProcessor> m_processor;
     bool m_closePending = false;  // a close waits for the running run to end

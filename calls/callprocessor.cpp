@@ -10,7 +10,10 @@
 #include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
-#include "server/servercore.h"
+#include "server/ilogsinks.h"
+#include "server/iserversettings.h"
+#include "server/iserverstatus.h"
+#include "server/serverconfig.h"
 
 #include <QFile>
 
@@ -53,8 +56,10 @@ bool inRange(qint32 value, qint32 highest)
 
 } // namespace
 
-CallProcessor::CallProcessor(ServerCore& core, TOMXPage& engine, QObject* parent)
-    : QObject(parent), m_core(core), m_engine(engine)
+CallProcessor::CallProcessor(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                             IOperatorPrompts& prompts, TOMXPage& engine, QObject* parent)
+    : QObject(parent), m_settings(settings), m_status(status), m_log(log), m_prompts(prompts),
+      m_engine(engine)
 {
 }
 
@@ -75,11 +80,11 @@ void CallProcessor::ProcessCalls()
 
     struct BusyReset
     {
-        ServerCore& core;
-        ~BusyReset() { core.setServerBusy(false); }
-    } busyReset{m_core};
+        IServerStatus& status;
+        ~BusyReset() { status.setServerBusy(false); }
+    } busyReset{m_status};
 
-    if (!QFile::exists(m_core.dataFile(QueueFileName)) || m_core.queuedCount() == 0 ||
+    if (!QFile::exists(m_settings.dataFile(QueueFileName)) || m_status.queuedCount() == 0 ||
         m_engine.PortOpen())
         return;
 
@@ -105,10 +110,10 @@ void CallProcessor::requestStop()
 void CallProcessor::run()
 {
     try {
-        if (m_core.connectionLog().size() > MemoLineLimit)
-            m_core.clearConnectionLog();
-        if (m_core.transmitLog().size() > MemoLineLimit)
-            m_core.clearTransmitLog();
+        if (m_log.connectionLog().size() > MemoLineLimit)
+            m_log.clearConnectionLog();
+        if (m_log.transmitLog().size() > MemoLineLimit)
+            m_log.clearTransmitLog();
         logLine("Call Processing Started", "Call Processing Started");
 
         m_notice = std::make_unique<ErrorNotice>(pacing());
@@ -117,7 +122,7 @@ void CallProcessor::run()
         if (!readSectionNames(sections)) {
             logLine("No Messages Read!", "No Messages Read");
         } else {
-            TIniFile queue(m_core.dataFile(QueueFileName));
+            TIniFile queue(m_settings.dataFile(QueueFileName));
             EventPump::once();
             for (const QByteArray& section : std::as_const(sections)) {
                 if (m_stopRequested)
@@ -140,7 +145,7 @@ bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
 {
     for (int attempt = 0; attempt < SectionReadAttempts; ++attempt) {
         names.clear();
-        ListSections(m_core.dataFile(QueueFileName), names);
+        ListSections(m_settings.dataFile(QueueFileName), names);
         EventPump::once();
         if (!names.isEmpty())
             return true;
@@ -193,7 +198,7 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
         // key may by now hold a message queued after that; that one stays, and the counter,
         // reset by the clearing, counts only it.
         if (queue.DeleteKey(section, entry.key, entry.value))
-            m_core.setQueuedCount(qMax(0, m_core.queuedCount() - 1));
+            m_status.setQueuedCount(qMax(0, m_status.queuedCount() - 1));
         EventPump::once();
     }
     if (messageEntries(queue, section).isEmpty())
@@ -209,7 +214,7 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
 
 bool CallProcessor::setUpEngine(TIniFile& queue, const QByteArray& section)
 {
-    const TServerConfig& config = m_core.config();
+    const TServerConfig& config = m_settings.config();
     if (!inRange(config.ComPort, 3) || !inRange(config.ComPortSpeed, 12))
         return false;
     const std::optional<qint32> length = tryStrToInt(queue.ReadText(section, "Length", "80"));
@@ -220,7 +225,7 @@ bool CallProcessor::setUpEngine(TIniFile& queue, const QByteArray& section)
         return false;
 
     // COMn is looked up in the data folder first (a link to the modem's device).
-    m_engine.setDeviceDirectory(m_core.dataDir());
+    m_engine.setDeviceDirectory(m_settings.dataDir());
     m_engine.setComPort(static_cast<TComPortNumber>(config.ComPort));
     switch (config.FlowControl) {
     case 0:
@@ -270,10 +275,10 @@ void CallProcessor::sendMessage(const QByteArray& value)
         if (pageText.isEmpty() && m_engine.PortOpen())
             throw EPageError(8);
         if (!m_engine.SendPage(entry.pin, pageText)) {
-            m_core.prompts().beep();
-            m_core.prompts().showMessage(IOperatorPrompts::BoxKind::Error,
-                                         QStringLiteral("Error Sending Message To \"%1\"")
-                                             .arg(QString::fromLatin1(entry.addressee)));
+            m_prompts.beep();
+            m_prompts.showMessage(IOperatorPrompts::BoxKind::Error,
+                                  QStringLiteral("Error Sending Message To \"%1\"")
+                                      .arg(QString::fromLatin1(entry.addressee)));
         }
     } catch (const EPageError& error) {
         const QByteArray text = "Error Sending Messages To: " + entry.pin + " From " +
@@ -294,7 +299,7 @@ void CallProcessor::notifySender(const QByteArray& sender, const QByteArray& pin
         logLine(text, text);
         return;
     }
-    m_notice->send(sender, m_core.config().Port, pin, error);
+    m_notice->send(sender, m_settings.config().Port, pin, error);
 }
 
 void CallProcessor::closingSteps()
@@ -314,17 +319,17 @@ void CallProcessor::closingSteps()
     setCallMenu(false, true);
     try {
         // Both the window and the log get the line with its own time stamp.
-        const QString completed = m_core.timeStamp() + QStringLiteral(" Call(s) Compleated");
-        m_core.addTransmitLog(completed);
-        m_core.addTransmitLog(QStringLiteral("--------------------------"));
-        m_core.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
-        m_core.AppendLog(completed.toLatin1());
-        m_core.AppendLog("--------------------------");
+        const QString completed = m_log.timeStamp() + QStringLiteral(" Call(s) Compleated");
+        m_log.addTransmitLog(completed);
+        m_log.addTransmitLog(QStringLiteral("--------------------------"));
+        m_log.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
+        m_log.AppendLog(completed.toLatin1());
+        m_log.AppendLog("--------------------------");
     } catch (...) {
         if (!failure)
             failure = std::current_exception();
     }
-    m_core.setPanelText(ServerCore::PanelProgress, QString());
+    m_status.setProgress(QString());
     if (failure)
         std::rethrow_exception(failure);
 }
@@ -338,6 +343,6 @@ void CallProcessor::setCallMenu(bool cancelCallEnabled, bool sendNowEnabled)
 
 void CallProcessor::logLine(const QByteArray& windowText, const QByteArray& logText)
 {
-    m_core.addTransmitLog(m_core.timeStamp() + QLatin1Char(' ') + QString::fromLatin1(windowText));
-    m_core.AppendLog(logText);
+    m_log.addTransmitLog(m_log.timeStamp() + QLatin1Char(' ') + QString::fromLatin1(windowText));
+    m_log.AppendLog(logText);
 }

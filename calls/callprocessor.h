@@ -10,7 +10,10 @@
 
 class ErrorNotice;
 class Pacing;
-class ServerCore;
+class ILogSinks;
+class IOperatorPrompts;
+class IServerSettings;
+class IServerStatus;
 class TIniFile;
 class TOMXPage;
 
@@ -27,7 +30,10 @@ class CallProcessor final : public QObject
     Q_OBJECT
 
 public:
-    CallProcessor(ServerCore& core, TOMXPage& engine, QObject* parent = nullptr);
+    // The run reads the settings, keeps the status and writes to the logs; it asks the operator
+    // only when the engine cannot send a page.
+    CallProcessor(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                  IOperatorPrompts& prompts, TOMXPage& engine, QObject* parent = nullptr);
     ~CallProcessor() override;
 
     // The durations of the hang-up pause and the error notices' wait; the engine's own.
@@ -77,7 +83,10 @@ private:
     // One line to the "Transmition Log" (date-time + " " + text) and its log text to Log.Dat.
     void logLine(const QByteArray& windowText, const QByteArray& logText);
 
-    ServerCore& m_core;
+    const IServerSettings& m_settings;
+    IServerStatus& m_status;
+    ILogSinks& m_log;
+    IOperatorPrompts& m_prompts;
     TOMXPage& m_engine;
     std::unique_ptr<ErrorNotice> m_notice; // working state of the running run
     NoticeCheck m_noticeCheck;

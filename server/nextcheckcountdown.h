@@ -4,7 +4,9 @@
 
 #include <functional>
 
-class ServerCore;
+class ILogSinks;
+class IServerSettings;
+class IServerStatus;
 
 // The main window's one-second tick: the clock in panel 0, the logs emptied at midnight, and
 // the countdown of whole minutes to the next automatic queue check. The time comes in as an
@@ -12,7 +14,7 @@ class ServerCore;
 class NextCheckCountdown final
 {
 public:
-    explicit NextCheckCountdown(ServerCore& core);
+    NextCheckCountdown(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
 
     // Runs the queue; called with ServerBusy raised, and expected to lower it when the run ends
     // however it ends. Without a handler no run starts and ServerBusy stays down.
@@ -21,6 +23,8 @@ public:
     void Timer1Timer(const QDateTime& now);
 
 private:
-    ServerCore& m_core;
+    const IServerSettings& m_settings;
+    IServerStatus& m_status;
+    ILogSinks& m_log;
     std::function<void()> m_onAutomaticRun;
 };

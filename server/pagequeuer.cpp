@@ -4,11 +4,16 @@
 #include "foundation/errors.h"
 #include "queue/messagequeuefile.h"
 #include "server/allowlist.h"
-#include "server/servercore.h"
+#include "server/ilogsinks.h"
+#include "server/iserversettings.h"
+#include "server/iserverstatus.h"
 #include "server/submissionblock.h"
 #include "server/submissioncheck.h"
 
-PageQueuer::PageQueuer(ServerCore& core) : m_core(core) {}
+PageQueuer::PageQueuer(const IServerSettings& settings, IServerStatus& status, ILogSinks& log)
+    : m_settings(settings), m_status(status), m_log(log)
+{
+}
 
 std::optional<PageQueuer::Refusal> PageQueuer::check(const SubmissionBlock& block,
                                                      const QByteArray& sender) const
@@ -16,7 +21,7 @@ std::optional<PageQueuer::Refusal> PageQueuer::check(const SubmissionBlock& bloc
     // The access number is what call processing dials: it must be one the operator allows,
     // and nothing but a number, or a client could make the modem dial or do anything.
     if (!SubmissionCheck::isDiallable(block.accessNumber) ||
-        !AllowList::allows(m_core.allowList(), block.accessNumber))
+        !AllowList::allows(m_settings.allowList(), block.accessNumber))
         return Refusal{Refusal::Kind::NumberNotAllowed, block.accessNumber};
     if (const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block, sender))
         return Refusal{Refusal::Kind::Rejected, *reason};
@@ -44,22 +49,22 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<SubmissionBlock
     // The free keys are looked up and written with no event-loop pass in between, so nothing
     // served meanwhile can take the same key.
     try {
-        if (!MessageQueueFile(m_core.dataFile(QStringLiteral("Message.Dat")))
+        if (!MessageQueueFile(m_settings.dataFile(QStringLiteral("Message.Dat")))
                  .writeSubmissions(submissions))
             return Refusal{Refusal::Kind::Rejected, "Queue Full"};
     } catch (const EIniFileError& error) {
         // Nothing was written (the queue file is replaced whole or not at all). The sender
         // learns it at once and may try again later; the operator sees why.
         const QByteArray line = "Message Not Queued From: " + sender + " (" + error.message() + ")";
-        m_core.addConnectionLog(QString::fromLatin1(line));
-        m_core.AppendLog(line);
+        m_log.addConnectionLog(QString::fromLatin1(line));
+        m_log.AppendLog(line);
         return Refusal{Refusal::Kind::Rejected, "Queue Unavailable"};
     }
     // Every page is in the queue now. The log lines cannot fail the page: a log that cannot be
     // written is reported to the operator by the log writer itself.
     for (const SubmissionBlock& block : blocks) {
         show(block, sender);
-        m_core.setQueuedCount(m_core.queuedCount() + 1);
+        m_status.setQueuedCount(m_status.queuedCount() + 1);
     }
     return std::nullopt;
 }
@@ -72,7 +77,7 @@ void PageQueuer::show(const SubmissionBlock& block, const QByteArray& sender)
         "Message: " + block.message,        QByteArray(42, '-'),
     };
     for (const QByteArray& line : lines) {
-        m_core.addConnectionLog(QString::fromLatin1(line));
-        m_core.AppendLog(line);
+        m_log.addConnectionLog(QString::fromLatin1(line));
+        m_log.AppendLog(line);
     }
 }

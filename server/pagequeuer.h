@@ -1,11 +1,15 @@
 #pragma once
 
+#include "server/pagerefusal.h"
+
 #include <QByteArray>
 #include <QList>
 
 #include <optional>
 
-class ServerCore;
+class ILogSinks;
+class IServerSettings;
+class IServerStatus;
 struct SubmissionBlock;
 
 // How a page gets into the queue, whoever hands it in: the access number is checked against the
@@ -15,15 +19,9 @@ struct SubmissionBlock;
 class PageQueuer final
 {
 public:
-    struct Refusal
-    {
-        enum class Kind { NumberNotAllowed, Rejected };
-        Kind kind;
-        // NumberNotAllowed: the access number; Rejected: the short reason.
-        QByteArray reason;
-    };
+    using Refusal = PageRefusal;
 
-    explicit PageQueuer(ServerCore& core);
+    PageQueuer(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
 
     // The checks of one page from `sender`, without writing anything.
     std::optional<Refusal> check(const SubmissionBlock& block, const QByteArray& sender) const;
@@ -38,5 +36,7 @@ private:
     // The six lines of one page in the "Connection Log" and Log.Dat.
     void show(const SubmissionBlock& block, const QByteArray& sender);
 
-    ServerCore& m_core;
+    const IServerSettings& m_settings;
+    IServerStatus& m_status;
+    ILogSinks& m_log;
 };

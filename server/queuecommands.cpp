@@ -3,7 +3,9 @@
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "queue/messagequeuefile.h"
-#include "server/servercore.h"
+#include "server/ilogsinks.h"
+#include "server/iserversettings.h"
+#include "server/iserverstatus.h"
 
 namespace {
 
@@ -19,11 +21,15 @@ std::optional<QByteArray> askNonEmpty(IOperatorPrompts& prompts, const QString& 
 
 } // namespace
 
-QueueCommands::QueueCommands(ServerCore& core) : m_core(core) {}
+QueueCommands::QueueCommands(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                             IOperatorPrompts& prompts)
+    : m_settings(settings), m_status(status), m_log(log), m_prompts(prompts)
+{
+}
 
 bool QueueCommands::sendTestMessage()
 {
-    IOperatorPrompts& prompts = m_core.prompts();
+    IOperatorPrompts& prompts = m_prompts;
     const auto pin = askNonEmpty(prompts, QStringLiteral("Enter PIN To Send To:"));
     if (!pin)
         return false;
@@ -33,7 +39,7 @@ bool QueueCommands::sendTestMessage()
 
     // A message already queued under MSG1 must not be overwritten by the test, so the test
     // takes the section's next free key as a submission does.
-    MessageQueueFile queue(m_core.dataFile(QStringLiteral("Message.Dat")));
+    MessageQueueFile queue(m_settings.dataFile(QStringLiteral("Message.Dat")));
     const std::optional<qint32> key = queue.nextFreeMessageKey(*number);
     if (!key)
         throw EZelkorError("Message Queue Full For " + *number + "!");
@@ -44,29 +50,28 @@ bool QueueCommands::sendTestMessage()
         "Message: Zelkor LAN Server Test",      QByteArray(42, '-'),
     };
     for (const QByteArray& line : lines) {
-        m_core.addConnectionLog(QString::fromLocal8Bit(line));
-        m_core.AppendLog(line);
+        m_log.addConnectionLog(QString::fromLocal8Bit(line));
+        m_log.AppendLog(line);
     }
-    m_core.setQueuedCount(m_core.queuedCount() + 1);
+    m_status.setQueuedCount(m_status.queuedCount() + 1);
     return true;
 }
 
 bool QueueCommands::clearMessageQueue()
 {
-    if (!m_core.prompts().askYesNo(IOperatorPrompts::BoxKind::Confirmation,
-                                   QStringLiteral("Clear All Queued Messages?")))
+    if (!m_prompts.askYesNo(IOperatorPrompts::BoxKind::Confirmation,
+                            QStringLiteral("Clear All Queued Messages?")))
         return false;
 
     // The file goes first: if it cannot be deleted, the counter keeps showing what is queued
     // instead of claiming an empty queue.
-    MessageQueueFile queue(m_core.dataFile(QStringLiteral("Message.Dat")));
+    MessageQueueFile queue(m_settings.dataFile(QStringLiteral("Message.Dat")));
     if (!queue.remove())
         throw EZelkorError("Unable to delete " + queue.path().toLocal8Bit());
-    m_core.setQueuedCount(0);
+    m_status.setQueuedCount(0);
 
-    const QString line = m_core.timeStamp() + QStringLiteral(" Message Queue Cleared!");
-    m_core.addTransmitLog(line);
-    m_core.AppendLog(line.toLocal8Bit());
-    m_core.setPanelText(ServerCore::PanelQueued, QStringLiteral("Queued: 0"));
+    const QString line = m_log.timeStamp() + QStringLiteral(" Message Queue Cleared!");
+    m_log.addTransmitLog(line);
+    m_log.AppendLog(line.toLocal8Bit());
     return true;
 }

@@ -1,15 +1,19 @@
 #pragma once
 
-class ServerCore;
+class ILogSinks;
+class IOperatorPrompts;
+class IServerSettings;
+class IServerStatus;
 
 // The operator's two queue commands of the main window's File menu, "Send Test Msg." and
-// "Clear Msg. Queue", on the server state. Questions go through the server's operator prompts;
+// "Clear Msg. Queue", on the server state. Questions go through the operator prompts;
 // failures (a queue file that cannot be written or deleted, a log that cannot be appended to)
 // leave as EZelkorError for the application's standard error box.
 class QueueCommands final
 {
 public:
-    explicit QueueCommands(ServerCore& core);
+    QueueCommands(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                  IOperatorPrompts& prompts);
 
     // Asks for a PIN and an access number, queues the test message in that number's section
     // under its next free message key, shows and logs the received-message lines and counts
@@ -21,5 +25,8 @@ public:
     bool clearMessageQueue();
 
 private:
-    ServerCore& m_core;
+    const IServerSettings& m_settings;
+    IServerStatus& m_status;
+    ILogSinks& m_log;
+    IOperatorPrompts& m_prompts;
 };

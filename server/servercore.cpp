@@ -4,35 +4,69 @@
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "server/serverlistener.h"
+#include "server/submissionhandler.h"
 #include "server/transactionlog.h"
 
 #include <QPointer>
 
 ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
-      m_listener(new ServerListener(*this, this)), m_config(TServerConfig::defaults(m_dataDir))
+      m_config(TServerConfig::defaults(m_dataDir)),
+      m_submissions(std::make_unique<SubmissionHandler>(*this, *this, *this, prompts)),
+      m_listener(new ServerListener(*m_submissions, *this, *this, prompts, this))
 {
-    m_panels[PanelQueued] = QStringLiteral("Queued: 0");
-    m_panels[PanelNextCheck] = QStringLiteral("Next Check: 0");
 }
 
-ServerCore::~ServerCore() = default;
+ServerCore::~ServerCore()
+{
+    // Its conversations use the handler.
+    delete m_listener;
+}
+
+ISubmissionHandler& ServerCore::submissions() const
+{
+    return *m_submissions;
+}
 
 QString ServerCore::dataFile(const QString& name) const
 {
     return m_dataDir + QLatin1Char('/') + name;
 }
 
+void ServerCore::setConfig(const TServerConfig& config)
+{
+    m_config = config;
+    emit configChanged();
+}
+
+void ServerCore::setAllowList(const QList<QByteArray>& lines)
+{
+    m_allowList = lines;
+    emit allowListChanged();
+}
+
 void ServerCore::setQueuedCount(qint32 count)
 {
     m_queuedCount = count;
-    setPanelText(PanelQueued, QStringLiteral("Queued: %1").arg(count));
+    emit queuedCountChanged(count);
 }
 
 void ServerCore::setNextCheck(qint32 minutes)
 {
     m_nextCheck = minutes;
-    setPanelText(PanelNextCheck, QStringLiteral("Next Check: %1").arg(minutes));
+    emit nextCheckChanged(minutes);
+}
+
+void ServerCore::setClockText(const QString& text)
+{
+    m_clockText = text;
+    emit clockTextChanged(text);
+}
+
+void ServerCore::setProgress(const QString& text)
+{
+    m_progress = text;
+    emit progressChanged(text);
 }
 
 void ServerCore::addConnectionLog(const QString& line)
@@ -61,19 +95,6 @@ void ServerCore::clearTransmitLog()
 {
     m_transmitLog.clear();
     emit transmitLogCleared();
-}
-
-QString ServerCore::panelText(int panel) const
-{
-    return panel >= 0 && panel < 4 ? m_panels[panel] : QString();
-}
-
-void ServerCore::setPanelText(int panel, const QString& text)
-{
-    if (panel < 0 || panel >= 4)
-        return;
-    m_panels[panel] = text;
-    emit panelTextChanged(panel, text);
 }
 
 void ServerCore::AppendLog(const QByteArray& text)

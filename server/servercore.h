@@ -1,5 +1,8 @@
 #pragma once
 
+#include "server/ilogsinks.h"
+#include "server/iserversettings.h"
+#include "server/iserverstatus.h"
 #include "server/serverconfig.h"
 
 #include <QByteArray>
@@ -10,95 +13,101 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 class IOperatorPrompts;
+class ISubmissionHandler;
 class ServerListener;
+class SubmissionHandler;
 
-// The state of the running server that the main window shows and every subsystem works on:
-// the configuration, the queue counters, the busy flag, the allow list, the two live logs and
-// the status bar texts. It needs no display, so tests drive the server through it; the main
-// window only mirrors its signals.
-class ServerCore final : public QObject
+// The state of the running server: its settings, its status and its logs, each behind the
+// narrow interface the parts that use it take, and the listener that serves workstations with
+// them. It needs no display, so tests drive the server through it; the main window mirrors its
+// signals.
+class ServerCore final : public QObject,
+                         public IServerSettings,
+                         public IServerStatus,
+                         public ILogSinks
 {
     Q_OBJECT
 
 public:
-    enum Panel { PanelClock = 0, PanelQueued = 1, PanelNextCheck = 2, PanelProgress = 3 };
-
     ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent = nullptr);
     ~ServerCore() override;
 
-    // The data directory: the working directory at start-up.
-    const QString& dataDir() const { return m_dataDir; }
-    void setDataDir(const QString& dir) { m_dataDir = dir; }
-    // dataDir + "/" + name.
-    QString dataFile(const QString& name) const;
     IOperatorPrompts& prompts() const { return m_prompts; }
+    // The server as workstation conversations and other page sources see it.
+    ISubmissionHandler& submissions() const;
     // The listening socket Sock1 and its start, restart and stop.
     ServerListener& listener() const { return *m_listener; }
 
-    // The local date and time for the clock and every time stamp; tests put their own clock in.
-    QDateTime now() const { return m_clock(); }
+    // IServerSettings
+    const QString& dataDir() const override { return m_dataDir; }
+    QString dataFile(const QString& name) const override;
+    const TServerConfig& config() const override { return m_config; }
+    void setConfig(const TServerConfig& config) override;
+    const QList<QByteArray>& allowList() const override { return m_allowList; }
+    void setAllowList(const QList<QByteArray>& lines) override;
+
+    // IServerStatus
+    qint32 queuedCount() const override { return m_queuedCount; }
+    void setQueuedCount(qint32 count) override;
+    qint32 nextCheck() const override { return m_nextCheck; }
+    void setNextCheck(qint32 minutes) override;
+    bool serverBusy() const override { return m_serverBusy; }
+    void setServerBusy(bool busy) override { m_serverBusy = busy; }
+    const QString& clockText() const { return m_clockText; }
+    void setClockText(const QString& text) override;
+    const QString& progress() const { return m_progress; }
+    void setProgress(const QString& text) override;
+
+    // ILogSinks. Tests put their own clock in.
+    QDateTime now() const override { return m_clock(); }
     void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
-    // The time stamp that log lines begin with, taken now.
-    QString timeStamp() const;
-
-    TServerConfig& config() { return m_config; }
-    const TServerConfig& config() const { return m_config; }
-
-    qint32 queuedCount() const { return m_queuedCount; }
-    // Sets the counter and shows "Queued: " + count in panel 1.
-    void setQueuedCount(qint32 count);
-    qint32 nextCheck() const { return m_nextCheck; }
-    // Sets the countdown and shows "Next Check: " + minutes in panel 2.
-    void setNextCheck(qint32 minutes);
-    bool serverBusy() const { return m_serverBusy; }
-    void setServerBusy(bool busy) { m_serverBusy = busy; }
-
-    QList<QByteArray>& allowList() { return m_allowList; }
-
-    // The live logs keep this many of their newest lines: between runs and midnights a busy
-    // server would otherwise grow them without end.
-    static constexpr int LiveLogLines = 5000;
+    QString timeStamp() const override;
 
     // The "Connection Log" and "Transmition Log" windows' lines, the newest LiveLogLines.
-    const QStringList& connectionLog() const { return m_connectionLog; }
-    const QStringList& transmitLog() const { return m_transmitLog; }
-    void addConnectionLog(const QString& line);
-    void addTransmitLog(const QString& line);
-    void clearConnectionLog();
-    void clearTransmitLog();
+    const QStringList& connectionLog() const override { return m_connectionLog; }
+    const QStringList& transmitLog() const override { return m_transmitLog; }
+    void addConnectionLog(const QString& line) override;
+    void addTransmitLog(const QString& line) override;
+    void clearConnectionLog() override;
+    void clearTransmitLog() override;
 
     // The transaction log writer: one line to Log.Dat when the configuration's Logging is on
     // (read for every line). A line that cannot be written never stops its caller: the page
     // in hand is queued or delivered all the same. The operator is told by a line in the
     // Connection Log and one error box that does not hold up the server; while that box is
     // open, further failures add nothing.
-    void AppendLog(const QByteArray& text);
+    void AppendLog(const QByteArray& text) override;
     bool logFailureShown() const { return m_logFailureShown; }
 
-    QString panelText(int panel) const;
-    void setPanelText(int panel, const QString& text);
-
 signals:
+    void configChanged();
+    void allowListChanged();
+    void queuedCountChanged(qint32 count);
+    void nextCheckChanged(qint32 minutes);
+    void clockTextChanged(const QString& text);
+    void progressChanged(const QString& text);
     void connectionLogAdded(const QString& line);
     void transmitLogAdded(const QString& line);
     void connectionLogCleared();
     void transmitLogCleared();
-    void panelTextChanged(int panel, const QString& text);
 
 private:
     QString m_dataDir;
     IOperatorPrompts& m_prompts;
-    ServerListener* m_listener;
     TServerConfig m_config;
+    QList<QByteArray> m_allowList;
     qint32 m_queuedCount = 0;
     qint32 m_nextCheck = 0;
     bool m_serverBusy = false;
-    QList<QByteArray> m_allowList;
+    QString m_clockText;
+    QString m_progress;
     QStringList m_connectionLog;
     QStringList m_transmitLog;
-    QString m_panels[4];
     bool m_logFailureShown = false;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
+    std::unique_ptr<SubmissionHandler> m_submissions;
+    ServerListener* m_listener;
 };

@@ -4,13 +4,17 @@
 #include "foundation/operatorprompts.h"
 #include "net/hostaddresses.h"
 #include "net/tsock.h"
-#include "server/servercore.h"
+#include "server/ilogsinks.h"
+#include "server/iserversettings.h"
+#include "server/serverconfig.h"
 #include "server/submissionconversation.h"
 
 #include <algorithm>
 
-ServerListener::ServerListener(ServerCore& core, QObject* parent)
-    : QObject(parent), m_core(core), m_sock(new TSock(this))
+ServerListener::ServerListener(ISubmissionHandler& handler, const IServerSettings& settings,
+                               ILogSinks& log, IOperatorPrompts& prompts, QObject* parent)
+    : QObject(parent), m_handler(handler), m_settings(settings), m_log(log), m_prompts(prompts),
+      m_sock(new TSock(this))
 {
     m_sock->setObjectName(QStringLiteral("Sock1"));
     m_sock->setSocketType(TSock::stStream);
@@ -22,9 +26,9 @@ ServerListener::ServerListener(ServerCore& core, QObject* parent)
     m_sock->setOnAutoAccept(
         [this](TSock& listener, TSock& client) { Sock1AutoAccept(listener, client); });
     m_sock->setOnRefuse([this](TSock&, const QByteArray& address) {
-        m_core.addConnectionLog(QStringLiteral("Connection Refused From: ") +
-                                QString::fromLatin1(address) +
-                                QStringLiteral(" (Too Few Descriptors Free)"));
+        m_log.addConnectionLog(QStringLiteral("Connection Refused From: ") +
+                               QString::fromLatin1(address) +
+                               QStringLiteral(" (Too Few Descriptors Free)"));
     });
 }
 
@@ -33,10 +37,10 @@ ServerListener::~ServerListener() = default;
 void ServerListener::startListening()
 {
     try {
-        m_sock->setPortName(m_core.config().Port);
+        m_sock->setPortName(m_settings.config().Port);
         m_sock->setListen(true);
     } catch (const EZelkorError& error) {
-        m_core.prompts().showError(error.text());
+        m_prompts.showError(error.text());
     }
 }
 
@@ -76,7 +80,7 @@ QString ServerListener::ipAddressText()
 
 void ServerListener::ShowIPAddress1Click()
 {
-    m_core.prompts().showMessage(IOperatorPrompts::BoxKind::Information, ipAddressText());
+    m_prompts.showMessage(IOperatorPrompts::BoxKind::Information, ipAddressText());
 }
 
 void ServerListener::setPacing(const Pacing& pacing)
@@ -88,12 +92,12 @@ void ServerListener::Sock1AutoAccept(TSock& listener, TSock& client)
 {
     const QByteArray address = client.HostName();
     if (!m_limits.admits(address)) {
-        m_core.addConnectionLog(QStringLiteral("Connection Refused From: ") +
-                                QString::fromLatin1(address) +
-                                QStringLiteral(" (Too Many Connections)"));
+        m_log.addConnectionLog(QStringLiteral("Connection Refused From: ") +
+                               QString::fromLatin1(address) +
+                               QStringLiteral(" (Too Many Connections)"));
         client.Close();
         return;
     }
     ConversationLimits::Slot slot(m_limits, listener, client);
-    SubmissionConversation(m_core, client).run();
+    SubmissionConversation(m_handler, client).run();
 }

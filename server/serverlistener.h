@@ -5,8 +5,11 @@
 #include <QObject>
 #include <QString>
 
+class ILogSinks;
+class IOperatorPrompts;
+class IServerSettings;
+class ISubmissionHandler;
 class Pacing;
-class ServerCore;
 class TSock;
 
 // The server's listening socket Sock1 and what the main window does with it: listen on the
@@ -17,7 +20,9 @@ class ServerListener final : public QObject
     Q_OBJECT
 
 public:
-    explicit ServerListener(ServerCore& core, QObject* parent = nullptr);
+    // Conversations are served by `handler`; the port is the settings' Port.
+    ServerListener(ISubmissionHandler& handler, const IServerSettings& settings, ILogSinks& log,
+                   IOperatorPrompts& prompts, QObject* parent = nullptr);
     ~ServerListener() override;
 
     TSock& Sock1() const { return *m_sock; }
@@ -47,7 +52,10 @@ public:
     void Sock1AutoAccept(TSock& listener, TSock& client);
 
 private:
-    ServerCore& m_core;
+    ISubmissionHandler& m_handler;
+    const IServerSettings& m_settings;
+    ILogSinks& m_log;
+    IOperatorPrompts& m_prompts;
     TSock* m_sock;
     ConversationLimits m_limits;
 };

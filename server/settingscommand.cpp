@@ -5,18 +5,20 @@
 #include "foundation/operatorprompts.h"
 #include "server/configfile.h"
 #include "server/ioptionsdialog.h"
-#include "server/servercore.h"
+#include "server/iserversettings.h"
+#include "server/serverconfig.h"
 
 #include <QFile>
 
-SettingsCommand::SettingsCommand(ServerCore& core, IOptionsDialog& dialog)
-    : m_core(core), m_dialog(dialog)
+SettingsCommand::SettingsCommand(IServerSettings& settings, IOptionsDialog& dialog,
+                                 IOperatorPrompts& prompts)
+    : m_settings(settings), m_dialog(dialog), m_prompts(prompts)
 {
 }
 
 bool SettingsCommand::Settings1Click()
 {
-    IOperatorPrompts& prompts = m_core.prompts();
+    IOperatorPrompts& prompts = m_prompts;
     for (;;) {
         fillDialog();
         if (m_dialog.execute()) {
@@ -29,7 +31,7 @@ bool SettingsCommand::Settings1Click()
                 prompts.showError(error.text());
             }
         }
-        if (QFile::exists(ConfigFile::path(m_core.dataDir())))
+        if (QFile::exists(ConfigFile::path(m_settings.dataDir())))
             return true;
         prompts.beep();
         if (prompts.askYesNo(IOperatorPrompts::BoxKind::Warning,
@@ -40,7 +42,7 @@ bool SettingsCommand::Settings1Click()
 
 void SettingsCommand::fillDialog()
 {
-    const TServerConfig& config = m_core.config();
+    const TServerConfig& config = m_settings.config();
     m_dialog.showFirstPage();
     m_dialog.selectModemType(config.ModemType);
     // The modem type's definition first, then the stored values over it: the dialog opens with
@@ -67,7 +69,7 @@ void SettingsCommand::store(const OptionValues& values)
 {
     // Converted first: a bad number raises before anything is changed.
     const qint32 queTime = StrToInt(values.QueTime);
-    TServerConfig& config = m_core.config();
+    TServerConfig config = m_settings.config();
     config.QueTime = queTime;
     config.SystemTray = values.SystemTray;
     config.Logging = values.Logging;
@@ -81,7 +83,9 @@ void SettingsCommand::store(const OptionValues& values)
     config.Port = values.Port.left(TServerConfig::PortCapacity);
     config.IPAccept = values.IPAccept.left(TServerConfig::IPListCapacity);
     config.IPDeny = values.IPDeny.left(TServerConfig::IPListCapacity);
-    ConfigFile::SaveConfig(m_core.dataDir(), config, m_core.prompts());
+    // The record in memory takes the values whether or not the file could be written.
+    ConfigFile::SaveConfig(m_settings.dataDir(), config, m_prompts);
+    m_settings.setConfig(config);
     if (m_onConfirmed)
         m_onConfirmed();
 }

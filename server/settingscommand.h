@@ -2,8 +2,9 @@
 
 #include <functional>
 
+class IOperatorPrompts;
 class IOptionsDialog;
-class ServerCore;
+class IServerSettings;
 struct OptionValues;
 
 // The settings command: fills the options dialog from the configuration, shows it, and stores
@@ -12,7 +13,7 @@ struct OptionValues;
 class SettingsCommand final
 {
 public:
-    SettingsCommand(ServerCore& core, IOptionsDialog& dialog);
+    SettingsCommand(IServerSettings& settings, IOptionsDialog& dialog, IOperatorPrompts& prompts);
 
     // Raised after every confirmed dialog once the record is saved: the tray icon and the
     // listener take up the new settings here.
@@ -26,7 +27,8 @@ private:
     void fillDialog();
     void store(const OptionValues& values);
 
-    ServerCore& m_core;
+    IServerSettings& m_settings;
     IOptionsDialog& m_dialog;
+    IOperatorPrompts& m_prompts;
     std::function<void()> m_onConfirmed;
 };

@@ -2,25 +2,26 @@
 
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
-#include "server/allowlist.h"
-#include "server/ipmatch.h"
-#include "server/pagequeuer.h"
-#include "server/servercore.h"
+#include "server/ilogsinks.h"
+#include "server/iserversettings.h"
+#include "server/isubmissionhandler.h"
+#include "server/serverconfig.h"
 #include "server/submissionblock.h"
 #include "server/submissioncheck.h"
 #include "snpp/pagerdirectory.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 
-SnppBridge::SnppBridge(ServerCore& core, QObject* parent)
-    : QObject(parent), m_core(core),
-      m_gateway(new SnppGateway(core.dataDir(), *this, *this, *this, this))
+SnppBridge::SnppBridge(ISubmissionHandler& submissions, const IServerSettings& settings,
+                       ILogSinks& log, IOperatorPrompts& prompts, QObject* parent)
+    : QObject(parent), m_submissions(submissions), m_settings(settings), m_prompts(prompts),
+      m_gateway(new SnppGateway(settings.dataDir(), *this, *this, *this, this))
 {
     connect(&m_gateway->server(), &SnppServer::tooManySessions, this,
-            [this](const QByteArray& address) {
-                m_core.addConnectionLog(QStringLiteral("SNPP Connection Refused From: ") +
-                                        QString::fromLatin1(address) +
-                                        QStringLiteral(" (Too Many Connections)"));
+            [&log](const QByteArray& address) {
+                log.addConnectionLog(QStringLiteral("SNPP Connection Refused From: ") +
+                                     QString::fromLatin1(address) +
+                                     QStringLiteral(" (Too Many Connections)"));
             });
 }
 
@@ -33,7 +34,7 @@ SnppBridge::~SnppBridge()
 void SnppBridge::start()
 {
     if (const std::optional<QString> failure = m_gateway->start())
-        m_core.prompts().showError(*failure);
+        m_prompts.showError(*failure);
 }
 
 void SnppBridge::stop()
@@ -43,28 +44,26 @@ void SnppBridge::stop()
 
 bool SnppBridge::addressAdmitted(const QByteArray& address) const
 {
-    const TServerConfig& config = m_core.config();
-    return AddressAdmitted(address, config.IPAccept, config.IPDeny);
+    return m_submissions.addressAdmitted(address);
 }
 
 bool SnppBridge::numberAllowed(const QByteArray& accessNumber) const
 {
-    return SubmissionCheck::isDiallable(accessNumber) &&
-           AllowList::allows(m_core.allowList(), accessNumber);
+    return SubmissionCheck::isDiallable(accessNumber) && m_submissions.numberAllowed(accessNumber);
 }
 
 PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
 {
     // The settings name the lists; they are read anew for every lookup.
-    const TServerConfig& config = m_core.config();
-    return PagerDirectory::fromSettings(config.UserFile, config.GroupFile, m_core.dataDir())
+    const TServerConfig& config = m_settings.config();
+    return PagerDirectory::fromSettings(config.UserFile, config.GroupFile, m_settings.dataDir())
         .resolve(pagerId);
 }
 
 PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)
 {
     // While the check's run delivers the queue, a workstation's page waits; so does this one.
-    if (m_core.serverBusy())
+    if (m_submissions.serverBusy())
         return {PageSinkResult::Status::Busy, {}};
     QList<SubmissionBlock> blocks;
     for (const SnppPage& page : pages) {
@@ -80,10 +79,10 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
         block.stopBits = QByteArray::number(page.company.StopBits);
         blocks.append(block);
     }
-    const std::optional<PageQueuer::Refusal> refusal = PageQueuer(m_core).queue(blocks, sender);
+    const std::optional<PageRefusal> refusal = m_submissions.queuePages(blocks, sender);
     if (!refusal)
         return {PageSinkResult::Status::Queued, {}};
-    if (refusal->kind == PageQueuer::Refusal::Kind::NumberNotAllowed)
+    if (refusal->kind == PageRefusal::Kind::NumberNotAllowed)
         return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};
     return {PageSinkResult::Status::Rejected, refusal->reason};
 }

@@ -6,7 +6,10 @@
 
 #include <QObject>
 
-class ServerCore;
+class ILogSinks;
+class IOperatorPrompts;
+class IServerSettings;
+class ISubmissionHandler;
 class SnppGateway;
 
 // The SNPP gateway in the running server: its access rules are the server's IP lists, dialling
@@ -20,7 +23,10 @@ class SnppBridge final : public QObject,
     Q_OBJECT
 
 public:
-    explicit SnppBridge(ServerCore& core, QObject* parent = nullptr);
+    // Pages go through `submissions`, as workstations' pages do; the shared lists are the ones
+    // `settings` name.
+    SnppBridge(ISubmissionHandler& submissions, const IServerSettings& settings, ILogSinks& log,
+               IOperatorPrompts& prompts, QObject* parent = nullptr);
     ~SnppBridge() override;
 
     SnppGateway& gateway() const { return *m_gateway; }
@@ -35,6 +41,8 @@ public:
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) override;
 
 private:
-    ServerCore& m_core;
+    ISubmissionHandler& m_submissions;
+    const IServerSettings& m_settings;
+    IOperatorPrompts& m_prompts;
     SnppGateway* m_gateway;
 };

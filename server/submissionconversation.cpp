@@ -2,15 +2,11 @@
 
 #include "foundation/errors.h"
 #include "foundation/eventpump.h"
-#include "foundation/operatorprompts.h"
 #include "foundation/ttimecounter.h"
 #include "net/base64.h"
 #include "net/esockexception.h"
 #include "net/tsock.h"
-#include "server/allowlist.h"
-#include "server/ipmatch.h"
-#include "server/pagequeuer.h"
-#include "server/servercore.h"
+#include "server/isubmissionhandler.h"
 #include "server/submissionblock.h"
 #include "server/submissioncommand.h"
 #include "server/submissionreader.h"
@@ -32,8 +28,8 @@ QByteArray numberNotAllowed(const QByteArray& number)
 
 } // namespace
 
-SubmissionConversation::SubmissionConversation(ServerCore& core, TSock& client)
-    : m_core(core), m_client(client), m_idle(std::make_unique<TTimeCounter>(client.pacing())),
+SubmissionConversation::SubmissionConversation(ISubmissionHandler& handler, TSock& client)
+    : m_handler(handler), m_client(client), m_idle(std::make_unique<TTimeCounter>(client.pacing())),
       m_reader(std::make_unique<SubmissionReader>(client, *m_idle, MaxInput))
 {
     m_idle->setTimeOut(IdleLimit);
@@ -66,7 +62,7 @@ void SubmissionConversation::run()
         // waiting for an answer: a modal box here would hold this conversation and every one
         // below it in the nesting.
         release();
-        m_core.prompts().notifyError(error.text(), {});
+        m_handler.reportFailure(error.text());
     }
 }
 
@@ -93,10 +89,9 @@ SubmissionConversation::Next SubmissionConversation::dispatch(const QByteArray& 
 
 SubmissionConversation::Next SubmissionConversation::helo(const QByteArray& argument)
 {
-    const TServerConfig& config = m_core.config();
     // The stated address is checked as workstations expect; the connection's real address
     // must pass the same lists, so stating someone else's address gains nothing.
-    if (realAddressRefused() || !AddressAdmitted(argument, config.IPAccept, config.IPDeny)) {
+    if (realAddressRefused() || !m_handler.addressAdmitted(argument)) {
         if (reply(deniedReply()))
             closeAfterReply();
         return Next::End;
@@ -106,7 +101,7 @@ SubmissionConversation::Next SubmissionConversation::helo(const QByteArray& argu
 
 SubmissionConversation::Next SubmissionConversation::page(const QByteArray& argument)
 {
-    const bool allowed = AllowList::allows(m_core.allowList(), argument);
+    const bool allowed = m_handler.numberAllowed(argument);
     if (!m_reader->pause(500)) {
         release();
         return Next::End;
@@ -122,7 +117,7 @@ SubmissionConversation::Next SubmissionConversation::data()
             closeAfterReply();
         return Next::End;
     }
-    if (m_core.serverBusy()) {
+    if (m_handler.serverBusy()) {
         if (!reply("355 Server Busy, Please Wait"))
             return Next::End;
         m_idle->setTimeOut(BusyIdleLimit);
@@ -130,7 +125,7 @@ SubmissionConversation::Next SubmissionConversation::data()
         bool busyCleared = false;
         QByteArray text;
         const SubmissionReader::End end = m_reader->whileBusy(
-            text, [this] { return m_core.serverBusy(); }, busyCleared);
+            text, [this] { return m_handler.serverBusy(); }, busyCleared);
         m_idle->Stop();
         // Whatever arrived in the pass that saw the run end is dropped.
         if (!busyCleared) {
@@ -172,7 +167,7 @@ SubmissionConversation::Next SubmissionConversation::data()
 SubmissionConversation::Next SubmissionConversation::done()
 {
     if (reply("250 Recieved " + QByteArray::number(m_accepted) + " Msg(s), Delivery in " +
-              QByteArray::number(m_core.nextCheck()) + " Min."))
+              QByteArray::number(m_handler.nextCheck()) + " Min."))
         closeAfterReply();
     return Next::End;
 }
@@ -181,16 +176,15 @@ SubmissionConversation::Next SubmissionConversation::queueBlock(const QByteArray
 {
     const SubmissionBlock block = SubmissionBlock::fromText(Base64Decode(encoded));
     const QByteArray sender = m_client.HostName();
-    PageQueuer queuer(m_core);
-    std::optional<PageQueuer::Refusal> refusal = queuer.check(block, sender);
+    std::optional<PageRefusal> refusal = m_handler.checkPage(block, sender);
     if (!refusal) {
         EventPump::once();
         // The free key is looked up and written with no event-loop pass in between, so a
         // conversation served inside this one cannot take the same key.
-        refusal = queuer.queue({block}, sender);
+        refusal = m_handler.queuePages({block}, sender);
     }
     if (refusal) {
-        return reply(refusal->kind == PageQueuer::Refusal::Kind::NumberNotAllowed
+        return reply(refusal->kind == PageRefusal::Kind::NumberNotAllowed
                          ? numberNotAllowed(refusal->reason)
                          : rejected(refusal->reason))
                    ? Next::Continue
@@ -241,8 +235,7 @@ bool SubmissionConversation::reply(const QByteArray& text)
 
 bool SubmissionConversation::realAddressRefused() const
 {
-    const TServerConfig& config = m_core.config();
-    return !AddressAdmitted(m_client.HostName(), config.IPAccept, config.IPDeny);
+    return !m_handler.addressAdmitted(m_client.HostName());
 }
 
 QByteArray SubmissionConversation::hostAddress() const

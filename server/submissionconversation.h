@@ -4,7 +4,7 @@
 
 #include <memory>
 
-class ServerCore;
+class ISubmissionHandler;
 class TSock;
 class SubmissionReader;
 class TTimeCounter;
@@ -24,7 +24,7 @@ public:
     // The most a command or data block may hold.
     static constexpr qsizetype MaxInput = 64 * 1024;
 
-    SubmissionConversation(ServerCore& core, TSock& client);
+    SubmissionConversation(ISubmissionHandler& handler, TSock& client);
     ~SubmissionConversation();
     SubmissionConversation(const SubmissionConversation&) = delete;
     SubmissionConversation& operator=(const SubmissionConversation&) = delete;
@@ -56,7 +56,7 @@ private:
     // Ends a connection that gets no reply (or went away): closed at once.
     void release();
 
-    ServerCore& m_core;
+    ISubmissionHandler& m_handler;
     TSock& m_client;
     std::unique_ptr<TTimeCounter> m_idle;
     std::unique_ptr<SubmissionReader> m_reader;

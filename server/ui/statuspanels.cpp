@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr int ProgressPanel = 3;
+constexpr int ProgressPanel = StatusPanels::Progress;
 
 // The widest clock texts: a two-digit day of each month (month names differ in width). The
 // clock's panel is that wide from the start, so it does not jump as the days go by; the
@@ -15,7 +15,7 @@ constexpr int ProgressPanel = 3;
 QStringList widestTexts(int panel)
 {
     QStringList texts;
-    if (panel == 0) {
+    if (panel == StatusPanels::Clock) {
         for (int month = 1; month <= 12; ++month)
             texts.append(DateTimeText::clock(QDateTime(QDate(2028, month, 28), QTime(20, 58, 58))));
     }
@@ -71,6 +71,16 @@ void StatusPanels::setText(int panel, const QString& text)
         m_panels[panel]->setToolTip(text);
     else
         fitText(panel);
+}
+
+void StatusPanels::showQueued(qint32 count)
+{
+    setText(Queued, QStringLiteral("Queued: %1").arg(count));
+}
+
+void StatusPanels::showNextCheck(qint32 minutes)
+{
+    setText(NextCheck, QStringLiteral("Next Check: %1").arg(minutes));
 }
 
 void StatusPanels::fitText(int panel)

@@ -16,6 +16,7 @@ class StatusPanels final : public QObject
     Q_OBJECT
 
 public:
+    enum Panel { Clock = 0, Queued = 1, NextCheck = 2, Progress = 3 };
     static constexpr int Count = 4;
 
     StatusPanels(QStatusBar* bar, QObject* parent);
@@ -25,6 +26,9 @@ public:
 
 public slots:
     void setText(int panel, const QString& text);
+    // "Queued: " + count and "Next Check: " + minutes.
+    void showQueued(qint32 count);
+    void showNextCheck(qint32 minutes);
 
 private:
     // Widens a fixed panel to hold the text it shows.

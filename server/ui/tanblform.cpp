@@ -2,7 +2,7 @@
 
 #include "foundation/filestore.h"
 #include "server/allowlist.h"
-#include "server/servercore.h"
+#include "server/iserversettings.h"
 
 #include <QFile>
 #include <QHBoxLayout>
@@ -12,8 +12,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-TANBLForm::TANBLForm(ServerCore& core, QWidget* parent)
-    : QWidget(parent), m_core(core), m_memo(new QPlainTextEdit), m_ok(new QPushButton),
+TANBLForm::TANBLForm(IServerSettings& settings, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_memo(new QPlainTextEdit), m_ok(new QPushButton),
       m_cancel(new QPushButton)
 {
     setObjectName(QStringLiteral("ANBLForm"));
@@ -58,10 +58,10 @@ void TANBLForm::showEvent(QShowEvent* event)
 
 void TANBLForm::FormShow()
 {
-    if (!QFile::exists(AllowList::filePath(m_core.dataDir())))
+    if (!QFile::exists(AllowList::filePath(m_settings.dataDir())))
         return;
     QStringList lines;
-    for (const QByteArray& line : AllowList::load(m_core.dataDir()))
+    for (const QByteArray& line : AllowList::load(m_settings.dataDir()))
         lines.append(QString::fromLocal8Bit(line));
     m_memo->setPlainText(lines.join(QLatin1Char('\n')));
 }
@@ -69,8 +69,8 @@ void TANBLForm::FormShow()
 void TANBLForm::BitBtn1Click()
 {
     const QString text = m_memo->toPlainText();
-    AllowList::save(m_core.dataDir(), FileStore::splitLines(text.toLocal8Bit()));
-    m_core.allowList() = AllowList::load(m_core.dataDir());
+    AllowList::save(m_settings.dataDir(), FileStore::splitLines(text.toLocal8Bit()));
+    m_settings.setAllowList(AllowList::load(m_settings.dataDir()));
     closeForm();
 }
 

@@ -4,7 +4,7 @@
 
 class QPlainTextEdit;
 class QPushButton;
-class ServerCore;
+class IServerSettings;
 
 // "Access Number Accept List": the allow list file in a memo. OK saves the lines and makes them
 // the server's allow list at once; Cancel saves nothing. Shown without waiting, inside the main
@@ -14,7 +14,7 @@ class TANBLForm final : public QWidget
     Q_OBJECT
 
 public:
-    explicit TANBLForm(ServerCore& core, QWidget* parent = nullptr);
+    explicit TANBLForm(IServerSettings& settings, QWidget* parent = nullptr);
 
     QPlainTextEdit* Memo1() const { return m_memo; }
     QPushButton* BitBtn1() const { return m_ok; }
@@ -34,7 +34,7 @@ private:
     // Closes the dialog, or the frame around it when it sits in the main window.
     void closeForm();
 
-    ServerCore& m_core;
+    IServerSettings& m_settings;
     QPlainTextEdit* m_memo;
     QPushButton* m_ok;
     QPushButton* m_cancel;

@@ -1,6 +1,6 @@
 #include "server/ui/tconnectionlogform.h"
 
-#include "server/servercore.h"
+#include "server/ilogsinks.h"
 #include "server/ui/contexthelp.h"
 
 #include <QPlainTextEdit>
@@ -14,7 +14,7 @@ TConnectionLogForm::TConnectionLogForm(const QString& caption, int helpContext, 
     m_memo->setObjectName(QStringLiteral("Memo1"));
     m_memo->setReadOnly(true);
     // The window holds what the server keeps of its live log, no more.
-    m_memo->setMaximumBlockCount(ServerCore::LiveLogLines);
+    m_memo->setMaximumBlockCount(ILogSinks::LiveLogLines);
     // Only a vertical scroll bar: long lines wrap at the window's width, so every line reads
     // without scrolling sideways.
     m_memo->setLineWrapMode(QPlainTextEdit::WidgetWidth);

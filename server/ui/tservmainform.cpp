@@ -55,8 +55,9 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
       m_menu(new MainMenu(menuBar(), this)), m_panels(new StatusPanels(statusBar(), this)),
       m_optionForm(new TServOptionForm(core.dataDir(), this)),
       m_connectionLog(new TConnectionLogForm(QStringLiteral("Connection Log"), 13)),
-      m_timer(new QTimer(this)), m_countdown(core), m_settings(core, *m_optionForm),
-      m_tiler(new LogWindowTiler(m_mdiArea)), m_help(new HelpWindow(this))
+      m_timer(new QTimer(this)), m_countdown(core, core, core),
+      m_settings(core, *m_optionForm, prompts), m_tiler(new LogWindowTiler(m_mdiArea)),
+      m_help(new HelpWindow(this))
 {
     setObjectName(QStringLiteral("ServMainForm"));
     setWindowTitle(QStringLiteral("Zelkor LAN Server Ver. 1.0"));
@@ -69,9 +70,16 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
     m_mdiArea->setBackground(Qt::white);
     setCentralWidget(m_mdiArea);
 
-    for (int panel = 0; panel < StatusPanels::Count; ++panel)
-        m_panels->setText(panel, m_core.panelText(panel));
-    connect(&m_core, &ServerCore::panelTextChanged, m_panels, &StatusPanels::setText);
+    m_panels->setText(StatusPanels::Clock, m_core.clockText());
+    m_panels->showQueued(m_core.queuedCount());
+    m_panels->showNextCheck(m_core.nextCheck());
+    m_panels->setText(StatusPanels::Progress, m_core.progress());
+    connect(&m_core, &ServerCore::clockTextChanged, m_panels,
+            [this](const QString& text) { m_panels->setText(StatusPanels::Clock, text); });
+    connect(&m_core, &ServerCore::queuedCountChanged, m_panels, &StatusPanels::showQueued);
+    connect(&m_core, &ServerCore::nextCheckChanged, m_panels, &StatusPanels::showNextCheck);
+    connect(&m_core, &ServerCore::progressChanged, m_panels,
+            [this](const QString& text) { m_panels->setText(StatusPanels::Progress, text); });
 
     m_connectionLog->setObjectName(QStringLiteral("ConnectionLogForm"));
     m_connectionLog->setLines(m_core.connectionLog());
@@ -86,7 +94,7 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
         this, tray.shell, [this] { ShutDown1Click(); },
         [this](const QString& message) { m_prompts.showError(message); });
     connect(&TrayIcon1(), &TTrayIcon::OnDblClick, this, &TServMainForm::TrayIcon1DblClick);
-    m_snpp = new SnppBridge(m_core, this);
+    m_snpp = new SnppBridge(m_core.submissions(), m_core, m_core, m_prompts, this);
     m_snppPage = new SnppOptionsPage(m_snpp->gateway());
     m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"));
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
@@ -98,7 +106,7 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
             m_prompts.showError(*failure);
     });
 
-    m_calls = new CallControl(m_core, this);
+    m_calls = new CallControl(m_core, m_core, m_core, m_prompts, this);
     connect(&m_calls->processor(), &CallProcessor::callMenuChanged, this,
             [this](bool cancelCallEnabled, bool sendNowEnabled) {
                 m_menu->CancelCall1()->setEnabled(cancelCallEnabled);
@@ -190,8 +198,11 @@ void TServMainForm::FormShow()
     addLogWindow(m_transmitLog)->show();
     m_tiler->tile();
 
-    if (!ConfigFile::LoadConfig(m_core.dataDir(), m_core.config(), m_prompts)) {
-        m_core.config() = TServerConfig::defaults(m_core.dataDir());
+    TServerConfig config = m_core.config();
+    if (ConfigFile::LoadConfig(m_core.dataDir(), config, m_prompts)) {
+        m_core.setConfig(config);
+    } else {
+        m_core.setConfig(TServerConfig::defaults(m_core.dataDir()));
         if (!m_settings.Settings1Click()) {
             emit applicationExitRequested();
             return;
@@ -199,8 +210,8 @@ void TServMainForm::FormShow()
     }
     m_core.setQueuedCount(0);
     m_core.setNextCheck(m_core.config().QueTime);
-    m_core.allowList() = AllowList::load(m_core.dataDir());
-    m_core.setPanelText(ServerCore::PanelClock, DateTimeText::clock(m_core.now()));
+    m_core.setAllowList(AllowList::load(m_core.dataDir()));
+    m_core.setClockText(DateTimeText::clock(m_core.now()));
     m_core.listener().startListening();
     m_snpp->start();
 }
@@ -218,7 +229,7 @@ void TServMainForm::FormClose()
     m_core.listener().stopListening();
     m_snpp->stop();
     QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
-    m_core.allowList().clear();
+    m_core.setAllowList({});
 }
 
 void TServMainForm::closeEvent(QCloseEvent* event)
@@ -249,12 +260,12 @@ void TServMainForm::CancelCall1Click()
 
 void TServMainForm::ClearMsgQueue1Click()
 {
-    QueueCommands(m_core).clearMessageQueue();
+    QueueCommands(m_core, m_core, m_core, m_prompts).clearMessageQueue();
 }
 
 void TServMainForm::SendTestMsg1Click()
 {
-    QueueCommands(m_core).sendTestMessage();
+    QueueCommands(m_core, m_core, m_core, m_prompts).sendTestMessage();
 }
 
 void TServMainForm::ShowIPAddress1Click()

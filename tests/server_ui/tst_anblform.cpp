@@ -49,7 +49,7 @@ TEST_F(ANBLFormTest, ShowsTheFileWhateverItsLetterCase)
 TEST_F(ANBLFormTest, OkSavesCrLfLinesAndTheNextCheckUsesThem)
 {
     dir.write(QStringLiteral("Allow.txt"), "777\r\n");
-    core.allowList() = AllowList::load(dir.path());
+    core.setAllowList(AllowList::load(dir.path()));
     openForm();
     form->Memo1()->setPlainText(QStringLiteral("555\n1800\n"));
     form->BitBtn1()->click();
@@ -65,7 +65,7 @@ TEST_F(ANBLFormTest, OkSavesCrLfLinesAndTheNextCheckUsesThem)
 
 TEST_F(ANBLFormTest, OkWithAnEmptyMemoRefusesEveryNumber)
 {
-    core.allowList() = {"555"};
+    core.setAllowList({"555"});
     openForm();
     form->Memo1()->clear();
     form->BitBtn1()->click();
@@ -78,7 +78,7 @@ TEST_F(ANBLFormTest, OkWithAnEmptyMemoRefusesEveryNumber)
 TEST_F(ANBLFormTest, CancelSavesNothing)
 {
     dir.write(QStringLiteral("Allow.txt"), "555\r\n");
-    core.allowList() = {"555"};
+    core.setAllowList({"555"});
     openForm();
     form->Memo1()->setPlainText(QString());
     form->BitBtn2()->click();

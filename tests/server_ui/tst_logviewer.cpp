@@ -22,7 +22,10 @@ namespace {
 class LogViewerTest : public ServerCoreTest
 {
 protected:
-    void SetUp() override { core.config().Logging = true; }
+    void SetUp() override
+    {
+        configure([&](TServerConfig& c) { c.Logging = true; });
+    }
     void TearDown() override
     {
         for (const QPointer<TLogViewer>& viewer : m_viewers)

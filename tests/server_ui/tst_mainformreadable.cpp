@@ -117,8 +117,8 @@ TEST_F(ReadableMainFormTest, StatusPanelsStayWholeDuringACall)
     modem.setOnBlock([&](const ScriptedModem::Block&) {
         // The clock ticks during the call, and the engine reports its progress.
         window->Timer1Timer();
-        core.setPanelText(ServerCore::PanelProgress, QStringLiteral("Sending Message To 1111111 ") +
-                                                         QString(120, QLatin1Char('.')));
+        core.setProgress(QStringLiteral("Sending Message To 1111111 ") +
+                         QString(120, QLatin1Char('.')));
         settle();
         QStatusBar* bar = window->statusBar();
         for (int i = 0; i < 3; ++i)

@@ -32,7 +32,8 @@ protected:
 
 TEST_F(QueueLogMenusTest, FirstShowLoadsTheAllowList)
 {
-    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), core.config(), prompts));
+    TServerConfig stored = core.config();
+    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), stored, prompts));
     dir.write(QStringLiteral("ALLOW.txt"), "555\r\n1800\r\n");
     window.FormShow();
     EXPECT_EQ(core.allowList(), (QList<QByteArray>{"555", "1800"}));

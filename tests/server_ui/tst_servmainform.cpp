@@ -126,10 +126,10 @@ TEST_F(MainFormTest, FirstShowLoadsTheConfigurationAndDropsTheOldQueue)
     EXPECT_EQ(window->TransmitLog()->windowTitle(), QStringLiteral("Transmition Log"));
     EXPECT_EQ(core.config().QueTime, 7);
     EXPECT_EQ(core.nextCheck(), 7);
-    EXPECT_EQ(window->statusPanels().text(ServerCore::PanelNextCheck),
+    EXPECT_EQ(window->statusPanels().text(StatusPanels::NextCheck),
               QStringLiteral("Next Check: 7"));
-    EXPECT_EQ(window->statusPanels().text(ServerCore::PanelQueued), QStringLiteral("Queued: 0"));
-    EXPECT_FALSE(window->statusPanels().text(ServerCore::PanelClock).isEmpty());
+    EXPECT_EQ(window->statusPanels().text(StatusPanels::Queued), QStringLiteral("Queued: 0"));
+    EXPECT_FALSE(window->statusPanels().text(StatusPanels::Clock).isEmpty());
     EXPECT_TRUE(prompts.shown().isEmpty());
 }
 
@@ -185,7 +185,7 @@ TEST_F(MainFormTest, LogWindowsMirrorTheServerLogs)
     window->countdown().Timer1Timer(QDateTime(QDate(2026, 1, 2), QTime(0, 0, 0)));
     EXPECT_TRUE(window->ConnectionLogForm()->lines().isEmpty());
     EXPECT_TRUE(window->TransmitLog()->lines().isEmpty());
-    EXPECT_EQ(window->statusPanels().text(ServerCore::PanelNextCheck),
+    EXPECT_EQ(window->statusPanels().text(StatusPanels::NextCheck),
               QStringLiteral("Next Check: 4"));
 }
 
@@ -252,7 +252,7 @@ TEST_F(MainFormTest, ShutDownClosesAndDeletesTheQueue)
     create();
     window->show();
     dir.write(QStringLiteral("Message.Dat"), "[1]\r\nMSG1=x\r\n");
-    core.allowList().append("555");
+    core.setAllowList(core.allowList() + QList<QByteArray>{"555"});
     int exitRequested = 0;
     QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
                      [&] { ++exitRequested; });

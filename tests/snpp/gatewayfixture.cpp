@@ -20,9 +20,9 @@ void GatewayFixture::SetUp()
                                            "[carol]\r\nPIN=1003\r\nPROVIDER=Metro Paging\r\n"
                                            "[dave]\r\nPIN=1004\r\nPROVIDER=Far Paging\r\n");
     dir.write(QStringLiteral("sGroup.Dat"), "[ops]\r\nUser0=alice\r\nUser1=bob\r\nUser2=carol\r\n");
-    core.config().Logging = true;
-    core.allowList() = {"555"};
-    m_bridge = std::make_unique<SnppBridge>(core);
+    configure([&](TServerConfig& c) { c.Logging = true; });
+    core.setAllowList({"555"});
+    m_bridge = std::make_unique<SnppBridge>(core.submissions(), core, core, prompts);
     server().setTiming(fastTiming());
     ASSERT_FALSE(server().listen(0));
     m_port = server().port();

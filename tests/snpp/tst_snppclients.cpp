@@ -26,12 +26,13 @@ protected:
         GatewayFixture::SetUp();
         ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
         ASSERT_TRUE(m_modem.linkAs(dir.path(), 1));
-        TServerConfig& config = core.config();
+        TServerConfig config = core.config();
         config.ComPort = 0;
         config.ComPortSpeed = 6; // 9600
         config.FlowControl = 0;
         config.Port = "1"; // no error notices reach anybody
-        m_calls = std::make_unique<CallControl>(core);
+        core.setConfig(config);
+        m_calls = std::make_unique<CallControl>(core, core, core, prompts);
         m_calls->OMXPage1().setPacing(pacing);
         m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
         core.setNextCheck(1);
@@ -87,7 +88,7 @@ protected:
 
     ScriptedModem m_modem;
     std::unique_ptr<CallControl> m_calls;
-    NextCheckCountdown m_countdown{core};
+    NextCheckCountdown m_countdown{core, core, core};
     QByteArray m_output;
 };
 

@@ -60,8 +60,8 @@ TEST_F(GatewayTest, ProtocolCasesThroughARawSocket)
 
 TEST_F(GatewayTest, TheAddressListsApplyToTheRealAddressAtConnectAndAtSend)
 {
-    core.config().IPDeny = "127.0.0.2 127.0.0.3";
-    core.config().IPAccept = "127.0.0.3";
+    configure([&](TServerConfig& c) { c.IPDeny = "127.0.0.2 127.0.0.3"; });
+    configure([&](TServerConfig& c) { c.IPAccept = "127.0.0.3"; });
     runWhilePumping([&] {
         SnppClient denied(m_port, "127.0.0.2");
         bool closed = false;
@@ -73,7 +73,7 @@ TEST_F(GatewayTest, TheAddressListsApplyToTheRealAddressAtConnectAndAtSend)
         EXPECT_EQ(admitted.command("PAGE ops"), "250 Pager ID Accepted");
         EXPECT_EQ(admitted.command("MESS hello"), "250 Message OK");
         // The operator takes the address out of the accept list meanwhile.
-        core.config().IPAccept.clear();
+        configure([](TServerConfig& c) { c.IPAccept.clear(); });
         EXPECT_EQ(admitted.command("SEND"), SnppProtocol::deniedReply().trimmed());
         EXPECT_EQ(admitted.rest(&closed), "");
         EXPECT_TRUE(closed);
@@ -83,7 +83,7 @@ TEST_F(GatewayTest, TheAddressListsApplyToTheRealAddressAtConnectAndAtSend)
 
 TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
 {
-    core.allowList() = {"555", "777"};
+    core.setAllowList({"555", "777"});
     runWhilePumping([&] {
         SnppClient client(m_port);
         client.line();
@@ -97,10 +97,10 @@ TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
         EXPECT_EQ(client.command("PAGE dave"), "250 Pager ID Accepted");
         EXPECT_EQ(client.command("MESS call the desk"), "250 Message OK");
         // The allow list changes between PAGE and SEND: the queue checks every page again.
-        core.allowList() = {"555"};
+        core.setAllowList({"555"});
         EXPECT_EQ(client.command("SEND"), "550 Error, Access Number 7771234 Not Allowed");
         EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
-        core.allowList() = {"555", "777"};
+        core.setAllowList({"555", "777"});
         EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
     });
     EXPECT_EQ(queued(), (QList<QByteArray>{

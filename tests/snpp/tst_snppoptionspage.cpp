@@ -21,7 +21,7 @@ namespace {
 class SnppOptionsPageTest : public ServerCoreTest
 {
 protected:
-    SnppBridge bridge{core};
+    SnppBridge bridge{core.submissions(), core, core, prompts};
     TServOptionForm form{dir.path()};
     SnppOptionsPage* page = new SnppOptionsPage(bridge.gateway());
 

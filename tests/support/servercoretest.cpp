@@ -3,3 +3,10 @@
 ServerCoreTest::ServerCoreTest() : core(dir.path(), prompts) {}
 
 ServerCoreTest::~ServerCoreTest() = default;
+
+void ServerCoreTest::configure(const std::function<void(TServerConfig&)>& change)
+{
+    TServerConfig config = core.config();
+    change(config);
+    core.setConfig(config);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "server/isubmissionhandler.h"
+#include "server/pagequeuer.h"
+
+class ILogSinks;
+class IOperatorPrompts;
+class IServerSettings;
+class IServerStatus;
+
+// The running server as its workstation conversations see it: the IP lists and the allow list
+// of the settings, the busy state and the countdown of the status, the page queuer, and the
+// operator for failures.
+class SubmissionHandler final : public ISubmissionHandler
+{
+public:
+    SubmissionHandler(IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                      IOperatorPrompts& prompts);
+
+    bool addressAdmitted(const QByteArray& address) const override;
+    bool numberAllowed(const QByteArray& accessNumber) const override;
+    bool serverBusy() const override;
+    qint32 nextCheck() const override;
+    std::optional<PageRefusal> checkPage(const SubmissionBlock& block,
+                                         const QByteArray& sender) const override;
+    std::optional<PageRefusal> queuePages(const QList<SubmissionBlock>& blocks,
+                                          const QByteArray& sender) override;
+    void reportFailure(const QString& text) override;
+
+private:
+    const IServerSettings& m_settings;
+    const IServerStatus& m_status;
+    IOperatorPrompts& m_prompts;
+    PageQueuer m_queuer;
+};
