@@ -36,6 +36,19 @@ bool holdsControlCharacter(const QByteArray& field)
     return false;
 }
 
+// The PIN and the password go to the paging terminal raw, ahead of the message and without the
+// message's escaping. On a 7-bit line the top bit is cleared, so a byte of 0x80 or more would
+// arrive as a control byte (0x83 as ETX): only printable ASCII can travel there as itself.
+bool holdsNonPrintable(const QByteArray& field)
+{
+    for (const char c : field) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 bool isDiallable(const QByteArray& number)
@@ -65,9 +78,9 @@ std::optional<QByteArray> rejectionReason(const SubmissionBlock& block, const QB
         return QByteArray("Field Holds A Queue Marker");
     // The PIN and the password are sent to the paging terminal as they are, ahead of the
     // message; the addressee is shown to the operator. An empty PIN pages nobody.
-    if (block.pin.isEmpty() || holdsControlCharacter(block.pin))
+    if (block.pin.isEmpty() || holdsNonPrintable(block.pin))
         return QByteArray("Invalid PIN");
-    if (holdsControlCharacter(block.password))
+    if (holdsNonPrintable(block.password))
         return QByteArray("Invalid Password");
     if (holdsControlCharacter(block.id))
         return QByteArray("Invalid ID");

@@ -167,6 +167,9 @@ TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
         {&SubmissionBlock::pin, QByteArray("12\x1b", 3), "Invalid PIN"},
         {&SubmissionBlock::pin, QByteArray("12\t3"), "Invalid PIN"},
         {&SubmissionBlock::pin, QByteArray("12\x7f"), "Invalid PIN"},
+        // Sent raw: on a 7-bit line 0x83 would reach the terminal as ETX.
+        {&SubmissionBlock::pin, QByteArray("12\x83"), "Invalid PIN"},
+        {&SubmissionBlock::password, QByteArray("pw\x9b"), "Invalid Password"},
         // An empty PIN pages nobody.
         {&SubmissionBlock::pin, "", "Invalid PIN"},
         // The password and the addressee take no control characters either.
@@ -174,6 +177,8 @@ TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
         {&SubmissionBlock::password, QByteArray("\x1bPG1", 4), "Invalid Password"},
         {&SubmissionBlock::password, "", nullptr},
         {&SubmissionBlock::id, QByteArray("\x03\x04\x1bX"), "Invalid ID"},
+        // The addressee is only shown and stored: a Latin-1 name stays as it is.
+        {&SubmissionBlock::id, QByteArray("Jos\xe9"), nullptr},
         // The length is plain decimal digits only.
         {&SubmissionBlock::length, "0x50", "Invalid Length"},
         {&SubmissionBlock::length, "$50", "Invalid Length"},
