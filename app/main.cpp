@@ -4,7 +4,7 @@
 #include "server/ui/widgetprompts.h"
 #include "server/ui/zelkorapplication.h"
 #include "snpp/snppsettings.h"
-#include "tray/ui/programicon.h"
+#include "ui/programicon.h"
 
 #include <QDir>
 

@@ -1,8 +1,8 @@
 #include "server/ui/mainwindowtray.h"
 
 #include "foundation/errors.h"
-#include "tray/ttrayicon.h"
-#include "tray/ui/systemtrayshell.h"
+#include "ui/systemtrayshell.h"
+#include "ui/ttrayicon.h"
 
 #include <QAction>
 #include <QCoreApplication>

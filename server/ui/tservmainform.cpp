@@ -24,8 +24,8 @@
 #include "server/ui/tlogviewer.h"
 #include "server/ui/tservoptionform.h"
 #include "snpp/ui/snppoptionspage.h"
-#include "tray/ttrayicon.h"
-#include "tray/ui/programicon.h"
+#include "ui/programicon.h"
+#include "ui/ttrayicon.h"
 
 #include <QAction>
 #include <QCloseEvent>

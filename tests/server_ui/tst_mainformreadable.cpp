@@ -22,7 +22,7 @@
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/servercoretest.h"
 #include "tests/support/triggeraction.h"
-#include "tray/ui/programicon.h"
+#include "ui/programicon.h"
 
 #include <QAction>
 #include <QApplication>

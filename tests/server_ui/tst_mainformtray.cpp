@@ -6,8 +6,8 @@
 #include "tests/support/modalanswer.h"
 #include "tests/support/servercoretest.h"
 #include "tests/support/triggeraction.h"
-#include "tray/itrayshell.h"
-#include "tray/ttrayicon.h"
+#include "ui/itrayshell.h"
+#include "ui/ttrayicon.h"
 
 #include <QAction>
 #include <QApplication>

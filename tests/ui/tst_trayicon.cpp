@@ -1,4 +1,4 @@
-#include "tray/ttrayicon.h"
+#include "ui/ttrayicon.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>

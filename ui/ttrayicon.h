@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/errors.h"
-#include "tray/itrayshell.h"
+#include "ui/itrayshell.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "tray/ui/systemtrayshell.h"
+#include "ui/systemtrayshell.h"
 
 #include <QCursor>
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "tray/ui/programicon.h"
+#include "ui/programicon.h"
 
 namespace ProgramIcon {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "tray/itrayshell.h"
-#include "tray/ttrayicon.h"
+#include "ui/itrayshell.h"
+#include "ui/ttrayicon.h"
 
 #include <QIcon>
 #include <QObject>
