@@ -14,6 +14,9 @@
 class MessageQueueFile final
 {
 public:
+    // The file's name in the data folder.
+    static inline const QString FileName = QStringLiteral("Message.Dat");
+
     // The highest message key a writer hands out; a section holding MSG1..MSG9999 is full.
     static constexpr qint32 MaxMessageNumber = 9999;
 
