@@ -2,6 +2,7 @@
 
 #include "calls/callprocessor.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 #include "paging/tomxpage.h"
 #include "server/ilogsinks.h"
 #include "server/iserversettings.h"
@@ -59,10 +60,10 @@ void CallControl::automaticRun()
 
 void CallControl::OMXPage1PageProgress(const QByteArray& text)
 {
-    const QString line = m_log.timeStamp() + QStringLiteral("  ") + QString::fromLatin1(text);
-    m_status.setProgress(QString::fromLatin1(text));
+    const QString line = m_log.timeStamp() + QStringLiteral("  ") + WidgetText::fromBytes(text);
+    m_status.setProgress(WidgetText::fromBytes(text));
     m_log.addTransmitLog(line);
-    m_log.AppendLog(line.toLatin1());
+    m_log.AppendLog(WidgetText::toBytes(line));
 }
 
 bool CallControl::FormCloseQuery(const std::function<void()>& stopListening)

@@ -6,6 +6,7 @@
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
 #include "foundation/tinifile.h"
+#include "foundation/widgettext.h"
 #include "paging/epageerror.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
@@ -278,7 +279,7 @@ void CallProcessor::sendMessage(const QByteArray& value)
             m_prompts.beep();
             m_prompts.showMessage(IOperatorPrompts::BoxKind::Error,
                                   QStringLiteral("Error Sending Message To \"%1\"")
-                                      .arg(QString::fromLatin1(entry.addressee)));
+                                      .arg(WidgetText::fromBytes(entry.addressee)));
         }
     } catch (const EPageError& error) {
         const QByteArray text = "Error Sending Messages To: " + entry.pin + " From " +
@@ -323,7 +324,7 @@ void CallProcessor::closingSteps()
         m_log.addTransmitLog(completed);
         m_log.addTransmitLog(QStringLiteral("--------------------------"));
         m_log.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
-        m_log.AppendLog(completed.toLatin1());
+        m_log.AppendLog(WidgetText::toBytes(completed));
         m_log.AppendLog("--------------------------");
     } catch (...) {
         if (!failure)
@@ -343,6 +344,6 @@ void CallProcessor::setCallMenu(bool cancelCallEnabled, bool sendNowEnabled)
 
 void CallProcessor::logLine(const QByteArray& windowText, const QByteArray& logText)
 {
-    m_log.addTransmitLog(m_log.timeStamp() + QLatin1Char(' ') + QString::fromLatin1(windowText));
+    m_log.addTransmitLog(m_log.timeStamp() + QLatin1Char(' ') + WidgetText::fromBytes(windowText));
     m_log.AppendLog(logText);
 }

@@ -4,6 +4,7 @@
 #include "directories/sectionname.h"
 #include "directories/sharedpaths.h"
 #include "foundation/errors.h"
+#include "foundation/widgettext.h"
 
 CompanyDirectory::CompanyDirectory(const QString& directory)
     : m_file(SharedPaths::providerFile(directory))
@@ -50,11 +51,11 @@ std::optional<PagingCompany> CompanyDirectory::find(const QByteArray& name) cons
 void CompanyDirectory::write(const PagingCompany& c)
 {
     if (!SectionName::isStorable(c.Name))
-        throw EZelkorError(DirectoryChecks::invalidCompanyName().toLocal8Bit());
+        throw EZelkorError(WidgetText::toBytes(DirectoryChecks::invalidCompanyName()));
     if (!SectionName::isStorableValue(c.Password))
-        throw EZelkorError(DirectoryChecks::invalidPassword().toLocal8Bit());
+        throw EZelkorError(WidgetText::toBytes(DirectoryChecks::invalidPassword()));
     if (!SectionName::isStorableValue(c.AccessNumber) || !SectionName::isStorableValue(c.Length))
-        throw EZelkorError(DirectoryChecks::invalidValue().toLocal8Bit());
+        throw EZelkorError(WidgetText::toBytes(DirectoryChecks::invalidValue()));
     m_file.WriteTexts(c.Name, {{"Access Number", c.AccessNumber},
                                {"Password", c.Password},
                                {"Length", c.Length},

@@ -3,6 +3,7 @@
 #include "directories/datadialogs.h"
 #include "directories/directorychecks.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 
 CompanyList::CompanyList(const QString& directory, IOperatorPrompts& prompts)
     : m_prompts(prompts), m_file(directory)
@@ -47,7 +48,7 @@ bool CompanyList::remove(qsizetype index)
     const QByteArray name = m_names.at(index);
     m_prompts.beep();
     if (!m_prompts.askYesNo(IOperatorPrompts::BoxKind::Warning,
-                            QStringLiteral("Delete ") + QString::fromLocal8Bit(name)))
+                            QStringLiteral("Delete ") + WidgetText::fromBytes(name)))
         return false;
     m_file.remove(name);
     m_names.removeAt(index);

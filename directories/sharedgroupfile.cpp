@@ -3,6 +3,7 @@
 #include "directories/directorychecks.h"
 #include "directories/sectionname.h"
 #include "foundation/errors.h"
+#include "foundation/widgettext.h"
 
 #include <utility>
 
@@ -33,11 +34,11 @@ QList<QByteArray> SharedGroupFile::members(const QByteArray& name) const
 void SharedGroupFile::write(const QByteArray& name, const QList<QByteArray>& members)
 {
     if (!SectionName::isStorable(name))
-        throw EZelkorError(DirectoryChecks::invalidGroupName().toLocal8Bit());
+        throw EZelkorError(WidgetText::toBytes(DirectoryChecks::invalidGroupName()));
     QList<std::pair<QByteArray, QByteArray>> entries;
     for (const QByteArray& member : members) {
         if (!SectionName::isStorableValue(member))
-            throw EZelkorError(DirectoryChecks::invalidValue().toLocal8Bit());
+            throw EZelkorError(WidgetText::toBytes(DirectoryChecks::invalidValue()));
         entries.append({"User" + QByteArray::number(entries.size()), member});
     }
     m_file.ReplaceSection(name, entries);

@@ -7,6 +7,7 @@
 #include "directories/shareduserfile.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/tinifile.h"
+#include "foundation/widgettext.h"
 
 SharedList::SharedList(IOperatorPrompts& prompts) : m_prompts(prompts) {}
 
@@ -84,7 +85,7 @@ bool SharedList::remove(qsizetype index)
     const QByteArray name = m_names.at(index);
     m_prompts.beep();
     if (!m_prompts.askYesNo(IOperatorPrompts::BoxKind::Warning,
-                            QStringLiteral("Delete ") + QString::fromLocal8Bit(name)))
+                            QStringLiteral("Delete ") + WidgetText::fromBytes(name)))
         return false;
     // Deleting a user leaves the groups that name it as they are.
     TIniFile(m_setup.listFile).DeleteSection(name);

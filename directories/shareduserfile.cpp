@@ -3,6 +3,7 @@
 #include "directories/directorychecks.h"
 #include "directories/sectionname.h"
 #include "foundation/errors.h"
+#include "foundation/widgettext.h"
 
 SharedUserFile::SharedUserFile(const QString& path) : m_file(path) {}
 
@@ -38,9 +39,9 @@ std::optional<SharedUser> SharedUserFile::find(const QByteArray& name) const
 void SharedUserFile::write(const SharedUser& user)
 {
     if (!SectionName::isStorable(user.Name))
-        throw EZelkorError(DirectoryChecks::invalidUserName().toLocal8Bit());
+        throw EZelkorError(WidgetText::toBytes(DirectoryChecks::invalidUserName()));
     if (!SectionName::isStorableValue(user.PIN) || !SectionName::isStorableValue(user.Provider))
-        throw EZelkorError(DirectoryChecks::invalidValue().toLocal8Bit());
+        throw EZelkorError(WidgetText::toBytes(DirectoryChecks::invalidValue()));
     m_file.WriteTexts(user.Name, {{"PIN", user.PIN}, {"PROVIDER", user.Provider}});
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/widgettext.h"
 #include <QByteArray>
 #include <QString>
 
@@ -15,7 +16,7 @@ public:
     {
     }
     const QByteArray& message() const noexcept { return m_message; }
-    QString text() const { return QString::fromLatin1(m_message); }
+    QString text() const { return WidgetText::fromBytes(m_message); }
 
 private:
     QByteArray m_message;

@@ -3,6 +3,7 @@
 #include "foundation/convert.h"
 #include "foundation/errors.h"
 #include "foundation/inilines.h"
+#include "foundation/widgettext.h"
 
 #include <QFile>
 #include <QHash>
@@ -88,7 +89,7 @@ TIniFile::TIniFile(QString fileName) : m_fileName(std::move(fileName)) {}
 void TIniFile::writeFile(const IniLines& file)
 {
     if (!file.write(m_fileName))
-        throw EIniFileError("Unable to write to " + m_fileName.toLocal8Bit());
+        throw EIniFileError("Unable to write to " + WidgetText::toBytes(m_fileName));
 }
 
 QByteArray TIniFile::ReadText(const QByteArray& section, const QByteArray& key,

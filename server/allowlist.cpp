@@ -2,6 +2,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/filestore.h"
+#include "foundation/widgettext.h"
 
 namespace AllowList {
 
@@ -41,7 +42,7 @@ void save(const QString& dataDir, const QList<QByteArray>& lines)
 {
     const QString path = filePath(dataDir, QStringLiteral("allow.txt"));
     if (!FileStore::writeAtomically(path, FileStore::joinCrLf(lines)))
-        throw EZelkorError("Cannot create file \"" + path.toLocal8Bit() + "\"");
+        throw EZelkorError("Cannot create file \"" + WidgetText::toBytes(path) + "\"");
 }
 
 } // namespace AllowList

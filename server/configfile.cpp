@@ -2,6 +2,7 @@
 
 #include "foundation/filestore.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 #include "server/serverconfig.h"
 
 #include <QFile>
@@ -41,7 +42,7 @@ bool LoadConfig(const QString& dataDir, TServerConfig& config, IOperatorPrompts&
         prompts.showMessage(IOperatorPrompts::BoxKind::Error,
                             QStringLiteral("Invalid Settings In Configuration File: %1. "
                                            "Defaults Used Instead.")
-                                .arg(QString::fromLatin1(reset.join(", "))));
+                                .arg(WidgetText::fromBytes(reset.join(", "))));
     }
     return true;
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/convert.h"
 #include "foundation/errors.h"
+#include "foundation/widgettext.h"
 #include "queue/messagequeuefile.h"
 #include "server/allowlist.h"
 #include "server/ilogsinks.h"
@@ -56,7 +57,7 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<SubmissionBlock
         // Nothing was written (the queue file is replaced whole or not at all). The sender
         // learns it at once and may try again later; the operator sees why.
         const QByteArray line = "Message Not Queued From: " + sender + " (" + error.message() + ")";
-        m_log.addConnectionLog(QString::fromLatin1(line));
+        m_log.addConnectionLog(WidgetText::fromBytes(line));
         m_log.AppendLog(line);
         return Refusal{Refusal::Kind::Rejected, "Queue Unavailable"};
     }
@@ -77,7 +78,7 @@ void PageQueuer::show(const SubmissionBlock& block, const QByteArray& sender)
         "Message: " + block.message,        QByteArray(42, '-'),
     };
     for (const QByteArray& line : lines) {
-        m_log.addConnectionLog(QString::fromLatin1(line));
+        m_log.addConnectionLog(WidgetText::fromBytes(line));
         m_log.AppendLog(line);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 #include "queue/messagequeuefile.h"
 #include "server/ilogsinks.h"
 #include "server/iserversettings.h"
@@ -16,7 +17,7 @@ std::optional<QByteArray> askNonEmpty(IOperatorPrompts& prompts, const QString& 
     const std::optional<QString> answer = prompts.inputText(TestTitle, prompt, QString());
     if (!answer || answer->isEmpty())
         return std::nullopt;
-    return answer->toLocal8Bit();
+    return WidgetText::toBytes(*answer);
 }
 
 } // namespace
@@ -50,7 +51,7 @@ bool QueueCommands::sendTestMessage()
         "Message: Zelkor LAN Server Test",      QByteArray(42, '-'),
     };
     for (const QByteArray& line : lines) {
-        m_log.addConnectionLog(QString::fromLocal8Bit(line));
+        m_log.addConnectionLog(WidgetText::fromBytes(line));
         m_log.AppendLog(line);
     }
     m_status.setQueuedCount(m_status.queuedCount() + 1);
@@ -67,11 +68,11 @@ bool QueueCommands::clearMessageQueue()
     // instead of claiming an empty queue.
     MessageQueueFile queue(m_settings.dataFile(QStringLiteral("Message.Dat")));
     if (!queue.remove())
-        throw EZelkorError("Unable to delete " + queue.path().toLocal8Bit());
+        throw EZelkorError("Unable to delete " + WidgetText::toBytes(queue.path()));
     m_status.setQueuedCount(0);
 
     const QString line = m_log.timeStamp() + QStringLiteral(" Message Queue Cleared!");
     m_log.addTransmitLog(line);
-    m_log.AppendLog(line.toLocal8Bit());
+    m_log.AppendLog(WidgetText::toBytes(line));
     return true;
 }

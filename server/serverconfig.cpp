@@ -1,4 +1,5 @@
 #include "server/serverconfig.h"
+#include "foundation/widgettext.h"
 
 #include <QtEndian>
 
@@ -62,8 +63,8 @@ QByteArray defaultRecord()
 TServerConfig TServerConfig::defaults(const QString& dataDir)
 {
     TServerConfig config;
-    config.UserFile = (dataDir + QStringLiteral("/sUser.Dat")).toLocal8Bit();
-    config.GroupFile = (dataDir + QStringLiteral("/sGroup.Dat")).toLocal8Bit();
+    config.UserFile = WidgetText::toFileName(dataDir + QStringLiteral("/sUser.Dat"));
+    config.GroupFile = WidgetText::toFileName(dataDir + QStringLiteral("/sGroup.Dat"));
     config.raw = defaultRecord();
     return config;
 }

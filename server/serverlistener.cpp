@@ -2,6 +2,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 #include "net/hostaddresses.h"
 #include "net/tsock.h"
 #include "server/ilogsinks.h"
@@ -27,7 +28,7 @@ ServerListener::ServerListener(ISubmissionHandler& handler, const IServerSetting
         [this](TSock& listener, TSock& client) { Sock1AutoAccept(listener, client); });
     m_sock->setOnRefuse([this](TSock&, const QByteArray& address) {
         m_log.addConnectionLog(QStringLiteral("Connection Refused From: ") +
-                               QString::fromLatin1(address) +
+                               WidgetText::fromBytes(address) +
                                QStringLiteral(" (Too Few Descriptors Free)"));
     });
 }
@@ -74,7 +75,7 @@ QString ServerListener::ipAddressText()
             return QStringLiteral("Current IP Address Is Unknown: The Host Name Could Not Be "
                                   "Looked Up");
     }
-    return QStringLiteral("Current IP Address Is \"") + QString::fromLatin1(address) +
+    return QStringLiteral("Current IP Address Is \"") + WidgetText::fromBytes(address) +
            QLatin1Char('"');
 }
 
@@ -93,7 +94,7 @@ void ServerListener::Sock1AutoAccept(TSock& listener, TSock& client)
     const QByteArray address = client.HostName();
     if (!m_limits.admits(address)) {
         m_log.addConnectionLog(QStringLiteral("Connection Refused From: ") +
-                               QString::fromLatin1(address) +
+                               WidgetText::fromBytes(address) +
                                QStringLiteral(" (Too Many Connections)"));
         client.Close();
         return;

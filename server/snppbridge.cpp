@@ -2,6 +2,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 #include "server/ilogsinks.h"
 #include "server/iserversettings.h"
 #include "server/isubmissionhandler.h"
@@ -20,7 +21,7 @@ SnppBridge::SnppBridge(ISubmissionHandler& submissions, const IServerSettings& s
     connect(&m_gateway->server(), &SnppServer::tooManySessions, this,
             [&log](const QByteArray& address) {
                 log.addConnectionLog(QStringLiteral("SNPP Connection Refused From: ") +
-                                     QString::fromLatin1(address) +
+                                     WidgetText::fromBytes(address) +
                                      QStringLiteral(" (Too Many Connections)"));
             });
 }

@@ -3,6 +3,7 @@
 #include "foundation/datetimetext.h"
 #include "foundation/errors.h"
 #include "foundation/filestore.h"
+#include "foundation/widgettext.h"
 
 #include <QFile>
 
@@ -17,7 +18,7 @@ QString logPath(const QString& dataDir)
 
 QByteArray formatLine(const QDateTime& when, const QByteArray& text)
 {
-    return DateTimeText::format(when).toLocal8Bit() + " - " + text + "\r\n";
+    return WidgetText::toBytes(DateTimeText::format(when)) + " - " + text + "\r\n";
 }
 
 void append(const QString& dataDir, const QByteArray& text, const QDateTime& when)
@@ -25,13 +26,13 @@ void append(const QString& dataDir, const QByteArray& text, const QDateTime& whe
     const QString path = logPath(dataDir);
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw EZelkorError("I/O error: cannot open " + path.toLocal8Bit() + " (" +
-                           file.errorString().toLocal8Bit() + ")");
+        throw EZelkorError("I/O error: cannot open " + WidgetText::toBytes(path) + " (" +
+                           WidgetText::toBytes(file.errorString()) + ")");
     const QByteArray line = formatLine(when, text);
     const bool written = file.write(line) == line.size() && file.flush();
     file.close();
     if (!written)
-        throw EZelkorError("I/O error: cannot write " + path.toLocal8Bit());
+        throw EZelkorError("I/O error: cannot write " + WidgetText::toBytes(path));
 }
 
 QList<QByteArray> readLines(const QString& dataDir)
@@ -49,7 +50,7 @@ bool remove(const QString& dataDir)
 void saveCopy(const QString& path, const QList<QByteArray>& lines)
 {
     if (!FileStore::writeAtomically(path, FileStore::joinCrLf(lines)))
-        throw EZelkorError("Cannot create file \"" + path.toLocal8Bit() + "\"");
+        throw EZelkorError("Cannot create file \"" + WidgetText::toBytes(path) + "\"");
 }
 
 } // namespace TransactionLog

@@ -5,6 +5,7 @@
 #include "directories/sharedgroupfile.h"
 #include "directories/sharedpaths.h"
 #include "directories/shareduserfile.h"
+#include "foundation/widgettext.h"
 
 #include <utility>
 
@@ -17,9 +18,9 @@ PagerDirectory::PagerDirectory(QString userFile, QString groupFile, QString comp
 PagerDirectory PagerDirectory::fromSettings(const QByteArray& userFile, const QByteArray& groupFile,
                                             const QString& dataDir)
 {
-    const QString users = QString::fromLocal8Bit(userFile);
+    const QString users = WidgetText::fromFileName(userFile);
     return PagerDirectory(SharedPaths::resolve(users, dataDir),
-                          SharedPaths::resolve(QString::fromLocal8Bit(groupFile), dataDir),
+                          SharedPaths::resolve(WidgetText::fromFileName(groupFile), dataDir),
                           SharedPaths::directoryOf(users, dataDir));
 }
 

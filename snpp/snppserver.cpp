@@ -1,5 +1,6 @@
 #include "snpp/snppserver.h"
 
+#include "foundation/widgettext.h"
 #include "snpp/isnppaccess.h"
 #include "snpp/snppprotocol.h"
 #include "snpp/snppsession.h"
@@ -18,7 +19,7 @@ QByteArray dottedAddress(const QHostAddress& address)
 {
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4);
-    return (isV4 ? QHostAddress(v4).toString() : address.toString()).toLatin1();
+    return WidgetText::toBytes(isV4 ? QHostAddress(v4).toString() : address.toString());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/tinifile.h"
+#include "foundation/widgettext.h"
 
 namespace {
 
@@ -66,9 +67,9 @@ std::optional<SnppSettings> SnppSettings::fromArguments(const QStringList& argum
         settings.enabled = false;
         return settings;
     }
-    const std::optional<quint16> port = parsePort(value->toLatin1());
+    const std::optional<quint16> port = parsePort(WidgetText::toBytes(*value));
     if (!port)
-        throw EZelkorError("--snpp-port " + value->toLocal8Bit() +
+        throw EZelkorError("--snpp-port " + WidgetText::toBytes(*value) +
                            ": not a port number from 1 to 65535 (0 switches the gateway off)");
     settings.enabled = true;
     settings.port = *port;

@@ -3,6 +3,7 @@
 #include "directories/namelist.h"
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -55,7 +56,7 @@ void fill(QListWidget* list, const NameList& names)
 {
     list->clear();
     for (const QByteArray& name : names.names())
-        list->addItem(QString::fromLocal8Bit(name));
+        list->addItem(WidgetText::fromBytes(name));
 }
 
 int selectedRow(const QListWidget* list)

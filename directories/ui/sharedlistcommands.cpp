@@ -5,6 +5,7 @@
 #include "directories/ui/tpclform.h"
 #include "directories/ui/tsuserdataform.h"
 #include "directories/ui/tsusersform.h"
+#include "foundation/widgettext.h"
 
 SharedListCommands::SharedListCommands(const QString& dataDir, IOperatorPrompts& prompts,
                                        QWidget* window)
@@ -28,7 +29,7 @@ void SharedListCommands::setHelpOpener(const DialogParts::HelpOpener& opener)
 
 QString SharedListCommands::path(const QByteArray& configured) const
 {
-    return SharedPaths::resolve(QString::fromLocal8Bit(configured), m_dataDir);
+    return SharedPaths::resolve(WidgetText::fromFileName(configured), m_dataDir);
 }
 
 void SharedListCommands::Users1Click(const QByteArray& userFile)
@@ -37,7 +38,7 @@ void SharedListCommands::Users1Click(const QByteArray& userFile)
     setup.mode = SharedList::Mode::Users;
     setup.listFile = path(userFile);
     setup.userFile = setup.listFile;
-    setup.directory = SharedPaths::directoryOf(QString::fromLocal8Bit(userFile), m_dataDir);
+    setup.directory = SharedPaths::directoryOf(WidgetText::fromFileName(userFile), m_dataDir);
     m_usersForm->execute(QStringLiteral("Shared Users"), setup);
 }
 
@@ -47,14 +48,14 @@ void SharedListCommands::Groups1Click(const QByteArray& userFile, const QByteArr
     setup.mode = SharedList::Mode::Groups;
     setup.listFile = path(groupFile);
     setup.userFile = path(userFile);
-    setup.directory = SharedPaths::directoryOf(QString::fromLocal8Bit(userFile), m_dataDir);
+    setup.directory = SharedPaths::directoryOf(WidgetText::fromFileName(userFile), m_dataDir);
     m_usersForm->execute(QStringLiteral("Shared Groups"), setup);
 }
 
 void SharedListCommands::PagingCompanies1Click(const QByteArray& userFile)
 {
-    TPCLForm form(SharedPaths::directoryOf(QString::fromLocal8Bit(userFile), m_dataDir), m_prompts,
-                  m_window);
+    TPCLForm form(SharedPaths::directoryOf(WidgetText::fromFileName(userFile), m_dataDir),
+                  m_prompts, m_window);
     form.setHelpOpener(m_helpOpener);
     form.exec();
 }

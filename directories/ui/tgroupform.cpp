@@ -1,6 +1,7 @@
 #include "directories/ui/tgroupform.h"
 
 #include "directories/directorychecks.h"
+#include "foundation/widgettext.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -86,14 +87,14 @@ QToolButton* TGroupForm::pictureButton(const char* name, int icon, const QString
 bool TGroupForm::execute(QByteArray& name, QList<QByteArray>& members, const QString& userFile,
                          const QString& groupFile)
 {
-    m_groupName->setText(QString::fromLocal8Bit(name));
+    m_groupName->setText(WidgetText::fromBytes(name));
     m_members.open(name, userFile, groupFile);
     DialogParts::fill(m_available, m_members.available());
     showMembers();
     m_groupName->setFocus();
     if (exec() != QDialog::Accepted)
         return false;
-    name = m_groupName->text().toLocal8Bit();
+    name = WidgetText::toBytes(m_groupName->text());
     members = m_members.members().names();
     return true;
 }
@@ -129,7 +130,7 @@ void TGroupForm::ClearButClick()
 
 void TGroupForm::OKButClick()
 {
-    const QByteArray name = m_groupName->text().toLocal8Bit();
+    const QByteArray name = WidgetText::toBytes(m_groupName->text());
     const auto field = DirectoryChecks::checkGroup(name, m_members.members().size(), m_prompts);
     if (field == DirectoryChecks::Field::None)
         accept();

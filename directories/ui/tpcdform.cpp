@@ -2,6 +2,7 @@
 
 #include "directories/directorychecks.h"
 #include "directories/ui/digitkeyfilter.h"
+#include "foundation/widgettext.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -20,7 +21,7 @@ QComboBox* dropDownList(const char* name, const QList<QByteArray>& items)
     auto* list = new QComboBox;
     list->setObjectName(QLatin1String(name));
     for (const QByteArray& item : items)
-        list->addItem(QString::fromLatin1(item));
+        list->addItem(WidgetText::fromBytes(item));
     return list;
 }
 
@@ -107,9 +108,9 @@ bool TPCDForm::execute(PagingCompany& company)
 void TPCDForm::setCompany(const PagingCompany& company)
 {
     const PagingCompany shown = company.normalised();
-    m_companyName->setText(QString::fromLocal8Bit(shown.Name));
-    m_accessNumber->setText(QString::fromLocal8Bit(shown.AccessNumber));
-    m_password->setText(QString::fromLocal8Bit(shown.Password));
+    m_companyName->setText(WidgetText::fromBytes(shown.Name));
+    m_accessNumber->setText(WidgetText::fromBytes(shown.AccessNumber));
+    m_password->setText(WidgetText::fromBytes(shown.Password));
     m_length->setCurrentIndex(PagingCompany::lengthIndex(shown.Length));
     m_parity->setCurrentIndex(shown.Parity);
     m_dataBits->setCurrentIndex(shown.DataBits);
@@ -119,10 +120,10 @@ void TPCDForm::setCompany(const PagingCompany& company)
 PagingCompany TPCDForm::company() const
 {
     PagingCompany company;
-    company.Name = m_companyName->text().toLocal8Bit();
-    company.AccessNumber = m_accessNumber->text().toLocal8Bit();
-    company.Password = m_password->text().toLocal8Bit();
-    company.Length = m_length->currentText().toLatin1();
+    company.Name = WidgetText::toBytes(m_companyName->text());
+    company.AccessNumber = WidgetText::toBytes(m_accessNumber->text());
+    company.Password = WidgetText::toBytes(m_password->text());
+    company.Length = WidgetText::toBytes(m_length->currentText());
     company.Parity = m_parity->currentIndex();
     company.DataBits = m_dataBits->currentIndex();
     company.StopBits = m_stopBits->currentIndex();

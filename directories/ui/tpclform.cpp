@@ -1,6 +1,7 @@
 #include "directories/ui/tpclform.h"
 
 #include "directories/ui/tpcdform.h"
+#include "foundation/widgettext.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -70,7 +71,7 @@ void TPCLForm::AddUserButClick()
         const qsizetype index = m_companies.add(dialog);
         if (index >= 0)
             m_listBox->insertItem(static_cast<int>(index),
-                                  QString::fromLocal8Bit(m_companies.names().at(index)));
+                                  WidgetText::fromBytes(m_companies.names().at(index)));
     });
 }
 

@@ -4,6 +4,7 @@
 #include "directories/directorychecks.h"
 #include "directories/shareduserfile.h"
 #include "directories/ui/digitkeyfilter.h"
+#include "foundation/widgettext.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -65,8 +66,8 @@ TsUserDataForm::TsUserDataForm(IOperatorPrompts& prompts, QWidget* parent)
 
 bool TsUserDataForm::execute(SharedUser& user, const QString& directory)
 {
-    m_name->setText(QString::fromLocal8Bit(user.Name));
-    m_pin->setText(QString::fromLocal8Bit(user.PIN));
+    m_name->setText(WidgetText::fromBytes(user.Name));
+    m_pin->setText(WidgetText::fromBytes(user.PIN));
     setDirectory(directory);
     LoadProviders();
     selectProvider(user.Provider);
@@ -82,7 +83,7 @@ void TsUserDataForm::LoadProviders()
     m_providerNames = NameList(CompanyDirectory(m_directory).names());
     m_providers->clear();
     for (const QByteArray& name : m_providerNames.names())
-        m_providers->addItem(QString::fromLocal8Bit(name));
+        m_providers->addItem(WidgetText::fromBytes(name));
     m_providers->setCurrentIndex(-1);
 }
 
@@ -95,7 +96,7 @@ void TsUserDataForm::selectProvider(const QByteArray& provider)
 SharedUser TsUserDataForm::user() const
 {
     const int provider = m_providers->currentIndex();
-    return {m_name->text().toLocal8Bit(), m_pin->text().toLocal8Bit(),
+    return {WidgetText::toBytes(m_name->text()), WidgetText::toBytes(m_pin->text()),
             provider < 0 ? QByteArray() : m_providerNames.at(provider)};
 }
 

@@ -1,4 +1,5 @@
 #include "directories/ui/tsusersform.h"
+#include "foundation/widgettext.h"
 
 #include <QHBoxLayout>
 #include <QListWidget>
@@ -68,7 +69,7 @@ void TsUsersForm::AddUserButClick()
                                     : m_list.addGroup(m_group);
         if (index >= 0)
             m_listBox->insertItem(static_cast<int>(index),
-                                  QString::fromLocal8Bit(m_list.names().at(index)));
+                                  WidgetText::fromBytes(m_list.names().at(index)));
     });
 }
 

@@ -1,6 +1,7 @@
 #include "server/ui/tanblform.h"
 
 #include "foundation/filestore.h"
+#include "foundation/widgettext.h"
 #include "server/allowlist.h"
 #include "server/iserversettings.h"
 
@@ -62,14 +63,14 @@ void TANBLForm::FormShow()
         return;
     QStringList lines;
     for (const QByteArray& line : AllowList::load(m_settings.dataDir()))
-        lines.append(QString::fromLocal8Bit(line));
+        lines.append(WidgetText::fromBytes(line));
     m_memo->setPlainText(lines.join(QLatin1Char('\n')));
 }
 
 void TANBLForm::BitBtn1Click()
 {
     const QString text = m_memo->toPlainText();
-    AllowList::save(m_settings.dataDir(), FileStore::splitLines(text.toLocal8Bit()));
+    AllowList::save(m_settings.dataDir(), FileStore::splitLines(WidgetText::toBytes(text)));
     m_settings.setAllowList(AllowList::load(m_settings.dataDir()));
     closeForm();
 }

@@ -1,6 +1,7 @@
 #include "server/ui/tlogviewer.h"
 
 #include "foundation/errors.h"
+#include "foundation/widgettext.h"
 #include "server/transactionlog.h"
 #include "server/ui/contexthelp.h"
 
@@ -79,7 +80,7 @@ TLogViewer::TLogViewer(QString dataDir, QList<QByteArray> lines, QWidget* parent
     black.setColor(QPalette::Text, Qt::black);
     m_list->setPalette(black);
     for (const QByteArray& line : m_lines)
-        m_list->addItem(QString::fromLocal8Bit(line));
+        m_list->addItem(WidgetText::fromBytes(line));
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
 
@@ -141,7 +142,7 @@ int TLogViewer::printTo(QPrinter& printer) const
             ++pages;
             top = 0;
         }
-        painter.drawText(0, top + metrics.ascent(), QString::fromLocal8Bit(line));
+        painter.drawText(0, top + metrics.ascent(), WidgetText::fromBytes(line));
         top += metrics.lineSpacing();
     }
     painter.end();

@@ -1,5 +1,6 @@
 #include "server/ui/tservoptionform.h"
 
+#include "foundation/widgettext.h"
 #include "server/serverconfig.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/sharedfilepicker.h"
@@ -24,12 +25,12 @@ namespace {
 
 QString text(const QByteArray& bytes)
 {
-    return QString::fromLatin1(bytes);
+    return WidgetText::fromBytes(bytes);
 }
 
 QByteArray bytes(const QString& text)
 {
-    return text.toLatin1();
+    return WidgetText::toBytes(text);
 }
 
 QLineEdit* lineEdit(const char* name, int maxLength, QWidget* parent)
@@ -326,8 +327,8 @@ void TServOptionForm::setValues(const OptionValues& values)
     m_commPort->setCurrentIndex(values.ComPort);
     m_commSpeed->setCurrentIndex(values.ComPortSpeed);
     m_flowControl->setCurrentIndex(values.FlowControl);
-    m_sUser->setText(QString::fromLocal8Bit(values.UserFile));
-    m_sGroup->setText(QString::fromLocal8Bit(values.GroupFile));
+    m_sUser->setText(WidgetText::fromFileName(values.UserFile));
+    m_sGroup->setText(WidgetText::fromFileName(values.GroupFile));
     m_port->setText(text(values.Port));
     m_ipAccept->setText(text(values.IPAccept));
     m_ipDeny->setText(text(values.IPDeny));
@@ -349,8 +350,8 @@ OptionValues TServOptionForm::values() const
     values.ComPort = m_commPort->currentIndex();
     values.ComPortSpeed = m_commSpeed->currentIndex();
     values.FlowControl = m_flowControl->currentIndex();
-    values.UserFile = m_sUser->text().toLocal8Bit();
-    values.GroupFile = m_sGroup->text().toLocal8Bit();
+    values.UserFile = WidgetText::toFileName(m_sUser->text());
+    values.GroupFile = WidgetText::toFileName(m_sGroup->text());
     values.Port = bytes(m_port->text());
     values.IPAccept = bytes(m_ipAccept->text());
     values.IPDeny = bytes(m_ipDeny->text());

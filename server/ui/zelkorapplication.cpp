@@ -2,6 +2,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 
 #include <QDebug>
 
@@ -31,7 +32,7 @@ bool ZelkorApplication::guarded(IOperatorPrompts* prompts, const std::function<b
     } catch (const EZelkorError& error) {
         report(prompts, error.text());
     } catch (const std::exception& error) {
-        report(prompts, QString::fromLocal8Bit(error.what()));
+        report(prompts, WidgetText::fromBytes(error.what()));
     } catch (...) {
         report(prompts, QStringLiteral("Unknown error"));
     }

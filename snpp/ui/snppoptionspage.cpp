@@ -1,5 +1,6 @@
 #include "snpp/ui/snppoptionspage.h"
 
+#include "foundation/widgettext.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 #include "snpp/snppsettings.h"
@@ -60,7 +61,8 @@ std::optional<QString> SnppOptionsPage::apply()
 {
     SnppSettings settings = m_gateway.settings();
     settings.enabled = m_enabled->isChecked();
-    const std::optional<quint16> port = SnppSettings::parsePort(m_port->text().toLatin1());
+    const std::optional<quint16> port =
+        SnppSettings::parsePort(WidgetText::toBytes(m_port->text()));
     if (port)
         settings.port = *port;
     else if (settings.enabled)
