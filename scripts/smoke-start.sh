@@ -23,10 +23,11 @@ put_int() { put "$1" "$2" "$(printf '\\%03o\\%03o\\%03o\\%03o' $(($3 & 255)) $((
 put_text() { put "$1" "$2" "$(printf '\\%03o' ${#3})"; printf '%s' "$3" |
     dd of="$1" bs=1 seek=$(($2 + 1)) conv=notrunc status=none; }
 
-# A port nobody listens on.
+# A port nobody listens on, below the range the kernel takes local ports of outgoing connections
+# from, so no connection of a test running beside this one can hold it.
 port=
 for _ in $(seq 50); do
-    candidate=$((20000 + RANDOM % 40000))
+    candidate=$((10000 + RANDOM % 20000))
     if ! (exec 3<>"/dev/tcp/127.0.0.1/$candidate") 2>/dev/null; then port=$candidate; break; fi
 done
 [ -n "$port" ] || { echo "smoke start: no free port found" >&2; exit 1; }
