@@ -274,7 +274,7 @@ void CallProcessor::sendMessage(const QByteArray& value)
         // every later message of this company its delivery; refuse it here with the same error
         // and keep the line.
         if (pageText.isEmpty() && m_engine.PortOpen())
-            throw EPageError(8);
+            throw EPageError(EPageError::Code::NoMessage);
         if (!m_engine.SendPage(entry.pin, pageText)) {
             m_prompts.beep();
             m_prompts.showMessage(IOperatorPrompts::BoxKind::Error,
@@ -285,7 +285,8 @@ void CallProcessor::sendMessage(const QByteArray& value)
         const QByteArray text = "Error Sending Messages To: " + entry.pin + " From " +
                                 entry.sender + " (" + error.message() + ")";
         logLine(text, text);
-        if (error.message() != "Terminal Disconnected!")
+        // A terminal that hung up is the paging company's doing, not the sender's.
+        if (!error.terminalDisconnected())
             notifySender(entry.sender, entry.pin, error.message());
     }
 }

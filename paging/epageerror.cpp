@@ -1,51 +1,56 @@
 #include "paging/epageerror.h"
 
-EPageError::EPageError(int code) : EZelkorError(messageFor(code)), m_code(code) {}
+EPageError::EPageError(Code code) : EZelkorError(messageFor(code)), m_code(code) {}
 
-QByteArray EPageError::messageFor(int code)
+bool EPageError::terminalDisconnected() const
+{
+    return m_code == Code::TerminalDisconnected || m_code == Code::TerminalHungUp;
+}
+
+QByteArray EPageError::messageFor(Code code)
 {
     switch (code) {
-    case 0:
+    case Code::NoResponse:
         return "No Response From Terminal!";
-    case 1:
+    case Code::ResendRequested:
         return "Resend Requested!";
-    case 2:
+    case Code::LogonRefused:
         return "Logon Denyed!";
-    case 3:
+    case Code::ChecksumFailed:
         return "Message Faild Checksum!";
-    case 4:
+    case Code::InvalidId:
         return "Invalid ID Or Bad Link!";
-    case 5:
+    case Code::ConnectionLost:
         return "Connection Lost!";
-    case 6:
+    case Code::TerminalDisconnected:
         return "Terminal Disconnected!";
-    case 8:
+    case Code::NoMessage:
         return "No Message To Send!";
-    case 9:
+    case Code::NoProvider:
         return "No Provider Number!";
-    case 10:
+    case Code::NoPin:
         return "No Pin Number!";
-    case 12:
+    case Code::ComportError:
         return "Comport Error!";
-    case 13:
+    case Code::ModemInitFailed:
         return "Error Initalizing Modem!";
-    case 15:
+    case Code::ConnectionFailed:
         return "Connection Failed!";
-    case 16:
+    case Code::LogonFailure:
         return "Logon Failure!";
-    case 17:
+    case Code::LogonDenied:
         return "Logon Denied!";
-    case 18:
+    case Code::TerminalHungUp:
         return "Terminal Disconnected!";
-    case 20:
+    case Code::NoCarrier:
         return "No Carrier!";
-    case 21:
+    case Code::LineBusy:
         return "Line Busy!";
-    case 22:
+    case Code::NoDialTone:
         return "No Dial Tone!";
-    case 23:
+    case Code::NoAnswer:
         return "No Answer!";
-    case 24:
+    case Code::VoiceConnection:
         return "Voice Connection!";
     default:
         return "Unknown Error!";

@@ -7,6 +7,8 @@
 
 namespace {
 
+using Code = EPageError::Code;
+
 // Modem results after dialing, in the order the wait reports them.
 const QByteArray kDialResults = "CONNECT|BUSY|NO DIAL TONE|NO CARRIER|NO ANSWER|VOICE";
 // Terminal answers to a log-on line: ACK, NAK, end of call, each after CR or LF, and a new
@@ -31,7 +33,7 @@ void TOMXPage::progress(const QByteArray& text)
         m_onPageProgress(text);
 }
 
-bool TOMXPage::failCall(int code, const QByteArray& progressText)
+bool TOMXPage::failCall(EPageError::Code code, const QByteArray& progressText)
 {
     const bool cancelled = Aborted();
     ClosePort();
@@ -45,20 +47,20 @@ bool TOMXPage::failCall(int code, const QByteArray& progressText)
 bool TOMXPage::Connect()
 {
     if (m_provider.isEmpty())
-        throw EPageError(9);
+        throw EPageError(Code::NoProvider);
     if (m_pinNumber.isEmpty())
-        throw EPageError(10);
+        throw EPageError(Code::NoPin);
     if (PortOpen())
         Disconnect();
     if (!OpenPort()) {
         progress("Comm Error");
-        throw EPageError(12);
+        throw EPageError(Code::ComportError);
     }
 
     if (!m_initString.isEmpty()) {
         progress("Intializing Modem");
         if (!SendCommand(m_initString))
-            return failCall(13, {});
+            return failCall(Code::ModemInitFailed, {});
     }
     pacing().sleep(150);
 
@@ -69,17 +71,17 @@ bool TOMXPage::Connect()
         progress("Connected");
         break;
     case 1:
-        return failCall(21, "Line Busy");
+        return failCall(Code::LineBusy, "Line Busy");
     case 2:
-        return failCall(22, "No Dial Tone");
+        return failCall(Code::NoDialTone, "No Dial Tone");
     case 3:
-        return failCall(20, "No Carrier");
+        return failCall(Code::NoCarrier, "No Carrier");
     case 4:
-        return failCall(23, "No Answer");
+        return failCall(Code::NoAnswer, "No Answer");
     case 5:
-        return failCall(24, "Voice Line");
+        return failCall(Code::VoiceConnection, "Voice Line");
     default:
-        return failCall(15, "Connection Failed");
+        return failCall(Code::ConnectionFailed, "Connection Failed");
     }
 
     // The terminal prompts with "ID="; some only after a CR.
@@ -91,7 +93,7 @@ bool TOMXPage::Connect()
             SendString("\r");
     }
     if (!prompted)
-        return failCall(0, "No Response From Paging Network");
+        return failCall(Code::NoResponse, "No Response From Paging Network");
 
     progress("Loging On");
     return logOn();
@@ -111,20 +113,20 @@ bool TOMXPage::logOn()
             pacing().sleep(1000);
             if (WaitForReply(kGoAhead, 5) == 0)
                 return true;
-            return failCall(16, "Login Failed");
+            return failCall(Code::LogonFailure, "Login Failed");
         case 1:
         case 4:
         case 6:
             // A terminal that keeps refusing would hold the line for good.
             if (attempt >= kMaxLogonAttempts)
-                return failCall(2, "Login Failed");
+                return failCall(Code::LogonRefused, "Login Failed");
             progress("ReLogin Requested");
             break;
         case 2:
         case 5:
-            return failCall(17, "Login Denied");
+            return failCall(Code::LogonDenied, "Login Denied");
         default:
-            return failCall(16, "Login Failed");
+            return failCall(Code::LogonFailure, "Login Failed");
         }
     }
 }
@@ -136,7 +138,7 @@ bool TOMXPage::SendPage(const QByteArray& pin, const QByteArray& text)
     // Taking an empty pager ID would leave the engine refusing every later Connect ("No Pin
     // Number!") until a page with a PIN came along, which none would, as no call could start.
     if (pin.isEmpty())
-        throw EPageError(10);
+        throw EPageError(Code::NoPin);
     m_pinNumber = pin;
     m_message = text;
     return TransmitMessage();
@@ -146,7 +148,7 @@ bool TOMXPage::TransmitMessage()
 {
     if (m_message.isEmpty()) {
         ClosePort();
-        throw EPageError(8);
+        throw EPageError(Code::NoMessage);
     }
     const bool narrowLine = ComPortDataBits() >= db5BITS && ComPortDataBits() <= db7BITS;
     TapBlockBuilder builder(m_pinNumber, m_msgLength, narrowLine);
@@ -156,7 +158,7 @@ bool TOMXPage::TransmitMessage()
     // A pager ID that leaves no room for a continued piece under this company's message
     // length: the message cannot be split, so it is refused and the call goes on.
     if (!builder.build(working))
-        throw EPageError(4);
+        throw EPageError(Code::InvalidId);
 
     const QList<QByteArray>& blocks = builder.blocks();
     bool result = false;
@@ -190,24 +192,24 @@ bool TOMXPage::sendBlock(const QByteArray& block, int number, int count)
         case 3:
             // TAP's limit: three resends, then the block counts as failed.
             if (sends >= kMaxBlockSends)
-                throw EPageError(3);
+                throw EPageError(Code::ChecksumFailed);
             progress("Error: Checksum Error-Retransmitting");
             break;
         case 4:
             progress("Error: Invalid Number");
             if (Aborted())
                 return false;
-            throw EPageError(4);
+            throw EPageError(Code::InvalidId);
         case 5:
             progress("Paging Terminal Disconnected");
             if (Aborted())
                 return false;
-            throw EPageError(18);
+            throw EPageError(Code::TerminalHungUp);
         default:
             progress("No Response From Terminal");
             if (Aborted())
                 return false;
-            throw EPageError(0);
+            throw EPageError(Code::NoResponse);
         }
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "paging/epageerror.h"
 #include "serial/tomxcom32.h"
 
 #include <QByteArray>
@@ -67,7 +68,7 @@ private:
     void progress(const QByteArray& text);
     // The end of a failed Connect: the port is closed; a cancelled call returns false without
     // a word, any other raises `code` after the progress text (when there is one).
-    bool failCall(int code, const QByteArray& progressText);
+    bool failCall(EPageError::Code code, const QByteArray& progressText);
     bool logOn();
     // Sends one block until the terminal takes it; the result of the block.
     bool sendBlock(const QByteArray& block, int number, int count);

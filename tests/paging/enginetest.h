@@ -26,7 +26,7 @@ protected:
         page.setOnPageProgress([this](const QByteArray& text) { progress.append(text); });
     }
 
-    // Runs `call` and returns the code of the EPageError it raised, if any. The message must
+    // Runs `call` and returns the number of the EPageError it raised, if any. The message must
     // match the code's text.
     template <typename Call> std::optional<int> pageErrorOf(Call call)
     {
@@ -34,7 +34,7 @@ protected:
             call();
         } catch (const EPageError& e) {
             EXPECT_EQ(e.message(), EPageError::messageFor(e.code()));
-            return e.code();
+            return static_cast<int>(e.code());
         }
         return std::nullopt;
     }

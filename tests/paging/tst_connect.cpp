@@ -86,7 +86,7 @@ TEST_F(ConnectTest, EveryModemResultHasItsTextAndErrorAndHangsUp)
             page.Connect();
             ADD_FAILURE() << "no error raised";
         } catch (const EPageError& e) {
-            EXPECT_EQ(e.code(), c.code);
+            EXPECT_EQ(static_cast<int>(e.code()), c.code);
             EXPECT_EQ(e.message(), c.message);
         }
         EXPECT_EQ(progress, (Texts{"Intializing Modem", "Dialing 5551234", c.text}));
