@@ -13,6 +13,7 @@
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
+#include "queue/messagequeuefile.h"
 #include "server/servercore.h"
 #include "tests/support/scriptedmodem.h"
 
@@ -148,7 +149,7 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     for (int n = 1; n <= messages; ++n)
         file += "MSG" + QByteArray::number(n) + "=*MSG*Call the front desk, room " +
                 QByteArray::number(n) + "*SIG*Reception*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n";
-    QFile out(core.dataFile(QStringLiteral("Message.Dat")));
+    QFile out(core.dataFile(MessageQueueFile::FileName));
     if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
         return {};
     out.close();
@@ -181,7 +182,7 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     f.blockedMs = blockedMs;
     f.pausedMs = pauses.connect + pauses.hangUp + messages * pauses.perBlock;
     modemThread.onThread([&] { f.delivered = int(modemThread.modem().blocks().size()); });
-    QFile left(core.dataFile(QStringLiteral("Message.Dat")));
+    QFile left(core.dataFile(MessageQueueFile::FileName));
     f.emptied = core.queuedCount() == 0 &&
                 (!left.open(QIODevice::ReadOnly) || !left.readAll().contains("MSG"));
     if (prompts.boxes > 0)

@@ -5,6 +5,7 @@
 // stays on 127.0.0.0/8.
 
 #include "foundation/operatorprompts.h"
+#include "queue/messagequeuefile.h"
 #include "server/servercore.h"
 #include "server/snppbridge.h"
 #include "snpp/snppgateway.h"
@@ -81,7 +82,7 @@ public:
     // transaction (PAGE, MESS, SEND) per page over one session.
     Run pages(int clients, int pagesEach)
     {
-        QFile::remove(m_dir.path() + QStringLiteral("/Message.Dat"));
+        QFile::remove(m_dir.path() + QLatin1Char('/') + MessageQueueFile::FileName);
         m_core.setQueuedCount(0);
         std::atomic<int> done{0};
         std::atomic<int> sent{0};

@@ -22,7 +22,6 @@
 
 namespace {
 
-const QString QueueFileName = QStringLiteral("Message.Dat");
 constexpr int SectionReadAttempts = 5;
 constexpr int MemoLineLimit = 500;
 
@@ -85,8 +84,8 @@ void CallProcessor::ProcessCalls()
         ~BusyReset() { status.setServerBusy(false); }
     } busyReset{m_status};
 
-    if (!QFile::exists(m_settings.dataFile(QueueFileName)) || m_status.queuedCount() == 0 ||
-        m_engine.PortOpen())
+    if (!QFile::exists(m_settings.dataFile(MessageQueueFile::FileName)) ||
+        m_status.queuedCount() == 0 || m_engine.PortOpen())
         return;
 
     m_running = true;
@@ -123,7 +122,7 @@ void CallProcessor::run()
         if (!readSectionNames(sections)) {
             logLine("No Messages Read!", "No Messages Read");
         } else {
-            TIniFile queue(m_settings.dataFile(QueueFileName));
+            TIniFile queue(m_settings.dataFile(MessageQueueFile::FileName));
             EventPump::once();
             for (const QByteArray& section : std::as_const(sections)) {
                 if (m_stopRequested)
@@ -146,7 +145,7 @@ bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
 {
     for (int attempt = 0; attempt < SectionReadAttempts; ++attempt) {
         names.clear();
-        ListSections(m_settings.dataFile(QueueFileName), names);
+        ListSections(m_settings.dataFile(MessageQueueFile::FileName), names);
         EventPump::once();
         if (!names.isEmpty())
             return true;

@@ -12,7 +12,7 @@ const QList<QByteArray>& ModemDefinitions::speedList()
 
 ModemDefinitions::ModemDefinitions(const QString& dataDir)
 {
-    const QString path = dataDir + QStringLiteral("/Modems.Dat");
+    const QString path = dataDir + QLatin1Char('/') + FileName;
     if (!QFile::exists(path))
         return;
     ListSections(path, m_names);

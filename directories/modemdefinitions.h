@@ -20,6 +20,9 @@ public:
         QByteArray Speed;
     };
 
+    // The file's name in the data folder.
+    static inline const QString FileName = QStringLiteral("Modems.Dat");
+
     explicit ModemDefinitions(const QString& dataDir);
 
     // Whether Modems.Dat existed when the names were read.

@@ -11,6 +11,9 @@
 class SharedGroupFile final
 {
 public:
+    // The file's name in the data folder until the operator names another.
+    static inline const QString DefaultFileName = QStringLiteral("sGroup.Dat");
+
     explicit SharedGroupFile(const QString& path);
 
     const QString& filePath() const { return m_file.FileName(); }

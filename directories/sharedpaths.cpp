@@ -25,5 +25,5 @@ QString SharedPaths::directoryOf(const QString& userFile, const QString& dataDir
 
 QString SharedPaths::providerFile(const QString& directory)
 {
-    return directory + QStringLiteral("/Provider.dat");
+    return directory + QLatin1Char('/') + ProviderFileName;
 }

@@ -15,6 +15,9 @@ public:
     // the root (and of a doubled "//"). A bare file name lies in the data folder.
     static QString directoryOf(const QString& userFile, const QString& dataDir);
 
+    // The company directory's file name.
+    static inline const QString ProviderFileName = QStringLiteral("Provider.dat");
+
     // The company directory in `directory`.
     static QString providerFile(const QString& directory);
 };

@@ -24,6 +24,9 @@ struct SharedUser
 class SharedUserFile final
 {
 public:
+    // The file's name in the data folder until the operator names another.
+    static inline const QString DefaultFileName = QStringLiteral("sUser.Dat");
+
     explicit SharedUserFile(const QString& path);
 
     const QString& filePath() const { return m_file.FileName(); }

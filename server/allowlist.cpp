@@ -40,7 +40,7 @@ QList<QByteArray> load(const QString& dataDir)
 
 void save(const QString& dataDir, const QList<QByteArray>& lines)
 {
-    const QString path = filePath(dataDir, QStringLiteral("allow.txt"));
+    const QString path = filePath(dataDir, NewFileName);
     if (!FileStore::writeAtomically(path, FileStore::joinCrLf(lines)))
         throw EZelkorError("Cannot create file \"" + WidgetText::toBytes(path) + "\"");
 }

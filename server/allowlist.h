@@ -9,6 +9,10 @@
 // case, so Allow.txt and allow.txt are one file.
 namespace AllowList {
 
+// The file's name as it is looked for, and the name a new file is created with.
+inline const QString FileName = QStringLiteral("Allow.txt");
+inline const QString NewFileName = QStringLiteral("allow.txt");
+
 // The access number as the list compares it: blanks, "-", "(" and ")" removed.
 QByteArray normalizeNumber(const QByteArray& argument);
 
@@ -17,12 +21,12 @@ QByteArray normalizeNumber(const QByteArray& argument);
 bool allows(const QList<QByteArray>& lines, const QByteArray& argument);
 
 // The file's path: an existing file of that name in any letter case, else dataDir/`name`.
-QString filePath(const QString& dataDir, const QString& name = QStringLiteral("Allow.txt"));
+QString filePath(const QString& dataDir, const QString& name = FileName);
 
 // The lines of the file (CR LF, LF or CR end a line); none when there is no file.
 QList<QByteArray> load(const QString& dataDir);
 
-// Replaces the file with the lines, each followed by CR LF. Created as "allow.txt" when there
+// Replaces the file with the lines, each followed by CR LF. Created as NewFileName when there
 // is none yet. Raises EZelkorError when the file cannot be written; the old file then stays.
 void save(const QString& dataDir, const QList<QByteArray>& lines);
 

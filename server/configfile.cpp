@@ -11,7 +11,7 @@ namespace ConfigFile {
 
 QString path(const QString& dataDir)
 {
-    return dataDir + QStringLiteral("/Server.Dat");
+    return dataDir + QLatin1Char('/') + FileName;
 }
 
 bool LoadConfig(const QString& dataDir, TServerConfig& config, IOperatorPrompts& prompts)

@@ -9,6 +9,9 @@ class IOperatorPrompts;
 // every confirmed settings dialog.
 namespace ConfigFile {
 
+// The file's name in the data folder.
+inline const QString FileName = QStringLiteral("Server.Dat");
+
 QString path(const QString& dataDir);
 
 // Fills `config` from Server.Dat. False without a word when there is no file. A file shorter

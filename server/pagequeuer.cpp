@@ -50,7 +50,7 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<SubmissionBlock
     // The free keys are looked up and written with no event-loop pass in between, so nothing
     // served meanwhile can take the same key.
     try {
-        if (!MessageQueueFile(m_settings.dataFile(QStringLiteral("Message.Dat")))
+        if (!MessageQueueFile(m_settings.dataFile(MessageQueueFile::FileName))
                  .writeSubmissions(submissions))
             return Refusal{Refusal::Kind::Rejected, "Queue Full"};
     } catch (const EIniFileError& error) {

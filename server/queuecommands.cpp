@@ -40,7 +40,7 @@ bool QueueCommands::sendTestMessage()
 
     // A message already queued under MSG1 must not be overwritten by the test, so the test
     // takes the section's next free key as a submission does.
-    MessageQueueFile queue(m_settings.dataFile(QStringLiteral("Message.Dat")));
+    MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
     const std::optional<qint32> key = queue.nextFreeMessageKey(*number);
     if (!key)
         throw EZelkorError("Message Queue Full For " + *number + "!");
@@ -66,7 +66,7 @@ bool QueueCommands::clearMessageQueue()
 
     // The file goes first: if it cannot be deleted, the counter keeps showing what is queued
     // instead of claiming an empty queue.
-    MessageQueueFile queue(m_settings.dataFile(QStringLiteral("Message.Dat")));
+    MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
     if (!queue.remove())
         throw EZelkorError("Unable to delete " + WidgetText::toBytes(queue.path()));
     m_status.setQueuedCount(0);

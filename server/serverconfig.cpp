@@ -1,4 +1,7 @@
 #include "server/serverconfig.h"
+
+#include "directories/sharedgroupfile.h"
+#include "directories/shareduserfile.h"
 #include "foundation/widgettext.h"
 
 #include <QtEndian>
@@ -63,8 +66,10 @@ QByteArray defaultRecord()
 TServerConfig TServerConfig::defaults(const QString& dataDir)
 {
     TServerConfig config;
-    config.UserFile = WidgetText::toFileName(dataDir + QStringLiteral("/sUser.Dat"));
-    config.GroupFile = WidgetText::toFileName(dataDir + QStringLiteral("/sGroup.Dat"));
+    config.UserFile =
+        WidgetText::toFileName(dataDir + QLatin1Char('/') + SharedUserFile::DefaultFileName);
+    config.GroupFile =
+        WidgetText::toFileName(dataDir + QLatin1Char('/') + SharedGroupFile::DefaultFileName);
     config.raw = defaultRecord();
     return config;
 }

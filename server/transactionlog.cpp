@@ -12,7 +12,7 @@ namespace TransactionLog {
 namespace {
 QString logPath(const QString& dataDir)
 {
-    return dataDir + QStringLiteral("/Log.Dat");
+    return dataDir + QLatin1Char('/') + FileName;
 }
 } // namespace
 

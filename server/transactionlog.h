@@ -10,6 +10,9 @@
 // midnight, as the platform's date-time text does.
 namespace TransactionLog {
 
+// The file's name in the data folder.
+inline const QString FileName = QStringLiteral("Log.Dat");
+
 QByteArray formatLine(const QDateTime& when, const QByteArray& text);
 
 // Appends one line stamped `when` to dataDir/Log.Dat. Raises EZelkorError when the file cannot be

@@ -13,7 +13,7 @@ const QString Option = QStringLiteral("--snpp-port");
 
 QString SnppSettings::filePath(const QString& dataDir)
 {
-    return dataDir + QStringLiteral("/Snpp.Dat");
+    return dataDir + QLatin1Char('/') + FileName;
 }
 
 SnppSettings SnppSettings::load(const QString& dataDir)

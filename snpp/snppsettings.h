@@ -15,6 +15,9 @@ struct SnppSettings
     bool enabled = false;
     quint16 port = StandardPort;
 
+    // The file's name in the data folder.
+    static inline const QString FileName = QStringLiteral("Snpp.Dat");
+
     static QString filePath(const QString& dataDir);
     static SnppSettings load(const QString& dataDir);
     // Raises EIniFileError when the file cannot be written; the old file then stays.

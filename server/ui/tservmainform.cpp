@@ -5,6 +5,7 @@
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/datetimetext.h"
 #include "foundation/operatorprompts.h"
+#include "queue/messagequeuefile.h"
 #include "server/allowlist.h"
 #include "server/configfile.h"
 #include "server/queuecommands.h"
@@ -188,7 +189,7 @@ void TServMainForm::showEvent(QShowEvent* event)
 void TServMainForm::FormShow()
 {
     // The queue never survives a restart.
-    QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
+    QFile::remove(m_core.dataFile(MessageQueueFile::FileName));
 
     m_transmitLog = new TConnectionLogForm(QStringLiteral("Transmition Log"), 12);
     m_transmitLog->setObjectName(QStringLiteral("TransmitLog"));
@@ -228,7 +229,7 @@ void TServMainForm::FormClose()
 {
     m_core.listener().stopListening();
     m_snpp->stop();
-    QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
+    QFile::remove(m_core.dataFile(MessageQueueFile::FileName));
     m_core.setAllowList({});
 }
 

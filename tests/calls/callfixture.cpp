@@ -5,6 +5,7 @@
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
+#include "queue/messagequeuefile.h"
 #include "server/transactionlog.h"
 
 #include <QRegularExpression>
@@ -84,7 +85,7 @@ MessageQueueFile::LineSettings CallFixture::defaultSettings()
 
 MessageQueueFile CallFixture::queueFile() const
 {
-    return MessageQueueFile(core.dataFile(QStringLiteral("Message.Dat")));
+    return MessageQueueFile(core.dataFile(MessageQueueFile::FileName));
 }
 
 void CallFixture::queueMessage(const QByteArray& accessNumber, const QueueEntry& entry,
@@ -100,7 +101,7 @@ void CallFixture::queueMessage(const QByteArray& accessNumber, const QueueEntry&
 QList<QByteArray> CallFixture::sectionKeys(const QByteArray& section) const
 {
     QList<QByteArray> keys;
-    TIniFile(core.dataFile(QStringLiteral("Message.Dat"))).ReadKeys(section, keys);
+    TIniFile(core.dataFile(MessageQueueFile::FileName)).ReadKeys(section, keys);
     return keys;
 }
 

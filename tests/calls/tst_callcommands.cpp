@@ -21,7 +21,7 @@ TEST_F(CallCommands, SendNowWithNothingQueuedOnlyEmptiesTheProgressPanel)
 
     EXPECT_EQ(core.progress(), QString());
     EXPECT_TRUE(core.transmitLog().isEmpty());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Log.Dat")));
+    EXPECT_FALSE(dir.exists(TransactionLog::FileName));
     EXPECT_FALSE(core.serverBusy());
     EXPECT_TRUE(m_modem.commands().isEmpty());
 }

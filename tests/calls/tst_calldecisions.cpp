@@ -5,7 +5,9 @@
 #include "foundation/tinifile.h"
 #include "net/hostaddresses.h"
 #include "paging/tomxpage.h"
+#include "queue/messagequeuefile.h"
 #include "server/queuecommands.h"
+#include "server/transactionlog.h"
 #include "tests/calls/callfixture.h"
 
 #include <QDir>
@@ -45,7 +47,7 @@ TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrCountOrWithTheL
 
 TEST_F(RunGuards, AQueueWithoutSectionsGivesTheNoMessagesLinesAndTheEndLines)
 {
-    dir.write(QStringLiteral("Message.Dat"), "\r\n");
+    dir.write(MessageQueueFile::FileName, "\r\n");
     core.setQueuedCount(1);
 
     processor().ProcessCalls();
@@ -95,7 +97,7 @@ TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
     // The late message may take a key that the run has freed already; it stays all the same.
     const QList<QByteArray> keys = sectionKeys("5551234");
     ASSERT_EQ(keys.size(), 6);
-    EXPECT_TRUE(TIniFile(core.dataFile(QStringLiteral("Message.Dat")))
+    EXPECT_TRUE(TIniFile(core.dataFile(MessageQueueFile::FileName))
                     .ReadText("5551234", keys.last(), {})
                     .contains("*PIN*3333333*"));
     EXPECT_EQ(core.queuedCount(), 1);
@@ -155,7 +157,7 @@ TEST_F(RunGuards, ASectionWithUnreadableLineSettingsIsSkippedAndTheNextOneCalled
     queueMessage("5550001", entry("1111111", "One"));
     queueMessage("5550002", entry("2222222", "Two"));
     queueMessage("5550003", entry("3333333", "Three"));
-    TIniFile queue(core.dataFile(QStringLiteral("Message.Dat")));
+    TIniFile queue(core.dataFile(MessageQueueFile::FileName));
     queue.WriteText("5550001", "Length", "eighty"); // edited by hand
     queue.WriteNumber("5550002", "Parity", 7);      // no such parity
 
@@ -277,7 +279,7 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
 TEST_F(RunGuards, AnUnwritableTransactionLogNeitherFailsNorRepeatsAPage)
 {
     configure([&](TServerConfig& c) { c.Logging = true; });
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(TransactionLog::FileName));
     queueMessage("5551234", entry("1111111", "One"));
     queueMessage("5551234", entry("2222222", "Two"));
 
@@ -305,7 +307,7 @@ TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
 
     EXPECT_NO_THROW(processor().ProcessCalls());
 
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_EQ(core.queuedCount(), 0);
 }
@@ -331,7 +333,7 @@ TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept
 
     const QList<QByteArray> keys = sectionKeys("5551234");
     ASSERT_TRUE(keys.contains("MSG1")) << keys.join(',').constData();
-    EXPECT_TRUE(TIniFile(core.dataFile(QStringLiteral("Message.Dat")))
+    EXPECT_TRUE(TIniFile(core.dataFile(MessageQueueFile::FileName))
                     .ReadText("5551234", "MSG1", {})
                     .contains("*PIN*3333333*"));
     EXPECT_EQ(core.queuedCount(), 1);
@@ -346,7 +348,7 @@ TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept
 TEST(SectionStore, DeleteKeyRemovesOneEntryAndLeavesEverythingElse)
 {
     TempDataDir dir;
-    TIniFile ini(dir.file(QStringLiteral("Message.Dat")));
+    TIniFile ini(dir.file(MessageQueueFile::FileName));
     ini.WriteText("A", "MSG1", "one");
     ini.WriteText("A", "MSG2", "two");
     ini.WriteText("B", "MSG1", "other");
@@ -355,7 +357,7 @@ TEST(SectionStore, DeleteKeyRemovesOneEntryAndLeavesEverythingElse)
     ini.DeleteKey("A", "MSG9"); // no such key
     ini.DeleteKey("Z", "MSG1"); // no such section
 
-    EXPECT_EQ(dir.read(QStringLiteral("Message.Dat")), "[A]\r\nMSG2=two\r\n[B]\r\nMSG1=other\r\n");
+    EXPECT_EQ(dir.read(MessageQueueFile::FileName), "[A]\r\nMSG2=two\r\n[B]\r\nMSG1=other\r\n");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
+#include "queue/messagequeuefile.h"
 #include "tests/calls/callfixture.h"
 
 #include <gtest/gtest.h>
@@ -218,7 +219,7 @@ TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
         text += MessageQueueFile::messageKey(n) + '=' + e.format() + "\r\n";
         expected.append(e.pin + ' ' + e.message);
     }
-    dir.write(QStringLiteral("Message.Dat"), text);
+    dir.write(MessageQueueFile::FileName, text);
     core.setQueuedCount(1000);
 
     m_calls->SendNow1Click();

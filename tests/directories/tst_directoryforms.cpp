@@ -1,3 +1,4 @@
+#include "directories/sharedpaths.h"
 #include "directories/shareduserfile.h"
 #include "directories/ui/tgroupform.h"
 #include "directories/ui/tpcdform.h"
@@ -102,7 +103,7 @@ TEST(CompanyDataForm, ControlsKeyFilterAndChecks)
 TEST(UserDataForm, ProvidersSortedChosenWithoutRegardToCaseAndTheChecks)
 {
     TempDataDir dir;
-    dir.write(QStringLiteral("Provider.dat"), "[Metro Page]\r\n[acme]\r\n[Zeta]\r\n");
+    dir.write(SharedPaths::ProviderFileName, "[Metro Page]\r\n[acme]\r\n[Zeta]\r\n");
     ScriptedPrompts prompts;
     TsUserDataForm form(prompts);
     EXPECT_EQ(form.windowTitle(), QStringLiteral("User Data"));

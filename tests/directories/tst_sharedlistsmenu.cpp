@@ -1,3 +1,4 @@
+#include "directories/sharedpaths.h"
 #include "directories/ui/sharedlistcommands.h"
 #include "directories/ui/tgroupform.h"
 #include "directories/ui/tpcdform.h"
@@ -42,7 +43,7 @@ protected:
 TEST_F(SharedListsMenu, PagingCompaniesOfABareUserFileLiveInTheDataFolder)
 {
     configure([&](TServerConfig& c) { c.UserFile = "sUser.Dat"; });
-    dir.write(QStringLiteral("Provider.dat"), "[Metro Page]\r\nAccess Number=1\r\n");
+    dir.write(SharedPaths::ProviderFileName, "[Metro Page]\r\nAccess Number=1\r\n");
     const auto list = answerModal<TPCLForm>([&](TPCLForm& form) {
         EXPECT_EQ(form.windowTitle(), QStringLiteral("Paging Companies"));
         EXPECT_EQ(form.ListBox1()->count(), 1);
@@ -66,7 +67,7 @@ TEST_F(SharedListsMenu, PagingCompaniesOfABareUserFileLiveInTheDataFolder)
 
 TEST_F(SharedListsMenu, UsersThenGroupsFromTheSharedListsMenu)
 {
-    dir.write(QStringLiteral("Provider.dat"), "[Metro Page]\r\n");
+    dir.write(SharedPaths::ProviderFileName, "[Metro Page]\r\n");
     dir.write(QStringLiteral("sUser.Dat"), "[Zoe]\r\nPIN=9\r\nPROVIDER=METRO PAGE\r\n");
     const auto users = answerModal<TsUsersForm>([&](TsUsersForm& form) {
         EXPECT_EQ(form.windowTitle(), QStringLiteral("Shared Users"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/tsock.h"
+#include "queue/messagequeuefile.h"
 #include "server/servercore.h"
 #include "server/serverlistener.h"
 #include "tests/support/servercoretest.h"
@@ -105,7 +106,7 @@ protected:
 
     QByteArray host() const { return TSock::LocalAddress(); }
     QByteArray denied() const { return "552 - (" + host() + ") Access To Server Denied!"; }
-    QByteArray queueFile() const { return dir.read(QStringLiteral("Message.Dat")); }
+    QByteArray queueFile() const { return dir.read(MessageQueueFile::FileName); }
 
     // Runs one client's whole conversation on its thread while the server runs.
     void converse(const std::function<void(WorkstationClient&)>& script)

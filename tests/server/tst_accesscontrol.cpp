@@ -110,7 +110,7 @@ TEST(AllowListFile, MissingOrEmptyFileAllowsNothing)
 {
     TempDataDir dir;
     EXPECT_TRUE(AllowList::load(dir.path()).isEmpty());
-    dir.write(QStringLiteral("Allow.txt"), "");
+    dir.write(AllowList::FileName, "");
     EXPECT_TRUE(AllowList::load(dir.path()).isEmpty());
     EXPECT_FALSE(AllowList::allows(AllowList::load(dir.path()), "5551234"));
 }

@@ -21,7 +21,7 @@ class QueueCommandsTest : public ServerCoreTest
 protected:
     QueueCommands commands{core, core, core, prompts};
 
-    QString queuePath() const { return dir.file(QStringLiteral("Message.Dat")); }
+    QString queuePath() const { return dir.file(MessageQueueFile::FileName); }
     QByteArray readQueue(const char* section, const QByteArray& key) const
     {
         return TIniFile(queuePath()).ReadText(section, key, "<none>");
@@ -48,7 +48,7 @@ TEST_F(QueueCommandsTest, TestMessageIsQueuedShownLoggedAndCounted)
     answerTest("12345", "5551234");
     EXPECT_TRUE(commands.sendTestMessage());
 
-    EXPECT_EQ(dir.read(QStringLiteral("Message.Dat")),
+    EXPECT_EQ(dir.read(MessageQueueFile::FileName),
               QByteArray("[5551234]\r\nLength=140\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n"
                          "MSG1=*MSG*Zelkor LAN Server Test*PIN*12345*USR*0.0.0.127*ID*Torvex LAN "
                          "Server\r\n"));
@@ -74,7 +74,7 @@ TEST_F(QueueCommandsTest, SecondTestMessageTakesTheNextFreeKey)
     EXPECT_EQ(readQueue("555", "MSG1"), MessageQueueFile::testEntry("1").format());
     EXPECT_EQ(readQueue("555", "MSG2"), MessageQueueFile::testEntry("2").format());
     EXPECT_EQ(core.queuedCount(), 2);
-    EXPECT_FALSE(dir.exists(QStringLiteral("Log.Dat"))) << "logging is off by default";
+    EXPECT_FALSE(dir.exists(TransactionLog::FileName)) << "logging is off by default";
 }
 
 TEST_F(QueueCommandsTest, CancelOrEmptyAnswerStopsWithoutTouchingAnything)
@@ -90,7 +90,7 @@ TEST_F(QueueCommandsTest, CancelOrEmptyAnswerStopsWithoutTouchingAnything)
     EXPECT_FALSE(commands.sendTestMessage());
 
     EXPECT_TRUE(prompts.scriptDone());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_TRUE(core.connectionLog().isEmpty());
     EXPECT_EQ(core.queuedCount(), 0);
 }
@@ -100,10 +100,10 @@ TEST_F(QueueCommandsTest, FullSectionRefusesTheTestMessage)
     QByteArray text = "[555]\r\n";
     for (qint32 n = 1; n <= MessageQueueFile::MaxMessageNumber; ++n)
         text += MessageQueueFile::messageKey(n) + "=queued\r\n";
-    dir.write(QStringLiteral("Message.Dat"), text);
+    dir.write(MessageQueueFile::FileName, text);
     answerTest("1", "555");
     EXPECT_THROW(commands.sendTestMessage(), EZelkorError);
-    EXPECT_EQ(dir.read(QStringLiteral("Message.Dat")), text);
+    EXPECT_EQ(dir.read(MessageQueueFile::FileName), text);
     EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_TRUE(core.connectionLog().isEmpty());
 }
@@ -117,7 +117,7 @@ TEST_F(QueueCommandsTest, ClearDeletesTheQueueResetsTheCounterAndLogsTwoStamps)
 
     prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
     EXPECT_TRUE(commands.clearMessageQueue());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_EQ(core.queuedCount(), 0);
     ASSERT_EQ(core.transmitLog().size(), 1);
@@ -136,10 +136,10 @@ TEST_F(QueueCommandsTest, ClearAnsweredNoChangesNothing)
 {
     answerTest("1", "555");
     ASSERT_TRUE(commands.sendTestMessage());
-    const QByteArray before = dir.read(QStringLiteral("Message.Dat"));
+    const QByteArray before = dir.read(MessageQueueFile::FileName);
     prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), false);
     EXPECT_FALSE(commands.clearMessageQueue());
-    EXPECT_EQ(dir.read(QStringLiteral("Message.Dat")), before);
+    EXPECT_EQ(dir.read(MessageQueueFile::FileName), before);
     EXPECT_EQ(core.queuedCount(), 1);
     EXPECT_TRUE(core.transmitLog().isEmpty());
 }

@@ -72,7 +72,7 @@ protected:
     }
     TServerConfig saved() const
     {
-        return TServerConfig::fromRecord(dir.read(QStringLiteral("Server.Dat")));
+        return TServerConfig::fromRecord(dir.read(ConfigFile::FileName));
     }
 };
 
@@ -158,7 +158,7 @@ TEST_F(SettingsCommandTest, CancelAtFirstStartAsksAndNoShowsTheDialogAgain)
     // The cancelled edit took no effect: the second showing starts from the record.
     ASSERT_EQ(dialog.shownWith.size(), 2);
     EXPECT_EQ(dialog.shownWith[1].Port, "5612");
-    EXPECT_TRUE(dir.exists(QStringLiteral("Server.Dat")));
+    EXPECT_TRUE(dir.exists(ConfigFile::FileName));
     EXPECT_EQ(confirmed, 1);
 }
 
@@ -167,7 +167,7 @@ TEST_F(SettingsCommandTest, CancelAtFirstStartAndYesEndsTheProgramWithoutAFile)
     dialog.script.append({nullptr, false});
     prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), true);
     EXPECT_FALSE(command.Settings1Click());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Server.Dat")));
+    EXPECT_FALSE(dir.exists(ConfigFile::FileName));
     EXPECT_EQ(confirmed, 0);
 }
 
@@ -185,7 +185,7 @@ TEST_F(SettingsCommandTest, BadCheckIntervalChangesAndSavesNothing)
 {
     TServerConfig stored = core.config();
     ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), stored, prompts));
-    const QByteArray before = dir.read(QStringLiteral("Server.Dat"));
+    const QByteArray before = dir.read(ConfigFile::FileName);
     dialog.script.append({[](OptionValues& v) {
                               v.QueTime = "";
                               v.Port = "1234";
@@ -197,7 +197,7 @@ TEST_F(SettingsCommandTest, BadCheckIntervalChangesAndSavesNothing)
               QStringList{QStringLiteral("standard error: '' is not a valid integer value")});
     EXPECT_EQ(core.config().Port, "5612");
     EXPECT_FALSE(core.config().Logging);
-    EXPECT_EQ(dir.read(QStringLiteral("Server.Dat")), before);
+    EXPECT_EQ(dir.read(ConfigFile::FileName), before);
     EXPECT_EQ(confirmed, 0);
 }
 

@@ -1,4 +1,6 @@
+#include "queue/messagequeuefile.h"
 #include "server/submissionconversation.h"
+#include "server/transactionlog.h"
 #include "tests/server/submissionserver.h"
 
 #include <QCoreApplication>
@@ -36,7 +38,7 @@ TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
                                QStringLiteral("Message: Call the front desk"),
                                QString(42, QLatin1Char('-'))};
     EXPECT_EQ(core.connectionLog(), shown);
-    const QList<QByteArray> logLines = dir.read(QStringLiteral("Log.Dat")).split('\n');
+    const QList<QByteArray> logLines = dir.read(TransactionLog::FileName).split('\n');
     ASSERT_EQ(logLines.size(), 7) << "six CR LF lines expected";
     for (int i = 0; i < 6; ++i)
         EXPECT_TRUE(logLines[i].endsWith(" - " + shown[i].toLatin1() + "\r")) << logLines[i].data();
@@ -180,7 +182,7 @@ TEST_F(SubmissionServer, IdleClientIsLeftWithoutReplyAndDisconnected)
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_EQ(c.readUntilClosed().toStdString(), "");
     });
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
 }
 
 TEST_F(SubmissionServer, ClientThatDisconnectsEndsItsConversationWithNothingQueued)
@@ -193,7 +195,7 @@ TEST_F(SubmissionServer, ClientThatDisconnectsEndsItsConversationWithNothingQueu
         EXPECT_REPLY(c, "HELO 127.0.0.1", "250 " + host());
         c.close();
     });
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_EQ(core.queuedCount(), 0);
 }
 
@@ -252,7 +254,7 @@ TEST_F(SubmissionServer, BadLineSettingsMarkersAndPinsAreRejectedBeforeAnythingI
         }
         EXPECT_REPLY(c, "DONE", recieved(0, 4));
     });
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_TRUE(prompts.shown().isEmpty()) << prompts.shown().join(u'\n').toStdString();
     EXPECT_EQ(core.queuedCount(), 0);
 }
@@ -262,7 +264,7 @@ TEST_F(SubmissionServer, FullSectionIsRefusedWithQueueFull)
     QByteArray file = "[5551234567]\r\nLength=80\r\n";
     for (int n = 1; n <= 9999; ++n)
         file += "MSG" + QByteArray::number(n) + "=*MSG*m*PIN*1*USR*10.0.0.1*ID*x\r\n";
-    dir.write(QStringLiteral("Message.Dat"), file);
+    dir.write(MessageQueueFile::FileName, file);
     converse([&](WorkstationClient& c) {
         const QByteArray full = "554 Message Rejected: Queue Full";
         EXPECT_REPLY(c, "DATA", Begin);
@@ -386,14 +388,14 @@ TEST_F(SubmissionServer, OversizedCommandOrBlockIsRejectedAndDisconnected)
         sendWhileNested(client, block(lines));
         EXPECT_EQ(client.readUntilClosed().toStdString(), tooLarge.toStdString());
     });
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
 }
 
 TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoesOn)
 {
     configure([&](TServerConfig& c) { c.Logging = true; });
     // A folder in the queue file's place makes every write fail.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Message.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(MessageQueueFile::FileName));
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(workedLines()), "554 Message Rejected: Queue Unavailable");
@@ -404,7 +406,7 @@ TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoe
     EXPECT_TRUE(core.connectionLog().first().startsWith(
         QStringLiteral("Message Not Queued From: 127.0.0.1 (Unable to write to ")))
         << core.connectionLog().first().toStdString();
-    EXPECT_TRUE(dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: "));
+    EXPECT_TRUE(dir.read(TransactionLog::FileName).contains("Message Not Queued From: "));
     EXPECT_TRUE(prompts.shown().isEmpty()) << "nobody must wait on a box for this";
 }
 
@@ -414,7 +416,7 @@ TEST_F(SubmissionServer, UnwritableQueueIsRefusedWithAReplyAndTheConversationGoe
 TEST_F(SubmissionServer, UnwritableTransactionLogNeitherLosesNorRepeatsPagesNorStopsTheServer)
 {
     configure([&](TServerConfig& c) { c.Logging = true; });
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(TransactionLog::FileName));
     constexpr int Pages = 100;
     for (int i = 0; i < Pages; ++i) {
         converse([&](WorkstationClient& c) {

@@ -2,6 +2,7 @@
 // addresses, the queue file read back as call processing reads it.
 
 #include "foundation/tinifile.h"
+#include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
 #include "server/conversationlimits.h"
 #include "server/submissionconversation.h"
@@ -102,9 +103,8 @@ TEST_F(SubmissionServer, FieldsOfMarkerCharactersReadBackExactlyOrAreRefused)
                 reply += c.read(MarkerRefusal.size() - reply.size());
             if (reply == Accepted) {
                 ++accepted;
-                const QueueEntry stored =
-                    QueueEntry::parse(TIniFile(dir.file(QStringLiteral("Message.Dat")))
-                                          .ReadText(section, "MSG1", {}));
+                const QueueEntry stored = QueueEntry::parse(
+                    TIniFile(dir.file(MessageQueueFile::FileName)).ReadText(section, "MSG1", {}));
                 EXPECT_EQ(stored, (QueueEntry{message, signature, pin, "127.0.0.1", id}))
                     << "stored otherwise than sent: " << fields;
             } else {
@@ -137,7 +137,7 @@ TEST_F(SubmissionServer, HostileFieldsAreRefusedWithNothingWrittenAndLengthIsSto
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"LENGTH: 0x50"})), "554 Message Rejected: Invalid Length");
     });
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"LENGTH: 0080"})), Accepted);
@@ -179,7 +179,7 @@ TEST_F(SubmissionServer, AResetInEachWaitEndsThatConversationAndTheOlderIsAnswer
     core.setServerBusy(false);
     // Every connection was released, the reset ones included.
     EXPECT_TRUE(waitFor([&] { return core.listener().Sock1().findChildren<TSock*>().isEmpty(); }));
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
 }
 
 TEST_F(SubmissionServer, OneAddressHoldsAtMostEightConversationsWhileOthersAreServed)
@@ -295,7 +295,7 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
     const QByteArray pieces = block(split);
     bool tried = false;
     for (int attempt = 0; attempt < 5 && !tried; ++attempt) {
-        QFile::remove(dir.file(QStringLiteral("Message.Dat")));
+        QFile::remove(dir.file(MessageQueueFile::FileName));
         converse([&](WorkstationClient& c) {
             EXPECT_REPLY(c, "DATA", Begin);
             // Past the pause after "354": the server waits for the block when it comes.
@@ -316,11 +316,10 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
     }
     if (!tried)
         GTEST_SKIP() << "the two pieces never went out close enough together";
-    EXPECT_EQ(
-        QueueEntry::parse(
-            TIniFile(dir.file(QStringLiteral("Message.Dat"))).ReadText("5551234567", "MSG1", {}))
-            .message,
-        message);
+    EXPECT_EQ(QueueEntry::parse(
+                  TIniFile(dir.file(MessageQueueFile::FileName)).ReadText("5551234567", "MSG1", {}))
+                  .message,
+              message);
 }
 
 // Workstations that connect in the same instant wait in the listen backlog for their turn while

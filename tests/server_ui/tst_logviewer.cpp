@@ -116,14 +116,14 @@ TEST_F(LogViewerTest, ClearLogInOneViewerLeavesAnotherUntouched)
     trigger(clearer, "ClearLog1");
     EXPECT_EQ(clearer->HederViewer()->count(), 0);
     EXPECT_TRUE(clearer->lines().isEmpty());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Log.Dat")));
+    EXPECT_FALSE(dir.exists(TransactionLog::FileName));
     EXPECT_EQ(keeper->HederViewer()->count(), 2);
     EXPECT_EQ(keeper->lines().size(), 2);
     EXPECT_TRUE(prompts.shown().isEmpty()) << "clearing asks nothing";
 
     // Clearing again with no file only empties the list.
     trigger(clearer, "ClearLog1");
-    EXPECT_FALSE(dir.exists(QStringLiteral("Log.Dat")));
+    EXPECT_FALSE(dir.exists(TransactionLog::FileName));
 }
 
 TEST_F(LogViewerTest, SaveAsWritesACopyIdenticalToTheLog)
@@ -138,7 +138,7 @@ TEST_F(LogViewerTest, SaveAsWritesACopyIdenticalToTheLog)
         return copy;
     });
     trigger(viewer, "SaveAs2");
-    EXPECT_EQ(dir.read(QStringLiteral("copy.txt")), dir.read(QStringLiteral("Log.Dat")));
+    EXPECT_EQ(dir.read(QStringLiteral("copy.txt")), dir.read(TransactionLog::FileName));
 
     // A cancelled dialog writes nothing.
     int asked = 0;

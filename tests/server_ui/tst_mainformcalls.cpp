@@ -49,7 +49,7 @@ protected:
 
     void queueMessage(const QByteArray& pin, const QByteArray& company = "5551234")
     {
-        MessageQueueFile queue(core.dataFile(QStringLiteral("Message.Dat")));
+        MessageQueueFile queue(core.dataFile(MessageQueueFile::FileName));
         QueueEntry entry;
         entry.message = "Hello " + pin;
         entry.pin = pin;
@@ -121,7 +121,7 @@ TEST_F(MainFormCallsTest, ClosingWithMessagesQueuedAnsweredYesSendsThemBeforeThe
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(modem.blocks().size(), 1);
     EXPECT_FALSE(core.listener().Sock1().Listen());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_TRUE(prompts.scriptDone());
 }
 
@@ -134,7 +134,7 @@ TEST_F(MainFormCallsTest, ClosingWithMessagesQueuedAnsweredNoDropsThemUnsent)
 
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(modem.commands().isEmpty());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
 }
 
 // Shut Down from the menu during the first of two companies' calls, at three points of the
@@ -198,7 +198,7 @@ TEST_P(ShutDownDuringRun, TheQueueOutlivesTheRunAndTheWindowClosesAfterIt)
     counter.setTimeOut(30);
     counter.Start();
     EXPECT_TRUE(waitUntil(counter, [&] { return !window->isVisible(); }));
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_FALSE(core.listener().Sock1().Listen());
     EXPECT_EQ(modem.dialled().count("5550001"), 1);
     if (c.sendFirst) {

@@ -80,7 +80,7 @@ protected:
     }
     void queueMessage(const QByteArray& pin)
     {
-        MessageQueueFile queue(core.dataFile(QStringLiteral("Message.Dat")));
+        MessageQueueFile queue(core.dataFile(MessageQueueFile::FileName));
         QueueEntry entry;
         entry.message = "Hello " + pin;
         entry.pin = pin;

@@ -1,3 +1,4 @@
+#include "queue/messagequeuefile.h"
 #include "server/configfile.h"
 #include "server/servercore.h"
 #include "server/ui/tservmainform.h"
@@ -162,7 +163,7 @@ TEST_F(MainFormTrayTest, TheIconsMenuShutsTheServerDown)
     EXPECT_EQ(items[0]->text(), QStringLiteral("&Shut Down"));
     triggerAction(items[0]);
     EXPECT_EQ(exitRequested, 1);
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
 }
 
 TEST_F(MainFormTrayTest, SettingsApplyTheTraySwitchWhenConfirmed)

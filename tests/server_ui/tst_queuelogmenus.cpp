@@ -1,3 +1,4 @@
+#include "queue/messagequeuefile.h"
 #include "server/configfile.h"
 #include "server/servercore.h"
 #include "server/ui/mainmenu.h"
@@ -45,7 +46,7 @@ TEST_F(QueueLogMenusTest, TestMessageThenClearQueue)
     prompts.expectInput(QStringLiteral("Enter Paging Co. Access Number:"), QStringLiteral("555"));
     triggerAction(window.menu().SendTestMsg1());
     EXPECT_EQ(core.queuedCount(), 1);
-    EXPECT_TRUE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_TRUE(dir.exists(MessageQueueFile::FileName));
     const QStringList shown = window.ConnectionLogForm()->lines();
     ASSERT_EQ(shown.size(), 5);
     EXPECT_EQ(shown[2], QStringLiteral("         PIN: 4321"));
@@ -53,7 +54,7 @@ TEST_F(QueueLogMenusTest, TestMessageThenClearQueue)
     prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
     triggerAction(window.menu().ClearMsgQueue1());
     EXPECT_EQ(core.queuedCount(), 0);
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_TRUE(prompts.scriptDone());
 }
 

@@ -1,3 +1,4 @@
+#include "queue/messagequeuefile.h"
 #include "server/configfile.h"
 #include "server/servercore.h"
 #include "server/ui/mainmenu.h"
@@ -117,11 +118,11 @@ TEST_F(MainFormTest, FrameMenuAndStatusBarAsLoaded)
 TEST_F(MainFormTest, FirstShowLoadsTheConfigurationAndDropsTheOldQueue)
 {
     writeConfig(7);
-    dir.write(QStringLiteral("Message.Dat"), "[555]\r\nMSG1=old\r\n");
+    dir.write(MessageQueueFile::FileName, "[555]\r\nMSG1=old\r\n");
     core.setQueuedCount(3);
     create();
     window->show();
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     ASSERT_NE(window->TransmitLog(), nullptr);
     EXPECT_EQ(window->TransmitLog()->windowTitle(), QStringLiteral("Transmition Log"));
     EXPECT_EQ(core.config().QueTime, 7);
@@ -142,7 +143,7 @@ TEST_F(MainFormTest, FirstStartShowsTheOptionsDialogAndOkWritesServerDat)
         form.findChild<QPushButton*>(QStringLiteral("BitBtn1"))->click();
     });
     window->show();
-    const QByteArray record = dir.read(QStringLiteral("Server.Dat"));
+    const QByteArray record = dir.read(ConfigFile::FileName);
     ASSERT_EQ(record.size(), 944);
     const TServerConfig saved = TServerConfig::fromRecord(record);
     EXPECT_EQ(saved.QueTime, 9);
@@ -166,7 +167,7 @@ TEST_F(MainFormTest, FirstStartCancelledAndExitEndsTheProgram)
     });
     window->show();
     EXPECT_EQ(exitRequested, 1);
-    EXPECT_FALSE(dir.exists(QStringLiteral("Server.Dat")));
+    EXPECT_FALSE(dir.exists(ConfigFile::FileName));
 }
 
 TEST_F(MainFormTest, LogWindowsMirrorTheServerLogs)
@@ -224,7 +225,7 @@ TEST_F(MainFormTest, SettingsFromTheMenuStoresWhatIsConfirmed)
     });
     triggerAction(action("Settings1"));
     EXPECT_EQ(core.config().QueTime, 30);
-    EXPECT_EQ(TServerConfig::fromRecord(dir.read(QStringLiteral("Server.Dat"))).QueTime, 30);
+    EXPECT_EQ(TServerConfig::fromRecord(dir.read(ConfigFile::FileName)).QueTime, 30);
     // The running countdown keeps its value until its next reset.
     EXPECT_EQ(core.nextCheck(), 5);
 }
@@ -251,7 +252,7 @@ TEST_F(MainFormTest, ShutDownClosesAndDeletesTheQueue)
     writeConfig(5);
     create();
     window->show();
-    dir.write(QStringLiteral("Message.Dat"), "[1]\r\nMSG1=x\r\n");
+    dir.write(MessageQueueFile::FileName, "[1]\r\nMSG1=x\r\n");
     core.setAllowList(core.allowList() + QList<QByteArray>{"555"});
     int exitRequested = 0;
     QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
@@ -260,7 +261,7 @@ TEST_F(MainFormTest, ShutDownClosesAndDeletesTheQueue)
     // Ending the program does not wait for other windows (help, log viewers) to close.
     EXPECT_EQ(exitRequested, 1);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_TRUE(core.allowList().isEmpty());
 }
 

@@ -1,3 +1,4 @@
+#include "directories/modemdefinitions.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/tempdatadir.h"
 
@@ -80,9 +81,9 @@ TEST_F(OptionFormTest, WithoutModemsFileOnlyGenericModemAndTheStartingSelections
 
 TEST_F(OptionFormTest, ModemTypesFillInitStringAndSpeed)
 {
-    dir.write(QStringLiteral("Modems.Dat"), "[Fast Modem]\r\nInitString=AT&F\r\nSpeed=9600\r\n"
-                                            "[Plain Modem]\r\n"
-                                            "[Odd Modem]\r\nInitString=ATX\r\nSpeed=33600\r\n");
+    dir.write(ModemDefinitions::FileName, "[Fast Modem]\r\nInitString=AT&F\r\nSpeed=9600\r\n"
+                                          "[Plain Modem]\r\n"
+                                          "[Odd Modem]\r\nInitString=ATX\r\nSpeed=33600\r\n");
     create();
     EXPECT_EQ(items(modemList()),
               (QStringList{QStringLiteral("Fast Modem"), QStringLiteral("Plain Modem"),
@@ -113,8 +114,8 @@ TEST_F(OptionFormTest, ModemTypesFillInitStringAndSpeed)
 
 TEST_F(OptionFormTest, ChoosingTheTypeAlreadyShownReadsItsValuesAgain)
 {
-    dir.write(QStringLiteral("Modems.Dat"), "[Fast Modem]\r\nInitString=AT&F\r\nSpeed=9600\r\n"
-                                            "[Plain Modem]\r\n");
+    dir.write(ModemDefinitions::FileName, "[Fast Modem]\r\nInitString=AT&F\r\nSpeed=9600\r\n"
+                                          "[Plain Modem]\r\n");
     create();
     form->show();
     // The operator changes the shown type's values, then picks that type again to undo that.
@@ -137,7 +138,7 @@ TEST_F(OptionFormTest, ChoosingTheTypeAlreadyShownReadsItsValuesAgain)
 TEST_F(OptionFormTest, TypeNamesLongerThanTheFieldStillReadTheirValues)
 {
     const QByteArray longName = "Very Long Modem Name Of Forty Characters";
-    dir.write(QStringLiteral("Modems.Dat"), "[Short]\r\n[" + longName + "]\r\nInitString=ATL\r\n");
+    dir.write(ModemDefinitions::FileName, "[Short]\r\n[" + longName + "]\r\nInitString=ATL\r\n");
     create();
     EXPECT_EQ(initString()->text(), QStringLiteral("ATE1V1&M0"));
     form->selectModemType("Forty");
@@ -148,7 +149,7 @@ TEST_F(OptionFormTest, TypeNamesLongerThanTheFieldStillReadTheirValues)
 
 TEST_F(OptionFormTest, ConfiguredTypeIsFoundBySubstringWithLetterCase)
 {
-    dir.write(QStringLiteral("Modems.Dat"), "[Alpha]\r\n[Beta 28800]\r\n[beta]\r\n");
+    dir.write(ModemDefinitions::FileName, "[Alpha]\r\n[Beta 28800]\r\n[beta]\r\n");
     create();
     form->selectModemType("Beta");
     EXPECT_EQ(modemList()->currentIndex(), 1);

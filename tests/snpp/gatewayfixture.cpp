@@ -1,6 +1,8 @@
 #include "tests/snpp/gatewayfixture.h"
 
+#include "directories/sharedpaths.h"
 #include "foundation/filestore.h"
+#include "queue/messagequeuefile.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 
@@ -10,7 +12,7 @@ GatewayFixture::~GatewayFixture() = default;
 
 void GatewayFixture::SetUp()
 {
-    dir.write(QStringLiteral("Provider.dat"),
+    dir.write(SharedPaths::ProviderFileName,
               "[Metro Paging]\r\nAccess Number=5551234\r\nPassword=\r\nLength=80\r\n"
               "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n"
               "[Far Paging]\r\nAccess Number=7771234\r\nPassword=\r\nLength=80\r\n"
@@ -51,7 +53,7 @@ QList<QByteArray> GatewayFixture::queued() const
 {
     QList<QByteArray> entries;
     QByteArray section;
-    for (const QByteArray& line : FileStore::readLines(dir.file(QStringLiteral("Message.Dat")))) {
+    for (const QByteArray& line : FileStore::readLines(dir.file(MessageQueueFile::FileName))) {
         if (line.startsWith('['))
             section = line.mid(1, line.size() - 2);
         else if (line.startsWith("MSG"))

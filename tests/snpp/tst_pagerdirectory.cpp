@@ -1,6 +1,7 @@
 #include "snpp/pagerdirectory.h"
 #include "snpp/snppsettings.h"
 
+#include "directories/sharedpaths.h"
 #include "foundation/errors.h"
 #include "tests/snpp/printbytes.h"
 #include "tests/support/tempdatadir.h"
@@ -14,7 +15,7 @@ class PagerDirectoryTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        dir.write(QStringLiteral("Provider.dat"),
+        dir.write(SharedPaths::ProviderFileName,
                   "[Metro Paging]\r\nAccess Number=5551234\r\nPassword=pw\r\nLength=80\r\n"
                   "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n"
                   "[Hand Edited]\r\nAccess Number=5559999\r\nLength=100\r\nParity=7\r\n");
@@ -104,7 +105,7 @@ TEST(SnppSettingsTest, FileAndCommandLine)
     EXPECT_FALSE(SnppSettings::applyArguments(
         program + QStringList{QStringLiteral("--snpp-port"), QStringLiteral("2445")}, dir.path()));
     EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, 2445}));
-    dir.write(QStringLiteral("Snpp.Dat"), "[SNPP]\r\nEnabled=1\r\nPort=99999\r\n");
+    dir.write(SnppSettings::FileName, "[SNPP]\r\nEnabled=1\r\nPort=99999\r\n");
     EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, 444}));
 }
 

@@ -2,6 +2,8 @@
 #include "tests/snpp/printbytes.h"
 #include "tests/snpp/snppclient.h"
 
+#include "queue/messagequeuefile.h"
+#include "server/transactionlog.h"
 #include "snpp/snppprotocol.h"
 #include "snpp/snppserver.h"
 #include "snpp/snppsession.h"
@@ -99,7 +101,7 @@ TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
         // The allow list changes between PAGE and SEND: the queue checks every page again.
         core.setAllowList({"555"});
         EXPECT_EQ(client.command("SEND"), "550 Error, Access Number 7771234 Not Allowed");
-        EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+        EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
         core.setAllowList({"555", "777"});
         EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
     });
@@ -114,7 +116,7 @@ TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
 TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
 {
     // A folder where the file should be: every write of it fails.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Message.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(MessageQueueFile::FileName));
     const auto transaction = [&](SnppClient& client) {
         client.command("PAGE ops");
         client.command("MESS m");
@@ -127,11 +129,11 @@ TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
     });
     EXPECT_EQ(core.queuedCount(), 0);
 
-    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("Message.Dat")));
+    ASSERT_TRUE(QDir(dir.path()).rmdir(MessageQueueFile::FileName));
     // The refusal was logged for the operator.
-    EXPECT_TRUE(dir.read(QStringLiteral("Log.Dat")).contains("Message Not Queued From: 127.0.0.1"));
-    ASSERT_TRUE(QFile::remove(dir.file(QStringLiteral("Log.Dat"))));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Log.Dat")));
+    EXPECT_TRUE(dir.read(TransactionLog::FileName).contains("Message Not Queued From: 127.0.0.1"));
+    ASSERT_TRUE(QFile::remove(dir.file(TransactionLog::FileName)));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(TransactionLog::FileName));
     runWhilePumping([&] {
         SnppClient client(m_port);
         client.line();

@@ -58,7 +58,7 @@ TEST_F(SnppOptionsPageTest, TheFifthPageShowsStoresAndAppliesTheGatewaySettings)
     const std::optional<QString> refused = page->apply();
     ASSERT_TRUE(refused);
     EXPECT_TRUE(refused->contains(QStringLiteral("'0' is not a valid SNPP port")));
-    EXPECT_FALSE(dir.exists(QStringLiteral("Snpp.Dat")));
+    EXPECT_FALSE(dir.exists(SnppSettings::FileName));
     EXPECT_FALSE(bridge.gateway().server().isListening());
 
     const QByteArray free = freeLoopbackPort();
