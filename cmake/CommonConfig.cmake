@@ -2,12 +2,18 @@
 option(ZELKOR_SANITIZE "Build with -fsanitize=address,undefined" OFF)
 option(ZELKOR_FATAL_WARNINGS "Treat compiler warnings as errors" OFF)
 
+# Standard C++ only, no GNU dialect.
+set(CMAKE_CXX_EXTENSIONS OFF)
+
 add_library(zelkor_common INTERFACE)
 target_compile_features(zelkor_common INTERFACE cxx_std_20)
 target_compile_options(zelkor_common INTERFACE
-    -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Woverloaded-virtual)
+    -Wall -Wextra -Wpedantic -Wnon-virtual-dtor -Woverloaded-virtual -Wold-style-cast -Wcast-qual)
+# Bytes and text meet only where the code says how: no implicit QByteArray <-> QString or
+# const char* conversions.
 target_compile_definitions(zelkor_common INTERFACE
-    QT_NO_CAST_FROM_ASCII QT_NO_URL_CAST_FROM_STRING QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
+    QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII QT_NO_CAST_FROM_BYTEARRAY QT_NO_URL_CAST_FROM_STRING
+    QT_NO_NARROWING_CONVERSIONS_IN_CONNECT)
 if(ZELKOR_FATAL_WARNINGS)
     target_compile_options(zelkor_common INTERFACE -Werror)
 endif()
