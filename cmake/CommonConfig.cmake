@@ -1,6 +1,10 @@
 # Settings shared by every target of the project, carried by one INTERFACE library.
 option(ZELKOR_SANITIZE "Build with -fsanitize=address,undefined" OFF)
+option(ZELKOR_TSAN "Build with -fsanitize=thread (not together with ZELKOR_SANITIZE)" OFF)
 option(ZELKOR_FATAL_WARNINGS "Treat compiler warnings as errors" OFF)
+if(ZELKOR_SANITIZE AND ZELKOR_TSAN)
+    message(FATAL_ERROR "ZELKOR_SANITIZE and ZELKOR_TSAN exclude each other: choose one")
+endif()
 
 # Standard C++ only, no GNU dialect.
 set(CMAKE_CXX_EXTENSIONS OFF)
@@ -22,6 +26,10 @@ if(ZELKOR_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(zelkor_common INTERFACE -fsanitize=address,undefined)
 endif()
+if(ZELKOR_TSAN)
+    target_compile_options(zelkor_common INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(zelkor_common INTERFACE -fsanitize=thread)
+endif()
 
 # zelkor_add_test(<name> [GUI] SOURCES <files...> LIBS <targets...>)
 # One GoogleTest executable per subsystem. GUI tests get a QApplication on the offscreen
@@ -38,6 +46,6 @@ function(zelkor_add_test name)
         GTest::gtest)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES
-        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1"
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;ASAN_OPTIONS=detect_leaks=1;TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tests/support/tsan.supp"
         TIMEOUT 600)
 endfunction()

@@ -50,7 +50,8 @@ void TSock::setPacing(const Pacing& pacing)
 }
 
 // A connection object for a socket the listener accepted: it starts connected, registered as
-// the listener's Blocking says, with the listener's data events.
+// the listener's Blocking says, with the listener's data events unless it is to be served on a
+// thread of its own (those events belong to the listener's thread).
 TSock::TSock(TSock& listener, int handle, const sockaddr_in& peer) : TSock(&listener)
 {
     m_listener = &listener;
@@ -62,12 +63,14 @@ TSock::TSock(TSock& listener, int handle, const sockaddr_in& peer) : TSock(&list
     m_blockingTimeout = listener.m_blockingTimeout;
     setPacing(*listener.m_pacing);
     m_hostCache = listener.m_hostCache;
+    m_ras = listener.m_ras;
+    if (listener.m_blocking)
+        return;
     m_onRead = listener.m_onRead;
     m_onWrite = listener.m_onWrite;
     m_onDisconnect = listener.m_onDisconnect;
     m_onInfo = listener.m_onInfo;
     m_onFileProgress = listener.m_onFileProgress;
-    m_ras = listener.m_ras;
 }
 
 TSock::~TSock()
@@ -198,9 +201,12 @@ void TSock::updateWriteNotifier()
 void TSock::closeHandle()
 {
     removeNotifiers();
-    if (m_handle >= 0)
-        ::close(m_handle);
-    m_handle = -1;
+    {
+        const std::lock_guard lock(m_handleLock);
+        if (m_handle >= 0)
+            ::close(m_handle);
+        m_handle = -1;
+    }
     m_connecting = false;
     m_firstWritePending = false;
     m_sendBroken = false;
@@ -212,8 +218,12 @@ void TSock::closeHandle()
 bool TSock::Close()
 {
     removeNotifiers();
-    const bool closed = m_handle >= 0 && ::close(m_handle) == 0;
-    m_handle = -1;
+    bool closed = false;
+    {
+        const std::lock_guard lock(m_handleLock);
+        closed = m_handle >= 0 && ::close(m_handle) == 0;
+        m_handle = -1;
+    }
     m_connected = false;
     m_connecting = false;
     m_firstWritePending = false;

@@ -7,13 +7,15 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <netinet/in.h>
 
 class HostCache;
 class Pacing;
 class QSocketNotifier;
-class QThread;
 class QTimer;
 class TSockStream;
 class TTimeCounter;
@@ -32,6 +34,23 @@ class TzyRas;
 // loop (its waits), so a second client is accepted and served to its end inside the first
 // one's wait: last in, first out. Connection objects belong to their listener, which releases
 // each once its handler has returned and its socket is closed.
+//
+// A blocking listener is the one exception to the single thread. It still accepts on its own
+// thread, but serves each connection on a thread of its own, and the contract is:
+// - OnAutoAccept runs on the connection's thread, for several connections at once. It may use
+//   the connection it is given (blocking Send, Receive, Close, the connection's own events)
+//   and whatever it synchronises itself; nothing of the listener or of the owner's thread.
+//   An exception it lets escape closes its connection.
+// - The connection starts without events: the listener's OnInfo, OnRead and the like are not
+//   taken over, as they would run on the connection's thread. The handler sets its own.
+// - The listener's Pacing and host cache are shared with the connection and must not change
+//   while connections are served.
+// - Until its handler has returned the connection belongs to its thread; the listener reads
+//   none of its state and releases it only afterwards, on the listener's thread.
+// - Releasing the listener shuts the served connections down, which ends their blocking sends
+//   and receives, and waits for every handler to return. A handler must therefore return once
+//   its connection is shut. Closing a connection and shutting it down take the connection's
+//   handle lock, so the listener never shuts a descriptor that was closed and given out anew.
 class TSock final : public QObject
 {
     Q_OBJECT
@@ -195,6 +214,7 @@ private:
     void postConnectFailure(int error);
     void releaseFinishedConnections();
     void serveOnThread(const AutoAcceptEvent& handler, TSock& client);
+    Q_INVOKABLE void joinFinishedThreads();
     void stopServingThreads();
     void scheduleRelease();
 
@@ -209,6 +229,9 @@ private:
     QByteArray m_hostName;
     QByteArray m_portName;
     int m_handle = -1;
+    // Held while the handle is closed, and by a blocking listener while it shuts the handle of
+    // a connection served on another thread.
+    std::mutex m_handleLock;
     QByteArray m_inBuffer;
     QByteArray m_outBuffer;
     bool m_listen = false;
@@ -260,6 +283,14 @@ private:
     // Notifications of this object under way on the stack (they may run nested event loops).
     int m_dispatchDepth = 0;
     bool m_releaseScheduled = false;
-    // Threads serving the connections of a blocking listener.
-    QList<QThread*> m_threads;
+    // Threads serving the connections of a blocking listener, each with its connection.
+    struct ServingThread
+    {
+        TSock* connection;
+        std::thread thread;
+    };
+    std::vector<ServingThread> m_servingThreads;
+    // The connections whose handlers have returned, reported by their threads.
+    std::mutex m_finishedLock;
+    std::vector<TSock*> m_finishedConnections;
 };

@@ -9,6 +9,7 @@
 #include "net/esockexception.h"
 
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -64,6 +65,10 @@ bool TSock::Send(const QByteArray& text)
             m_outBuffer.remove(0, sent);
         }
         report(siOutgoing, "Blocking Outgoing Data");
+        // On a connection served on a thread of its own, the event loop is the owner's and
+        // nothing runs here.
+        if (QThread::currentThread() != thread())
+            continue;
         // Other sockets' handlers run here and may end this object's conversation.
         QPointer<TSock> self(this);
         EventPump::once();

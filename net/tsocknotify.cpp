@@ -8,7 +8,6 @@
 
 #include <QMetaObject>
 #include <QSocketNotifier>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -286,40 +285,66 @@ void TSock::acceptEvent()
     handler(*this, *client);
 }
 
-// A blocking listener serves each connection on a thread of its own, with blocking receives;
-// the handler runs there unlocked, so it must not touch what the user-interface thread uses.
-// The connection is released on this thread once the handler has returned.
+// A blocking listener serves each connection on a thread of its own, with blocking receives
+// (the contract is in the header). The connection is released on this thread once the handler
+// has returned and its thread has ended.
 void TSock::serveOnThread(const AutoAcceptEvent& handler, TSock& client)
 {
-    QThread* thread = QThread::create([handler, this, &client] { handler(*this, client); });
-    m_threads.append(thread);
-    QPointer<TSock> connection(&client);
-    connect(thread, &QThread::finished, this, [this, thread, connection] {
-        m_threads.removeOne(thread);
-        thread->wait();
-        delete thread;
-        if (connection)
-            connection->m_handlerRunning = false;
-        releaseFinishedConnections();
+    TSock* connection = &client;
+    std::thread thread([this, handler, connection] {
+        try {
+            handler(*this, *connection);
+        } catch (...) {
+            // An error the handler let escape ends its conversation, not the program.
+            connection->Close();
+        }
+        {
+            const std::lock_guard lock(m_finishedLock);
+            m_finishedConnections.push_back(connection);
+        }
+        // Wakes the listener's thread; what it needs to know passes through the lock above.
+        QMetaObject::invokeMethod(this, "joinFinishedThreads", Qt::QueuedConnection);
     });
-    thread->start();
+    m_servingThreads.push_back({connection, std::move(thread)});
+}
+
+// On the listener's thread, after handlers have returned: their threads are joined before
+// anything of their connections is touched here.
+void TSock::joinFinishedThreads()
+{
+    std::vector<TSock*> finished;
+    {
+        const std::lock_guard lock(m_finishedLock);
+        finished.swap(m_finishedConnections);
+    }
+    for (TSock* connection : finished) {
+        const auto serving = std::find_if(
+            m_servingThreads.begin(), m_servingThreads.end(),
+            [connection](const ServingThread& s) { return s.connection == connection; });
+        if (serving == m_servingThreads.end())
+            continue;
+        serving->thread.join();
+        m_servingThreads.erase(serving);
+        connection->m_handlerRunning = false;
+    }
+    if (!finished.empty())
+        releaseFinishedConnections();
 }
 
 // At release, handlers still running on their threads are woken from their blocking receives
-// by shutting their connections down, and awaited.
+// by shutting their connections down, and awaited. The handle is read under the connection's
+// lock: its thread may be closing it at this moment.
 void TSock::stopServingThreads()
 {
-    if (m_threads.isEmpty())
-        return;
-    for (TSock* connection : findChildren<TSock*>(Qt::FindDirectChildrenOnly)) {
-        if (connection->m_listener == this && connection->m_handle >= 0)
-            ::shutdown(connection->m_handle, SHUT_RDWR);
+    for (ServingThread& serving : m_servingThreads) {
+        const std::lock_guard lock(serving.connection->m_handleLock);
+        if (serving.connection->m_handle >= 0)
+            ::shutdown(serving.connection->m_handle, SHUT_RDWR);
     }
-    for (QThread* thread : std::as_const(m_threads)) {
-        thread->wait();
-        delete thread;
-    }
-    m_threads.clear();
+    for (ServingThread& serving : m_servingThreads)
+        serving.thread.join();
+    m_servingThreads.clear();
+    m_finishedConnections.clear();
 }
 
 bool TSock::descriptorsShort(int handle) const
@@ -371,7 +396,9 @@ void TSock::releaseFinishedConnections()
 {
     const QList<TSock*> connections = findChildren<TSock*>(Qt::FindDirectChildrenOnly);
     for (TSock* connection : connections) {
-        if (connection->m_listener != this)
+        // A connection whose handler still runs may be in use on its own thread: none of its
+        // state is touched.
+        if (connection->m_listener != this || connection->m_handlerRunning)
             continue;
         connection->m_releaseScheduled = false;
         if (connection->m_handle < 0 && !connection->m_handlerRunning &&
@@ -382,7 +409,9 @@ void TSock::releaseFinishedConnections()
 
 void TSock::scheduleRelease()
 {
-    if (!m_listener || m_releaseScheduled || m_handlerRunning)
+    // A connection's handler releases it when it returns; on a serving thread, this is also
+    // the one test that keeps the connection away from the listener's state.
+    if (!m_listener || m_handlerRunning || m_releaseScheduled)
         return;
     m_releaseScheduled = true;
     QMetaObject::invokeMethod(
