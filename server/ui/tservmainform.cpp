@@ -7,6 +7,7 @@
 #include "foundation/operatorprompts.h"
 #include "server/allowlist.h"
 #include "server/configfile.h"
+#include "server/keptqueue.h"
 #include "server/queuecommands.h"
 #include "server/servercore.h"
 #include "server/serverlistener.h"
@@ -187,9 +188,6 @@ void TServMainForm::showEvent(QShowEvent* event)
 
 void TServMainForm::FormShow()
 {
-    // The queue never survives a restart.
-    QFile::remove(m_core.dataFile(QStringLiteral("Message.Dat")));
-
     m_transmitLog = new TConnectionLogForm(QStringLiteral("Transmition Log"), 12);
     m_transmitLog->setObjectName(QStringLiteral("TransmitLog"));
     m_transmitLog->setLines(m_core.transmitLog());
@@ -208,7 +206,9 @@ void TServMainForm::FormShow()
             return;
         }
     }
-    m_core.setQueuedCount(0);
+    // A queue file still here was left by a run that ended without its close (killed, crashed,
+    // power lost): its pages were accepted, so they are kept and go out at the next check.
+    KeptQueue::takeOver(m_core, m_core, m_core);
     m_core.setNextCheck(m_core.config().QueTime);
     m_core.setAllowList(AllowList::load(m_core.dataDir()));
     m_core.setClockText(DateTimeText::clock(m_core.now()));
