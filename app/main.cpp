@@ -3,14 +3,48 @@
 #include "server/ui/tservmainform.h"
 #include "server/ui/widgetprompts.h"
 #include "server/ui/zelkorapplication.h"
+#include "service/headlessprompts.h"
+#include "service/headlessserver.h"
+#include "service/programoptions.h"
+#include "service/signalwatcher.h"
 #include "snpp/snppsettings.h"
 #include "ui/programicon.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
+#include <csignal>
 #include <cstdio>
 
-int main(int argc, char** argv)
+namespace {
+
+// The server without a display: no widget is ever made, so no display is needed.
+int runHeadless(int argc, char** argv, const ProgramOptions& options)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Zelkor Server"));
+    // Standard output may be a pipe to a log collector that goes away; the server stays.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    HeadlessPrompts prompts;
+    HeadlessServer server(options.dataDir, prompts);
+    SignalWatcher watcher({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(&watcher, &SignalWatcher::received, &server, [&server](int number) {
+        if (number == SIGHUP)
+            server.reload();
+        else
+            server.stop();
+    });
+    // Queued: the run or conversation that ended is left before the loop stops.
+    QObject::connect(
+        &server, &HeadlessServer::finished, &app, [] { QCoreApplication::exit(0); },
+        Qt::QueuedConnection);
+    if (!server.start())
+        return 1;
+    return app.exec();
+}
+
+int runDesktop(int argc, char** argv, const ProgramOptions& options)
 {
     ZelkorApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelkor Server"));
@@ -19,16 +53,9 @@ int main(int argc, char** argv)
     // with the main window in the tray, closing the help or a box must not end the server.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // "--snpp-port N" switches the SNPP gateway on at port N (0 off) and keeps the setting.
-    if (const auto problem = SnppSettings::applyArguments(app.arguments(), QDir::currentPath())) {
-        std::fprintf(stderr, "zelkor-server: %s\n", problem->constData());
-        return 2;
-    }
-
     WidgetPrompts prompts;
     app.setPrompts(&prompts);
-    // The data directory is the working directory at start-up.
-    ServerCore core(QDir::currentPath(), prompts);
+    ServerCore core(options.dataDir, prompts);
     TServMainForm window(core, prompts);
     // F1 anywhere in the program opens the main window's help.
     ContextHelp f1(window.help());
@@ -41,4 +68,44 @@ int main(int argc, char** argv)
     const int result = app.exec();
     app.setPrompts(nullptr);
     return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const ProgramOptions options = ProgramOptions::parse(arguments, QDir::currentPath());
+    switch (options.action) {
+    case ProgramOptions::Action::Help:
+    case ProgramOptions::Action::Version:
+        std::fputs(options.message.toLocal8Bit().constData(), stdout);
+        return 0;
+    case ProgramOptions::Action::Error:
+        std::fprintf(stderr, "zelkor-server: %s\n(--help lists the options)\n",
+                     options.message.toLocal8Bit().constData());
+        return 2;
+    case ProgramOptions::Action::Run:
+        break;
+    }
+
+    // The data folder is made when missing and becomes the working directory, so every file
+    // the server names without a folder lands in it, as when it is started there.
+    if (!QDir().mkpath(options.dataDir) || !QDir::setCurrent(options.dataDir)) {
+        std::fprintf(stderr, "zelkor-server: cannot use the data folder %s\n",
+                     options.dataDir.toLocal8Bit().constData());
+        return 2;
+    }
+    // "--snpp-port N" switches the SNPP gateway on at port N (0 off) and keeps the setting.
+    if (options.snppPort) {
+        const QStringList snpp{arguments.constFirst(), QStringLiteral("--snpp-port"),
+                               *options.snppPort};
+        if (const auto problem = SnppSettings::applyArguments(snpp, options.dataDir)) {
+            std::fprintf(stderr, "zelkor-server: %s\n", problem->constData());
+            return 2;
+        }
+    }
+    return options.headless ? runHeadless(argc, argv, options) : runDesktop(argc, argv, options);
 }

@@ -71,6 +71,9 @@ bool CallControl::FormCloseQuery(const std::function<void()>& stopListening)
     // The run this close waited for is over: nothing more to ask.
     if (m_closeApproved)
         return true;
+    // The headless server has nobody to ask and never comes here: on SIGTERM it takes the
+    // answers that lose nothing (the call finishes the message in hand and hangs up, the
+    // queue stays for the next start) and logs them (HeadlessServer::stop).
     IOperatorPrompts& prompts = m_prompts;
     const bool duringRun = m_processor->running();
     if (m_engine->PortOpen()) {

@@ -126,6 +126,24 @@ QueueEntry MessageQueueFile::testEntry(const QByteArray& pin)
     return entry;
 }
 
+qint32 MessageQueueFile::countMessages() const
+{
+    // Read as the run reads the file: its section names, then each section's entries.
+    QList<QByteArray> sections;
+    ListSections(m_path, sections);
+    const TIniFile file(m_path);
+    qint32 count = 0;
+    for (const QByteArray& section : std::as_const(sections)) {
+        QList<QByteArray> entries;
+        file.ReadEntries(section, entries);
+        for (const QByteArray& entry : std::as_const(entries)) {
+            const qsizetype eq = entry.indexOf('=');
+            count += eq >= 0 && messageNumber(entry.left(eq).trimmed()) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
 bool MessageQueueFile::exists() const
 {
     return QFile::exists(m_path);

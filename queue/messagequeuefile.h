@@ -67,6 +67,8 @@ public:
     static QueueEntry testEntry(const QByteArray& pin);
 
     bool exists() const;
+    // The "MSG" keys of all its sections: the messages a run would take from the file.
+    qint32 countMessages() const;
     // Deletes the file; true when it is gone afterwards (a missing file is not an error).
     bool remove() const;
 

@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and starts the server in its data folder (run-data/ unless
-# ZELKOR_DATA_DIR names another). The data folder is the server's working directory.
+# ZELKOR_DATA_DIR names another): in its window on a desktop, headless without a display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 data_dir=${ZELKOR_DATA_DIR:-$PWD/run-data}
 mkdir -p "$data_dir"
+program=$PWD/build/app/zelkor-server
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    echo "No display found: the Zelkor LAN Server is a desktop program and needs one." >&2
-    echo "Run it from a desktop session, or under a virtual display:" >&2
-    echo "    xvfb-run -a scripts/start-server.sh" >&2
-    exit 1
+    # Without a display the server runs headless: both live logs on standard output, errors on
+    # standard error; its first lines say on which port it listens.
+    echo "No display: starting the server headless with its data in $data_dir" >&2
+    echo "(Ctrl-C stops it; a running call first finishes its page. Queued pages are kept.)" >&2
+    exec "$program" --headless --data-dir "$data_dir"
 fi
-cd "$data_dir"
-exec "$OLDPWD/build/app/zelkor-server"
+exec "$program" --data-dir "$data_dir"

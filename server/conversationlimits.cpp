@@ -23,6 +23,22 @@ bool ConversationLimits::Slot::live() const
     return m_client && m_client->Connected() && !m_client->PeerGone();
 }
 
+void ConversationLimits::Slot::closeClient()
+{
+    if (m_client)
+        m_client->Close();
+}
+
+void ConversationLimits::closeAll()
+{
+    // A copy: closing a client may end its conversation and remove its slot meanwhile.
+    const QList<Slot*> running = m_slots;
+    for (Slot* slot : running) {
+        if (m_slots.contains(slot))
+            slot->closeClient();
+    }
+}
+
 bool ConversationLimits::admits(const QByteArray& address) const
 {
     return running(address) < MaxPerAddress;

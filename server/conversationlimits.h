@@ -34,6 +34,8 @@ public:
         // Its client is still connected.
         bool live() const;
         const QByteArray& address() const { return m_address; }
+        // Closes its client: the conversation's waits end and it unwinds.
+        void closeClient();
 
     private:
         ConversationLimits& m_limits;
@@ -51,10 +53,12 @@ public:
     int maxNesting() const { return m_maxNesting; }
     // Conversations running at this moment (nested on the stack).
     int nesting() const { return m_nesting; }
+    // Closes the clients of all running conversations, so that each ends at its next wait.
+    void closeAll();
 
 private:
     int m_nesting = 0;
     int m_maxNesting = DefaultMaxNesting;
     // The running conversations, oldest first.
-    QList<const Slot*> m_slots;
+    QList<Slot*> m_slots;
 };

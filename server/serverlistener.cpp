@@ -57,6 +57,11 @@ void ServerListener::stopListening()
     m_sock->setListen(false);
 }
 
+void ServerListener::closeConversations()
+{
+    m_limits.closeAll();
+}
+
 QString ServerListener::ipAddressText()
 {
     QByteArray address = TSock::LocalAddress();

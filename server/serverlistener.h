@@ -39,6 +39,9 @@ public:
     // confirmed settings dialog, whether or not the port changed.
     void restartListening();
     void stopListening();
+    // Ends the running conversations by closing their connections. A conversation that has not
+    // answered "250" has queued nothing, and its client sees the page was not taken.
+    void closeConversations();
 
     // "Current IP Address Is " + '"' + the host's address + '"'.
     static QString ipAddressText();

@@ -34,6 +34,8 @@ bool SettingsCommand::Settings1Click()
         if (QFile::exists(ConfigFile::path(m_settings.dataDir())))
             return true;
         prompts.beep();
+        // Headless, nobody fills the dialog in: the defaults are written as its OK would write
+        // them, and the server runs (SettingsRecovery).
         if (prompts.askYesNo(IOperatorPrompts::BoxKind::Warning,
                              QStringLiteral("Must Configure Application! Exit?")))
             return false;

@@ -8,6 +8,7 @@
 #include "queue/messagequeuefile.h"
 #include "server/allowlist.h"
 #include "server/configfile.h"
+#include "server/keptqueue.h"
 #include "server/queuecommands.h"
 #include "server/servercore.h"
 #include "server/serverlistener.h"
@@ -188,9 +189,6 @@ void TServMainForm::showEvent(QShowEvent* event)
 
 void TServMainForm::FormShow()
 {
-    // The queue never survives a restart.
-    QFile::remove(m_core.dataFile(MessageQueueFile::FileName));
-
     m_transmitLog = new TConnectionLogForm(QStringLiteral("Transmition Log"), 12);
     m_transmitLog->setObjectName(QStringLiteral("TransmitLog"));
     m_transmitLog->setLines(m_core.transmitLog());
@@ -209,7 +207,9 @@ void TServMainForm::FormShow()
             return;
         }
     }
-    m_core.setQueuedCount(0);
+    // A queue file still here was left by a run that ended without its close (killed, crashed,
+    // power lost): its pages were accepted, so they are kept and go out at the next check.
+    KeptQueue::takeOver(m_core, m_core, m_core);
     m_core.setNextCheck(m_core.config().QueTime);
     m_core.setAllowList(AllowList::load(m_core.dataDir()));
     m_core.setClockText(DateTimeText::clock(m_core.now()));

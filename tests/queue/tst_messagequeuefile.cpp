@@ -3,6 +3,8 @@
 #include "foundation/tinifile.h"
 #include "tests/support/tempdatadir.h"
 
+#include <QRandomGenerator>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -179,6 +181,41 @@ TEST_F(MessageQueueFileTest, RemoveDeletesTheFileAndAcceptsAMissingOne)
     EXPECT_TRUE(queue.exists());
     EXPECT_TRUE(queue.remove());
     EXPECT_FALSE(dir.exists(QStringLiteral("Message.Dat")));
+}
+
+// The count of a queue left at start-up must be what a run takes from the file: delivered
+// pages are removed key by key, an emptied key holds no page, and message texts that look like
+// keys or sections are no messages of their own.
+TEST_F(MessageQueueFileTest, CountedMessagesAreTheKeysARunWouldSend)
+{
+    MessageQueueFile queue(path());
+    EXPECT_EQ(queue.countMessages(), 0);
+    QRandomGenerator random(7);
+    qint32 expected = 0;
+    const QList<QByteArray> sections{"5551234", "5559876", "18005550000"};
+    for (int i = 0; i < 60; ++i) {
+        const QByteArray section = sections.at(random.bounded(sections.size()));
+        const QueueEntry entry{"MSG7=x [y] MSG" + QByteArray::number(i), "", "1", "h", "i"};
+        queue.writeSubmission(section, settings("80", 2, 2, 0), *queue.nextFreeMessageKey(section),
+                              entry);
+        ++expected;
+    }
+    TIniFile ini(path());
+    for (const QByteArray& section : sections) {
+        QList<QByteArray> keys;
+        ini.ReadKeys(section, keys);
+        for (const QByteArray& key : std::as_const(keys)) {
+            if (!MessageQueueFile::messageNumber(key) || random.bounded(3) != 0)
+                continue;
+            if (random.bounded(2) == 0)
+                ini.DeleteKey(section, key);
+            else
+                ini.WriteText(section, key, QByteArray());
+            --expected;
+        }
+    }
+    EXPECT_EQ(queue.countMessages(), expected);
+    EXPECT_GT(expected, 0);
 }
 
 } // namespace

@@ -115,21 +115,27 @@ TEST_F(MainFormTest, FrameMenuAndStatusBarAsLoaded)
     EXPECT_EQ(window->TransmitLog(), nullptr);
 }
 
-TEST_F(MainFormTest, FirstShowLoadsTheConfigurationAndDropsTheOldQueue)
+TEST_F(MainFormTest, FirstShowLoadsTheConfigurationAndKeepsTheQueueLeftByAKill)
 {
     writeConfig(7);
-    dir.write(MessageQueueFile::FileName, "[555]\r\nMSG1=old\r\n");
-    core.setQueuedCount(3);
+    // Two accepted pages for one company and one for another; an emptied key is no message.
+    const QByteArray left = "[555]\r\nPassword=\r\nMSG1=old\r\nMSG2=\r\nMSG3=older\r\n"
+                            "[777]\r\nMSG9=x\r\n";
+    dir.write(MessageQueueFile::FileName, left);
+    core.setQueuedCount(5);
     create();
     window->show();
-    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
+    EXPECT_EQ(dir.read(MessageQueueFile::FileName), left);
+    EXPECT_EQ(core.queuedCount(), 3);
+    EXPECT_TRUE(
+        core.connectionLog().contains(QStringLiteral("Queued messages kept from the last run: 3")));
+    EXPECT_EQ(window->statusPanels().text(StatusPanels::Queued), QStringLiteral("Queued: 3"));
     ASSERT_NE(window->TransmitLog(), nullptr);
     EXPECT_EQ(window->TransmitLog()->windowTitle(), QStringLiteral("Transmition Log"));
     EXPECT_EQ(core.config().QueTime, 7);
     EXPECT_EQ(core.nextCheck(), 7);
     EXPECT_EQ(window->statusPanels().text(StatusPanels::NextCheck),
               QStringLiteral("Next Check: 7"));
-    EXPECT_EQ(window->statusPanels().text(StatusPanels::Queued), QStringLiteral("Queued: 0"));
     EXPECT_FALSE(window->statusPanels().text(StatusPanels::Clock).isEmpty());
     EXPECT_TRUE(prompts.shown().isEmpty());
 }

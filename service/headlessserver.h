@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdio>
+#include <memory>
+
+class CallControl;
+class IOperatorPrompts;
+class NextCheckCountdown;
+class QTimer;
+class ServerCore;
+class SnppBridge;
+
+// The whole server without a display: the listener and the submission protocol, access
+// control, the SNPP gateway, the one-second tick with its countdown and automatic checks, call
+// processing with the modem, the transaction log and error notices. It makes the decisions the
+// main window leaves to the operator itself, each the one that keeps the server running and
+// loses nothing, and writes the two live logs to `out`, one line each.
+class HeadlessServer final : public QObject
+{
+    Q_OBJECT
+
+public:
+    HeadlessServer(const QString& dataDir, IOperatorPrompts& prompts, std::FILE* out = stdout,
+                   QObject* parent = nullptr);
+    ~HeadlessServer() override;
+
+    ServerCore& core() const { return *m_core; }
+    CallControl& calls() const { return *m_calls; }
+
+    // Settings (written as defaults when there are none), a queue left by an earlier run, the
+    // allow list, then listening and the tick. False when the server cannot listen: without
+    // its port it could take no page, and a service manager should see it fail.
+    bool start();
+    // Settings and allow list read again, the listener and the gateway restarted.
+    void reload();
+    // Stops taking pages and ends the open conversations; a running call finishes the message
+    // in hand and hangs up. finished() follows once nothing runs any more. The queue stays for
+    // the next start. Asked again while a call still runs, it cuts the call at once.
+    void stop();
+    bool stopping() const { return m_stopping; }
+
+signals:
+    void finished();
+
+private:
+    void applySettings(bool atStart);
+    void tick();
+    void writeLine(const char* log, const QString& line);
+    void note(const QString& line);
+    void finishWhenIdle();
+
+    QString m_dataDir;
+    IOperatorPrompts& m_prompts;
+    std::FILE* m_out;
+    std::unique_ptr<ServerCore> m_core;
+    std::unique_ptr<NextCheckCountdown> m_countdown;
+    SnppBridge* m_snpp = nullptr;
+    CallControl* m_calls = nullptr;
+    QTimer* m_timer = nullptr;
+    bool m_stopping = false;
+    bool m_finished = false;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "server/serverconfig.h"
+
+#include <QString>
+#include <QStringList>
+
+class IOperatorPrompts;
+
+// Reading Server.Dat where nobody can answer the settings dialog. A missing file is replaced by
+// `fallback`, written as the dialog's OK would write it; a damaged one (shorter than a record)
+// is first kept beside it as Server.Dat.bad, so the operator can still look at what it held.
+// A file that exists but cannot be read is left alone: the server runs on `fallback` without
+// writing over it. Out-of-range fields are defaulted as at any load.
+namespace SettingsRecovery {
+
+struct Result
+{
+    TServerConfig config;
+    QStringList notes; // what was decided, one line each, for the logs
+};
+
+Result load(const QString& dataDir, const TServerConfig& fallback, IOperatorPrompts& prompts);
+
+} // namespace SettingsRecovery

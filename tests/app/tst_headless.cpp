@@ -1,0 +1,334 @@
+#include "queue/messagequeuefile.h"
+#include "server/configfile.h"
+#include "server/serverconfig.h"
+#include "tests/support/freeport.h"
+#include "tests/support/scriptedmodem.h"
+#include "tests/support/scriptedprompts.h"
+#include "tests/support/tempdatadir.h"
+#include "tests/support/workstationclient.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include <poll.h>
+#include <sys/socket.h>
+
+namespace {
+
+QByteArray block(const QByteArray& message, const QByteArray& from)
+{
+    return QByteArray("MSG: " + message + "\r\nPIN: 1234567\r\nID: " + from +
+                      "\r\nAN: 5551234\r\nLENGTH: 80\r\nPARITY: 2\r\nDATA: 2\r\nSTOP: 0")
+        .toBase64();
+}
+
+QByteArray readReply(int fd)
+{
+    QByteArray reply;
+    int waitMs = WorkstationClient::SafetyMs;
+    for (;;) {
+        pollfd ready{fd, POLLIN, 0};
+        if (::poll(&ready, 1, waitMs) <= 0)
+            return reply;
+        char bytes[4096];
+        const ssize_t n = ::recv(fd, bytes, sizeof bytes, 0);
+        if (n <= 0)
+            return reply;
+        reply.append(bytes, n);
+        waitMs = 300;
+    }
+}
+
+// The built program started with --headless the way a service manager starts it: no display
+// in its environment, a data folder named on the command line, a working directory elsewhere.
+// COM1 in the data folder is a pseudo-terminal with a scripted modem and paging terminal on
+// its other end, answered from this test's event loop.
+class HeadlessProgram : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_modem.isValid()) << "no pseudo-terminal for the modem";
+        ASSERT_TRUE(m_modem.linkAs(m_dir.path(), 1));
+        m_port = freeLoopbackPort();
+        m_dir.write(QStringLiteral("Allow.txt"), "555\r\n");
+    }
+
+    void TearDown() override
+    {
+        if (m_program.state() != QProcess::NotRunning) {
+            m_program.kill();
+            m_program.waitForFinished();
+        }
+    }
+
+    // Server.Dat with COM1 at 9600 baud, the test's port and a check every `queTime` minutes
+    // (0: none); the first check after a start comes at the next full minute.
+    void writeSettings(qint32 queTime)
+    {
+        TServerConfig config = TServerConfig::defaults(m_dir.path());
+        config.Port = m_port;
+        config.ComPort = 0;
+        config.ComPortSpeed = 6;
+        config.FlowControl = 0;
+        config.QueTime = queTime;
+        config.Logging = true;
+        ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));
+    }
+
+    void start()
+    {
+        m_out.clear();
+        m_err.clear();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            environment.remove(QString::fromLatin1(name));
+        m_program.setProcessEnvironment(environment);
+        m_program.setWorkingDirectory(QDir::tempPath());
+        m_program.start(QStringLiteral(ZELKOR_SERVER_BINARY),
+                        {QStringLiteral("--headless"), QStringLiteral("--data-dir"), m_dir.path()});
+        ASSERT_TRUE(m_program.waitForStarted());
+    }
+
+    // Pumps this test's event loop (the modem answers meanwhile) until `condition` holds or the
+    // safety limit passes.
+    bool waitFor(const std::function<bool()>& condition, int seconds = 150)
+    {
+        return QTest::qWaitFor(
+            [&] {
+                collect();
+                return condition();
+            },
+            seconds * 1000);
+    }
+    bool waitForOutput(const QByteArray& text, int seconds = 150)
+    {
+        return waitFor([&] { return m_out.contains(text); }, seconds);
+    }
+    bool waitForExit(int seconds = 150)
+    {
+        return waitFor([&] { return m_program.state() == QProcess::NotRunning; }, seconds);
+    }
+    void collect()
+    {
+        m_out += m_program.readAllStandardOutput();
+        m_err += m_program.readAllStandardError();
+    }
+    std::string output() const { return (m_out + "\n--- stderr ---\n" + m_err).toStdString(); }
+    void signal(int number) { ::kill(static_cast<pid_t>(m_program.processId()), number); }
+
+    // A whole submission from `from`; the replies the server gave, one per line.
+    QByteArray submit(const QList<QByteArray>& messages, const QByteArray& from = "127.0.0.2")
+    {
+        QByteArray replies;
+        runWhilePumping([&] {
+            WorkstationClient client;
+            if (!client.connectTo(m_port.toUShort(), from))
+                return;
+            // Each reply is one write without a line end: what arrives before a pause.
+            const auto line = [&](const QByteArray& command) {
+                client.send(command);
+                replies += readReply(client.handle()) + '\n';
+            };
+            line("HELO " + from);
+            for (const QByteArray& message : messages) {
+                line("DATA");
+                line(block(message, "Pat"));
+            }
+            line("DONE");
+        });
+        return replies;
+    }
+
+    TempDataDir m_dir;
+    ScriptedModem m_modem;
+    ScriptedPrompts m_prompts;
+    QProcess m_program;
+    QByteArray m_port;
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+TEST_F(HeadlessProgram, PageTakenOverTcpIsDeliveredThroughTheModemAtTheNextCheck)
+{
+    writeSettings(1);
+    start();
+    ASSERT_TRUE(waitForOutput("Connection: Listening on port " + m_port)) << output();
+
+    const QByteArray replies = submit({"server room too hot"});
+    EXPECT_TRUE(replies.contains("250 Message Accepted For Processing")) << replies.constData();
+
+    ASSERT_TRUE(waitFor([&] { return !m_modem.blocks().isEmpty(); })) << output();
+    EXPECT_EQ(m_modem.blocks().front().pin, "1234567");
+    EXPECT_TRUE(m_modem.blocks().front().field.contains("server room too hot"));
+    EXPECT_TRUE(m_modem.blocks().front().checksumValid);
+    ASSERT_TRUE(waitForOutput("Call(s) Compleated")) << output();
+    EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5551234"});
+
+    // Both live logs reach standard output, one line each with its time stamp and its log.
+    for (const QByteArray& line : m_out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "
+                                                      "(Connection|Transmission): "))
+                        .match(QString::fromUtf8(line))
+                        .hasMatch())
+            << line.constData();
+    }
+    EXPECT_TRUE(m_out.contains("Transmission: ")) << output();
+    EXPECT_TRUE(m_out.contains("Sending Messages For: 5551234")) << output();
+    EXPECT_FALSE(MessageQueueFile(m_dir.path() + QStringLiteral("/Message.Dat")).countMessages());
+
+    signal(SIGTERM);
+    ASSERT_TRUE(waitForExit()) << output();
+    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_program.exitCode(), 0) << output();
+}
+
+TEST_F(HeadlessProgram, SighupReadsAllowTxtAgain)
+{
+    m_dir.write(QStringLiteral("Allow.txt"), "999\r\n");
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    EXPECT_FALSE(submit({"refused"}).contains("250 Message Accepted"));
+
+    m_dir.write(QStringLiteral("Allow.txt"), "555\r\n");
+    signal(SIGHUP);
+    ASSERT_TRUE(waitForOutput("Reloading Server.Dat and Allow.txt")) << output();
+    ASSERT_TRUE(waitFor([&] { return m_out.count("Listening on port " + m_port) == 2; }))
+        << output();
+    const QByteArray replies = submit({"taken"});
+    EXPECT_TRUE(replies.contains("250 Message Accepted For Processing")) << replies.constData();
+    EXPECT_TRUE(m_dir.read(QStringLiteral("Message.Dat")).contains("taken"));
+    EXPECT_FALSE(m_dir.read(QStringLiteral("Message.Dat")).contains("refused"));
+}
+
+TEST_F(HeadlessProgram, SigtermDuringACallSendsTheMessageInHandHangsUpAndKeepsTheRest)
+{
+    writeSettings(1);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    ASSERT_TRUE(submit({"first", "second"}).contains("250 Message Accepted"));
+    // The stop comes while the terminal holds the first block.
+    m_modem.setOnBlock([this](const ScriptedModem::Block&) {
+        if (m_modem.blocks().size() == 1)
+            signal(SIGTERM);
+    });
+
+    ASSERT_TRUE(waitForExit()) << output();
+    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_program.exitCode(), 0) << output();
+    ASSERT_EQ(m_modem.blocks().size(), 1) << output();
+    EXPECT_TRUE(m_modem.blocks().front().field.contains("first"));
+    EXPECT_FALSE(m_modem.lineOpen());
+    EXPECT_GE(m_modem.hangUps(), 1);
+    EXPECT_TRUE(m_out.contains("Call(s) Compleated")) << output();
+    // The message not yet sent stays for the next start.
+    const QByteArray queue = m_dir.read(QStringLiteral("Message.Dat"));
+    EXPECT_TRUE(queue.contains("second"));
+    EXPECT_FALSE(queue.contains("first"));
+}
+
+TEST_F(HeadlessProgram, SigtermClosesAnOpenConversationAndExits)
+{
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    WorkstationClient idle;
+    ASSERT_TRUE(idle.connectTo(m_port.toUShort(), "127.0.0.3"));
+    idle.send("HELO 127.0.0.3");
+    ASSERT_TRUE(readReply(idle.handle()).startsWith("250 "));
+    // The server is now inside the conversation, waiting for this client's next command (it
+    // would wait a minute for it). The stop must not wait with it.
+    signal(SIGTERM);
+    ASSERT_TRUE(waitForExit(30)) << output();
+    EXPECT_EQ(m_program.exitCode(), 0) << output();
+    EXPECT_TRUE(idle.closedByServer());
+}
+
+TEST_F(HeadlessProgram, PageAcceptedBeforeAKillIsDeliveredAfterTheRestart)
+{
+    // No checks in the first run: the page can only go out after the restart.
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    ASSERT_TRUE(submit({"survives the kill"}).contains("250 Message Accepted For Processing"));
+    m_program.kill();
+    ASSERT_TRUE(m_program.waitForFinished());
+
+    writeSettings(1);
+    start();
+    ASSERT_TRUE(waitForOutput("Connection: Queued messages kept from the last run: 1")) << output();
+    ASSERT_TRUE(waitFor([&] { return !m_modem.blocks().isEmpty(); })) << output();
+    EXPECT_TRUE(m_modem.blocks().front().field.contains("survives the kill"));
+    ASSERT_TRUE(waitForOutput("Call(s) Compleated")) << output();
+    EXPECT_EQ(MessageQueueFile(m_dir.path() + QStringLiteral("/Message.Dat")).countMessages(), 0);
+}
+
+// Without Server.Dat the defaults are written, as the first start's OK writes them; they name
+// the standard port, which another server on this machine may hold.
+TEST_F(HeadlessProgram, MissingServerDatIsWrittenWithTheDefaults)
+{
+    start();
+    ASSERT_TRUE(waitFor([&] {
+        return m_out.contains("Listening on port") || m_program.state() == QProcess::NotRunning;
+    })) << output();
+    EXPECT_TRUE(m_out.contains("Server.Dat was missing: settings written to Server.Dat"))
+        << output();
+    EXPECT_EQ(m_dir.read(QStringLiteral("Server.Dat")),
+              TServerConfig::defaults(m_dir.path()).toRecord());
+    if (m_program.state() == QProcess::NotRunning) {
+        EXPECT_TRUE(m_out.contains("Could not listen on port 5612")) << output();
+    }
+}
+
+TEST_F(HeadlessProgram, DamagedServerDatIsKeptAsBadAndReplacedByTheDefaults)
+{
+    const QByteArray damaged = "truncated by a full disk";
+    m_dir.write(QStringLiteral("Server.Dat"), damaged);
+    start();
+    ASSERT_TRUE(waitFor([&] {
+        return m_out.contains("Listening on port") || m_program.state() == QProcess::NotRunning;
+    })) << output();
+    EXPECT_EQ(m_dir.read(QStringLiteral("Server.Dat.bad")), damaged);
+    EXPECT_EQ(m_dir.read(QStringLiteral("Server.Dat")),
+              TServerConfig::defaults(m_dir.path()).toRecord());
+    EXPECT_TRUE(m_out.contains("Server.Dat was damaged (kept as Server.Dat.bad)")) << output();
+    EXPECT_TRUE(m_err.contains("Corupted Configuration File!")) << output();
+}
+
+TEST(HeadlessCommandLine, HelpVersionAndMistakesNeedNoDisplay)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    environment.remove(QStringLiteral("DISPLAY"));
+    const auto run = [&](const QStringList& arguments) {
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(ZELKOR_SERVER_BINARY), arguments);
+        program.waitForFinished(60000);
+        return std::make_pair(program.exitCode(),
+                              program.readAllStandardOutput() + program.readAllStandardError());
+    };
+    const auto help = run({QStringLiteral("--help")});
+    EXPECT_EQ(help.first, 0);
+    for (const char* option : {"--headless", "--data-dir", "--snpp-port", "--version"})
+        EXPECT_TRUE(help.second.contains(option)) << help.second.constData();
+    const auto version = run({QStringLiteral("--version")});
+    EXPECT_EQ(version.first, 0);
+    EXPECT_TRUE(version.second.startsWith("zelkor-server ")) << version.second.constData();
+    const auto unknown = run({QStringLiteral("--headles")});
+    EXPECT_EQ(unknown.first, 2);
+    EXPECT_TRUE(unknown.second.contains("headles")) << unknown.second.constData();
+    const auto stray = run({QStringLiteral("--headless"), QStringLiteral("extra")});
+    EXPECT_EQ(stray.first, 2);
+}
+
+} // namespace
