@@ -212,16 +212,27 @@ TEST_F(HeadlessProgram, SighupReadsAllowTxtAgain)
 
 TEST_F(HeadlessProgram, SigtermDuringACallSendsTheMessageInHandHangsUpAndKeepsTheRest)
 {
-    writeSettings(1);
+    // Both pages are queued before checks are switched on (a reload of Server.Dat), so the
+    // call cannot start between them.
+    writeSettings(0);
     start();
     ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
-    ASSERT_TRUE(submit({"first", "second"}).contains("250 Message Accepted"));
-    // The stop comes while the terminal holds the first block.
+    const QByteArray replies = submit({"first", "second"});
+    ASSERT_EQ(replies.count("250 Message Accepted For Processing"), 2) << replies.constData();
+    // The stop comes while the terminal holds the first block: its reply is held back until
+    // the server has taken the signal.
+    m_modem.queueBlockReplies({ScriptedModem::silence()});
     m_modem.setOnBlock([this](const ScriptedModem::Block&) {
         if (m_modem.blocks().size() == 1)
             signal(SIGTERM);
     });
+    writeSettings(1);
+    signal(SIGHUP);
 
+    ASSERT_TRUE(waitForOutput("Stopping: the call in progress ends after its current message"))
+        << output();
+    ASSERT_EQ(m_modem.blocks().size(), 1) << output();
+    m_modem.sendRaw(ScriptedModem::ack());
     ASSERT_TRUE(waitForExit()) << output();
     EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_program.exitCode(), 0) << output();
