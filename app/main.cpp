@@ -15,6 +15,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -44,9 +45,59 @@ int runHeadless(int argc, char** argv, const ProgramOptions& options)
     return app.exec();
 }
 
-int runDesktop(int argc, char** argv, const ProgramOptions& options)
+// Prints the help, the version or a mistake in the command line, makes the data folder and
+// applies --snpp-port. Gives an exit code when the program ends here.
+std::optional<int> settle(const ProgramOptions& options)
+{
+    switch (options.action) {
+    case ProgramOptions::Action::Help:
+    case ProgramOptions::Action::Version:
+        std::fputs(options.message.toLocal8Bit().constData(), stdout);
+        return 0;
+    case ProgramOptions::Action::Error:
+        std::fprintf(stderr, "zelkor-server: %s\n(--help lists the options)\n",
+                     options.message.toLocal8Bit().constData());
+        return 2;
+    case ProgramOptions::Action::Run:
+        break;
+    }
+
+    // The data folder is made when missing and becomes the working directory, so every file
+    // the server names without a folder lands in it, as when it is started there.
+    if (!QDir().mkpath(options.dataDir) || !QDir::setCurrent(options.dataDir)) {
+        std::fprintf(stderr, "zelkor-server: cannot use the data folder %s\n",
+                     options.dataDir.toLocal8Bit().constData());
+        return 2;
+    }
+    // "--snpp-port N" switches the SNPP gateway on at port N (0 off) and keeps the setting.
+    if (options.snppPort) {
+        const QStringList snpp{QStringLiteral("zelkor-server"), QStringLiteral("--snpp-port"),
+                               *options.snppPort};
+        if (const auto problem = SnppSettings::applyArguments(snpp, options.dataDir)) {
+            std::fprintf(stderr, "zelkor-server: %s\n", problem->constData());
+            return 2;
+        }
+    }
+    return std::nullopt;
+}
+
+bool displayNamed()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+int runDesktop(int argc, char** argv, ProgramOptions options)
 {
     ZelkorApplication app(argc, argv);
+    if (options.action == ProgramOptions::Action::Error) {
+        // The application has taken Qt's own options (-platform, -style, ...) out of the
+        // command line; what is left is read again.
+        options = ProgramOptions::parse(app.arguments(), QDir::currentPath());
+        if (const std::optional<int> exitCode = settle(options))
+            return *exitCode;
+    }
     QApplication::setApplicationName(QStringLiteral("Zelkor Server"));
     QApplication::setWindowIcon(ProgramIcon::icon());
     // The program ends when its main window closes, not when the last window in view does:
@@ -78,34 +129,15 @@ int main(int argc, char** argv)
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
     const ProgramOptions options = ProgramOptions::parse(arguments, QDir::currentPath());
-    switch (options.action) {
-    case ProgramOptions::Action::Help:
-    case ProgramOptions::Action::Version:
-        std::fputs(options.message.toLocal8Bit().constData(), stdout);
-        return 0;
-    case ProgramOptions::Action::Error:
-        std::fprintf(stderr, "zelkor-server: %s\n(--help lists the options)\n",
-                     options.message.toLocal8Bit().constData());
-        return 2;
-    case ProgramOptions::Action::Run:
-        break;
+    const bool headless = arguments.contains(QStringLiteral("--headless"));
+    // A command line that does not read may hold Qt's own options for the desktop application,
+    // which takes them before the rest is read again. Headless, or without a display for a
+    // window, there is no such application: the mistake is reported at once.
+    const bool forTheWindowSystem =
+        options.action == ProgramOptions::Action::Error && !headless && displayNamed();
+    if (!forTheWindowSystem) {
+        if (const std::optional<int> exitCode = settle(options))
+            return *exitCode;
     }
-
-    // The data folder is made when missing and becomes the working directory, so every file
-    // the server names without a folder lands in it, as when it is started there.
-    if (!QDir().mkpath(options.dataDir) || !QDir::setCurrent(options.dataDir)) {
-        std::fprintf(stderr, "zelkor-server: cannot use the data folder %s\n",
-                     options.dataDir.toLocal8Bit().constData());
-        return 2;
-    }
-    // "--snpp-port N" switches the SNPP gateway on at port N (0 off) and keeps the setting.
-    if (options.snppPort) {
-        const QStringList snpp{arguments.constFirst(), QStringLiteral("--snpp-port"),
-                               *options.snppPort};
-        if (const auto problem = SnppSettings::applyArguments(snpp, options.dataDir)) {
-            std::fprintf(stderr, "zelkor-server: %s\n", problem->constData());
-            return 2;
-        }
-    }
-    return options.headless ? runHeadless(argc, argv, options) : runDesktop(argc, argv, options);
+    return headless ? runHeadless(argc, argv, options) : runDesktop(argc, argv, options);
 }

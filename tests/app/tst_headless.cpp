@@ -340,6 +340,16 @@ TEST(HeadlessCommandLine, HelpVersionAndMistakesNeedNoDisplay)
     EXPECT_TRUE(unknown.second.contains("headles")) << unknown.second.constData();
     const auto stray = run({QStringLiteral("--headless"), QStringLiteral("extra")});
     EXPECT_EQ(stray.first, 2);
+
+    // With a window system, Qt's own options are the desktop application's: it takes them
+    // before the rest of the command line is read.
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const auto qtOptions =
+        run({QStringLiteral("-platform"), QStringLiteral("offscreen"), QStringLiteral("-style"),
+             QStringLiteral("fusion"), QStringLiteral("--version")});
+    EXPECT_EQ(qtOptions.first, 0) << qtOptions.second.constData();
+    EXPECT_TRUE(qtOptions.second.contains("zelkor-server ")) << qtOptions.second.constData();
+    EXPECT_EQ(run({QStringLiteral("--bogus")}).first, 2);
 }
 
 } // namespace
