@@ -1,5 +1,6 @@
 #include "server/keptqueue.h"
 
+#include "foundation/widgettext.h"
 #include "queue/messagequeuefile.h"
 #include "server/ilogsinks.h"
 #include "server/iserversettings.h"
@@ -17,7 +18,7 @@ void takeOver(const IServerSettings& settings, IServerStatus& status, ILogSinks&
     const qint32 count = queue.countMessages();
     status.setQueuedCount(count);
     const QByteArray line = "Queued messages kept from the last run: " + QByteArray::number(count);
-    log.addConnectionLog(QString::fromLatin1(line));
+    log.addConnectionLog(WidgetText::fromBytes(line));
     log.AppendLog(line);
 }
 

@@ -19,34 +19,29 @@
 
 HeadlessServer::HeadlessServer(const QString& dataDir, IOperatorPrompts& prompts, std::FILE* out,
                                QObject* parent)
-    : QObject(parent), m_dataDir(dataDir), m_prompts(prompts), m_out(out),
+    : QObject(parent), m_prompts(prompts), m_out(out),
       m_core(std::make_unique<ServerCore>(dataDir, prompts)),
-      m_countdown(std::make_unique<NextCheckCountdown>(*m_core, *m_core, *m_core))
+      m_countdown(std::make_unique<NextCheckCountdown>(*m_core, *m_core, *m_core)),
+      m_snpp(std::make_unique<SnppBridge>(m_core->submissions(), *m_core, *m_core, prompts)),
+      m_calls(std::make_unique<CallControl>(*m_core, *m_core, *m_core, prompts)),
+      m_timer(new QTimer(this))
 {
     connect(m_core.get(), &ServerCore::connectionLogAdded, this,
             [this](const QString& line) { writeLine("Connection", line); });
     connect(m_core.get(), &ServerCore::transmitLogAdded, this,
             [this](const QString& line) { writeLine("Transmission", line); });
 
-    m_snpp = new SnppBridge(m_core->submissions(), *m_core, *m_core, prompts, this);
-    m_calls = new CallControl(*m_core, *m_core, *m_core, prompts, this);
     m_countdown->setOnAutomaticRun([this] { m_calls->automaticRun(); });
     connect(&m_calls->processor(), &CallProcessor::runEnded, this, [this] {
         if (m_stopping)
             finishWhenIdle();
     });
 
-    m_timer = new QTimer(this);
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &HeadlessServer::tick);
 }
 
-HeadlessServer::~HeadlessServer()
-{
-    // The parts that refer to the core go before it.
-    delete m_calls;
-    delete m_snpp;
-}
+HeadlessServer::~HeadlessServer() = default;
 
 bool HeadlessServer::start()
 {
@@ -56,13 +51,8 @@ bool HeadlessServer::start()
     KeptQueue::takeOver(*m_core, *m_core, *m_core);
     m_core->setNextCheck(m_core->config().QueTime);
     m_core->setClockText(DateTimeText::clock(m_core->now()));
-    m_core->listener().startListening();
-    if (!m_core->listener().Sock1().Listen()) {
-        note(QStringLiteral("Could not listen on port ") +
-             WidgetText::fromBytes(m_core->config().Port) + QStringLiteral(": stopping"));
+    if (!listen())
         return false;
-    }
-    note(QStringLiteral("Listening on port ") + WidgetText::fromBytes(m_core->config().Port));
     m_snpp->start();
     m_timer->start();
     return true;
@@ -73,13 +63,26 @@ void HeadlessServer::applySettings(bool atStart)
     // At start-up a missing or damaged file is replaced by the defaults, as the first start's
     // OK in the settings dialog would write them. Later the running settings stand in, so a
     // reload never swaps a working configuration for the defaults.
-    const TServerConfig fallback = atStart ? TServerConfig::defaults(m_dataDir) : m_core->config();
+    const TServerConfig fallback =
+        atStart ? TServerConfig::defaults(m_core->dataDir()) : m_core->config();
     const SettingsRecovery::Result settings =
-        SettingsRecovery::load(m_dataDir, fallback, m_prompts);
+        SettingsRecovery::load(m_core->dataDir(), fallback, m_prompts);
     for (const QString& line : settings.notes)
         note(line);
     m_core->setConfig(settings.config);
-    m_core->setAllowList(AllowList::load(m_dataDir));
+    m_core->setAllowList(AllowList::load(m_core->dataDir()));
+}
+
+bool HeadlessServer::listen()
+{
+    m_core->listener().restartListening();
+    const QString port = WidgetText::fromBytes(m_core->config().Port);
+    if (!m_core->listener().Sock1().Listen()) {
+        note(QStringLiteral("Could not listen on port ") + port);
+        return false;
+    }
+    note(QStringLiteral("Listening on port ") + port);
+    return true;
 }
 
 void HeadlessServer::reload()
@@ -88,12 +91,8 @@ void HeadlessServer::reload()
         return;
     note(QStringLiteral("Reloading Server.Dat and Allow.txt"));
     applySettings(false);
-    m_core->listener().restartListening();
-    if (m_core->listener().Sock1().Listen())
-        note(QStringLiteral("Listening on port ") + WidgetText::fromBytes(m_core->config().Port));
-    else
-        note(QStringLiteral("Not listening: port ") + WidgetText::fromBytes(m_core->config().Port) +
-             QStringLiteral(" could not be opened; the queue is still delivered"));
+    // A port that cannot be opened now leaves the server delivering its queue.
+    listen();
     m_snpp->stop();
     m_snpp->start();
 }

@@ -27,9 +27,6 @@ public:
                    QObject* parent = nullptr);
     ~HeadlessServer() override;
 
-    ServerCore& core() const { return *m_core; }
-    CallControl& calls() const { return *m_calls; }
-
     // Settings (written as defaults when there are none), a queue left by an earlier run, the
     // allow list, then listening and the tick. False when the server cannot listen: without
     // its port it could take no page, and a service manager should see it fail.
@@ -40,26 +37,27 @@ public:
     // in hand and hangs up. finished() follows once nothing runs any more. The queue stays for
     // the next start. Asked again while a call still runs, it cuts the call at once.
     void stop();
-    bool stopping() const { return m_stopping; }
 
 signals:
     void finished();
 
 private:
     void applySettings(bool atStart);
+    // Starts or restarts the listener on the configured port and logs the outcome.
+    bool listen();
     void tick();
     void writeLine(const char* log, const QString& line);
     void note(const QString& line);
     void finishWhenIdle();
 
-    QString m_dataDir;
     IOperatorPrompts& m_prompts;
     std::FILE* m_out;
+    // The parts that refer to the core come after it, so they go before it.
     std::unique_ptr<ServerCore> m_core;
     std::unique_ptr<NextCheckCountdown> m_countdown;
-    SnppBridge* m_snpp = nullptr;
-    CallControl* m_calls = nullptr;
-    QTimer* m_timer = nullptr;
+    std::unique_ptr<SnppBridge> m_snpp;
+    std::unique_ptr<CallControl> m_calls;
+    QTimer* m_timer;
     bool m_stopping = false;
     bool m_finished = false;
 };
