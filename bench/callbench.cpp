@@ -8,9 +8,9 @@
 // file work, parsing, logging, the disk) and the thread's CPU time, each per message, and the
 // same per message beyond a one-message run, which leaves out the call's fixed costs.
 
+#include "bench/benchprompts.h"
 #include "calls/callcontrol.h"
 #include "calls/callprocessor.h"
-#include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
@@ -31,30 +31,6 @@
 #include <vector>
 
 namespace {
-
-// Nothing in these runs asks the operator; a box would be a fault worth seeing.
-class CountingPrompts final : public IOperatorPrompts
-{
-public:
-    void beep() override {}
-    void showMessage(BoxKind, const QString& text) override { note(text); }
-    bool askYesNo(BoxKind, const QString& text) override { return note(text), false; }
-    std::optional<QString> inputText(const QString&, const QString& prompt, const QString&) override
-    {
-        note(prompt);
-        return std::nullopt;
-    }
-    void showError(const QString& message) override { note(message); }
-    void notifyError(const QString& message, std::function<void()>) override { note(message); }
-    int boxes = 0;
-
-private:
-    void note(const QString& text)
-    {
-        ++boxes;
-        std::fprintf(stderr, "operator box: %s\n", qPrintable(text));
-    }
-};
 
 double threadCpuMs()
 {
@@ -131,7 +107,7 @@ struct PauseCosts
 Figures runOnce(int messages, const PauseCosts& pauses)
 {
     QTemporaryDir dir;
-    CountingPrompts prompts;
+    BenchPrompts prompts;
     ServerCore core(dir.path(), prompts);
     TServerConfig config = core.config();
     config.ComPort = 0;

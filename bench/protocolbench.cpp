@@ -3,7 +3,7 @@
 // Run by hand: protocolbench [--quick]. Every loop is bounded in count; traffic stays on
 // 127.0.0.1.
 
-#include "foundation/operatorprompts.h"
+#include "bench/benchprompts.h"
 #include "foundation/pacing.h"
 #include "net/tsock.h"
 #include "queue/messagequeuefile.h"
@@ -31,30 +31,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Nothing in these runs asks the operator; a box would be a fault worth seeing.
-class CountingPrompts final : public IOperatorPrompts
-{
-public:
-    void beep() override {}
-    void showMessage(BoxKind, const QString& text) override { note(text); }
-    bool askYesNo(BoxKind, const QString& text) override { return note(text), false; }
-    std::optional<QString> inputText(const QString&, const QString& prompt, const QString&) override
-    {
-        note(prompt);
-        return std::nullopt;
-    }
-    void showError(const QString& message) override { note(message); }
-    void notifyError(const QString& message, std::function<void()>) override { note(message); }
-    int boxes = 0;
-
-private:
-    void note(const QString& text)
-    {
-        ++boxes;
-        std::fprintf(stderr, "operator box: %s\n", qPrintable(text));
-    }
-};
 
 const QByteArray Begin = "354 Begin Sending Message";
 const QByteArray Accepted = "250 Message Accepted For Processing";
@@ -280,7 +256,7 @@ public:
 private:
     Pacing m_pacing;
     QTemporaryDir m_dir;
-    CountingPrompts m_prompts;
+    BenchPrompts m_prompts;
     ServerCore m_core;
     quint16 m_port = 0;
     QByteArray m_host = TSock::LocalAddress();

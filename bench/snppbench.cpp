@@ -4,7 +4,7 @@
 // sessions are open. Run by hand: snppbench [pages]. Every loop is bounded in count; traffic
 // stays on 127.0.0.0/8.
 
-#include "foundation/operatorprompts.h"
+#include "bench/benchprompts.h"
 #include "queue/messagequeuefile.h"
 #include "server/servercore.h"
 #include "server/snppbridge.h"
@@ -26,27 +26,6 @@
 #include <vector>
 
 namespace {
-
-class SilentPrompts final : public IOperatorPrompts
-{
-public:
-    void beep() override {}
-    void showMessage(BoxKind, const QString& text) override { note(text); }
-    bool askYesNo(BoxKind, const QString& text) override { return note(text), false; }
-    std::optional<QString> inputText(const QString&, const QString& prompt, const QString&) override
-    {
-        note(prompt);
-        return std::nullopt;
-    }
-    void showError(const QString& message) override { note(message); }
-    void notifyError(const QString& message, std::function<void()>) override { note(message); }
-
-private:
-    static void note(const QString& text)
-    {
-        std::fprintf(stderr, "operator box: %s\n", qPrintable(text));
-    }
-};
 
 // The address of client `index`: no more than four sessions per machine.
 QByteArray clientAddress(int index)
@@ -151,7 +130,7 @@ private:
     }
 
     QTemporaryDir m_dir;
-    SilentPrompts m_prompts;
+    BenchPrompts m_prompts;
     ServerCore m_core;
     std::unique_ptr<SnppBridge> m_bridge;
     quint16 m_port = 0;
