@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
+# Only the program and the libraries it links are built, none of the test suites.
+BUILD_TARGET=zelkor-server scripts/build.sh
 data_dir=${ZELKOR_DATA_DIR:-$PWD/run-data}
 mkdir -p "$data_dir"
 program=$PWD/build/app/zelkor-server
