@@ -98,7 +98,9 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
     connect(&TrayIcon1(), &TTrayIcon::OnDblClick, this, &TServMainForm::TrayIcon1DblClick);
     m_snpp = new SnppBridge(m_core.submissions(), m_core, m_core, m_prompts, this);
     m_snppPage = new SnppOptionsPage(m_snpp->gateway());
-    m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"));
+    m_optionForm->setPrompts(m_prompts);
+    m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"),
+                          [this] { return m_snppPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
     // whether or not the port changed, and applies the SNPP gateway's page.
     m_settings.setOnConfirmed([this] {
