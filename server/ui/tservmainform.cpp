@@ -122,6 +122,7 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
     connect(m_calls, &CallControl::closeDue, this, &QWidget::close, Qt::QueuedConnection);
 
     m_sharedLists = new SharedListCommands(m_core.dataDir(), m_prompts, this);
+    m_help->follow(this);
     m_sharedLists->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
     m_optionForm->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
 
