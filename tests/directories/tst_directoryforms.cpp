@@ -203,8 +203,8 @@ TEST(DataForms, NamesOutsideLatin1AreRefusedInsteadOfStoredAsQuestionMarks)
     const auto refused = [&](QDialog& form, const std::function<void()>& ok, QWidget* field,
                              const QString& warning) {
         ok();
-        EXPECT_EQ(prompts.shown().value(prompts.shown().size() - 1),
-                  QStringLiteral("warning: ") + warning);
+        EXPECT_EQ(prompts.shown().value(prompts.shown().size() - 1).toStdString(),
+                  (QStringLiteral("warning: ") + warning).toStdString());
         EXPECT_TRUE(form.isVisible());
         EXPECT_EQ(form.focusWidget(), field);
     };
