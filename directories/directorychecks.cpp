@@ -15,6 +15,12 @@ QString withNameRule(const char* first)
                                                  "Characters, Or Blanks At Either End.");
 }
 
+QString withCharacterRule(const char* first)
+{
+    return QLatin1String(first) +
+           QStringLiteral("\r\nNames Can Only Hold Western European (Latin-1) Characters.");
+}
+
 } // namespace
 
 void DirectoryChecks::warn(IOperatorPrompts& prompts, const QString& text)
@@ -114,4 +120,25 @@ QString DirectoryChecks::invalidValue()
 {
     return QStringLiteral("Invalid Value Specified!\r\nValues Can Not Hold Line Breaks Or "
                           "Both [ And ].");
+}
+
+QString DirectoryChecks::unstorableCompanyName()
+{
+    return withCharacterRule("Invalid Company Name Specified!");
+}
+
+QString DirectoryChecks::unstorableUserName()
+{
+    return withCharacterRule("Invalid Name Specified!");
+}
+
+QString DirectoryChecks::unstorableGroupName()
+{
+    return withCharacterRule("Invalid Group Name Specified!");
+}
+
+QString DirectoryChecks::unstorablePassword()
+{
+    return QStringLiteral("Invalid Password Specified!\r\nA Password Can Only Hold Western "
+                          "European (Latin-1) Characters.");
 }

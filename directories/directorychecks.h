@@ -36,4 +36,11 @@ public:
     static QString invalidPassword();
     // A value that would not read back as itself from its line of the file.
     static QString invalidValue();
+
+    // The files keep one byte per character (Latin-1): a typed character beyond that would be
+    // stored as "?", so a name or password holding one is refused with these warnings.
+    static QString unstorableCompanyName();
+    static QString unstorableUserName();
+    static QString unstorableGroupName();
+    static QString unstorablePassword();
 };

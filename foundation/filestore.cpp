@@ -9,53 +9,101 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace FileStore {
+namespace {
 
-bool writeAtomically(const QString& path, const QByteArray& bytes)
+// As many links as the system itself follows before it gives up with ELOOP.
+constexpr int MaxLinks = 40;
+
+// The file a path names once symbolic links (chains too) are followed: a shared list is often
+// a link to the real list in another folder, and the new contents belong there, not in place of
+// the link. A link whose target does not exist yet names that target, so the first write
+// creates it. Empty when the links go round in a loop or a link cannot be read.
+QByteArray realFile(const QByteArray& path)
 {
-    // The data goes to a new file beside the target with plain system calls, so every failing
-    // step is seen where it happens (a buffered writer can report a full disk only at its
-    // final flush, too late to keep an empty file from replacing the old one). Only after the
-    // data has reached the disk does the rename replace the target, and the folder is synced so
-    // the rename itself survives a power loss.
-    const QByteArray target = QFile::encodeName(path);
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    const QByteArray folder = slash < 0    ? QByteArray(".")
-                              : slash == 0 ? QByteArray("/")
-                                           : QFile::encodeName(path.left(slash));
-    QByteArray temp = target + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    // mkstemp creates the file for its owner only; keep the old file's permissions, or give a
-    // new file the ones a plain create would (0666 less the umask).
+    QByteArray current = path;
+    for (int step = 0; step <= MaxLinks; ++step) {
+        struct stat info;
+        if (::lstat(current.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        QByteArray target(info.st_size > 0 ? info.st_size + 1 : 4096, '\0');
+        const ssize_t length =
+            ::readlink(current.constData(), target.data(), static_cast<size_t>(target.size()));
+        if (length < 0 || length >= target.size())
+            return {};
+        target.truncate(length);
+        if (!target.startsWith('/')) {
+            const qsizetype slash = current.lastIndexOf('/');
+            if (slash >= 0)
+                target.prepend(current.left(slash + 1));
+        }
+        current = target;
+    }
+    return {};
+}
+
+QByteArray folderOf(const QByteArray& file)
+{
+    const qsizetype slash = file.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
+}
+
+// Gives the temporary file the owner, group and permissions of the file it replaces, so a list
+// that belongs to another user or group stays theirs; a new file gets what a plain create would
+// give it (its creator, 0666 less the umask). Where the owner cannot be kept (only root may give
+// a file away) the group and permissions still are. False when the permissions cannot be set.
+bool takeOverAttributes(int fd, const QByteArray& target)
+{
     struct stat old;
-    mode_t mode;
-    if (::stat(target.constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
+    if (::stat(target.constData(), &old) != 0) {
         const mode_t mask = ::umask(0);
         ::umask(mask);
-        mode = 0666 & ~mask;
+        return ::fchmod(fd, 0666 & ~mask) == 0;
     }
-    if (::fchmod(fd, mode) != 0)
-        ok = false;
+    struct stat fresh;
+    if (::fstat(fd, &fresh) == 0 && (fresh.st_uid != old.st_uid || fresh.st_gid != old.st_gid)) {
+        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
+            (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    // After the owner: a change of owner clears the set-user and set-group bits.
+    return ::fchmod(fd, old.st_mode & 07777) == 0;
+}
+
+bool writeAll(int fd, const QByteArray& bytes)
+{
     const char* data = bytes.constData();
     qsizetype left = bytes.size();
-    while (ok && left > 0) {
+    while (left > 0) {
         const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            ok = false;
-            break;
+            return false;
         }
         data += written;
         left -= written;
     }
-    if (ok && ::fsync(fd) != 0)
-        ok = false;
+    return true;
+}
+
+} // namespace
+
+namespace FileStore {
+
+bool writeAtomically(const QString& path, const QByteArray& bytes)
+{
+    // The data goes to a new file beside the real file with plain system calls, so every
+    // failing step is seen where it happens (a buffered writer can report a full disk only at
+    // its final flush, too late to keep an empty file from replacing the old one). Only after
+    // the data has reached the disk does the rename replace the file, and the folder is synced
+    // so the rename itself survives a power loss.
+    const QByteArray target = realFile(QFile::encodeName(path));
+    if (target.isEmpty())
+        return false;
+    QByteArray temp = target + ".XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool ok = takeOverAttributes(fd, target) && writeAll(fd, bytes) && ::fsync(fd) == 0;
     if (::close(fd) != 0)
         ok = false;
     if (ok && ::rename(temp.constData(), target.constData()) != 0)
@@ -64,7 +112,7 @@ bool writeAtomically(const QString& path, const QByteArray& bytes)
         ::unlink(temp.constData());
         return false;
     }
-    const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dirFd = ::open(folderOf(target).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
         // The new file is in place; a folder that cannot be synced (some file systems refuse)
         // does not undo that.

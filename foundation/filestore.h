@@ -10,8 +10,10 @@
 namespace FileStore {
 
 // Replaces the file whole through a temporary file in the same folder and a rename, so a crash
-// or a full disk never leaves half a file behind. False when any step failed; the old file is
-// then untouched.
+// or a full disk never leaves half a file behind. A symbolic link (a list shared from another
+// folder) is followed to the file it names, which is replaced and the link kept; the new file
+// keeps the old one's owner, group and permissions. False when any step failed; the old file
+// is then untouched.
 bool writeAtomically(const QString& path, const QByteArray& bytes);
 
 // Splits text into lines at LF, CR LF or a lone CR; a last line without terminator counts.

@@ -14,6 +14,15 @@ QByteArray toBytes(const QString& text)
     return text.toLatin1();
 }
 
+bool fitsBytes(const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() > 0xFF)
+            return false;
+    }
+    return true;
+}
+
 QString fromFileName(const QByteArray& name)
 {
     return QFile::decodeName(name);

@@ -14,6 +14,8 @@ namespace WidgetText {
 QString fromBytes(const QByteArray& bytes);
 // Each character as the byte of its code; a character beyond 0xFF becomes "?".
 QByteArray toBytes(const QString& text);
+// Every character of `text` has a byte of its own (Latin-1), so toBytes keeps it as typed.
+bool fitsBytes(const QString& text);
 
 // A file name as the file system spells it, and back.
 QString fromFileName(const QByteArray& name);

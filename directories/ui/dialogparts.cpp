@@ -74,6 +74,13 @@ QList<qsizetype> selectedRows(const QListWidget* list)
     return rows;
 }
 
+void removeRow(QListWidget* list, int row)
+{
+    delete list->takeItem(row);
+    list->setCurrentItem(nullptr);
+    list->clearSelection();
+}
+
 void guarded(IOperatorPrompts& prompts, const std::function<void()>& command)
 {
     try {

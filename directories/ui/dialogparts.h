@@ -35,6 +35,9 @@ void fill(QListWidget* list, const NameList& names);
 int selectedRow(const QListWidget* list);
 // Every selected row, from the top.
 QList<qsizetype> selectedRows(const QListWidget* list);
+// Takes the entry at `row` out of the list and leaves no entry selected: the list would select
+// the next one, and a second Delete would then remove a name nobody chose.
+void removeRow(QListWidget* list, int row);
 
 // Runs a command; a failure it raises (a data file that cannot be written) is shown in the
 // standard error box and the dialog stays as it was.

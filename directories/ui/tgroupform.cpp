@@ -130,6 +130,12 @@ void TGroupForm::ClearButClick()
 
 void TGroupForm::OKButClick()
 {
+    // Checked on the typed text: once made bytes, a character the file cannot hold is a "?".
+    if (!WidgetText::fitsBytes(m_groupName->text())) {
+        DirectoryChecks::warn(m_prompts, DirectoryChecks::unstorableGroupName());
+        m_groupName->setFocus();
+        return;
+    }
     const QByteArray name = WidgetText::toBytes(m_groupName->text());
     const auto field = DirectoryChecks::checkGroup(name, m_members.members().size(), m_prompts);
     if (field == DirectoryChecks::Field::None)

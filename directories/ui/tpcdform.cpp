@@ -132,8 +132,19 @@ PagingCompany TPCDForm::company() const
 
 void TPCDForm::BitBtn1Click()
 {
+    // Checked on the typed text: once made bytes, a character the file cannot hold is a "?".
+    if (!WidgetText::fitsBytes(m_companyName->text())) {
+        DirectoryChecks::warn(m_prompts, DirectoryChecks::unstorableCompanyName());
+        m_companyName->setFocus();
+        return;
+    }
     switch (DirectoryChecks::checkCompany(company(), m_prompts)) {
     case DirectoryChecks::Field::None:
+        if (!WidgetText::fitsBytes(m_password->text())) {
+            DirectoryChecks::warn(m_prompts, DirectoryChecks::unstorablePassword());
+            m_password->setFocus();
+            return;
+        }
         accept();
         return;
     case DirectoryChecks::Field::AccessNumber:

@@ -94,7 +94,7 @@ void TPCLForm::DeleteButClick()
         return;
     DialogParts::guarded(m_prompts, [this, row] {
         if (m_companies.remove(row))
-            delete m_listBox->takeItem(row);
+            DialogParts::removeRow(m_listBox, row);
     });
 }
 

@@ -102,6 +102,12 @@ SharedUser TsUserDataForm::user() const
 
 void TsUserDataForm::OKButClick()
 {
+    // Checked on the typed text: once made bytes, a character the file cannot hold is a "?".
+    if (!WidgetText::fitsBytes(m_name->text())) {
+        DirectoryChecks::warn(m_prompts, DirectoryChecks::unstorableUserName());
+        m_name->setFocus();
+        return;
+    }
     switch (DirectoryChecks::checkUser(user(), m_prompts)) {
     case DirectoryChecks::Field::None:
         accept();

@@ -93,7 +93,7 @@ void TsUsersForm::DeleteButClick()
         return;
     DialogParts::guarded(m_prompts, [this, row] {
         if (m_list.remove(row))
-            delete m_listBox->takeItem(row);
+            DialogParts::removeRow(m_listBox, row);
     });
 }
 

@@ -98,7 +98,9 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
     connect(&TrayIcon1(), &TTrayIcon::OnDblClick, this, &TServMainForm::TrayIcon1DblClick);
     m_snpp = new SnppBridge(m_core.submissions(), m_core, m_core, m_prompts, this);
     m_snppPage = new SnppOptionsPage(m_snpp->gateway());
-    m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"));
+    m_optionForm->setPrompts(m_prompts);
+    m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"),
+                          [this] { return m_snppPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
     // whether or not the port changed, and applies the SNPP gateway's page.
     m_settings.setOnConfirmed([this] {
@@ -120,6 +122,7 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
     connect(m_calls, &CallControl::closeDue, this, &QWidget::close, Qt::QueuedConnection);
 
     m_sharedLists = new SharedListCommands(m_core.dataDir(), m_prompts, this);
+    m_help->follow(this);
     m_sharedLists->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
     m_optionForm->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
 

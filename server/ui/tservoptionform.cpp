@@ -4,6 +4,7 @@
 #include "server/serverconfig.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/sharedfilepicker.h"
+#include "server/ui/widgetprompts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -59,7 +60,8 @@ QGroupBox* group(const QString& title, QWidget* parent)
 } // namespace
 
 TServOptionForm::TServOptionForm(const QString& dataDir, QWidget* parent)
-    : QDialog(parent), m_modems(dataDir)
+    : QDialog(parent), m_modems(dataDir), m_ownPrompts(std::make_unique<WidgetPrompts>(this)),
+      m_prompts(m_ownPrompts.get())
 {
     setObjectName(QStringLiteral("ServOptionForm"));
     setWindowTitle(QCoreApplication::applicationName() + QStringLiteral(" Options"));
@@ -83,7 +85,7 @@ TServOptionForm::TServOptionForm(const QString& dataDir, QWidget* parent)
     cancel->setObjectName(QStringLiteral("BitBtn2"));
     auto* help = new QPushButton(QStringLiteral("&Help"), this);
     help->setObjectName(QStringLiteral("BitBtn3"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ok, &QPushButton::clicked, this, &TServOptionForm::BitBtn1Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(help, &QPushButton::clicked, this, &TServOptionForm::BitBtn3Click);
 
@@ -281,9 +283,27 @@ int TServOptionForm::helpTopic(Page page)
     return 0;
 }
 
-void TServOptionForm::addPage(QWidget* page, const QString& title)
+void TServOptionForm::addPage(QWidget* page, const QString& title, PageCheck check)
 {
     m_pages->addTab(page, title);
+    if (check)
+        m_pageChecks.append({page, std::move(check)});
+}
+
+void TServOptionForm::BitBtn1Click()
+{
+    // Entries that cannot be stored are caught while the operator can still put them right:
+    // once the dialog has closed, the other settings are saved and applied.
+    for (const auto& [page, check] : std::as_const(m_pageChecks)) {
+        if (const std::optional<QString> refused = check()) {
+            m_pages->setCurrentWidget(page);
+            m_prompts->beep();
+            m_prompts->showMessage(IOperatorPrompts::BoxKind::Warning, *refused);
+            page->setFocus();
+            return;
+        }
+    }
+    accept();
 }
 
 void TServOptionForm::showFirstPage()

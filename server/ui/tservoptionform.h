@@ -8,13 +8,17 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
+#include <utility>
 
+class IOperatorPrompts;
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
+class WidgetPrompts;
 
 // The options dialog: general settings, modem, shared directories and the IP lists. Made once
 // at start-up and reused; the modem types are read from Modems.Dat then.
@@ -44,12 +48,21 @@ public:
     bool execute() override;
     OptionValues values() const override;
 
+    // What keeps a page's entries from being stored, as a text for the operator; nothing when
+    // they can be.
+    using PageCheck = std::function<std::optional<QString>()>;
+
     // The help topic of each page.
     static int helpTopic(Page page);
-    // Adds a page after the four above. Its help topic is the page's help context.
-    void addPage(QWidget* page, const QString& title);
+    // Adds a page after the four above. Its help topic is the page's help context. OK asks
+    // `check` before the dialog closes: a refusal is shown in a warning box and the dialog
+    // stays open on that page, with the focus on it (its focus proxy), and nothing is stored.
+    void addPage(QWidget* page, const QString& title, PageCheck check = {});
+    // Where the warning of a refused OK is shown; message boxes of the dialog's own until set.
+    void setPrompts(IOperatorPrompts& prompts) { m_prompts = &prompts; }
 
 public slots:
+    void BitBtn1Click();
     void Dir3Click();
     void Dir4Click();
     void BitBtn3Click();
@@ -64,6 +77,9 @@ private:
     ModemDefinitions m_modems;
     FilePicker m_filePicker;
     HelpOpener m_helpOpener;
+    std::unique_ptr<WidgetPrompts> m_ownPrompts;
+    IOperatorPrompts* m_prompts;
+    QList<std::pair<QWidget*, PageCheck>> m_pageChecks;
 
     // The modem type entry selected at this moment; -1 when typed text names none.
     int m_selectedModem = -1;

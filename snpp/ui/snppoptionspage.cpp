@@ -47,6 +47,8 @@ SnppOptionsPage::SnppOptionsPage(SnppGateway& gateway, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(box);
     layout->addStretch();
+    // The page's focus goes to the port, the one entry a refused OK points at.
+    setFocusProxy(m_port);
     load();
 }
 
@@ -57,17 +59,24 @@ void SnppOptionsPage::load()
     m_port->setText(QString::number(settings.port));
 }
 
+std::optional<QString> SnppOptionsPage::check() const
+{
+    if (!m_enabled->isChecked() || SnppSettings::parsePort(WidgetText::toBytes(m_port->text())))
+        return std::nullopt;
+    return QStringLiteral("'%1' is not a valid SNPP port: enter a number from 1 to 65535")
+        .arg(m_port->text());
+}
+
 std::optional<QString> SnppOptionsPage::apply()
 {
+    if (std::optional<QString> refused = check())
+        return refused;
     SnppSettings settings = m_gateway.settings();
     settings.enabled = m_enabled->isChecked();
-    const std::optional<quint16> port =
-        SnppSettings::parsePort(WidgetText::toBytes(m_port->text()));
-    if (port)
+    // A switched-off gateway keeps its port when the one typed is no port.
+    if (const std::optional<quint16> port =
+            SnppSettings::parsePort(WidgetText::toBytes(m_port->text())))
         settings.port = *port;
-    else if (settings.enabled)
-        return QStringLiteral("'%1' is not a valid SNPP port: enter a number from 1 to 65535")
-            .arg(m_port->text());
     // Unchanged settings keep a listening gateway and its sessions as they are; a gateway that
     // could not listen before tries again.
     if (settings == m_gateway.settings() && settings.enabled == m_gateway.server().isListening())

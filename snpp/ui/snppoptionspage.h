@@ -23,6 +23,9 @@ public:
 
     // Shows the gateway's current settings.
     void load();
+    // What keeps the entries from being stored: a gateway switched on with a port that is no
+    // port. The options dialog asks before its OK closes it, with the focus then on the port.
+    std::optional<QString> check() const;
     // Stores and applies what is entered. A text for the operator when the port is no port
     // (nothing changes then) or the gateway could not take the settings.
     std::optional<QString> apply();

@@ -1,3 +1,4 @@
+#include "directories/directorychecks.h"
 #include "directories/sharedpaths.h"
 #include "directories/shareduserfile.h"
 #include "directories/ui/tgroupform.h"
@@ -17,6 +18,8 @@
 #include <QToolButton>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -186,6 +189,76 @@ TEST(GroupForm, MembersMoveBetweenTheListsAndOKNeedsTwo)
     ASSERT_TRUE(form.execute(name, members, dir.file(QStringLiteral("sUser.Dat")),
                              dir.file(QStringLiteral("sGroup.Dat"))));
     EXPECT_EQ(members, (QList<QByteArray>{"alice", "dave"}));
+}
+
+// The files hold one byte per character (Latin-1). A name (or a company's password) typed
+// with a character beyond that is refused with a warning, the dialog stays open with the focus
+// on it, and nothing becomes "?"; Latin-1 letters are stored as their bytes.
+TEST(DataForms, NamesOutsideLatin1AreRefusedInsteadOfStoredAsQuestionMarks)
+{
+    TempDataDir dir;
+    dir.write(SharedPaths::ProviderFileName, "[Metro Page]\r\n");
+    dir.write(QStringLiteral("sUser.Dat"), "[Al]\r\n[Zoe]\r\n");
+    ScriptedPrompts prompts;
+    const auto refused = [&](QDialog& form, const std::function<void()>& ok, QWidget* field,
+                             const QString& warning) {
+        ok();
+        EXPECT_EQ(prompts.shown().value(prompts.shown().size() - 1).toStdString(),
+                  (QStringLiteral("warning: ") + warning).toStdString());
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_EQ(form.focusWidget(), field);
+    };
+
+    TPCDForm company(prompts);
+    PagingCompany stored;
+    const auto companyAnswer = answerModal<TPCDForm>([&](TPCDForm& shown) {
+        const auto ok = [&] { shown.BitBtn1()->click(); };
+        shown.TerminalAccessNum()->setText(QStringLiteral("5551234"));
+        shown.CompanyName()->setText(QStringLiteral("\u014Csaka Paging"));
+        refused(shown, ok, shown.CompanyName(), DirectoryChecks::unstorableCompanyName());
+        shown.CompanyName()->setText(QStringLiteral("Caf\u00E9 Page"));
+        shown.Password()->setText(QStringLiteral("\u043F\u0430\u0440\u043E\u043B\u044C"));
+        refused(shown, ok, shown.Password(), DirectoryChecks::unstorablePassword());
+        shown.Password()->setText(QStringLiteral("p\u00E4sse"));
+        ok();
+    });
+    ASSERT_TRUE(company.execute(stored));
+    EXPECT_EQ(stored.Name, "Caf\xE9 Page");
+    EXPECT_EQ(stored.Password, "p\xE4sse");
+
+    TsUserDataForm user(prompts);
+    SharedUser typed;
+    const auto userAnswer = answerModal<TsUserDataForm>([&](TsUserDataForm& shown) {
+        const auto ok = [&] { shown.OKBut()->click(); };
+        shown.PIN()->setText(QStringLiteral("42"));
+        shown.Providers()->setCurrentIndex(0);
+        shown.Name()->setText(QStringLiteral("\u0141ukasz"));
+        refused(shown, ok, shown.Name(), DirectoryChecks::unstorableUserName());
+        // A character beyond the first 65536 is two halves; neither has a byte.
+        shown.Name()->setText(QStringLiteral("Al \U0001F680"));
+        refused(shown, ok, shown.Name(), DirectoryChecks::unstorableUserName());
+        shown.Name()->setText(QStringLiteral("L\u00FAc\u00E1s"));
+        ok();
+    });
+    ASSERT_TRUE(user.execute(typed, dir.path()));
+    EXPECT_EQ(typed.Name, "L\xFA" "c\xE1s");
+
+    TGroupForm group(prompts);
+    QByteArray name;
+    QList<QByteArray> members;
+    const auto groupAnswer = answerModal<TGroupForm>([&](TGroupForm& shown) {
+        const auto ok = [&] { byToolTip(&shown, "Except And Exit")->click(); };
+        shown.aUser()->selectAll();
+        byToolTip(&shown, "Add To List")->click();
+        shown.GroupName()->setText(QStringLiteral("\u041A\u043E\u043C\u0430\u043D\u0434\u0430"));
+        refused(shown, ok, shown.GroupName(), DirectoryChecks::unstorableGroupName());
+        shown.GroupName()->setText(QStringLiteral("\u00C9quipe"));
+        ok();
+    });
+    ASSERT_TRUE(group.execute(name, members, dir.file(QStringLiteral("sUser.Dat")),
+                              dir.file(QStringLiteral("sGroup.Dat"))));
+    EXPECT_EQ(name, "\xC9quipe");
+    EXPECT_EQ(prompts.shown().size(), 5) << prompts.shown().join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace

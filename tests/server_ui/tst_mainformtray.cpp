@@ -1,6 +1,7 @@
 #include "queue/messagequeuefile.h"
 #include "server/configfile.h"
 #include "server/servercore.h"
+#include "server/ui/helpwindow.h"
 #include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "tests/support/freeport.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QMenu>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -125,6 +127,44 @@ TEST_F(MainFormTrayTest, MinimizedToTheIconAndBackByADoubleClick)
     EXPECT_FALSE(window->isMinimized());
     EXPECT_FALSE(shell.present) << "the icon stayed after the window came back";
     EXPECT_FALSE(window->TrayIcon1().Minimized());
+}
+
+// The help window is a window of its own: it leaves the screen when the main window goes to
+// the tray icon or is minimized, and comes back with it. A help window the operator closed
+// stays closed.
+TEST_F(MainFormTrayTest, TheHelpWindowHidesAndComesBackWithTheMainWindow)
+{
+    create(&shell);
+    shell.window = window.get();
+    triggerAction(*window, QStringLiteral("Contents1"));
+    QPointer<HelpViewer> help = window->help().viewer();
+    ASSERT_TRUE(help && help->isVisible());
+
+    window->showMinimized();
+    settle();
+    ASSERT_FALSE(window->isVisible()) << "the window did not go to the tray icon";
+    EXPECT_FALSE(help->isVisible()) << "the help window stayed while the server is in the tray";
+    window->TrayIcon1().shellMessage(TTrayIcon::MouseMessage::LeftButtonDoubleClick);
+    settle();
+    ASSERT_TRUE(window->isVisible());
+    EXPECT_TRUE(help->isVisible()) << "the help window did not come back with the main window";
+
+    // Minimized without the tray: the window stays in the taskbar, the help goes all the same.
+    shell.refuseAdd = true;
+    window->showMinimized();
+    settle();
+    EXPECT_EQ(prompts.shown().size(), 1); // the refused icon
+    EXPECT_FALSE(help->isVisible());
+    window->showNormal();
+    settle();
+    EXPECT_TRUE(help->isVisible());
+
+    help->close();
+    settle();
+    window->hide();
+    window->show();
+    settle();
+    EXPECT_TRUE(!help || !help->isVisible()) << "a closed help window came back";
 }
 
 TEST_F(MainFormTrayTest, RefusedIconIsReportedAndTheNextMinimizeTriesAgain)

@@ -10,10 +10,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTimer>
 
 #include <stdexcept>
@@ -45,6 +48,32 @@ TEST(HelpPages, EveryTopicTheWindowsNameHasItsOwnPage)
         EXPECT_TRUE(page.readAll().contains("<title>")) << "topic " << topic;
     }
     EXPECT_EQ(HelpViewer::topicUrl(9999), HelpViewer::contentsUrl());
+}
+
+// Every page built into the program, of whichever part, can be reached from the contents; a
+// page added later without a line in the contents fails here.
+TEST(HelpPages, TheContentsLinkToEveryPageAndOnlyToPagesThatExist)
+{
+    QFile contents(QLatin1Char(':') + HelpViewer::contentsUrl().path());
+    ASSERT_TRUE(contents.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(contents.readAll());
+    QSet<QString> linked;
+    static const QRegularExpression link(QStringLiteral("href=\"([^\"#]+)"));
+    for (const QRegularExpressionMatch& match : link.globalMatch(text))
+        linked.insert(match.captured(1));
+
+    const QStringList pages = QDir(QStringLiteral(":/help"))
+                                  .entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
+    ASSERT_GE(pages.size(), 13) << "the help pages are not all built in";
+    for (const QString& page : pages) {
+        if (page == QStringLiteral("contents.html"))
+            continue;
+        EXPECT_TRUE(linked.contains(page)) << "the contents do not link to " << page.toStdString();
+    }
+    for (const QString& target : linked) {
+        EXPECT_TRUE(pages.contains(target))
+            << "the contents link to a missing page " << target.toStdString();
+    }
 }
 
 TEST(HelpPages, OneHelpWindowShowsTheRequestedTopic)

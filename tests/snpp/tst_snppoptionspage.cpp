@@ -1,11 +1,14 @@
+#include "server/configfile.h"
 #include "server/servercore.h"
 #include "server/snppbridge.h"
+#include "server/ui/tservmainform.h"
 #include "server/ui/tservoptionform.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 #include "snpp/snppsettings.h"
 #include "snpp/ui/snppoptionspage.h"
 #include "tests/support/freeport.h"
+#include "tests/support/modalanswer.h"
 #include "tests/support/servercoretest.h"
 
 #include <QCheckBox>
@@ -13,8 +16,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 namespace {
 
@@ -79,6 +85,54 @@ TEST_F(SnppOptionsPageTest, TheFifthPageShowsStoresAndAppliesTheGatewaySettings)
     EXPECT_FALSE(page->apply());
     EXPECT_FALSE(bridge.gateway().server().isListening());
     EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{false, free.toUShort()}));
+}
+
+// A gateway switched on with a port that is no port is refused while the dialog is open: OK
+// warns, stays on the gateway's page with the port to correct, and stores none of the dialog's
+// settings; a good port then closes it and every setting is stored.
+TEST_F(ServerCoreTest, OkWithAnSnppPortThatIsNoPortKeepsTheOptionsDialogOpen)
+{
+    TServerConfig config = TServerConfig::defaults(dir.path());
+    config.QueTime = 5;
+    core.setConfig(config);
+    auto window = std::make_unique<TServMainForm>(core, prompts);
+    window->Timer1()->stop();
+    const QByteArray free = freeLoopbackPort();
+    QStringList refusals;
+    const auto options = answerModal<TServOptionForm>([&](TServOptionForm& form) {
+        auto* pages = form.findChild<QTabWidget*>(QStringLiteral("PageControl1"));
+        auto* ok = form.findChild<QPushButton*>(QStringLiteral("BitBtn1"));
+        auto* port = form.findChild<QLineEdit*>(QStringLiteral("SnppPort"));
+        form.findChild<QLineEdit*>(QStringLiteral("QueTime"))->setText(QStringLiteral("7"));
+        form.findChild<QCheckBox*>(QStringLiteral("SnppEnabled"))->setChecked(true);
+        pages->setCurrentIndex(0);
+        for (const char* bad : {"", "0", "99999"}) {
+            port->setText(QLatin1String(bad));
+            ok->click();
+            refusals.append(prompts.shown().value(prompts.shown().size() - 1));
+            EXPECT_TRUE(form.isVisible()) << "OK closed the dialog with the port '" << bad << "'";
+            EXPECT_EQ(pages->currentIndex(), 4) << "the gateway's page is not in front";
+            EXPECT_EQ(form.focusWidget(), port);
+            EXPECT_FALSE(dir.exists(ConfigFile::FileName)) << "settings stored behind the box";
+            EXPECT_EQ(core.config().QueTime, 5);
+        }
+        port->setText(QString::fromLatin1(free));
+        ok->click();
+    });
+    window->Settings1Click();
+    EXPECT_EQ(
+        refusals,
+        (QStringList{QStringLiteral("warning: '' is not a valid SNPP port: enter a number from 1 "
+                                    "to 65535"),
+                     QStringLiteral("warning: '0' is not a valid SNPP port: enter a number from 1 "
+                                    "to 65535"),
+                     QStringLiteral("warning: '99999' is not a valid SNPP port: enter a number "
+                                    "from 1 to 65535")}));
+    EXPECT_EQ(prompts.shown().size(), 3) << prompts.shown().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(core.config().QueTime, 7);
+    EXPECT_TRUE(dir.exists(ConfigFile::FileName));
+    EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, free.toUShort()}));
+    EXPECT_TRUE(window->snpp().gateway().server().isListening());
 }
 
 } // namespace
