@@ -1,6 +1,7 @@
 #include "tests/support/loopbackclient.h"
 
 #include "foundation/ttimecounter.h"
+#include "tests/support/freeport.h"
 
 #include <QDir>
 
@@ -93,13 +94,9 @@ void LoopbackClient::reset()
 
 quint16 unusedPort()
 {
-    const int handle = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    ::bind(handle, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(handle, reinterpret_cast<sockaddr*>(&address), &length);
-    ::close(handle);
-    return ntohs(address.sin_port);
+    // Picked outside the kernel's range for outgoing connections: a port the kernel handed out
+    // here could be taken by another test's client before the server binds it.
+    return freeLoopbackPort().toUShort();
 }
 
 bool waitFor(const std::function<bool()>& done, int seconds)

@@ -30,7 +30,7 @@ private:
     int m_handle = -1;
 };
 
-// A port on 127.0.0.1 that nothing listens on (bound once, then released).
+// A port on 127.0.0.1 that nothing listens on, outside the range of outgoing connections.
 quint16 unusedPort();
 
 // Runs the event loop until `done` holds or about `seconds` pass. True when `done` held.
