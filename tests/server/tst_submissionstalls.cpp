@@ -77,14 +77,14 @@ TEST_F(SubmissionStalls, AnyFirstCommandEndsTheFirstCommandLimitAndTheIdleLimitH
 {
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "NOOP", Unknown);
-        std::this_thread::sleep_for(1000ms);
+        std::this_thread::sleep_for(600ms);
         EXPECT_REPLY(c, "PAGE 555", "250 OK");
-        std::this_thread::sleep_for(1000ms);
+        std::this_thread::sleep_for(600ms);
         EXPECT_REPLY(c, "DONE", recieved(0, 4));
     });
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
-        std::this_thread::sleep_for(1000ms);
+        std::this_thread::sleep_for(600ms);
         EXPECT_REPLY(c, block(workedLines()), Accepted);
     });
     converse([&](WorkstationClient& c) { EXPECT_TRUE(c.closedByServer()); });
