@@ -1,10 +1,18 @@
 #include "server/conversationlimits.h"
 
+#include "foundation/pacing.h"
 #include "net/tsock.h"
 
 ConversationLimits::Slot::Slot(ConversationLimits& limits, TSock& listener, TSock& client)
-    : m_limits(limits), m_listener(&listener), m_client(&client), m_address(client.HostName())
+    : m_limits(limits), m_listener(&listener), m_client(&client), m_address(client.HostName()),
+      m_firstCommandBy(client.pacing().scaled(FirstCommandMs), Qt::PreciseTimer)
 {
+    // Accepted inside the wait of the newest conversation, which still waits for its first.
+    if (!m_limits.m_slots.isEmpty()) {
+        const Slot* beneath = m_limits.m_slots.last();
+        if (beneath->m_awaitingFirstCommand && beneath->m_firstCommandBy < m_firstCommandBy)
+            m_firstCommandBy = beneath->m_firstCommandBy;
+    }
     m_limits.m_slots.append(this);
     if (++m_limits.m_nesting >= m_limits.m_maxNesting)
         listener.setAcceptPaused(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QList>
 #include <QPointer>
 
@@ -14,11 +15,21 @@ class TSock;
 // away by the caller. A conversation whose client has gone counts no more: it may still wait on
 // the stack for the newer ones above it to end, which a client that connects again at once must
 // not be charged for.
+//
+// A conversation holds every one beneath it until it ends, so one that has said nothing may not
+// hold them long: its first command must come within FirstCommandMs of the accept (a workstation
+// sends "HELO" at once), or the connection is closed. A connection accepted while the newest
+// conversation still waits for its first command gets no longer than that one: silent
+// connections arriving one after another would otherwise add up their times and hold the
+// conversations beneath them without end. Once a conversation has had its first command, the
+// protocol's own idle limits hold.
 class ConversationLimits final
 {
 public:
     static constexpr int DefaultMaxNesting = 64;
     static constexpr int MaxPerAddress = 8;
+    // Nominal; scaled by the client connection's Pacing.
+    static constexpr int FirstCommandMs = 5000;
 
     // One running conversation, counted on the stack and for its peer address for as long as
     // the object lives, however the conversation ends. Pauses the listener while the stack is
@@ -37,11 +48,18 @@ public:
         // Closes its client: the conversation's waits end and it unwinds.
         void closeClient();
 
+        // The latest moment for the conversation's first command.
+        const QDeadlineTimer& firstCommandBy() const { return m_firstCommandBy; }
+        // The first command has arrived: connections accepted from now on get their own time.
+        void firstCommandReceived() { m_awaitingFirstCommand = false; }
+
     private:
         ConversationLimits& m_limits;
         QPointer<TSock> m_listener;
         QPointer<TSock> m_client;
         QByteArray m_address;
+        QDeadlineTimer m_firstCommandBy;
+        bool m_awaitingFirstCommand = true;
     };
 
     // Whether another conversation from `address` may start now.

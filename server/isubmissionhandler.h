@@ -33,6 +33,10 @@ public:
     virtual std::optional<PageRefusal> queuePages(const QList<SubmissionBlock>& blocks,
                                                   const QByteArray& sender) = 0;
 
+    // A workstation's data block was refused: one line in the "Connection Log" with the sender
+    // and the reason. A queue file that could not be written has been logged with its cause.
+    virtual void logRefusal(const PageRefusal& refusal, const QByteArray& sender) = 0;
+
     // Tells the operator, without waiting for an answer.
     virtual void reportFailure(const QString& text) = 0;
 };

@@ -59,7 +59,7 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<SubmissionBlock
         const QByteArray line = "Message Not Queued From: " + sender + " (" + error.message() + ")";
         m_log.addConnectionLog(WidgetText::fromBytes(line));
         m_log.AppendLog(line);
-        return Refusal{Refusal::Kind::Rejected, "Queue Unavailable"};
+        return Refusal{Refusal::Kind::Unavailable, "Queue Unavailable"};
     }
     // Every page is in the queue now. The log lines cannot fail the page: a log that cannot be
     // written is reported to the operator by the log writer itself.

@@ -5,8 +5,9 @@
 // Why a page was not queued.
 struct PageRefusal
 {
-    enum class Kind { NumberNotAllowed, Rejected };
+    // Unavailable: the queue file could not be written; the page itself was sound.
+    enum class Kind { NumberNotAllowed, Rejected, Unavailable };
     Kind kind;
-    // NumberNotAllowed: the access number; Rejected: the short reason.
+    // NumberNotAllowed: the access number; otherwise the short reason.
     QByteArray reason;
 };

@@ -105,5 +105,7 @@ void ServerListener::Sock1AutoAccept(TSock& listener, TSock& client)
         return;
     }
     ConversationLimits::Slot slot(m_limits, listener, client);
-    SubmissionConversation(m_handler, client).run();
+    SubmissionConversation conversation(m_handler, client);
+    conversation.setFirstCommand(slot.firstCommandBy(), [&slot] { slot.firstCommandReceived(); });
+    conversation.run();
 }

@@ -51,7 +51,7 @@ public:
     // The connection handler: serves `client` to the end of its conversation, run inside the
     // listener's accept notification, within the bounds of the limits. A connection from an
     // address that holds its share already is closed at once, without a reply, and named in the
-    // "Connection Log".
+    // "Connection Log". One whose first command does not come in time is closed without a reply.
     void Sock1AutoAccept(TSock& listener, TSock& client);
 
 private:

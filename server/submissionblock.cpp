@@ -1,5 +1,7 @@
 #include "server/submissionblock.h"
 
+#include "net/base64.h"
+
 QList<QByteArray> SubmissionBlock::splitLines(const QByteArray& text)
 {
     QList<QByteArray> lines;
@@ -48,4 +50,23 @@ SubmissionBlock SubmissionBlock::fromLines(const QList<QByteArray>& lines)
 SubmissionBlock SubmissionBlock::fromText(const QByteArray& decoded)
 {
     return fromLines(splitLines(decoded));
+}
+
+bool SubmissionBlock::mayBeWhole(const QByteArray& encoded)
+{
+    qsizetype significant = 0;
+    for (const char c : encoded) {
+        const bool base64 = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                            (c >= '0' && c <= '9') || c == '+' || c == '/' || c == '=';
+        significant += base64 ? 1 : 0;
+    }
+    if (significant == 0 || significant % 4 != 0)
+        return false;
+    const SubmissionBlock block = fromText(Base64Decode(encoded));
+    for (const QByteArray* needed : {&block.pin, &block.accessNumber, &block.length, &block.parity,
+                                     &block.dataBits, &block.stopBits}) {
+        if (needed->isEmpty())
+            return false;
+    }
+    return true;
 }

@@ -26,4 +26,11 @@ struct SubmissionBlock final
     static SubmissionBlock fromLines(const QList<QByteArray>& lines);
     // splitLines, then fromLines.
     static SubmissionBlock fromText(const QByteArray& decoded);
+
+    // Whether Base64 text as it came off the connection can be a whole block: its Base64
+    // characters ("=" included) come in whole groups of four, and it decodes to a value for
+    // every field a page cannot be queued without (PIN, access number, length and the three
+    // line setting codes). A block that fails this is either the first part of one still on its
+    // way, or one that would be refused anyway.
+    static bool mayBeWhole(const QByteArray& encoded);
 };

@@ -11,6 +11,8 @@
 #include "server/submissioncommand.h"
 #include "server/submissionreader.h"
 
+#include <utility>
+
 namespace {
 
 constexpr qint32 IdleLimit = 60;
@@ -39,13 +41,20 @@ SubmissionConversation::SubmissionConversation(ISubmissionHandler& handler, TSoc
 
 SubmissionConversation::~SubmissionConversation() = default;
 
+void SubmissionConversation::setFirstCommand(const QDeadlineTimer& by,
+                                             std::function<void()> arrived)
+{
+    m_firstCommandBy = by;
+    m_firstCommandArrived = std::move(arrived);
+}
+
 void SubmissionConversation::run()
 {
     try {
         for (;;) {
             restartIdle();
             QByteArray text;
-            const SubmissionReader::End end = m_reader->command(text);
+            const SubmissionReader::End end = m_reader->command(text, m_firstCommandBy);
             m_idle->Stop();
             if (end != SubmissionReader::End::Received) {
                 // Gone, or idle: no reply. After an idle time-out the server never reads from
@@ -54,6 +63,11 @@ void SubmissionConversation::run()
                 release();
                 return;
             }
+            // Whatever the first command is, it is answered, and the idle limits hold from
+            // then on.
+            m_firstCommandBy = QDeadlineTimer(QDeadlineTimer::Forever);
+            if (const std::function<void()> arrived = std::exchange(m_firstCommandArrived, {}))
+                arrived();
             if (tooLarge(text) || dispatch(text) == Next::End)
                 return;
         }
@@ -153,14 +167,17 @@ SubmissionConversation::Next SubmissionConversation::data()
     }
     restartIdle();
     QByteArray block;
-    const SubmissionReader::End end = m_reader->block(block);
+    const SubmissionReader::End end = m_reader->block(block, &SubmissionBlock::mayBeWhole);
     m_idle->Stop();
     if (end != SubmissionReader::End::Received) {
         release();
         return Next::End;
     }
-    if (tooLarge(block))
+    if (block.size() > MaxInput) {
+        m_handler.logRefusal({PageRefusal::Kind::Rejected, "Too Large"}, m_client.HostName());
+        tooLarge(block);
         return Next::End;
+    }
     return queueBlock(block);
 }
 
@@ -183,15 +200,20 @@ SubmissionConversation::Next SubmissionConversation::queueBlock(const QByteArray
         // conversation served inside this one cannot take the same key.
         refusal = m_handler.queuePages({block}, sender);
     }
-    if (refusal) {
-        return reply(refusal->kind == PageRefusal::Kind::NumberNotAllowed
-                         ? numberNotAllowed(refusal->reason)
-                         : rejected(refusal->reason))
-                   ? Next::Continue
-                   : Next::End;
-    }
+    if (refusal)
+        return refuse(*refusal);
     ++m_accepted;
     return reply("250 Message Accepted For Processing") ? Next::Continue : Next::End;
+}
+
+SubmissionConversation::Next SubmissionConversation::refuse(const PageRefusal& refusal)
+{
+    m_handler.logRefusal(refusal, m_client.HostName());
+    return reply(refusal.kind == PageRefusal::Kind::NumberNotAllowed
+                     ? numberNotAllowed(refusal.reason)
+                     : rejected(refusal.reason))
+               ? Next::Continue
+               : Next::End;
 }
 
 void SubmissionConversation::restartIdle()

@@ -1,7 +1,9 @@
 #include "server/submissionhandler.h"
 
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 #include "server/allowlist.h"
+#include "server/ilogsinks.h"
 #include "server/ipmatch.h"
 #include "server/iserversettings.h"
 #include "server/iserverstatus.h"
@@ -9,7 +11,8 @@
 
 SubmissionHandler::SubmissionHandler(IServerSettings& settings, IServerStatus& status,
                                      ILogSinks& log, IOperatorPrompts& prompts)
-    : m_settings(settings), m_status(status), m_prompts(prompts), m_queuer(settings, status, log)
+    : m_settings(settings), m_status(status), m_log(log), m_prompts(prompts),
+      m_queuer(settings, status, log)
 {
 }
 
@@ -44,6 +47,28 @@ std::optional<PageRefusal> SubmissionHandler::queuePages(const QList<SubmissionB
                                                          const QByteArray& sender)
 {
     return m_queuer.queue(blocks, sender);
+}
+
+void SubmissionHandler::logRefusal(const PageRefusal& refusal, const QByteArray& sender)
+{
+    QByteArray reason;
+    switch (refusal.kind) {
+    case PageRefusal::Kind::NumberNotAllowed: {
+        // The number is the workstation's own text: a long one is shown cut short.
+        QByteArray number = refusal.reason.left(MaxShown);
+        if (refusal.reason.size() > MaxShown)
+            number += "...";
+        reason = "Provider Access Number Not Allowed: " + number;
+        break;
+    }
+    case PageRefusal::Kind::Rejected:
+        reason = refusal.reason;
+        break;
+    case PageRefusal::Kind::Unavailable:
+        return; // the queuer has logged the queue file's failure with its cause
+    }
+    m_log.addConnectionLog(
+        WidgetText::fromBytes("Message Refused From: " + sender + " (" + reason + ")"));
 }
 
 void SubmissionHandler::reportFailure(const QString& text)

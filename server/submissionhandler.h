@@ -9,8 +9,8 @@ class IServerSettings;
 class IServerStatus;
 
 // The running server as its workstation conversations see it: the IP lists and the allow list
-// of the settings, the busy state and the countdown of the status, the page queuer, and the
-// operator for failures.
+// of the settings, the busy state and the countdown of the status, the page queuer, the
+// "Connection Log" for refused pages, and the operator for failures.
 class SubmissionHandler final : public ISubmissionHandler
 {
 public:
@@ -25,11 +25,16 @@ public:
                                          const QByteArray& sender) const override;
     std::optional<PageRefusal> queuePages(const QList<SubmissionBlock>& blocks,
                                           const QByteArray& sender) override;
+    void logRefusal(const PageRefusal& refusal, const QByteArray& sender) override;
     void reportFailure(const QString& text) override;
+
+    // The most of a workstation's text that a log line shows.
+    static constexpr qsizetype MaxShown = 80;
 
 private:
     const IServerSettings& m_settings;
     const IServerStatus& m_status;
+    ILogSinks& m_log;
     IOperatorPrompts& m_prompts;
     PageQueuer m_queuer;
 };

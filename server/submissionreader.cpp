@@ -6,26 +6,45 @@
 #include "net/esockexception.h"
 #include "net/tsock.h"
 
+#include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+constexpr QDeadlineTimer::ForeverConstant Forever = QDeadlineTimer::Forever;
+
+int remainingMs(const QDeadlineTimer& by)
+{
+    return static_cast<int>(std::max<qint64>(0, by.remainingTime()));
+}
+
+} // namespace
+
 SubmissionReader::SubmissionReader(TSock& client, TTimeCounter& idle, qsizetype maxText)
     : m_client(client), m_idle(idle), m_maxText(maxText)
 {
 }
 
-SubmissionReader::End SubmissionReader::command(QByteArray& text)
+SubmissionReader::End SubmissionReader::command(QByteArray& text, const QDeadlineTimer& by)
 {
-    return wait(text, true, {}, nullptr);
+    return wait(text, true, {}, nullptr, by);
 }
 
-SubmissionReader::End SubmissionReader::block(QByteArray& text)
+SubmissionReader::End SubmissionReader::block(QByteArray& text,
+                                              const std::function<bool(const QByteArray&)>& whole)
 {
-    return wait(text, false, {}, nullptr);
+    const End end = wait(text, false, {}, nullptr, Forever);
+    if (end != End::Received || whole(text))
+        return end;
+    return rest(text, whole);
 }
 
 SubmissionReader::End
 SubmissionReader::whileBusy(QByteArray& text, const std::function<bool()>& busy, bool& busyCleared)
 {
     busyCleared = false;
-    return wait(text, false, busy, &busyCleared);
+    return wait(text, false, busy, &busyCleared, Forever);
 }
 
 bool SubmissionReader::pause(int nominalMs)
@@ -44,9 +63,15 @@ QByteArray SubmissionReader::take(qsizetype already)
 }
 
 SubmissionReader::End SubmissionReader::wait(QByteArray& text, bool closedFirst,
-                                             const std::function<bool()>& busy, bool* busyCleared)
+                                             const std::function<bool()>& busy, bool* busyCleared,
+                                             const QDeadlineTimer& by)
 {
     End end = End::TimedOut;
+    // Wakes the wait when `by` passes between two ticks of the idle counter. Armed again
+    // whenever it fired early.
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
     waitUntil(m_idle, [&] {
         // A reset ends every wait at once: nothing more can come, and no reply can arrive.
         if (m_client.PeerGone() || (closedFirst && !m_client.Connected())) {
@@ -72,6 +97,10 @@ SubmissionReader::End SubmissionReader::wait(QByteArray& text, bool closedFirst,
             end = End::Received;
             return true;
         }
+        if (by.hasExpired())
+            return true;
+        if (!by.isForever() && !wake.isActive())
+            wake.start(std::max(1, remainingMs(by)));
         return false;
     });
     if (end != End::Received || (busyCleared && *busyCleared))
@@ -80,12 +109,12 @@ SubmissionReader::End SubmissionReader::wait(QByteArray& text, bool closedFirst,
     // once. (Whatever followed it would only be dropped as part of the same command.)
     if (text == "DATA" || text == "DONE")
         return end;
-    return gather(text);
+    return gather(text, by);
 }
 
-SubmissionReader::End SubmissionReader::gather(QByteArray& text)
+SubmissionReader::End SubmissionReader::gather(QByteArray& text, const QDeadlineTimer& by)
 {
-    while (text.size() <= m_maxText && !m_idle.TimedOut()) {
+    while (text.size() <= m_maxText && !m_idle.TimedOut() && !by.hasExpired()) {
         const bool more = EventPump::waitFor(QuietMs, [this] {
             return m_client.BytesAvailable() > 0 || gone() || m_idle.TimedOut();
         });
@@ -96,6 +125,28 @@ SubmissionReader::End SubmissionReader::gather(QByteArray& text)
         if (m_client.BytesAvailable() == 0)
             break; // the idle counter ran out: what arrived is served
         text += take(text.size());
+    }
+    return End::Received;
+}
+
+SubmissionReader::End SubmissionReader::rest(QByteArray& text,
+                                             const std::function<bool(const QByteArray&)>& whole)
+{
+    const QDeadlineTimer by(m_client.pacing().scaled(RestMs), Qt::PreciseTimer);
+    while (text.size() <= m_maxText && !whole(text) && !by.hasExpired()) {
+        const bool more = EventPump::waitFor(
+            remainingMs(by), [this] { return m_client.BytesAvailable() > 0 || gone(); });
+        if (!more)
+            break; // the rest did not come: the block is taken as it is
+        if (gone())
+            return End::Closed;
+        try {
+            text += take(text.size());
+        } catch (const ESockException&) {
+            return End::Closed;
+        }
+        if (gather(text, by) == End::Closed)
+            return End::Closed;
     }
     return End::Received;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 
 #include <functional>
 
@@ -17,6 +18,9 @@ class TTimeCounter;
 // the idle counter ran out; only a bare "DATA" or "DONE" is served at once. Two writes
 // separated by a real pause stay two texts, as the protocol defines them: its clients wait for
 // each reply before they send again.
+//
+// A data block is the exception: a segment the network sends again arrives a good while after
+// the rest, so a first part that cannot be a whole block waits up to RestMs for what follows.
 class SubmissionReader final
 {
 public:
@@ -25,15 +29,20 @@ public:
     // The quiet time that ends a text. The segments of one write follow each other within a
     // fraction of it on a LAN; it is also the latency the reader adds to every text.
     static constexpr int QuietMs = 3;
+    // How long the rest of a data block is waited for (nominal; scaled by the connection's
+    // Pacing). A retransmitted segment comes some 200 ms late.
+    static constexpr int RestMs = 1000;
 
     // `maxText`: a text may hold one byte more than this, which tells that it is too large.
     SubmissionReader(TSock& client, TTimeCounter& idle, qsizetype maxText);
 
-    // The next command. A connection that is closed ends the wait before anything it still
-    // buffers is read.
-    End command(QByteArray& text);
+    // The next command, until the idle counter runs out or `by` has passed (TimedOut). A
+    // connection that is closed ends the wait before anything it still buffers is read.
+    End command(QByteArray& text, const QDeadlineTimer& by);
     // The data block after "354": what arrived is read before the connection's state counts.
-    End block(QByteArray& text);
+    // When what arrived is not `whole`, what follows within RestMs is added to it, until it is
+    // whole; then it is given as it is.
+    End block(QByteArray& text, const std::function<bool(const QByteArray&)>& whole);
     // The wait after "355". It also ends, with `busyCleared` set and whatever had just arrived
     // dropped, as soon as `busy` no longer holds.
     End whileBusy(QByteArray& text, const std::function<bool()>& busy, bool& busyCleared);
@@ -46,8 +55,11 @@ public:
 
 private:
     End wait(QByteArray& text, bool closedFirst, const std::function<bool()>& busy,
-             bool* busyCleared);
-    End gather(QByteArray& text);
+             bool* busyCleared, const QDeadlineTimer& by);
+    // Adds what follows the first bytes of a text until the connection is quiet, the cap is
+    // passed, the idle counter runs out or `by` has passed.
+    End gather(QByteArray& text, const QDeadlineTimer& by);
+    End rest(QByteArray& text, const std::function<bool(const QByteArray&)>& whole);
     QByteArray take(qsizetype already);
 
     TSock& m_client;

@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <thread>
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -262,6 +264,65 @@ TEST_F(HeadlessProgram, SigtermClosesAnOpenConversationAndExits)
     ASSERT_TRUE(waitForExit(30)) << output();
     EXPECT_EQ(m_program.exitCode(), 0) << output();
     EXPECT_TRUE(idle.closedByServer());
+}
+
+// A host that connects and says nothing, accepted while a workstation's conversation waits:
+// the workstation's next command is answered once the silent connection has been closed, not
+// after the minute of the idle limit (which lies far beyond the client's 20-second safety limit).
+TEST_F(HeadlessProgram, SilentConnectionHoldsAWorkstationOnlyUntilItIsClosed)
+{
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    WorkstationClient workstation;
+    ASSERT_TRUE(workstation.connectTo(m_port.toUShort(), "127.0.0.2"));
+    workstation.send("HELO 127.0.0.2");
+    ASSERT_TRUE(readReply(workstation.handle()).startsWith("250 "));
+    WorkstationClient silent;
+    ASSERT_TRUE(silent.connectTo(m_port.toUShort(), "127.0.0.3"));
+    // Time for the program to accept it, inside the workstation's wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    workstation.send("DATA");
+    EXPECT_EQ(readReply(workstation.handle()), "354 Begin Sending Message");
+    workstation.send(block("machine room door open", "Pat"));
+    EXPECT_EQ(readReply(workstation.handle()), "250 Message Accepted For Processing");
+    EXPECT_TRUE(silent.closedByServer());
+    EXPECT_TRUE(m_dir.read(QStringLiteral("Message.Dat")).contains("machine room door open"));
+}
+
+// A block that reaches the program in two parts 200 ms apart (a segment sent again) is one
+// block; a refused block is named in the Connection Log with its reason, and not in Log.Dat.
+TEST_F(HeadlessProgram, SplitBlockIsOneBlockAndARefusedBlockIsLogged)
+{
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    WorkstationClient c;
+    ASSERT_TRUE(c.connectTo(m_port.toUShort(), "127.0.0.2"));
+    c.send("HELO 127.0.0.2");
+    ASSERT_TRUE(readReply(c.handle()).startsWith("250 "));
+    const QByteArray split = block("sent in two parts", "Pat");
+    c.send("DATA");
+    EXPECT_EQ(readReply(c.handle()), "354 Begin Sending Message");
+    c.send(split.left(41));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    c.send(split.mid(41));
+    EXPECT_EQ(readReply(c.handle()), "250 Message Accepted For Processing");
+    c.send("DATA");
+    EXPECT_EQ(readReply(c.handle()), "354 Begin Sending Message");
+    c.send(QByteArray("MSG: x\r\nPIN: 1\r\nAN: 6661234\r\nLENGTH: 80\r\nPARITY: 2\r\nDATA: "
+                      "2\r\nSTOP: 0")
+               .toBase64());
+    EXPECT_EQ(readReply(c.handle()), "551 - (6661234) Provider Access Number Not Allowed");
+    c.send("DONE");
+    EXPECT_TRUE(readReply(c.handle()).startsWith("250 Recieved 1 Msg(s)"));
+    ASSERT_TRUE(waitForOutput("Connection: Message Refused From: 127.0.0.2 (Provider Access "
+                              "Number Not Allowed: 6661234)"))
+        << output();
+    EXPECT_TRUE(m_dir.read(QStringLiteral("Message.Dat")).contains("sent in two parts"));
+    const QByteArray log = m_dir.read(QStringLiteral("Log.Dat"));
+    EXPECT_TRUE(log.contains("sent in two parts"));
+    EXPECT_FALSE(log.contains("Refused"));
 }
 
 TEST_F(HeadlessProgram, PageAcceptedBeforeAKillIsDeliveredAfterTheRestart)

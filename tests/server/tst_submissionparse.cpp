@@ -200,3 +200,39 @@ TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
             EXPECT_FALSE(reason.has_value()) << c.value.toStdString() << " gave " << reason->data();
     }
 }
+
+// Whether a first part of a block may be served at once or waits for the rest.
+TEST(SubmissionBlock, MayBeWholeOnlyInWholeGroupsWithEveryNeededField)
+{
+    const QByteArray worked =
+        "MSG: Call the front desk\r\nSIG: Reception\r\nPIN: 1234567\r\nID: "
+        "Pat\r\nAN: 5551234567\r\nLENGTH: 80\r\nPARITY: 2\r\nDATA: 2\r\nSTOP: 0";
+    const QByteArray encoded = worked.toBase64();
+    EXPECT_TRUE(SubmissionBlock::mayBeWhole(encoded));
+    // With these fields in this order no part of the block can pass for the whole.
+    for (qsizetype n = 0; n < encoded.size(); ++n)
+        EXPECT_FALSE(SubmissionBlock::mayBeWhole(encoded.left(n))) << "first " << n;
+
+    // Characters outside the alphabet do not count towards the groups (line breaks of a MIME
+    // encoder, a trailing line end).
+    QByteArray broken = encoded;
+    for (qsizetype at = 76; at < broken.size(); at += 78)
+        broken.insert(at, "\r\n");
+    EXPECT_TRUE(SubmissionBlock::mayBeWhole(broken + "\r\n"));
+
+    // Each field a page needs, missing or empty; the others may be left out.
+    for (const char* key : {"PIN:", "AN:", "LENGTH:", "PARITY:", "DATA:", "STOP:"}) {
+        QList<QByteArray> without;
+        QList<QByteArray> empty;
+        for (const QByteArray& line : worked.split('\n')) {
+            const QByteArray field = line.endsWith('\r') ? line.chopped(1) : line;
+            if (!field.startsWith(key))
+                without.append(field);
+            empty.append(field.startsWith(key) ? QByteArray(key) : field);
+        }
+        EXPECT_FALSE(SubmissionBlock::mayBeWhole(without.join("\r\n").toBase64())) << key;
+        EXPECT_FALSE(SubmissionBlock::mayBeWhole(empty.join("\r\n").toBase64())) << key;
+    }
+    EXPECT_TRUE(SubmissionBlock::mayBeWhole(
+        QByteArray("PIN: 1\r\nAN: 5\r\nLENGTH: 80\r\nPARITY: 0\r\nDATA: 3\r\nSTOP: 0").toBase64()));
+}
