@@ -1,3 +1,5 @@
+#include "foundation/folderlock.h"
+#include "server/datafolder.h"
 #include "server/servercore.h"
 #include "server/ui/contexthelp.h"
 #include "server/ui/tservmainform.h"
@@ -45,9 +47,9 @@ int runHeadless(int argc, char** argv, const ProgramOptions& options)
     return app.exec();
 }
 
-// Prints the help, the version or a mistake in the command line, makes the data folder and
-// applies --snpp-port. Gives an exit code when the program ends here.
-std::optional<int> settle(const ProgramOptions& options)
+// Prints the help, the version or a mistake in the command line, makes the data folder, claims
+// it with `lock` and applies --snpp-port. Gives an exit code when the program ends here.
+std::optional<int> settle(const ProgramOptions& options, FolderLock& lock)
 {
     switch (options.action) {
     case ProgramOptions::Action::Help:
@@ -69,6 +71,13 @@ std::optional<int> settle(const ProgramOptions& options)
                      options.dataDir.toLocal8Bit().constData());
         return 2;
     }
+    // The folder is this server's before any file in it is read or written: a second server
+    // started on it ends here, having changed nothing, and the first goes on undisturbed.
+    if (const std::optional<QString> refusal = DataFolder::claim(options.dataDir, lock)) {
+        std::fprintf(stderr, "zelkor-server: %s\n", refusal->toLocal8Bit().constData());
+        return 1;
+    }
+    DataFolder::removeStaleTemporaries(options.dataDir);
     // "--snpp-port N" switches the SNPP gateway on at port N (0 off) and keeps the setting.
     if (options.snppPort) {
         const QStringList snpp{QStringLiteral("zelkor-server"), QStringLiteral("--snpp-port"),
@@ -88,14 +97,14 @@ bool displayNamed()
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-int runDesktop(int argc, char** argv, ProgramOptions options)
+int runDesktop(int argc, char** argv, ProgramOptions options, FolderLock& lock)
 {
     ZelkorApplication app(argc, argv);
     if (options.action == ProgramOptions::Action::Error) {
         // The application has taken Qt's own options (-platform, -style, ...) out of the
         // command line; what is left is read again.
         options = ProgramOptions::parse(app.arguments(), QDir::currentPath());
-        if (const std::optional<int> exitCode = settle(options))
+        if (const std::optional<int> exitCode = settle(options, lock))
             return *exitCode;
     }
     QApplication::setApplicationName(QStringLiteral("Zelkor Server"));
@@ -135,9 +144,11 @@ int main(int argc, char** argv)
     // window, there is no such application: the mistake is reported at once.
     const bool forTheWindowSystem =
         options.action == ProgramOptions::Action::Error && !headless && displayNamed();
+    // Held until the program ends.
+    FolderLock lock;
     if (!forTheWindowSystem) {
-        if (const std::optional<int> exitCode = settle(options))
+        if (const std::optional<int> exitCode = settle(options, lock))
             return *exitCode;
     }
-    return headless ? runHeadless(argc, argv, options) : runDesktop(argc, argv, options);
+    return headless ? runHeadless(argc, argv, options) : runDesktop(argc, argv, options, lock);
 }

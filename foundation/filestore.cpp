@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 
@@ -147,6 +148,36 @@ QList<QByteArray> splitLines(const QByteArray& text)
     for (const QByteArrayView line : splitLineViews(text))
         lines.append(line.toByteArray());
     return lines;
+}
+
+FileBytes readFile(const QString& path)
+{
+    FileBytes result;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return result;
+    result.status = FileBytes::Status::Unreadable;
+    if (!info.exists()) {
+        result.error = QStringLiteral("a link to a file that does not exist");
+        return result;
+    }
+    if (info.isDir()) {
+        result.error = QStringLiteral("a folder, not a file");
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.error = file.errorString();
+        return result;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        result.error = file.errorString();
+        return result;
+    }
+    result.status = FileBytes::Status::Read;
+    result.bytes = std::move(bytes);
+    return result;
 }
 
 QList<QByteArray> readLines(const QString& path)

@@ -21,6 +21,17 @@ QList<QByteArray> splitLines(const QByteArray& text);
 // The same lines as views into `text`, which must outlive them.
 QList<QByteArrayView> splitLineViews(const QByteArray& text);
 
+// A whole file as read, telling a missing file apart from one that is there but cannot be read
+// (a folder in its place, no permission, a link to nothing, an I/O error).
+struct FileBytes
+{
+    enum class Status { Read, Missing, Unreadable };
+    Status status = Status::Missing;
+    QByteArray bytes; // when Read
+    QString error;    // when Unreadable: why, in the system's words
+};
+FileBytes readFile(const QString& path);
+
 // Reads a text file as lines; a missing or unreadable file gives no lines.
 QList<QByteArray> readLines(const QString& path);
 

@@ -38,6 +38,12 @@ QList<QByteArray> load(const QString& dataDir)
     return FileStore::readLines(filePath(dataDir));
 }
 
+Reading read(const QString& dataDir)
+{
+    const FileStore::FileBytes file = FileStore::readFile(filePath(dataDir));
+    return {file.status, FileStore::splitLines(file.bytes), file.error};
+}
+
 void save(const QString& dataDir, const QList<QByteArray>& lines)
 {
     const QString path = filePath(dataDir, NewFileName);

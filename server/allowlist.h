@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/filestore.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -25,6 +27,16 @@ QString filePath(const QString& dataDir, const QString& name = FileName);
 
 // The lines of the file (CR LF, LF or CR end a line); none when there is no file.
 QList<QByteArray> load(const QString& dataDir);
+
+// The file as read now: its lines, or that there is no file, or why it cannot be read. No file
+// is an empty list that allows nothing; a file that cannot be read says nothing about the list.
+struct Reading
+{
+    FileStore::FileBytes::Status status = FileStore::FileBytes::Status::Missing;
+    QList<QByteArray> lines;
+    QString error;
+};
+Reading read(const QString& dataDir);
 
 // Replaces the file with the lines, each followed by CR LF. Created as NewFileName when there
 // is none yet. Raises EZelkorError when the file cannot be written; the old file then stays.

@@ -140,3 +140,35 @@ QList<QByteArray> TServerConfig::resetOutOfRange()
     }
     return reset;
 }
+
+QList<QByteArray> TServerConfig::invalidFields() const
+{
+    const QByteArray record = raw.size() == RecordSize ? raw : toRecord();
+    TServerConfig values = *this;
+    const QList<QByteArray> outOfRange = values.resetOutOfRange();
+    QList<QByteArray> invalid;
+    const auto flag = [&](const char* name, bool bad) {
+        if (bad || outOfRange.contains(name))
+            invalid.append(name);
+    };
+    const auto boolean = [&record](int offset) {
+        return record[offset] != 0 && record[offset] != 1;
+    };
+    const auto overlong = [&record](int offset, int capacity) {
+        return static_cast<quint8>(record[offset]) > capacity;
+    };
+    flag("QueTime", false);
+    flag("SystemTray", boolean(OffSystemTray));
+    flag("Logging", boolean(OffLogging));
+    flag("ModemType", overlong(OffModemType, ModemTypeCapacity));
+    flag("InitString", overlong(OffInitString, InitStringCapacity));
+    flag("ComPort", false);
+    flag("ComPortSpeed", false);
+    flag("FlowControl", false);
+    flag("Port", overlong(OffPort, PortCapacity));
+    flag("IPDeny", overlong(OffIPDeny, IPListCapacity));
+    flag("IPAccept", overlong(OffIPAccept, IPListCapacity));
+    flag("UserFile", overlong(OffUserFile, FileCapacity));
+    flag("GroupFile", overlong(OffGroupFile, FileCapacity));
+    return invalid;
+}

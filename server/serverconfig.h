@@ -55,4 +55,10 @@ struct TServerConfig
     // selected", is allowed). A damaged or hand-edited record then never reaches the countdown,
     // the listener or the serial port.
     QList<QByteArray> resetOutOfRange();
+
+    // The fields of the record that hold no value a save could have written, in record order:
+    // those resetOutOfRange() would reset, a boolean other than 0 or 1, and a string whose
+    // length byte exceeds its field. A record read whole but naming any of them is damaged or
+    // foreign, and is better not applied over settings that work.
+    QList<QByteArray> invalidFields() const;
 };

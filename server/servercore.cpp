@@ -3,6 +3,8 @@
 #include "foundation/datetimetext.h"
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
+#include "server/allowlist.h"
 #include "server/serverlistener.h"
 #include "server/submissionhandler.h"
 #include "server/transactionlog.h"
@@ -43,6 +45,35 @@ void ServerCore::setAllowList(const QList<QByteArray>& lines)
 {
     m_allowList = lines;
     emit allowListChanged();
+}
+
+void ServerCore::loadAllowList()
+{
+    const AllowList::Reading file = AllowList::read(m_dataDir);
+    const QString path = AllowList::filePath(m_dataDir);
+    QString problem;
+    switch (file.status) {
+    case FileStore::FileBytes::Status::Read:
+        setAllowList(file.lines);
+        return;
+    case FileStore::FileBytes::Status::Missing:
+        setAllowList({});
+        problem = QStringLiteral("Allow.txt not found (%1): no access number is allowed until it "
+                                 "lists some")
+                      .arg(path);
+        // A state to know of rather than an event of the transaction log.
+        addConnectionLog(problem);
+        return;
+    case FileStore::FileBytes::Status::Unreadable:
+        break;
+    }
+    problem = QStringLiteral("Allow.txt could not be read (%1: %2): the allow list in use is kept "
+                             "(%3 line(s))")
+                  .arg(path, file.error)
+                  .arg(m_allowList.size());
+    addConnectionLog(problem);
+    AppendLog(WidgetText::toBytes(problem));
+    m_prompts.showError(problem);
 }
 
 void ServerCore::setQueuedCount(qint32 count)

@@ -48,6 +48,11 @@ public:
     void setConfig(const TServerConfig& config) override;
     const QList<QByteArray>& allowList() const override { return m_allowList; }
     void setAllowList(const QList<QByteArray>& lines) override;
+    // Reads Allow.txt into the allow list, at start-up and at a reload. Without the file the
+    // list is empty, and the "Connection Log" says that no number is allowed until the file
+    // lists some (a first page refused "551" is otherwise a riddle). A file that cannot be read
+    // leaves the list in use as it is (empty at start-up), and the error box says so.
+    void loadAllowList();
 
     // IServerStatus
     qint32 queuedCount() const override { return m_queuedCount; }

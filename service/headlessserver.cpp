@@ -6,7 +6,6 @@
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 #include "net/tsock.h"
-#include "server/allowlist.h"
 #include "server/keptqueue.h"
 #include "server/nextcheckcountdown.h"
 #include "server/servercore.h"
@@ -62,15 +61,16 @@ void HeadlessServer::applySettings(bool atStart)
 {
     // At start-up a missing or damaged file is replaced by the defaults, as the first start's
     // OK in the settings dialog would write them. Later the running settings stand in, so a
-    // reload never swaps a working configuration for the defaults.
-    const TServerConfig fallback =
-        atStart ? TServerConfig::defaults(m_core->dataDir()) : m_core->config();
+    // reload never swaps a working configuration for the defaults, nor for a file that holds
+    // settings no part of the server could work with.
     const SettingsRecovery::Result settings =
-        SettingsRecovery::load(m_core->dataDir(), fallback, m_prompts);
+        atStart ? SettingsRecovery::load(m_core->dataDir(),
+                                         TServerConfig::defaults(m_core->dataDir()), m_prompts)
+                : SettingsRecovery::reload(m_core->dataDir(), m_core->config(), m_prompts);
     for (const QString& line : settings.notes)
         note(line);
     m_core->setConfig(settings.config);
-    m_core->setAllowList(AllowList::load(m_core->dataDir()));
+    m_core->loadAllowList();
 }
 
 bool HeadlessServer::listen()

@@ -1,9 +1,36 @@
 #include "service/settingsrecovery.h"
 
+#include "foundation/convert.h"
+#include "foundation/filestore.h"
+#include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
 #include "server/configfile.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <netdb.h>
+
+namespace {
+
+// Whether the listener can turn the port name into a port, as its lookup does: a name that
+// starts with a digit is a number from 1 to 65535, any other a TCP service the system knows.
+bool portUsable(const QByteArray& name)
+{
+    if (name.isEmpty())
+        return false;
+    if (name.front() >= '0' && name.front() <= '9') {
+        const std::optional<qint32> port = tryStrToInt(name);
+        return port && *port >= 1 && *port <= 65535;
+    }
+    servent entry{};
+    servent* found = nullptr;
+    char buffer[1024];
+    return getservbyname_r(name.constData(), "tcp", &entry, buffer, sizeof buffer, &found) == 0 &&
+           found != nullptr && found->s_port != 0;
+}
+
+} // namespace
 
 namespace SettingsRecovery {
 
@@ -47,6 +74,42 @@ Result load(const QString& dataDir, const TServerConfig& fallback, IOperatorProm
         result.notes << cause + QStringLiteral(": settings could not be written, running on them "
                                                "all the same");
     }
+    return result;
+}
+
+Result reload(const QString& dataDir, const TServerConfig& running, IOperatorPrompts& prompts)
+{
+    const FileStore::FileBytes file = FileStore::readFile(ConfigFile::path(dataDir));
+    if (file.status == FileStore::FileBytes::Status::Missing ||
+        (file.status == FileStore::FileBytes::Status::Read &&
+         file.bytes.size() < TServerConfig::RecordSize))
+        return load(dataDir, running, prompts);
+
+    Result result{running, {}};
+    if (file.status == FileStore::FileBytes::Status::Unreadable) {
+        prompts.showError(QStringLiteral("Cannot open file \"%1\". %2")
+                              .arg(ConfigFile::path(dataDir), file.error));
+        result.notes << QStringLiteral("Server.Dat could not be read: running on the settings "
+                                       "in use, the file is left as it is");
+        return result;
+    }
+    const TServerConfig config = TServerConfig::fromRecord(file.bytes);
+    QList<QByteArray> invalid = config.invalidFields();
+    if (!invalid.contains("Port") && !portUsable(config.Port))
+        invalid.append("Port");
+    if (!invalid.isEmpty()) {
+        const QString fields = WidgetText::fromBytes(invalid.join(", "));
+        prompts.beep();
+        prompts.showMessage(IOperatorPrompts::BoxKind::Error,
+                            QStringLiteral("Invalid Settings In Configuration File: %1. "
+                                           "Settings In Use Kept.")
+                                .arg(fields));
+        result.notes << QStringLiteral("Server.Dat holds invalid settings (%1): running on the "
+                                       "settings in use, the file is left as it is")
+                            .arg(fields);
+        return result;
+    }
+    result.config = config;
     return result;
 }
 

@@ -22,4 +22,11 @@ struct Result
 
 Result load(const QString& dataDir, const TServerConfig& fallback, IOperatorPrompts& prompts);
 
+// Reading Server.Dat again while the server runs on `running`. Only a whole record that names
+// nothing invalid and a port the listener can use is applied; a record that does not, or a file
+// that cannot be read, is left as it is and the server keeps `running`, with an error box (a
+// line on standard error) that says so. A missing or short file is handled as load() handles
+// it, with `running` in place of the defaults.
+Result reload(const QString& dataDir, const TServerConfig& running, IOperatorPrompts& prompts);
+
 } // namespace SettingsRecovery

@@ -8,17 +8,31 @@
 SnppGateway::SnppGateway(QString dataDir, const ISnppAccess& access,
                          const IPagerDirectory& directory, IPageSink& sink, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)),
-      m_server(new SnppServer(access, directory, sink, this)),
-      m_settings(SnppSettings::load(m_dataDir))
+      m_server(new SnppServer(access, directory, sink, this))
 {
+    readSettings();
 }
 
 SnppGateway::~SnppGateway() = default;
 
 std::optional<QString> SnppGateway::start()
 {
-    m_settings = SnppSettings::load(m_dataDir);
-    return apply();
+    const std::optional<QString> unusable = readSettings();
+    const std::optional<QString> failure = apply();
+    if (!unusable)
+        return failure;
+    return failure ? *unusable + QStringLiteral("\r\n") + *failure : unusable;
+}
+
+std::optional<QString> SnppGateway::readSettings()
+{
+    QString problem;
+    if (const std::optional<SnppSettings> settings = SnppSettings::read(m_dataDir, problem)) {
+        m_settings = *settings;
+        return std::nullopt;
+    }
+    return QStringLiteral("%1: the SNPP gateway keeps the settings in use (%2)")
+        .arg(problem, m_settings.describe());
 }
 
 void SnppGateway::stop()

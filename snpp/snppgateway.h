@@ -27,7 +27,8 @@ public:
     SnppServer& server() const { return *m_server; }
     const SnppSettings& settings() const { return m_settings; }
 
-    // Reads the settings file and listens when the gateway is on.
+    // Reads the settings file and listens when the gateway is on. A file that cannot be used
+    // leaves the settings in use as they are (off at the first start), and the text says so.
     std::optional<QString> start();
     // Stops listening and ends the open sessions.
     void stop();
@@ -40,6 +41,8 @@ signals:
 
 private:
     std::optional<QString> apply();
+    // The file's settings taken as those in use; when the file cannot be used, why.
+    std::optional<QString> readSettings();
 
     QString m_dataDir;
     SnppServer* m_server;

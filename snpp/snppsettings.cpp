@@ -1,6 +1,8 @@
 #include "snpp/snppsettings.h"
 
 #include "foundation/errors.h"
+#include "foundation/filestore.h"
+#include "foundation/inilines.h"
 #include "foundation/tinifile.h"
 #include "foundation/widgettext.h"
 
@@ -23,6 +25,52 @@ SnppSettings SnppSettings::load(const QString& dataDir)
     settings.enabled = file.ReadNumber(Section, "Enabled", 0) != 0;
     settings.port = parsePort(file.ReadText(Section, "Port", QByteArray())).value_or(StandardPort);
     return settings;
+}
+
+std::optional<SnppSettings> SnppSettings::read(const QString& dataDir, QString& problem)
+{
+    const QString path = filePath(dataDir);
+    const FileStore::FileBytes file = FileStore::readFile(path);
+    if (file.status == FileStore::FileBytes::Status::Missing)
+        return SnppSettings{};
+    if (file.status == FileStore::FileBytes::Status::Unreadable) {
+        problem = QStringLiteral("%1 could not be read (%2)").arg(path, file.error);
+        return std::nullopt;
+    }
+    const QList<std::pair<QByteArray, QByteArray>> entries = TIniFile(path).ReadSection(Section);
+    if (entries.isEmpty()) {
+        problem = QStringLiteral("%1 holds no [SNPP] settings").arg(path);
+        return std::nullopt;
+    }
+    const auto shown = [](const QByteArray& key, const QByteArray& value) {
+        return WidgetText::fromBytes(key + '=' + value.left(40));
+    };
+    SnppSettings settings;
+    for (const auto& [key, value] : entries) {
+        const QByteArray text = value.trimmed();
+        if (IniLines::sameName(key, "Enabled")) {
+            if (text != "0" && text != "1") {
+                problem = QStringLiteral("%1 is damaged (%2 is neither 0 nor 1)")
+                              .arg(path, shown(key, value));
+                return std::nullopt;
+            }
+            settings.enabled = text == "1";
+        } else if (IniLines::sameName(key, "Port")) {
+            const std::optional<quint16> port = parsePort(text);
+            if (!port) {
+                problem = QStringLiteral("%1 is damaged (%2 is not a port number from 1 to 65535)")
+                              .arg(path, shown(key, value));
+                return std::nullopt;
+            }
+            settings.port = *port;
+        }
+    }
+    return settings;
+}
+
+QString SnppSettings::describe() const
+{
+    return enabled ? QStringLiteral("on at port %1").arg(port) : QStringLiteral("off");
 }
 
 void SnppSettings::save(const QString& dataDir) const

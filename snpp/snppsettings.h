@@ -19,7 +19,16 @@ struct SnppSettings
     static inline const QString FileName = QStringLiteral("Snpp.Dat");
 
     static QString filePath(const QString& dataDir);
+    // What the file says, as far as it can be read: an entry that is no setting reads as its
+    // default. For the command line, which writes the file whole again.
     static SnppSettings load(const QString& dataDir);
+    // What the file says, for a gateway that follows it. No file reads as the defaults (off). A
+    // file that cannot be read, holds no gateway settings, or holds an entry that is none
+    // (Enabled other than 0 or 1, Port no port number) gives nothing and `problem` says why: a
+    // damaged file must not switch a running gateway off or onto another port.
+    static std::optional<SnppSettings> read(const QString& dataDir, QString& problem);
+    // "on at port N" or "off", for the operator.
+    QString describe() const;
     // Raises EIniFileError when the file cannot be written; the old file then stays.
     void save(const QString& dataDir) const;
 

@@ -6,7 +6,6 @@
 #include "foundation/datetimetext.h"
 #include "foundation/operatorprompts.h"
 #include "queue/messagequeuefile.h"
-#include "server/allowlist.h"
 #include "server/configfile.h"
 #include "server/keptqueue.h"
 #include "server/queuecommands.h"
@@ -214,7 +213,7 @@ void TServMainForm::FormShow()
     // power lost): its pages were accepted, so they are kept and go out at the next check.
     KeptQueue::takeOver(m_core, m_core, m_core);
     m_core.setNextCheck(m_core.config().QueTime);
-    m_core.setAllowList(AllowList::load(m_core.dataDir()));
+    m_core.loadAllowList();
     m_core.setClockText(DateTimeText::clock(m_core.now()));
     m_core.listener().startListening();
     m_snpp->start();

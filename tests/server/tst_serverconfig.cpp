@@ -279,3 +279,52 @@ TEST(ConfigFileRanges, OutOfRangeFieldsAreReportedAndNeverUsed)
             << "the file itself is kept for the operator to correct";
     }
 }
+
+// A record is applied over running settings only when a save could have written every field of
+// it: each kind of damage is found and named, alone and together, and a record written by a
+// save never is.
+TEST(ServerConfigRecord, InvalidFieldsNameEveryDamageASaveCannotWrite)
+{
+    const QByteArray good = TServerConfig::defaults(QStringLiteral("/data")).toRecord();
+    EXPECT_TRUE(TServerConfig::fromRecord(good).invalidFields().isEmpty());
+    struct Damage
+    {
+        int offset;
+        char byte;
+        const char* field;
+    };
+    const Damage damages[] = {
+        {3, char(0x80), "QueTime"},    {4, 2, "SystemTray"},         {5, char(0xff), "Logging"},
+        {6, 31, "ModemType"},          {37, 101, "InitString"},      {143, 1, "ComPort"},
+        {144, 14, "ComPortSpeed"},     {148, 4, "FlowControl"},      {211, 26, "Port"},
+        {237, char(201), "IPDeny"},    {438, char(255), "IPAccept"}, {639, char(151), "UserFile"},
+        {790, char(200), "GroupFile"},
+    };
+    QByteArray all = good;
+    QList<QByteArray> named;
+    for (const Damage& damage : damages) {
+        QByteArray record = good;
+        record[damage.offset] = damage.byte;
+        all[damage.offset] = damage.byte;
+        named.append(damage.field);
+        EXPECT_EQ(TServerConfig::fromRecord(record).invalidFields(),
+                  QList<QByteArray>{damage.field})
+            << damage.field;
+    }
+    EXPECT_EQ(TServerConfig::fromRecord(all).invalidFields(), named);
+
+    // Values at the ends of their ranges are fine; so is a port given by a service name.
+    TServerConfig edges = TServerConfig::defaults(QStringLiteral("/data"));
+    edges.QueTime = TServerConfig::MaxQueTime;
+    edges.ComPort = -1;
+    edges.ComPortSpeed = 13;
+    edges.FlowControl = 3;
+    edges.Port = "65535";
+    edges.ModemType = QByteArray(40, 'm');
+    EXPECT_TRUE(TServerConfig::fromRecord(edges.toRecord()).invalidFields().isEmpty());
+    edges.Port = "snpp";
+    EXPECT_TRUE(TServerConfig::fromRecord(edges.toRecord()).invalidFields().isEmpty());
+    edges.Port = "0";
+    EXPECT_EQ(TServerConfig::fromRecord(edges.toRecord()).invalidFields(),
+              QList<QByteArray>{"Port"});
+}

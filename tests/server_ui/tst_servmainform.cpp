@@ -14,6 +14,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -179,6 +180,8 @@ TEST_F(MainFormTest, FirstStartCancelledAndExitEndsTheProgram)
 TEST_F(MainFormTest, LogWindowsMirrorTheServerLogs)
 {
     writeConfig(5);
+    // Without the file the log would begin with a line saying that nothing is allowed.
+    dir.write(QStringLiteral("Allow.txt"), "555\r\n");
     core.addTransmitLog(QStringLiteral("before show"));
     create();
     window->show();
@@ -269,6 +272,40 @@ TEST_F(MainFormTest, ShutDownClosesAndDeletesTheQueue)
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_TRUE(core.allowList().isEmpty());
+}
+
+// At start-up the operator learns why no number is allowed or the gateway stays off, instead of
+// meeting refused pages without a clue.
+TEST_F(MainFormTest, StartSaysWhenAllowTxtOrSnppDatCannotBeUsed)
+{
+    writeConfig(5);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("Allow.txt")));
+    dir.write(QStringLiteral("Snpp.Dat"), "[SNPP]\r\nEnabled=1\r\nPort=99999\r\n");
+    create();
+    window->show();
+    EXPECT_TRUE(core.allowList().isEmpty());
+    const QStringList errors = prompts.shown().filter(QStringLiteral("standard error: "));
+    ASSERT_EQ(errors.size(), 2) << prompts.shown().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(errors[0].contains(QStringLiteral("Allow.txt could not be read")));
+    EXPECT_TRUE(errors[1].contains(QStringLiteral("Port=99999 is not a port number")));
+    EXPECT_TRUE(errors[1].contains(QStringLiteral("keeps the settings in use (off)")));
+    EXPECT_TRUE(dir.read(QStringLiteral("Snpp.Dat")).contains("99999")) << "left for the operator";
+}
+
+TEST_F(MainFormTest, StartWithoutAllowTxtSaysThatNoNumberIsAllowed)
+{
+    writeConfig(5);
+    create();
+    window->show();
+    EXPECT_TRUE(prompts.shown().isEmpty());
+    EXPECT_EQ(window->ConnectionLogForm()->lines().filter(QStringLiteral("Allow.txt not found")),
+              QStringList{QStringLiteral("Allow.txt not found (") +
+                          dir.file(QStringLiteral("Allow.txt")) +
+                          QStringLiteral("): no access number is allowed until it lists some")});
+    dir.write(QStringLiteral("Allow.txt"), "555\r\n");
+    core.loadAllowList();
+    EXPECT_EQ(core.allowList(), QList<QByteArray>{"555"});
+    EXPECT_EQ(core.connectionLog().filter(QStringLiteral("Allow.txt")).size(), 1);
 }
 
 } // namespace

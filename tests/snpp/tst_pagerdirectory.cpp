@@ -6,6 +6,9 @@
 #include "tests/snpp/printbytes.h"
 #include "tests/support/tempdatadir.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -107,6 +110,52 @@ TEST(SnppSettingsTest, FileAndCommandLine)
     EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, 2445}));
     dir.write(SnppSettings::FileName, "[SNPP]\r\nEnabled=1\r\nPort=99999\r\n");
     EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, 444}));
+}
+
+// The gateway follows only a file that says something it can use; no file is "off".
+TEST(SnppSettingsTest, ReadTellsNoFileFromAFileThatCannotBeUsed)
+{
+    TempDataDir dir;
+    QString problem;
+    EXPECT_EQ(SnppSettings::read(dir.path(), problem), SnppSettings{});
+    EXPECT_TRUE(problem.isEmpty());
+
+    const struct
+    {
+        QByteArray bytes;
+        std::optional<SnppSettings> settings;
+        const char* problem;
+    } files[] = {
+        {"[SNPP]\r\nEnabled=1\r\nPort=2445\r\n", SnppSettings{true, 2445}, ""},
+        {"[snpp]\r\nport = 2445 \r\nenabled= 0\r\n", SnppSettings{false, 2445}, ""},
+        {"[SNPP]\r\nEnabled=1\r\n", SnppSettings{true, 444}, ""},
+        {"[SNPP]\r\nEnabled=1\r\nPort=99999\r\n", {}, "Port=99999 is not a port number"},
+        {"[SNPP]\r\nEnabled=1\r\nPort=0x1bc\r\n", {}, "Port=0x1bc is not a port number"},
+        {"[SNPP]\r\nEnabled=2\r\nPort=2445\r\n", {}, "Enabled=2 is neither 0 nor 1"},
+        {"[SNPP]\r\n", {}, "holds no [SNPP] settings"},
+        {"", {}, "holds no [SNPP] settings"},
+        {"\x89PNG\r\n\x1a\n\xff\xfe[SN\x01", {}, "holds no [SNPP] settings"},
+        {"[Other]\r\nEnabled=1\r\nPort=2445\r\n", {}, "holds no [SNPP] settings"},
+    };
+    for (const auto& file : files) {
+        dir.write(SnppSettings::FileName, file.bytes);
+        problem.clear();
+        EXPECT_EQ(SnppSettings::read(dir.path(), problem), file.settings) << file.bytes.constData();
+        EXPECT_TRUE(problem.contains(QString::fromLatin1(file.problem)))
+            << file.bytes.constData() << ": " << problem.toStdString();
+        EXPECT_EQ(problem.isEmpty(), file.settings.has_value()) << file.bytes.constData();
+    }
+
+    ASSERT_TRUE(QFile::remove(dir.file(SnppSettings::FileName)));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(SnppSettings::FileName));
+    EXPECT_FALSE(SnppSettings::read(dir.path(), problem));
+    EXPECT_TRUE(problem.contains(QStringLiteral("could not be read"))) << problem.toStdString();
+    // A link to a file that is gone is no missing file: the settings live elsewhere.
+    ASSERT_TRUE(QDir(dir.path()).rmdir(SnppSettings::FileName));
+    ASSERT_TRUE(QFile::link(dir.file(QStringLiteral("gone")), dir.file(SnppSettings::FileName)));
+    problem.clear();
+    EXPECT_FALSE(SnppSettings::read(dir.path(), problem));
+    EXPECT_TRUE(problem.contains(QStringLiteral("does not exist"))) << problem.toStdString();
 }
 
 } // namespace
