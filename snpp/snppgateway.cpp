@@ -11,6 +11,7 @@ SnppGateway::SnppGateway(QString dataDir, const ISnppAccess& access,
       m_server(new SnppServer(access, directory, sink, this)),
       m_settings(SnppSettings::load(m_dataDir))
 {
+    connect(m_server, &SnppServer::drained, this, &SnppGateway::drained);
 }
 
 SnppGateway::~SnppGateway() = default;
@@ -19,6 +20,11 @@ std::optional<QString> SnppGateway::start()
 {
     m_settings = SnppSettings::load(m_dataDir);
     return apply();
+}
+
+bool SnppGateway::isDrained() const
+{
+    return m_server->isDrained();
 }
 
 void SnppGateway::stop()
@@ -45,6 +51,8 @@ std::optional<QString> SnppGateway::configure(const SnppSettings& settings)
 
 std::optional<QString> SnppGateway::apply()
 {
+    if (m_settings.enabled && m_server->isListening() && m_server->port() == m_settings.port)
+        return std::nullopt; // the clients being served go on
     stop();
     if (!m_settings.enabled)
         return std::nullopt;
