@@ -1,5 +1,6 @@
 #include "server/configfile.h"
 #include "server/serverconfig.h"
+#include "snpp/snppsession.h"
 #include "tests/snpp/printbytes.h"
 #include "tests/snpp/snppclient.h"
 #include "tests/support/freeport.h"
@@ -296,6 +297,36 @@ TEST_F(SnppService, AStopEndsEachSessionWithItsRepliesThen421AndNoUnacknowledged
     EXPECT_EQ(outcome.surprises, QList<QByteArray>{}) << output();
     EXPECT_FALSE(outcome.acknowledged.isEmpty());
     expectSameMessages(queuedMessages(), outcome.acknowledged);
+}
+
+// A client has written far more commands than the server takes in while their replies wait,
+// and reads its replies only after the stop: the program stays until the replies in hand and
+// the "421" are all out, closes in order, and exits 0.
+TEST_F(SnppService, AStopWaitsUntilTheRepliesInHandReachAClientThatIsStillReading)
+{
+    start();
+    SnppClient late(m_snppPort, "127.0.0.31");
+    ASSERT_EQ(late.line(), Greeting);
+    // More than the sockets hold, so that the server holds back: its replies fill the socket
+    // and wait in its own buffer.
+    const QByteArray commands = QByteArray("HELP\r\n").repeated(4'000'000);
+    ASSERT_LT(late.sendUntilHeldBack(commands, 2000), commands.size());
+    signal(SIGTERM);
+
+    bool closed = false;
+    QByteArray replies = late.rest(&closed);
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(late.wasReset());
+    ASSERT_TRUE(replies.endsWith(ShuttingDown + "\r\n")) << replies.right(200).constData();
+    replies.chop(ShuttingDown.size() + 2);
+    const QByteArray help = "214 PAGE <Pager ID>: a shared user, a shared group or PIN@Company\r\n"
+                            "214 MESS <Message> or DATA, then lines and a line holding '.'\r\n"
+                            "214 SUBJ <Subject>, RESE, SEND, QUIT, HELP, LOGI, LEVE\r\n"
+                            "250 End of Help Information\r\n";
+    ASSERT_GT(replies.size(), SnppSession::MaxPendingOutput);
+    EXPECT_TRUE(replies == help.repeated(replies.size() / help.size()))
+        << "the replies before the 421 are whole and in order";
+    expectCleanExit();
 }
 
 // One client writes 60 KB of commands at once, each naming a group of 5,000 members: minutes of
