@@ -28,7 +28,7 @@ TEST(IniSnapshot, AnswersAsTheStoreReadsAndTheLineScanAnswer)
     const QList<QByteArray> probes{"alice", "ALICE", " alice", "bob",   " bob ", "ann lee",
                                    "a]b",   "ab]",   "ops",    "]ops[", "opsx",  "",
                                    "PIN=1", "x[y]",  "xy=z",   "Alice "};
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 100; ++round) {
         SCOPED_TRACE(round);
         QByteArray text;
         for (int line = 0; line < 30; ++line) {
