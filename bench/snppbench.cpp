@@ -1,8 +1,10 @@
 // Pages per second through the SNPP gateway, measured against a real server object (the
 // gateway's listener, the shared lists and the queue in a temporary data folder) with paging
 // clients on threads of their own: one client, 50 at once, and one client while 50 silent
-// sessions are open. Run by hand: snppbench [pages]. Every loop is bounded in count; traffic
-// stays on 127.0.0.0/8.
+// sessions are open; then the time of one PAGE that names a group of 5,000 members, right
+// after the lists were written and once they have been left alone. Run by hand:
+// snppbench [pages [group members]]. Every loop is bounded in count; traffic stays on
+// 127.0.0.0/8.
 
 #include "bench/benchprompts.h"
 #include "queue/messagequeuefile.h"
@@ -17,8 +19,10 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -109,6 +113,45 @@ public:
 
     int sessions() const { return m_bridge->gateway().server().sessionCount(); }
 
+    // The user list with alice and `members` more users, all of Metro Paging, and the group
+    // "all" that holds those members.
+    void writeGroup(int members)
+    {
+        QByteArray users = "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n";
+        QByteArray group = "[all]\r\n";
+        for (int i = 0; i < members; ++i) {
+            const QByteArray name = "user" + QByteArray::number(i);
+            users += "[" + name + "]\r\nPIN=" + QByteArray::number(100000 + i) +
+                     "\r\nPROVIDER=Metro Paging\r\n";
+            group += "User" + QByteArray::number(i) + "=" + name + "\r\n";
+        }
+        write("sUser.Dat", users);
+        write("sGroup.Dat", group);
+    }
+
+    // Seconds of each of `count` commands "PAGE all" in one session, one after the other; the
+    // last reply in `reply`.
+    QList<double> pageGroup(int count, QByteArray& reply)
+    {
+        QList<double> seconds;
+        std::atomic<bool> done{false};
+        std::thread client([&] {
+            SnppClient snpp(m_port, clientAddress(200).constData());
+            snpp.line();
+            for (int i = 0; i < count; ++i) {
+                QElapsedTimer clock;
+                clock.start();
+                reply = snpp.command("PAGE all");
+                seconds.append(clock.nsecsElapsed() / 1e9);
+            }
+            snpp.command("QUIT");
+            done = true;
+        });
+        pumpUntil([&] { return done.load(); });
+        client.join();
+        return seconds;
+    }
+
 private:
     void write(const char* name, const QByteArray& bytes)
     {
@@ -137,6 +180,18 @@ private:
     std::vector<std::unique_ptr<SnppClient>> m_silent;
 };
 
+void reportGroup(const char* what, const QList<double>& seconds, const QByteArray& reply)
+{
+    double sum = 0;
+    for (const double s : seconds)
+        sum += s;
+    std::printf("%-44s %3lld PAGEs: mean %8.4f s, longest %8.4f s (reply \"%s\")\n", what,
+                static_cast<long long>(seconds.size()),
+                seconds.isEmpty() ? 0 : sum / seconds.size(),
+                seconds.isEmpty() ? 0 : *std::max_element(seconds.cbegin(), seconds.cend()),
+                reply.constData());
+}
+
 void report(const char* what, const Run& run)
 {
     std::printf("%-44s %5d pages in %6.3f s: %7.1f pages/s%s\n", what, run.pages, run.seconds,
@@ -163,6 +218,16 @@ int main(int argc, char** argv)
     report("50 clients at once, 50 silent sessions open", fiftyWithSilent);
     std::printf("50 clients / 1 client: %.2f; with silent sessions / without: %.2f\n",
                 fifty.rate() / one.rate(), oneWithSilent.rate() / one.rate());
+
+    // PAGE of a large group: the lists just written (as after an edit), then left alone long
+    // enough that nothing about them can still be changing.
+    const int members = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5000;
+    bench.writeGroup(members);
+    QByteArray reply;
+    const QByteArray what = "PAGE of a " + QByteArray::number(members) + "-member group";
+    reportGroup((what + ", lists just written").constData(), bench.pageGroup(3, reply), reply);
+    QThread::msleep(2500);
+    reportGroup((what + ", lists unchanged").constData(), bench.pageGroup(10, reply), reply);
     return one.failures + fifty.failures + oneWithSilent.failures + fiftyWithSilent.failures ? 1
                                                                                              : 0;
 }

@@ -4,6 +4,7 @@
 #include "directories/sectionname.h"
 #include "directories/sharedpaths.h"
 #include "foundation/errors.h"
+#include "foundation/inisnapshot.h"
 #include "foundation/widgettext.h"
 
 CompanyDirectory::CompanyDirectory(const QString& directory)
@@ -29,23 +30,35 @@ bool CompanyDirectory::contains(const QByteArray& name) const
 
 PagingCompany CompanyDirectory::read(const QByteArray& name) const
 {
-    const PagingCompany fresh;
-    PagingCompany company;
-    company.Name = name;
-    company.AccessNumber = m_file.ReadText(name, "Access Number", QByteArray());
-    company.Password = m_file.ReadText(name, "Password", QByteArray());
-    company.Length = m_file.ReadText(name, "Length", fresh.Length);
-    company.Parity = m_file.ReadNumber(name, "Parity", fresh.Parity);
-    company.DataBits = m_file.ReadNumber(name, "DataBits", fresh.DataBits);
-    company.StopBits = m_file.ReadNumber(name, "StopBits", fresh.StopBits);
-    return company;
+    // One read of the file for all six keys.
+    return readIn(IniSnapshot::read(m_file.FileName()), name);
 }
 
 std::optional<PagingCompany> CompanyDirectory::find(const QByteArray& name) const
 {
-    if (!contains(name))
+    return findIn(IniSnapshot::read(m_file.FileName()), name);
+}
+
+PagingCompany CompanyDirectory::readIn(const IniSnapshot& file, const QByteArray& name)
+{
+    const PagingCompany fresh;
+    PagingCompany company;
+    company.Name = name;
+    company.AccessNumber = file.text(name, "Access Number", QByteArray());
+    company.Password = file.text(name, "Password", QByteArray());
+    company.Length = file.text(name, "Length", fresh.Length);
+    company.Parity = file.number(name, "Parity", fresh.Parity);
+    company.DataBits = file.number(name, "DataBits", fresh.DataBits);
+    company.StopBits = file.number(name, "StopBits", fresh.StopBits);
+    return company;
+}
+
+std::optional<PagingCompany> CompanyDirectory::findIn(const IniSnapshot& file,
+                                                      const QByteArray& name)
+{
+    if (!file.listed(name))
         return std::nullopt;
-    return read(name);
+    return readIn(file, name);
 }
 
 void CompanyDirectory::write(const PagingCompany& c)

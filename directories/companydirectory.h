@@ -9,6 +9,8 @@
 
 #include <optional>
 
+class IniSnapshot;
+
 // The paging company directory Provider.dat in the folder of the shared user file: one section
 // per company holding "Access Number", "Password", "Length", "Parity", "DataBits" and
 // "StopBits" in this order. Every call goes to the file.
@@ -29,6 +31,9 @@ public:
     PagingCompany read(const QByteArray& name) const;
     // The company, or nothing when the directory does not list it.
     std::optional<PagingCompany> find(const QByteArray& name) const;
+    // The same two from the file's content read once, for many lookups in a row.
+    static PagingCompany readIn(const IniSnapshot& file, const QByteArray& name);
+    static std::optional<PagingCompany> findIn(const IniSnapshot& file, const QByteArray& name);
 
     // Writes the six keys in their order with one write of the file: all of them or, when the
     // write fails (EIniFileError), none. A name that would not read back as itself or a value

@@ -3,6 +3,7 @@
 #include "directories/directorychecks.h"
 #include "directories/sectionname.h"
 #include "foundation/errors.h"
+#include "foundation/inisnapshot.h"
 #include "foundation/widgettext.h"
 
 #include <utility>
@@ -25,6 +26,18 @@ QList<QByteArray> SharedGroupFile::members(const QByteArray& name) const
     m_file.ReadKeys(name, keys);
     for (const QByteArray& key : keys) {
         const QByteArray member = m_file.ReadText(name, key, QByteArray());
+        if (!member.isEmpty())
+            members.append(member);
+    }
+    return members;
+}
+
+QList<QByteArray> SharedGroupFile::membersIn(const IniSnapshot& file, const QByteArray& name)
+{
+    QList<QByteArray> members;
+    if (name.isEmpty())
+        return members;
+    for (const auto& [key, member] : file.entries(name)) {
         if (!member.isEmpty())
             members.append(member);
     }

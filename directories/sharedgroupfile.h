@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+class IniSnapshot;
+
 // The shared group file: one section per group whose keys "User0", "User1", ... hold the
 // members' user names. Every call goes to the file.
 class SharedGroupFile final
@@ -24,6 +26,9 @@ public:
     // The values of the group's keys in file order (empty values left out); nothing for an
     // empty name, a missing file or a missing section.
     QList<QByteArray> members(const QByteArray& name) const;
+    // The members from the file's content read once: the values of every key of the section
+    // (each key once, empty values left out), in file order and not bound by the key list.
+    static QList<QByteArray> membersIn(const IniSnapshot& file, const QByteArray& name);
 
     // Replaces the group's section with "User0", "User1", ... holding the members in their
     // order, with one write of the file: a failed write (EIniFileError) leaves the old group

@@ -3,6 +3,7 @@
 #include "directories/directorychecks.h"
 #include "directories/sectionname.h"
 #include "foundation/errors.h"
+#include "foundation/inisnapshot.h"
 #include "foundation/widgettext.h"
 
 SharedUserFile::SharedUserFile(const QString& path) : m_file(path) {}
@@ -31,9 +32,15 @@ SharedUser SharedUserFile::read(const QByteArray& name) const
 
 std::optional<SharedUser> SharedUserFile::find(const QByteArray& name) const
 {
-    if (!contains(name))
+    return findIn(IniSnapshot::read(m_file.FileName()), name);
+}
+
+std::optional<SharedUser> SharedUserFile::findIn(const IniSnapshot& file, const QByteArray& name)
+{
+    if (!file.listed(name))
         return std::nullopt;
-    return read(name);
+    return SharedUser{name, file.text(name, "PIN", QByteArray()),
+                      file.text(name, "PROVIDER", QByteArray())};
 }
 
 void SharedUserFile::write(const SharedUser& user)

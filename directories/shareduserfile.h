@@ -8,6 +8,8 @@
 
 #include <optional>
 
+class IniSnapshot;
+
 // A user of the shared user list: the pager's PIN and the paging company (its name in
 // Provider.dat) through which the pager is reached.
 struct SharedUser
@@ -39,6 +41,8 @@ public:
     SharedUser read(const QByteArray& name) const;
     // The user, or nothing when the file does not list it.
     std::optional<SharedUser> find(const QByteArray& name) const;
+    // The same from the file's content read once, for many lookups in a row.
+    static std::optional<SharedUser> findIn(const IniSnapshot& file, const QByteArray& name);
 
     // Writes "PIN" and then "PROVIDER" with one write of the file. A name that would not read
     // back as itself or a value that does not fit on its line raises EZelkorError and writes

@@ -24,12 +24,13 @@ SnppBridge::SnppBridge(ISubmissionHandler& submissions, const IServerSettings& s
                                      WidgetText::fromBytes(address) +
                                      QStringLiteral(" (Too Many Connections)"));
             });
+    connect(m_gateway, &SnppGateway::drained, this, &SnppBridge::drained);
 }
 
 SnppBridge::~SnppBridge()
 {
     // The sessions use this object: they end before it goes.
-    m_gateway->stop();
+    m_gateway->server().abort();
 }
 
 void SnppBridge::start()
@@ -41,6 +42,11 @@ void SnppBridge::start()
 void SnppBridge::stop()
 {
     m_gateway->stop();
+}
+
+bool SnppBridge::isDrained() const
+{
+    return m_gateway->isDrained();
 }
 
 bool SnppBridge::addressAdmitted(const QByteArray& address) const
@@ -55,10 +61,15 @@ bool SnppBridge::numberAllowed(const QByteArray& accessNumber) const
 
 PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
 {
-    // The settings name the lists; they are read anew for every lookup.
+    // The settings name the lists; the directory keeps what it read of them while they stay
+    // the same files.
     const TServerConfig& config = m_settings.config();
-    return PagerDirectory::fromSettings(config.UserFile, config.GroupFile, m_settings.dataDir())
-        .resolve(pagerId);
+    PagerDirectory named =
+        PagerDirectory::fromSettings(config.UserFile, config.GroupFile, m_settings.dataDir());
+    if (!m_directory || m_directory->userFile() != named.userFile() ||
+        m_directory->groupFile() != named.groupFile())
+        m_directory = std::make_unique<PagerDirectory>(std::move(named));
+    return m_directory->resolve(pagerId);
 }
 
 PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)

@@ -6,10 +6,13 @@
 
 #include <QObject>
 
+#include <memory>
+
 class ILogSinks;
 class IOperatorPrompts;
 class IServerSettings;
 class ISubmissionHandler;
+class PagerDirectory;
 class SnppGateway;
 
 // The SNPP gateway in the running server: its access rules are the server's IP lists, dialling
@@ -31,18 +34,29 @@ public:
 
     SnppGateway& gateway() const { return *m_gateway; }
 
-    // Listens as the settings file says. A failure is shown in the standard error box.
+    // Listens as the settings file says. A failure is shown in the standard error box. Called
+    // again (a reload), the sessions being served go on unless the port changed or the gateway
+    // was switched off.
     void start();
+    // Stops taking clients; each session ends after the command in hand, with its reply and
+    // "421". drained() follows once they are all gone.
     void stop();
+    bool isDrained() const;
 
     bool addressAdmitted(const QByteArray& address) const override;
     bool numberAllowed(const QByteArray& accessNumber) const override;
     PagerLookup resolve(const QByteArray& pagerId) const override;
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) override;
 
+signals:
+    // After a stop, the last session has ended: its replies are with the system.
+    void drained();
+
 private:
     ISubmissionHandler& m_submissions;
     const IServerSettings& m_settings;
     IOperatorPrompts& m_prompts;
     SnppGateway* m_gateway;
+    // The shared lists the settings name, as last looked up.
+    mutable std::unique_ptr<PagerDirectory> m_directory;
 };

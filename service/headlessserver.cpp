@@ -35,6 +35,10 @@ HeadlessServer::HeadlessServer(const QString& dataDir, IOperatorPrompts& prompts
         if (m_stopping)
             finishWhenIdle();
     });
+    connect(m_snpp.get(), &SnppBridge::drained, this, [this] {
+        if (m_stopping)
+            finishWhenIdle();
+    });
 
     m_timer->setInterval(1000);
     connect(m_timer, &QTimer::timeout, this, &HeadlessServer::tick);
@@ -93,7 +97,7 @@ void HeadlessServer::reload()
     applySettings(false);
     // A port that cannot be opened now leaves the server delivering its queue.
     listen();
-    m_snpp->stop();
+    // The paging clients being served go on unless the gateway's port or switch changed.
     m_snpp->start();
 }
 
@@ -111,6 +115,8 @@ void HeadlessServer::stop()
     m_stopping = true;
     m_timer->stop();
     m_core->listener().stopListening();
+    // Each paging client gets the reply to the command in hand, then "421"; nothing it sent
+    // after that command is taken.
     m_snpp->stop();
     // A conversation that has not been answered "250" has queued nothing: its client learns
     // from the closed connection that the page was not taken.
@@ -118,14 +124,16 @@ void HeadlessServer::stop()
     if (run.running()) {
         note(QStringLiteral("Stopping: the call in progress ends after its current message"));
         run.requestStop();
-        return; // runEnded() finishes
     }
     finishWhenIdle();
 }
 
 void HeadlessServer::finishWhenIdle()
 {
-    if (m_finished)
+    // The run's end and the gateway's last session each come back here. The paging clients'
+    // last replies must be with the system before the process ends; a client that does not
+    // take them holds its session for its drain time at most.
+    if (m_finished || m_calls->processor().running() || !m_snpp->isDrained())
         return;
     m_finished = true;
     note(QStringLiteral("Stopped; %1 queued message(s) kept for the next start")

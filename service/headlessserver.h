@@ -31,11 +31,14 @@ public:
     // allow list, then listening and the tick. False when the server cannot listen: without
     // its port it could take no page, and a service manager should see it fail.
     bool start();
-    // Settings and allow list read again, the listener and the gateway restarted.
+    // Settings and allow list read again, the listener restarted; the gateway reads its
+    // settings again and keeps its sessions unless its port changed or it was switched off.
     void reload();
     // Stops taking pages and ends the open conversations; a running call finishes the message
-    // in hand and hangs up. finished() follows once nothing runs any more. The queue stays for
-    // the next start. Asked again while a call still runs, it cuts the call at once.
+    // in hand and hangs up, and each paging client gets the reply to its command in hand and
+    // "421". finished() follows once nothing runs any more and those replies are with the
+    // system. The queue stays for the next start. Asked again while a call still runs, it cuts
+    // the call at once.
     void stop();
 
 signals:

@@ -1,17 +1,17 @@
 #include "snpp/pagerdirectory.h"
 
 #include "directories/companydirectory.h"
-#include "directories/sectionname.h"
 #include "directories/sharedgroupfile.h"
 #include "directories/sharedpaths.h"
 #include "directories/shareduserfile.h"
+#include "foundation/inisnapshot.h"
 #include "foundation/widgettext.h"
 
 #include <utility>
 
 PagerDirectory::PagerDirectory(QString userFile, QString groupFile, QString companyFolder)
-    : m_userFile(std::move(userFile)), m_groupFile(std::move(groupFile)),
-      m_companyFolder(std::move(companyFolder))
+    : m_users(std::move(userFile)), m_groups(std::move(groupFile)),
+      m_companies(SharedPaths::providerFile(companyFolder))
 {
 }
 
@@ -24,19 +24,25 @@ PagerDirectory PagerDirectory::fromSettings(const QByteArray& userFile, const QB
                           SharedPaths::directoryOf(users, dataDir));
 }
 
-std::optional<PagingCompany> PagerDirectory::company(const QByteArray& name) const
+std::optional<PagingCompany> PagerDirectory::company(Lists& lists, const QByteArray& name)
 {
     if (name.isEmpty())
         return std::nullopt;
-    const std::optional<PagingCompany> found = CompanyDirectory(m_companyFolder).find(name);
-    if (!found)
-        return std::nullopt;
-    return found->normalised();
+    // By the name as the user list spells it: the company keeps that spelling as its name.
+    const auto known = lists.found.constFind(name);
+    if (known != lists.found.cend())
+        return *known;
+    std::optional<PagingCompany> found = CompanyDirectory::findIn(lists.companies, name);
+    if (found)
+        found = found->normalised();
+    lists.found.insert(name, found);
+    return found;
 }
 
-std::optional<PagerTarget> PagerDirectory::user(const QByteArray& name, QByteArray& failure) const
+std::optional<PagerTarget> PagerDirectory::user(Lists& lists, const QByteArray& name,
+                                                QByteArray& failure)
 {
-    const std::optional<SharedUser> found = SharedUserFile(m_userFile).find(name);
+    const std::optional<SharedUser> found = SharedUserFile::findIn(lists.users, name);
     if (!found) {
         failure = "Unknown User " + name;
         return std::nullopt;
@@ -45,7 +51,7 @@ std::optional<PagerTarget> PagerDirectory::user(const QByteArray& name, QByteArr
         failure = "No PIN For " + name;
         return std::nullopt;
     }
-    const std::optional<PagingCompany> provider = company(found->Provider);
+    const std::optional<PagingCompany> provider = company(lists, found->Provider);
     if (!provider) {
         failure = "No Paging Company For " + name;
         return std::nullopt;
@@ -56,26 +62,24 @@ std::optional<PagerTarget> PagerDirectory::user(const QByteArray& name, QByteArr
 PagerLookup PagerDirectory::resolve(const QByteArray& pagerId) const
 {
     PagerLookup lookup;
-    if (pagerId.isEmpty()) {
+    if (pagerId.isEmpty())
         return lookup;
-    }
-    if (SharedUserFile(m_userFile).contains(pagerId)) {
+    Lists lists{m_users.current(), m_groups.current(), m_companies.current(), {}};
+    if (lists.users.listed(pagerId)) {
         QByteArray failure;
-        if (const std::optional<PagerTarget> target = user(pagerId, failure))
+        if (const std::optional<PagerTarget> target = user(lists, pagerId, failure))
             lookup.targets.append(*target);
         else
             lookup.failure = failure;
         return lookup;
     }
 
-    const SharedGroupFile groups(m_groupFile);
-    for (const QByteArray& group : groups.names()) {
-        if (!SectionName::same(group, pagerId))
-            continue;
-        const QList<QByteArray> members = groups.members(group);
+    if (lists.groups.listed(pagerId)) {
+        const QList<QByteArray> members = SharedGroupFile::membersIn(lists.groups, pagerId);
+        lookup.targets.reserve(members.size());
         for (const QByteArray& member : members) {
             QByteArray failure;
-            const std::optional<PagerTarget> target = user(member, failure);
+            const std::optional<PagerTarget> target = user(lists, member, failure);
             if (!target) {
                 // A group is paged whole or not at all: a member the user list no longer
                 // holds would silently go without the page.
@@ -94,7 +98,7 @@ PagerLookup PagerDirectory::resolve(const QByteArray& pagerId) const
     const qsizetype at = pagerId.indexOf('@');
     if (at > 0) {
         const QByteArray name = pagerId.mid(at + 1);
-        if (const std::optional<PagingCompany> provider = company(name)) {
+        if (const std::optional<PagingCompany> provider = company(lists, name)) {
             lookup.targets.append({pagerId.left(at), *provider});
             return lookup;
         }

@@ -11,6 +11,7 @@ SnppGateway::SnppGateway(QString dataDir, const ISnppAccess& access,
       m_server(new SnppServer(access, directory, sink, this))
 {
     readSettings();
+    connect(m_server, &SnppServer::drained, this, &SnppGateway::drained);
 }
 
 SnppGateway::~SnppGateway() = default;
@@ -33,6 +34,11 @@ std::optional<QString> SnppGateway::readSettings()
     }
     return QStringLiteral("%1: the SNPP gateway keeps the settings in use (%2)")
         .arg(problem, m_settings.describe());
+}
+
+bool SnppGateway::isDrained() const
+{
+    return m_server->isDrained();
 }
 
 void SnppGateway::stop()
@@ -59,6 +65,8 @@ std::optional<QString> SnppGateway::configure(const SnppSettings& settings)
 
 std::optional<QString> SnppGateway::apply()
 {
+    if (m_settings.enabled && m_server->isListening() && m_server->port() == m_settings.port)
+        return std::nullopt; // the clients being served go on
     stop();
     if (!m_settings.enabled)
         return std::nullopt;

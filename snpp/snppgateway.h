@@ -29,15 +29,22 @@ public:
 
     // Reads the settings file and listens when the gateway is on. A file that cannot be used
     // leaves the settings in use as they are (off at the first start), and the text says so.
+    // Called again (a reload), it keeps the listener and its sessions while the gateway stays
+    // on at the same port.
     std::optional<QString> start();
-    // Stops listening and ends the open sessions.
+    // Stops listening; each open session ends after the command in hand with its reply and
+    // "421". drained() follows once they are all gone.
     void stop();
-    // Stores the settings and listens as they say, also when only the port changed.
+    bool isDrained() const;
+    // Stores the settings and listens as they say. Only a changed port or a gateway switched
+    // off ends the open sessions, as stop() ends them.
     std::optional<QString> configure(const SnppSettings& settings);
 
 signals:
     // The gateway started or stopped listening.
     void listeningChanged(bool listening);
+    // After a stop, the last session has ended.
+    void drained();
 
 private:
     std::optional<QString> apply();

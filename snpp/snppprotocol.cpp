@@ -4,7 +4,8 @@
 #include "snpp/isnppaccess.h"
 #include "snpp/snppcommand.h"
 
-#include <algorithm>
+#include <QSet>
+
 #include <utility>
 
 namespace {
@@ -81,6 +82,11 @@ QByteArray SnppProtocol::deniedReply()
 QByteArray SnppProtocol::tooManySessionsReply()
 {
     return line("421 Too Many Sessions From Your Address, Goodbye");
+}
+
+QByteArray SnppProtocol::shuttingDownReply()
+{
+    return line("421 Server Shutting Down, Goodbye");
 }
 
 QByteArray SnppProtocol::busyReply()
@@ -162,24 +168,30 @@ SnppReply SnppProtocol::page(const QByteArray& argument)
             text += " (" + lookup.failure + ")";
         return reply(text);
     }
+    // A group's members mostly share a few companies: each access number is checked once.
+    QSet<QByteArray> allowed;
     for (const PagerTarget& target : lookup.targets) {
-        if (!m_access.numberAllowed(target.company.AccessNumber))
-            return reply(numberNotAllowed(target.company.AccessNumber));
+        const QByteArray& number = target.company.AccessNumber;
+        if (allowed.contains(number))
+            continue;
+        if (!m_access.numberAllowed(number))
+            return reply(numberNotAllowed(number));
+        allowed.insert(number);
     }
+    // A pager named twice (by a user and by a group holding the user) is paged once.
     QList<Pager> added;
+    QSet<PagerKey> addedKeys;
     for (const PagerTarget& target : lookup.targets) {
-        // A pager named twice (by a user and by a group holding the user) is paged once.
-        const auto same = [&](const Pager& p) {
-            return p.target.pin == target.pin &&
-                   p.target.company.AccessNumber == target.company.AccessNumber;
-        };
-        if (std::none_of(m_pagers.cbegin(), m_pagers.cend(), same) &&
-            std::none_of(added.cbegin(), added.cend(), same))
-            added.append({id, target});
+        const PagerKey key{target.pin, target.company.AccessNumber};
+        if (m_pagerKeys.contains(key) || addedKeys.contains(key))
+            continue;
+        addedKeys.insert(key);
+        added.append({id, target});
     }
     if (m_pagers.size() + added.size() > MaxPagers)
         return reply("552 Maximum Entries Exceeded");
     m_pagers += added;
+    m_pagerKeys.unite(addedKeys);
     return reply("250 Pager ID Accepted");
 }
 
@@ -279,6 +291,7 @@ SnppReply SnppProtocol::level(const QByteArray& argument) const
 void SnppProtocol::reset()
 {
     m_pagers.clear();
+    m_pagerKeys.clear();
     m_message.clear();
     m_hasMessage = false;
     m_subject.clear();

@@ -4,6 +4,9 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSet>
+
+#include <utility>
 
 class IPageSink;
 class ISnppAccess;
@@ -41,6 +44,8 @@ public:
     static QByteArray lineTooLongReply();
     static QByteArray deniedReply();
     static QByteArray tooManySessionsReply();
+    // The gateway stops (the server stops, or it moves to another port or is switched off).
+    static QByteArray shuttingDownReply();
     // SEND waited for the queue longer than the session allows; the transaction stays.
     static QByteArray busyReply();
 
@@ -64,6 +69,8 @@ private:
         QByteArray id;
         PagerTarget target;
     };
+    // What makes two pagers one: the PIN and the access number that reaches it.
+    using PagerKey = std::pair<QByteArray, QByteArray>;
 
     SnppReply dataLine(const QByteArray& line);
     SnppReply page(const QByteArray& argument);
@@ -80,6 +87,7 @@ private:
     QByteArray m_peer;
 
     QList<Pager> m_pagers;
+    QSet<PagerKey> m_pagerKeys;
     QByteArray m_message;
     bool m_hasMessage = false;
     QByteArray m_subject;

@@ -48,7 +48,7 @@ SnppServer::SnppServer(const ISnppAccess& access, const IPagerDirectory& directo
 
 SnppServer::~SnppServer()
 {
-    stop();
+    abort();
 }
 
 std::optional<QString> SnppServer::listen(quint16 port)
@@ -60,6 +60,15 @@ std::optional<QString> SnppServer::listen(quint16 port)
 }
 
 void SnppServer::stop()
+{
+    m_listener->close();
+    m_resume->stop();
+    const QList<SnppSession*> sessions = m_sessions;
+    for (SnppSession* session : sessions)
+        session->end(SnppProtocol::shuttingDownReply());
+}
+
+void SnppServer::abort()
 {
     m_listener->close();
     m_resume->stop();
@@ -116,6 +125,10 @@ void SnppServer::sessionFinished(SnppSession* session)
             m_served.remove(address);
     }
     session->deleteLater();
+    if (isDrained()) {
+        emit drained();
+        return;
+    }
     if (m_listener->isListening() && m_sessions.size() < MaxSessions && !m_resume->isActive()) {
         m_listener->resumeAccepting();
         acceptPending(); // those Qt accepted before the pause

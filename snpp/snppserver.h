@@ -36,13 +36,19 @@ public:
     void setTiming(const SnppTiming& timing) { m_timing = timing; }
     const SnppTiming& timing() const { return m_timing; }
 
-    // Listens on `port` of every IPv4 address (0: a free port). The platform's reason when
-    // that fails.
+    // Listens on `port` of every IPv4 address (0: a free port), after a stop() of what it
+    // served before. The platform's reason when that fails.
     std::optional<QString> listen(quint16 port);
-    // Stops listening and ends every session at once.
+    // Stops listening. Each session ends after the command in hand: its reply, then "421",
+    // then an orderly close; drained() follows when the last one is gone. A client that does
+    // not take its replies is dropped after the session's drain time.
     void stop();
+    // Stops listening and drops every session at once.
+    void abort();
     bool isListening() const;
     quint16 port() const;
+    // Not listening, and no session left.
+    bool isDrained() const { return !isListening() && m_sessions.isEmpty(); }
 
     // Sessions open at this moment, and those of one address that are being served.
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
@@ -51,6 +57,8 @@ public:
 signals:
     // A client was let go because its address already holds MaxPerAddress sessions.
     void tooManySessions(const QByteArray& address);
+    // After a stop(), the last session has ended.
+    void drained();
 
 private:
     void acceptPending();

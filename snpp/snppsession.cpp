@@ -12,7 +12,7 @@ SnppSession::SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnpp
                          const SnppTiming& timing, QObject* parent)
     : QObject(parent), m_socket(socket), m_peer(std::move(peerAddress)),
       m_protocol(access, directory, sink, m_peer), m_timing(timing), m_idle(new QTimer(this)),
-      m_busyPoll(new QTimer(this)), m_drain(new QTimer(this))
+      m_busyPoll(new QTimer(this)), m_drain(new QTimer(this)), m_continue(new QTimer(this))
 {
     m_socket->setParent(this);
     // Qt takes no more from the kernel than one whole line: what a client sends beyond that
@@ -26,6 +26,9 @@ SnppSession::SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnpp
     connect(m_busyPoll, &QTimer::timeout, this, &SnppSession::retrySend);
     m_drain->setSingleShot(true);
     connect(m_drain, &QTimer::timeout, this, &SnppSession::abort);
+    m_continue->setSingleShot(true);
+    m_continue->setInterval(0);
+    connect(m_continue, &QTimer::timeout, this, &SnppSession::takeInput);
 
     connect(m_socket, &QTcpSocket::readyRead, this, &SnppSession::takeInput);
     connect(m_socket, &QTcpSocket::bytesWritten, this, [this] {
@@ -61,6 +64,9 @@ void SnppSession::takeInput()
         m_socket->readAll(); // no longer served
         return;
     }
+    if (m_handling)
+        return;
+    int budget = BodyLinesPerPass;
     while (m_state == State::Serving) {
         if (m_socket->bytesToWrite() > MaxPendingOutput)
             return; // bytesWritten brings it back
@@ -79,6 +85,12 @@ void SnppSession::takeInput()
             m_buffer += more;
             continue;
         }
+        if (budget <= 0) {
+            // The rest waits for the next pass: other sessions, the workstations' conversations
+            // and the timers get their turn first.
+            m_continue->start();
+            return;
+        }
         QByteArray line = m_buffer.mid(m_consumed, end - m_consumed);
         m_consumed = end + 1;
         if (line.endsWith('\r'))
@@ -88,7 +100,13 @@ void SnppSession::takeInput()
             return;
         }
         m_idle->start();
-        handle(m_protocol.handleLine(line));
+        budget -= m_protocol.inData() ? 1 : BodyLinesPerPass;
+        m_handling = true;
+        const SnppReply reply = m_protocol.handleLine(line);
+        m_handling = false;
+        handle(reply);
+        if (endIfAsked())
+            return;
     }
 }
 
@@ -115,9 +133,12 @@ void SnppSession::retrySend()
 {
     if (m_state != State::WaitingForQueue)
         return;
+    m_handling = true;
     SnppReply reply = m_protocol.retrySend();
+    m_handling = false;
     if (reply.pending) {
-        if (m_busySince.elapsed() < m_timing.busyLimitMs)
+        // An end asked for meanwhile answers the SEND at once: nothing of it was queued.
+        if (!m_endReply && m_busySince.elapsed() < m_timing.busyLimitMs)
             return;
         reply = {SnppProtocol::busyReply(), false, false};
     }
@@ -125,7 +146,36 @@ void SnppSession::retrySend()
     m_state = State::Serving;
     m_idle->start();
     handle(reply);
+    if (endIfAsked())
+        return;
     takeInput();
+}
+
+void SnppSession::end(const QByteArray& reply)
+{
+    if (m_handling) {
+        // Inside a command: its reply goes first.
+        if (!m_endReply)
+            m_endReply = reply;
+        return;
+    }
+    endNow(reply);
+}
+
+bool SnppSession::endIfAsked()
+{
+    if (!m_endReply)
+        return false;
+    endNow(*std::exchange(m_endReply, std::nullopt));
+    return true;
+}
+
+void SnppSession::endNow(const QByteArray& reply)
+{
+    if (m_state == State::WaitingForQueue)
+        closeAfter(SnppProtocol::busyReply() + reply);
+    else
+        closeAfter(reply);
 }
 
 void SnppSession::closeAfter(const QByteArray& reply)
@@ -135,6 +185,7 @@ void SnppSession::closeAfter(const QByteArray& reply)
     m_state = State::Closing;
     m_idle->stop();
     m_busyPoll->stop();
+    m_continue->stop();
     m_buffer.clear();
     m_consumed = 0;
     m_socket->write(reply);
@@ -173,6 +224,7 @@ void SnppSession::finish()
     m_idle->stop();
     m_busyPoll->stop();
     m_drain->stop();
+    m_continue->stop();
     if (m_socket->state() != QAbstractSocket::UnconnectedState)
         m_socket->abort();
     emit finished(this);

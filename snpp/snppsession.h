@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <optional>
+
 class QTcpSocket;
 class QTimer;
 
@@ -16,9 +18,11 @@ class QTimer;
 //
 // Lines end in LF (a CR before it is dropped). A line longer than MaxLine ends the session.
 // While a line or a reply is not through, the session stops taking in bytes, so the kernel holds
-// a fast sender back instead of the buffer growing. Every session-ending reply reaches the
-// client: the session stops reading commands, sends it, shuts its sending side and drops what
-// still arrives until the client closes or the drain time is over.
+// a fast sender back instead of the buffer growing. One pass of the event loop handles one
+// command (or a run of message body lines): what a client sent ahead waits for the next pass,
+// so other clients and the workstations are served between its commands. Every session-ending
+// reply reaches the client: the session stops reading commands, sends it, shuts its sending
+// side and drops what still arrives until the client closes or the drain time is over.
 class SnppSession final : public QObject
 {
     Q_OBJECT
@@ -27,6 +31,8 @@ public:
     static constexpr qsizetype MaxLine = 64 * 1024;
     // Replies waiting to be sent beyond this stop the reading of commands until they are out.
     static constexpr qsizetype MaxPendingOutput = 256 * 1024;
+    // Message body lines handled in one pass of the event loop; a command takes a pass alone.
+    static constexpr int BodyLinesPerPass = 64;
 
     // Takes `socket` over.
     SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnppAccess& access,
@@ -39,6 +45,10 @@ public:
     void start();
     // Ends the session with one reply and serves nothing.
     void refuse(const QByteArray& reply);
+    // Ends the session after the command in hand, which gets its reply first: `reply` follows
+    // it, then the orderly close. Lines the client sent ahead are not handled. A SEND that waits
+    // for the queue is answered as busy: nothing of it was queued.
+    void end(const QByteArray& reply);
     // Drops the connection at once.
     void abort();
     bool isFinished() const { return m_state == State::Finished; }
@@ -52,6 +62,9 @@ private:
 
     void takeInput();
     void handle(const SnppReply& reply);
+    // After a command was handled: the end asked for meanwhile, if any. True when it came.
+    bool endIfAsked();
+    void endNow(const QByteArray& reply);
     void retrySend();
     void closeAfter(const QByteArray& reply);
     void shutDownWhenSent();
@@ -67,6 +80,11 @@ private:
     QTimer* m_idle;
     QTimer* m_busyPoll;
     QTimer* m_drain;
+    // Takes up buffered lines in the next pass of the event loop.
+    QTimer* m_continue;
     QElapsedTimer m_busySince;
     bool m_writeShut = false;
+    // A command is being handled; an end asked for meanwhile waits in m_endReply.
+    bool m_handling = false;
+    std::optional<QByteArray> m_endReply;
 };

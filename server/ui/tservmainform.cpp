@@ -243,7 +243,14 @@ void TServMainForm::closeEvent(QCloseEvent* event)
     }
     FormClose();
     event->accept();
-    emit applicationExitRequested();
+    // The paging clients' last replies, "421" after the command each had in hand, reach them
+    // before the program ends; a client that does not take them is dropped after a moment.
+    if (m_snpp->isDrained()) {
+        emit applicationExitRequested();
+        return;
+    }
+    connect(m_snpp, &SnppBridge::drained, this, &TServMainForm::applicationExitRequested,
+            Qt::SingleShotConnection);
 }
 
 void TServMainForm::Timer1Timer()

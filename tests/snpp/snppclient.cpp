@@ -49,6 +49,25 @@ bool SnppClient::send(const QByteArray& bytes)
     return m_fd >= 0;
 }
 
+qsizetype SnppClient::sendUntilHeldBack(const QByteArray& bytes, int idleMs)
+{
+    qsizetype sent = 0;
+    while (m_fd >= 0 && sent < bytes.size()) {
+        pollfd room{m_fd, POLLOUT, 0};
+        if (::poll(&room, 1, idleMs) <= 0)
+            break;
+        const ssize_t n =
+            ::send(m_fd, bytes.constData() + sent, static_cast<size_t>(bytes.size() - sent),
+                   MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && errno == EAGAIN)
+            continue;
+        if (n <= 0)
+            break;
+        sent += n;
+    }
+    return sent;
+}
+
 bool SnppClient::fill()
 {
     QDeadlineTimer safety(SafetyMs);

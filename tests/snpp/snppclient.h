@@ -18,6 +18,10 @@ public:
 
     bool isOpen() const { return m_fd >= 0; }
     bool send(const QByteArray& bytes);
+    // Sends `bytes` as long as the socket takes them without waiting, and waits up to `idleMs`
+    // for room when it is full. The number of bytes sent: less than all of them once the
+    // server has stopped taking what the client sends.
+    qsizetype sendUntilHeldBack(const QByteArray& bytes, int idleMs);
     // The next reply line without its CR LF; empty when the server closed first.
     QByteArray line();
     // Sends the command and CR LF, then reads one reply line.

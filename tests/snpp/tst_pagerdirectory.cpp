@@ -2,10 +2,12 @@
 #include "snpp/snppsettings.h"
 
 #include "directories/sharedpaths.h"
+#include "directories/shareduserfile.h"
 #include "foundation/errors.h"
 #include "tests/snpp/printbytes.h"
 #include "tests/support/tempdatadir.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -80,6 +82,51 @@ TEST_F(PagerDirectoryTest, WhatCannotBePagedWholeIsRefusedWithItsReason)
         EXPECT_FALSE(lookup.found()) << c.id.data();
         EXPECT_EQ(lookup.failure, c.failure) << c.id.data();
     }
+}
+
+// A group far beyond the platform's 8 KiB key list is paged whole: every member, in order. The
+// lists are read once for the lookup, and kept while they are unchanged; an edit (here one in
+// place that keeps the file's size) counts from the next lookup.
+TEST_F(PagerDirectoryTest, ALargeGroupResolvesWholeAndEditsCountFromTheNextLookup)
+{
+    constexpr int Members = 1500;
+    QByteArray users = "[Alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n";
+    QByteArray group = "[Everyone]\r\n";
+    for (int i = 0; i < Members; ++i) {
+        const QByteArray name = "user" + QByteArray::number(i);
+        users += "[" + name + "]\r\nPIN=" + QByteArray::number(100000 + i) +
+                 "\r\nPROVIDER=Metro Paging\r\n";
+        group += "User" + QByteArray::number(i) + "=" + name + "\r\n";
+    }
+    dir.write(QStringLiteral("sUser.Dat"), users);
+    dir.write(QStringLiteral("sGroup.Dat"), group);
+    // Left alone for an hour: the directory may keep what it read.
+    for (const char* name : {"sUser.Dat", "sGroup.Dat", "Provider.dat"}) {
+        QFile file(dir.file(QString::fromLatin1(name)));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                     QFileDevice::FileModificationTime));
+    }
+
+    PagerLookup everyone = directory.resolve("everyone");
+    ASSERT_EQ(everyone.targets.size(), Members) << everyone.failure.data();
+    EXPECT_EQ(everyone.targets.front().pin, "100000");
+    EXPECT_EQ(everyone.targets.back().pin, QByteArray::number(100000 + Members - 1));
+    EXPECT_EQ(directory.resolve("alice").targets.front().pin, "1001");
+
+    {
+        QFile file(dir.file(QStringLiteral("sUser.Dat")));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        file.seek(users.indexOf("1001"));
+        file.write("2002");
+    }
+    EXPECT_EQ(directory.resolve("alice").targets.front().pin, "2002");
+    everyone = directory.resolve("everyone");
+    ASSERT_EQ(everyone.targets.size(), Members);
+
+    // A member taken out of the user list makes the group unpageable at once.
+    SharedUserFile(dir.file(QStringLiteral("sUser.Dat"))).remove("user700");
+    EXPECT_EQ(directory.resolve("everyone").failure, "Group everyone: Unknown User user700");
 }
 
 TEST(SnppSettingsTest, FileAndCommandLine)
