@@ -43,8 +43,9 @@ public:
 
     // One run over the whole queue, when the queue file holds messages or QueuedCount says so.
     // Returns when it is over; clears ServerBusy however it ends (a run refused because another
-    // is running leaves that to the running one), with QueuedCount set to the messages left in
-    // the file. Failures it does not handle itself leave it after its closing steps.
+    // is running leaves that to the running one). A run that starts sets QueuedCount to the
+    // messages left in the file when it ends. Failures it does not handle itself leave it after
+    // its closing steps.
     void ProcessCalls();
     bool running() const { return m_running; }
     // Makes the running run end at its next step, as soon as the call in hand is over (the
