@@ -116,6 +116,7 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     config.Logging = true;
     config.Port = "1";
     core.setConfig(config);
+    core.setAllowList({"555"});
 
     ModemThread modemThread;
     modemThread.onThread([&] { modemThread.modem().linkAs(dir.path(), 1); });

@@ -5,7 +5,6 @@
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
-#include "foundation/tinifile.h"
 #include "foundation/widgettext.h"
 #include "paging/epageerror.h"
 #include "paging/tomxpage.h"
@@ -15,8 +14,7 @@
 #include "server/iserversettings.h"
 #include "server/iserverstatus.h"
 #include "server/serverconfig.h"
-
-#include <QFile>
+#include "server/submissioncheck.h"
 
 #include <exception>
 
@@ -25,27 +23,20 @@ namespace {
 constexpr int SectionReadAttempts = 5;
 constexpr int MemoLineLimit = 500;
 
-struct MessageEntry
+// Why the run does not dial a section's number, or nothing when it may: the allow list as it
+// stands now decides, not the one the page was queued under, and a section added by hand may
+// hold anything in its name.
+std::optional<QByteArray> dialRefusal(const QByteArray& number, const QList<QByteArray>& allowList)
 {
-    QByteArray key;
-    QByteArray value;
-};
-
-// The message entries of a section, in file order.
-QList<MessageEntry> messageEntries(const TIniFile& queue, const QByteArray& section)
-{
-    QList<QByteArray> lines;
-    queue.ReadEntries(section, lines);
-    QList<MessageEntry> entries;
-    for (const QByteArray& line : lines) {
-        const qsizetype eq = line.indexOf('=');
-        if (eq < 0)
-            continue;
-        const QByteArray key = line.left(eq).trimmed();
-        if (MessageQueueFile::messageNumber(key))
-            entries.append({key, line.mid(eq + 1)});
+    switch (SubmissionCheck::checkAccessNumber(number, allowList)) {
+    case SubmissionCheck::AccessNumberCheck::Allowed:
+        return std::nullopt;
+    case SubmissionCheck::AccessNumberCheck::NotDiallable:
+        return QByteArray("Invalid Access Number");
+    case SubmissionCheck::AccessNumberCheck::NotAllowed:
+        break;
     }
-    return entries;
+    return QByteArray("Access Number Not Allowed");
 }
 
 // Line setting codes the serial port knows: data bits 0-3, parity 0-4, stop bits 0-2.
@@ -84,8 +75,10 @@ void CallProcessor::ProcessCalls()
         ~BusyReset() { status.setServerBusy(false); }
     } busyReset{m_status};
 
-    if (!QFile::exists(m_settings.dataFile(MessageQueueFile::FileName)) ||
-        m_status.queuedCount() == 0 || m_engine.PortOpen())
+    // The file decides, not the counter: a page the counter missed is delivered all the same.
+    const MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
+    if (!queue.exists() || (m_status.queuedCount() == 0 && queue.countMessages() == 0) ||
+        m_engine.PortOpen())
         return;
 
     m_running = true;
@@ -122,7 +115,7 @@ void CallProcessor::run()
         if (!readSectionNames(sections)) {
             logLine("No Messages Read!", "No Messages Read");
         } else {
-            TIniFile queue(m_settings.dataFile(MessageQueueFile::FileName));
+            MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
             EventPump::once();
             for (const QByteArray& section : std::as_const(sections)) {
                 if (m_stopRequested)
@@ -144,8 +137,7 @@ void CallProcessor::run()
 bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
 {
     for (int attempt = 0; attempt < SectionReadAttempts; ++attempt) {
-        names.clear();
-        ListSections(m_settings.dataFile(MessageQueueFile::FileName), names);
+        names = MessageQueueFile(m_settings.dataFile(MessageQueueFile::FileName)).sectionNames();
         EventPump::once();
         if (!names.isEmpty())
             return true;
@@ -153,14 +145,22 @@ bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
     return false;
 }
 
-void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
+void CallProcessor::processCompany(MessageQueueFile& queue, const QByteArray& section)
 {
-    const QList<MessageEntry> entries = messageEntries(queue, section);
-    if (entries.isEmpty())
+    const QueuedCompany company = queue.readCompany(section);
+    if (company.messages.isEmpty())
         return;
 
+    if (const std::optional<QByteArray> refusal = dialRefusal(section, m_settings.allowList())) {
+        // Its pages stay queued (and counted) until the number is allowed again, or the
+        // operator clears the queue; each run says once why they were not sent.
+        const QByteArray text = "Not Dialled: " + section + " (" + *refusal + ")";
+        logLine(text, text);
+        return;
+    }
+
     logLine("Sending Messages For: " + section, "Sending Messages For: " + section);
-    if (!setUpEngine(queue, section)) {
+    if (!setUpEngine(company)) {
         // Without a usable port or with line settings that cannot be read nobody can be called;
         // the messages wait for a corrected configuration or section.
         logLine("Error Connecting To Paging Network: " + section,
@@ -187,22 +187,21 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
     }
 
     EventPump::once();
-    for (const MessageEntry& entry : entries) {
+    for (const QueuedCompany::Message& message : company.messages) {
         // A stopped run leaves the rest of the company's messages queued, untried.
         if (m_stopRequested)
             break;
-        sendMessage(entry.value);
+        sendMessage(message.value);
         // Handled, whatever came of it: removed at once, so a run that ends early never pages
-        // it again, and only this key, so a message queued meanwhile for the same company
+        // it again, and only this line, so a message queued meanwhile for the same company
         // stays for the next run. When the operator cleared the queue during the call, the
         // key may by now hold a message queued after that; that one stays, and the counter,
         // reset by the clearing, counts only it.
-        if (queue.DeleteKey(section, entry.key, entry.value))
+        if (queue.removeMessage(section, message))
             m_status.setQueuedCount(qMax(0, m_status.queuedCount() - 1));
         EventPump::once();
     }
-    if (messageEntries(queue, section).isEmpty())
-        queue.DeleteSection(section);
+    queue.removeSectionIfEmpty(section);
     // Whoever stopped the run has hung up; the closing steps make sure of it.
     if (m_stopRequested)
         return;
@@ -212,15 +211,15 @@ void CallProcessor::processCompany(TIniFile& queue, const QByteArray& section)
     EventPump::once();
 }
 
-bool CallProcessor::setUpEngine(TIniFile& queue, const QByteArray& section)
+bool CallProcessor::setUpEngine(const QueuedCompany& company)
 {
     const TServerConfig& config = m_settings.config();
     if (!inRange(config.ComPort, 3) || !inRange(config.ComPortSpeed, 12))
         return false;
-    const std::optional<qint32> length = tryStrToInt(queue.ReadText(section, "Length", "80"));
-    const qint32 dataBits = queue.ReadNumber(section, "DataBits", 2);
-    const qint32 parity = queue.ReadNumber(section, "Parity", 2);
-    const qint32 stopBits = queue.ReadNumber(section, "StopBits", 0);
+    const std::optional<qint32> length = tryStrToInt(company.text("Length", "80"));
+    const qint32 dataBits = company.number("DataBits", 2);
+    const qint32 parity = company.number("Parity", 2);
+    const qint32 stopBits = company.number("StopBits", 0);
     if (!length || !inRange(dataBits, 3) || !inRange(parity, 4) || !inRange(stopBits, 2))
         return false;
 
@@ -248,8 +247,8 @@ bool CallProcessor::setUpEngine(TIniFile& queue, const QByteArray& section)
     m_engine.setComPortParity(static_cast<TComPortParity>(parity));
     m_engine.setComPortStopBits(static_cast<TComPortStopBits>(stopBits));
     m_engine.setMsgLength(*length);
-    m_engine.setPassword(queue.ReadText(section, "Password", QByteArray()));
-    m_engine.setProvider(section);
+    m_engine.setPassword(company.text("Password", QByteArray()));
+    m_engine.setProvider(company.section);
     return true;
 }
 
@@ -318,6 +317,10 @@ void CallProcessor::closingSteps()
         m_engine.ClosePort();
     EventPump::once();
     setCallMenu(false, true);
+    // The counter follows the file: what is left now (pages refused a dial, companies not
+    // reached, pages queued during the run) is what the next run will find.
+    m_status.setQueuedCount(
+        MessageQueueFile(m_settings.dataFile(MessageQueueFile::FileName)).countMessages());
     try {
         // Both the window and the log get the line with its own time stamp.
         const QString completed = m_log.timeStamp() + QStringLiteral(" Call(s) Compleated");

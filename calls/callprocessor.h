@@ -14,13 +14,15 @@ class ILogSinks;
 class IOperatorPrompts;
 class IServerSettings;
 class IServerStatus;
-class TIniFile;
+class MessageQueueFile;
+class QueuedCompany;
 class TOMXPage;
 
-// The call processing run: empties Message.Dat company by company. For each section it sets the
-// paging engine up from the configuration and the section's line settings, dials and logs on,
-// pages every queued message, reports failed messages to their senders, removes what it handled
-// and hangs up. Every step is written to the "Transmition Log" and to Log.Dat.
+// The call processing run: empties Message.Dat company by company. For each section whose number
+// the allow list allows now it sets the paging engine up from the configuration and the
+// section's line settings, dials and logs on, pages every queued message, reports failed
+// messages to their senders, removes what it handled and hangs up; a section it may not dial
+// keeps its pages. Every step is written to the "Transmition Log" and to Log.Dat.
 //
 // The run executes on the one thread and pumps events while it waits, so timer ticks, menu
 // commands and client conversations are handled inside it; a second run started from in there
@@ -39,9 +41,11 @@ public:
     // The durations of the hang-up pause and the error notices' wait; the engine's own.
     const Pacing& pacing() const;
 
-    // One run over the whole queue. Returns when it is over; clears ServerBusy however it ends
-    // (a run refused because another is running leaves that to the running one). Failures it
-    // does not handle itself leave it after its closing steps.
+    // One run over the whole queue, when the queue file holds messages or QueuedCount says so.
+    // Returns when it is over; clears ServerBusy however it ends (a run refused because another
+    // is running leaves that to the running one). A run that starts sets QueuedCount to the
+    // messages left in the file when it ends. Failures it does not handle itself leave it after
+    // its closing steps.
     void ProcessCalls();
     bool running() const { return m_running; }
     // Makes the running run end at its next step, as soon as the call in hand is over (the
@@ -72,8 +76,8 @@ signals:
 private:
     void run();
     bool readSectionNames(QList<QByteArray>& names) const;
-    void processCompany(TIniFile& queue, const QByteArray& section);
-    bool setUpEngine(TIniFile& queue, const QByteArray& section);
+    void processCompany(MessageQueueFile& queue, const QByteArray& section);
+    bool setUpEngine(const QueuedCompany& company);
     void setFlowControl(int hardware, int software);
     void sendMessage(const QByteArray& value);
     void notifySender(const QByteArray& sender, const QByteArray& pin, const QByteArray& error);

@@ -1,9 +1,13 @@
 #include "queue/messagequeuefile.h"
 
+#include "foundation/errors.h"
+#include "foundation/inilines.h"
 #include "foundation/tinifile.h"
+#include "foundation/widgettext.h"
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 
 #include <vector>
 
@@ -28,6 +32,35 @@ std::vector<bool> takenMessageKeys(const QString& path, const QByteArray& sectio
             taken[*n] = true;
     }
     return taken;
+}
+
+// True for an entry that holds a queued message.
+bool isMessage(QByteArrayView key, QByteArrayView value)
+{
+    return !value.isEmpty() && MessageQueueFile::messageNumber(key.toByteArray());
+}
+
+// Calls visit(section, line, key, value) for every entry line below a section header, in file
+// order; lines before the first header belong to no section.
+template <typename Visit> void forEachEntry(const IniLines& file, Visit&& visit)
+{
+    std::optional<QByteArrayView> section;
+    for (qsizetype i = 0; i < file.lines().size(); ++i) {
+        const QByteArrayView line = file.lines()[i];
+        if (const auto name = IniLines::headerName(line)) {
+            section = name;
+            continue;
+        }
+        const auto key = IniLines::entryKey(line);
+        if (section && key)
+            visit(*section, i, *key, IniLines::valueOf(line));
+    }
+}
+
+void writeLines(const IniLines& file, const QString& path)
+{
+    if (!file.write(path))
+        throw EIniFileError("Unable to write to " + WidgetText::toBytes(path));
 }
 
 } // namespace
@@ -128,20 +161,94 @@ QueueEntry MessageQueueFile::testEntry(const QByteArray& pin)
 
 qint32 MessageQueueFile::countMessages() const
 {
-    // Read as the run reads the file: its section names, then each section's entries.
-    QList<QByteArray> sections;
-    ListSections(m_path, sections);
-    const TIniFile file(m_path);
     qint32 count = 0;
-    for (const QByteArray& section : std::as_const(sections)) {
-        QList<QByteArray> entries;
-        file.ReadEntries(section, entries);
-        for (const QByteArray& entry : std::as_const(entries)) {
-            const qsizetype eq = entry.indexOf('=');
-            count += eq >= 0 && messageNumber(entry.left(eq).trimmed()) ? 1 : 0;
-        }
-    }
+    forEachEntry(IniLines::read(m_path),
+                 [&](QByteArrayView, qsizetype, QByteArrayView key, QByteArrayView value) {
+                     count += isMessage(key, value) ? 1 : 0;
+                 });
     return count;
+}
+
+QList<QByteArray> MessageQueueFile::sectionNames() const
+{
+    const IniLines file = IniLines::read(m_path);
+    QList<QByteArray> names;
+    QSet<QByteArray> seen;
+    for (const QByteArrayView line : file.lines()) {
+        const auto name = IniLines::headerName(line);
+        if (!name)
+            continue;
+        const QByteArray folded = IniLines::folded(*name);
+        if (seen.contains(folded))
+            continue;
+        seen.insert(folded);
+        names.append(name->toByteArray());
+    }
+    return names;
+}
+
+QueuedCompany MessageQueueFile::readCompany(const QByteArray& section) const
+{
+    QueuedCompany company;
+    company.section = section.trimmed();
+    forEachEntry(IniLines::read(m_path),
+                 [&](QByteArrayView name, qsizetype, QByteArrayView key, QByteArrayView value) {
+                     if (!IniLines::sameName(name, company.section))
+                         return;
+                     if (isMessage(key, value))
+                         company.messages.append({key.toByteArray(), value.toByteArray()});
+                     else if (!messageNumber(key.toByteArray()))
+                         company.addSetting(key.toByteArray(), value.toByteArray());
+                 });
+    return company;
+}
+
+bool MessageQueueFile::removeMessage(const QByteArray& section,
+                                     const QueuedCompany::Message& message)
+{
+    IniLines file = IniLines::read(m_path);
+    const QByteArray wanted = section.trimmed();
+    qsizetype at = -1;
+    forEachEntry(
+        file, [&](QByteArrayView name, qsizetype line, QByteArrayView key, QByteArrayView value) {
+            if (at < 0 && IniLines::sameName(name, wanted) &&
+                IniLines::sameName(key, message.key.trimmed()) && value == message.value)
+                at = line;
+        });
+    if (at < 0)
+        return false;
+    file.remove(at);
+    writeLines(file, m_path);
+    return true;
+}
+
+bool MessageQueueFile::removeSectionIfEmpty(const QByteArray& section)
+{
+    IniLines file = IniLines::read(m_path);
+    const QByteArray wanted = section.trimmed();
+    // Each section of the name: its header line and the line after its last.
+    QList<std::pair<qsizetype, qsizetype>> ranges;
+    bool inSection = false;
+    for (qsizetype i = 0; i < file.lines().size(); ++i) {
+        const QByteArrayView line = file.lines()[i];
+        if (const auto name = IniLines::headerName(line)) {
+            if (inSection)
+                ranges.last().second = i;
+            inSection = IniLines::sameName(*name, wanted);
+            if (inSection)
+                ranges.append({i, file.lines().size()});
+            continue;
+        }
+        const auto key = IniLines::entryKey(line);
+        if (inSection && key && isMessage(*key, IniLines::valueOf(line)))
+            return false;
+    }
+    if (ranges.isEmpty())
+        return false;
+    for (qsizetype r = ranges.size() - 1; r >= 0; --r)
+        file.remove(ranges[r].first, ranges[r].second - ranges[r].first);
+    writeLines(file, m_path);
+    return true;
 }
 
 bool MessageQueueFile::exists() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "queue/queuedcompany.h"
 #include "queue/queueentry.h"
 
 #include <QByteArray>
@@ -9,8 +10,10 @@
 
 // The queue file Message.Dat: one section per paging company access number (the section name
 // is the number exactly as it arrived), holding the company's line settings and one "MSG" + n
-// key per queued message. All writes go through TIniFile, so keys keep their places and new
-// keys and sections are appended in arrival order.
+// key per queued message. Writers go through TIniFile, so keys keep their places and new keys
+// and sections are appended in arrival order. The run's reads and removals see every key of
+// every section of a name: they are not bound by the store's key list, and a section that occurs
+// twice is read and emptied whole.
 class MessageQueueFile final
 {
 public:
@@ -67,8 +70,24 @@ public:
     static QueueEntry testEntry(const QByteArray& pin);
 
     bool exists() const;
-    // The "MSG" keys of all its sections: the messages a run would take from the file.
+    // The messages a run takes from the file: every "MSG" key with a value in every section,
+    // read in one pass with no limit on the number of keys.
     qint32 countMessages() const;
+
+    // The names of the file's sections in the order they first appear, each once however often
+    // it occurs (names that differ only in letter case are one section).
+    QList<QByteArray> sectionNames() const;
+    // The messages and line settings of every section of that name.
+    QueuedCompany readCompany(const QByteArray& section) const;
+    // Removes the first line of `message` (its key holding exactly its value) from any section
+    // of that name, with one read and one write of the file. False, and nothing written, when
+    // no such line is left: the queue was cleared, or the key holds a later message now.
+    // Raises EIniFileError when the file cannot be written.
+    bool removeMessage(const QByteArray& section, const QueuedCompany::Message& message);
+    // Removes every section of that name, with one read and one write of the file, when none
+    // of them holds a message any more; a message queued meanwhile keeps them all. True when
+    // they were removed. Raises EIniFileError when the file cannot be written.
+    bool removeSectionIfEmpty(const QByteArray& section);
     // Deletes the file; true when it is gone afterwards (a missing file is not an error).
     bool remove() const;
 

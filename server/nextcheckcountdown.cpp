@@ -1,6 +1,7 @@
 #include "server/nextcheckcountdown.h"
 
 #include "foundation/datetimetext.h"
+#include "queue/messagequeuefile.h"
 #include "server/ilogsinks.h"
 #include "server/iserversettings.h"
 #include "server/iserverstatus.h"
@@ -39,7 +40,11 @@ void NextCheckCountdown::Timer1Timer(const QDateTime& now)
     if (!due || m_status.serverBusy())
         return;
     m_status.setNextCheck(queTime);
-    if (m_status.queuedCount() > 0 && m_onAutomaticRun) {
+    // A counter that missed a page must not keep it from its delivery: the file is asked too.
+    const bool queued =
+        m_status.queuedCount() > 0 ||
+        MessageQueueFile(m_settings.dataFile(MessageQueueFile::FileName)).countMessages() > 0;
+    if (queued && m_onAutomaticRun) {
         m_status.setServerBusy(true);
         m_onAutomaticRun();
     }

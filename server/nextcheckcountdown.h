@@ -16,8 +16,9 @@ class NextCheckCountdown final
 public:
     NextCheckCountdown(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
 
-    // Runs the queue; called with ServerBusy raised, and expected to lower it when the run ends
-    // however it ends. Without a handler no run starts and ServerBusy stays down.
+    // Runs the queue; called at a due check when QueuedCount or the queue file says messages
+    // are queued, with ServerBusy raised, and expected to lower it when the run ends however
+    // it ends. Without a handler no run starts and ServerBusy stays down.
     void setOnAutomaticRun(std::function<void()> handler) { m_onAutomaticRun = std::move(handler); }
 
     void Timer1Timer(const QDateTime& now);

@@ -4,7 +4,6 @@
 #include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "queue/messagequeuefile.h"
-#include "server/allowlist.h"
 #include "server/ilogsinks.h"
 #include "server/iserversettings.h"
 #include "server/iserverstatus.h"
@@ -21,8 +20,8 @@ std::optional<PageQueuer::Refusal> PageQueuer::check(const SubmissionBlock& bloc
 {
     // The access number is what call processing dials: it must be one the operator allows,
     // and nothing but a number, or a client could make the modem dial or do anything.
-    if (!SubmissionCheck::isDiallable(block.accessNumber) ||
-        !AllowList::allows(m_settings.allowList(), block.accessNumber))
+    if (SubmissionCheck::checkAccessNumber(block.accessNumber, m_settings.allowList()) !=
+        SubmissionCheck::AccessNumberCheck::Allowed)
         return Refusal{Refusal::Kind::NumberNotAllowed, block.accessNumber};
     if (const std::optional<QByteArray> reason = SubmissionCheck::rejectionReason(block, sender))
         return Refusal{Refusal::Kind::Rejected, *reason};

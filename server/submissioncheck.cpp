@@ -2,6 +2,7 @@
 
 #include "foundation/convert.h"
 #include "queue/queueentry.h"
+#include "server/allowlist.h"
 #include "server/submissionblock.h"
 
 namespace SubmissionCheck {
@@ -61,6 +62,15 @@ bool isDiallable(const QByteArray& number)
             return false;
     }
     return digit;
+}
+
+AccessNumberCheck checkAccessNumber(const QByteArray& number, const QList<QByteArray>& allowList)
+{
+    if (!isDiallable(number))
+        return AccessNumberCheck::NotDiallable;
+    if (!AllowList::allows(allowList, number))
+        return AccessNumberCheck::NotAllowed;
+    return AccessNumberCheck::Allowed;
 }
 
 std::optional<QByteArray> rejectionReason(const SubmissionBlock& block, const QByteArray& sender)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
 #include <optional>
 
@@ -19,6 +20,13 @@ constexpr qsizetype MaxEntryLength = 1023;
 // True when `number` holds at least one digit and nothing but dialling characters: digits,
 // blanks, "-", "(", ")", ",", "*" and "#". Anything else could reach the modem as a command.
 bool isDiallable(const QByteArray& number);
+
+// Whether an access number may be dialled with this allow list: it must be diallable and a line
+// of the list must allow it. The workstations' and the gateway's pages are checked with it
+// before they are queued, and call processing again before it dials, since the list may have
+// changed meanwhile and the queue file may have been edited by hand.
+enum class AccessNumberCheck { Allowed, NotDiallable, NotAllowed };
+AccessNumberCheck checkAccessNumber(const QByteArray& number, const QList<QByteArray>& allowList);
 
 // The short reason for a "554 Message Rejected: " reply, or nothing when the block can be
 // queued as it is: the entry it forms with `sender` reads back into exactly the fields that

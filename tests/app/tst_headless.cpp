@@ -344,6 +344,91 @@ TEST_F(HeadlessProgram, PageAcceptedBeforeAKillIsDeliveredAfterTheRestart)
     EXPECT_EQ(MessageQueueFile(m_dir.path() + QStringLiteral("/Message.Dat")).countMessages(), 0);
 }
 
+// A queue kept from a killed run, and a check after an allow list change and SIGHUP: what the
+// run dials is decided when it dials. A page queued while its number was allowed waits once the
+// list no longer allows it, and a section added to the file by hand whose name carries modem
+// commands is never dialled; both say why once per run and their pages stay, counted. A company
+// whose section occurs three times, the first copy empty, gets every page on one call.
+TEST_F(HeadlessProgram, AKeptQueueIsDialledOnlyWhereTheAllowListAllowsAtTheRun)
+{
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    ASSERT_TRUE(submit({"queued while allowed"}).contains("250 Message Accepted For Processing"));
+    m_program.kill();
+    ASSERT_TRUE(m_program.waitForFinished());
+
+    const auto stored = [](const QByteArray& pin, const QByteArray& message) {
+        return "*MSG*" + message + "*PIN*" + pin + "*USR*127.0.0.9*ID*Hand";
+    };
+    const QByteArray repeated =
+        "[5559876]\r\n[5559876]\r\nLength=80\r\nMSG1=" + stored("7654321", "first copy") +
+        "\r\nMSG2=" + stored("7654321", "first copy, second page") +
+        "\r\n[5559876]\r\nMSG1=" + stored("7654321", "last copy") + "\r\n";
+    m_dir.write(QStringLiteral("Message.Dat"),
+                m_dir.read(QStringLiteral("Message.Dat")) + repeated);
+    start();
+    ASSERT_TRUE(waitForOutput("Connection: Queued messages kept from the last run: 4")) << output();
+    // Added while the server runs: the counter knows nothing of it.
+    const QByteArray handMade =
+        "[19005550000;S0=1]\r\nLength=80\r\nMSG1=" + stored("4444444", "premium") +
+        "\r\nMSG2=" + stored("5555555", "premium again") + "\r\n";
+    m_dir.write(QStringLiteral("Message.Dat"),
+                m_dir.read(QStringLiteral("Message.Dat")) + handMade);
+    m_dir.write(QStringLiteral("Allow.txt"), "5559\r\n1900\r\n");
+    writeSettings(1);
+    signal(SIGHUP);
+
+    ASSERT_TRUE(waitForOutput("Call(s) Compleated")) << output();
+    EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5559876"});
+    for (const QByteArray& command : m_modem.commands())
+        EXPECT_FALSE(command.contains("S0=1") || command.contains("5551234")) << command.data();
+    ASSERT_EQ(m_modem.blocks().size(), 3) << output();
+    EXPECT_TRUE(m_modem.blocks()[0].field.endsWith("first copy"));
+    EXPECT_TRUE(m_modem.blocks()[1].field.endsWith("first copy, second page"));
+    EXPECT_TRUE(m_modem.blocks()[2].field.endsWith("last copy"));
+
+    const QByteArray notAllowed = "Not Dialled: 5551234 (Access Number Not Allowed)";
+    const QByteArray invalid = "Not Dialled: 19005550000;S0=1 (Invalid Access Number)";
+    EXPECT_EQ(m_out.count(notAllowed), 1) << output();
+    EXPECT_EQ(m_out.count(invalid), 1) << output();
+    const QByteArray log = m_dir.read(QStringLiteral("Log.Dat"));
+    EXPECT_EQ(log.count(notAllowed), 1) << log.constData();
+    EXPECT_EQ(log.count(invalid), 1) << log.constData();
+    const QByteArray queue = m_dir.read(QStringLiteral("Message.Dat"));
+    for (const char* page : {"queued while allowed", "*MSG*premium*", "premium again"})
+        EXPECT_TRUE(queue.contains(page)) << page << "\n" << queue.constData();
+    EXPECT_FALSE(queue.contains("copy")) << queue.constData();
+    EXPECT_FALSE(queue.contains("[5559876]")) << queue.constData();
+
+    signal(SIGTERM);
+    ASSERT_TRUE(waitForExit()) << output();
+    EXPECT_TRUE(m_out.contains("Stopped; 3 queued message(s) kept for the next start")) << output();
+}
+
+// A queue kept from a killed run: every page of a section far beyond the store's 8 KiB key
+// list is counted, and kept again at the stop. (That a run delivers all of them is shown with
+// the call processing tests' fast pauses: here 1,200 blocks would take 20 minutes.)
+TEST_F(HeadlessProgram, AllOf1200KeptPagesAreCountedAtTheStartAndTheStop)
+{
+    QByteArray file = "[5551234]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\n"
+                      "StopBits=0\r\n";
+    for (int n = 1; n <= 1200; ++n)
+        file += "MSG" + QByteArray::number(n) + "=*MSG*page " + QByteArray::number(n) +
+                "*PIN*1234567*USR*127.0.0.2*ID*Pat\r\n";
+    m_dir.write(QStringLiteral("Message.Dat"), file);
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    EXPECT_TRUE(m_out.contains("Connection: Queued messages kept from the last run: 1200"))
+        << output();
+    signal(SIGTERM);
+    ASSERT_TRUE(waitForExit()) << output();
+    EXPECT_TRUE(m_out.contains("Stopped; 1200 queued message(s) kept for the next start"))
+        << output();
+    EXPECT_EQ(m_dir.read(QStringLiteral("Message.Dat")), file);
+}
+
 // Without Server.Dat the defaults are written, as the first start's OK writes them; they name
 // the standard port, which another server on this machine may hold.
 TEST_F(HeadlessProgram, MissingServerDatIsWrittenWithTheDefaults)

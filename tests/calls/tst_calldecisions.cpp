@@ -19,19 +19,22 @@ namespace {
 
 using RunGuards = CallFixture;
 
-TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrCountOrWithTheLineInUse)
+TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrMessagesOrWithTheLineInUse)
 {
     core.setServerBusy(true);
     core.setQueuedCount(3); // no queue file
     processor().ProcessCalls();
     EXPECT_FALSE(core.serverBusy());
 
-    queueMessage("5551234", entry("1111111", "One"));
+    // Nothing counted and no message in the file: a key emptied by hand holds none.
+    dir.write(MessageQueueFile::FileName, "[5551234]\r\nLength=80\r\nMSG1=\r\n");
     core.setQueuedCount(0);
     core.setServerBusy(true);
     processor().ProcessCalls();
     EXPECT_FALSE(core.serverBusy());
+    EXPECT_EQ(sectionKeys("5551234").size(), 2);
 
+    queueMessage("5551234", entry("1111111", "One"));
     core.setQueuedCount(1);
     ASSERT_TRUE(engine().OpenPort());
     core.setServerBusy(true);

@@ -1,3 +1,4 @@
+#include "queue/messagequeuefile.h"
 #include "server/nextcheckcountdown.h"
 #include "server/servercore.h"
 #include "tests/support/servercoretest.h"
@@ -69,10 +70,23 @@ TEST_F(CountdownTest, ReachingZeroWithNothingQueuedResetsAndStartsNothing)
 {
     configure([&](TServerConfig& c) { c.QueTime = 2; });
     core.setNextCheck(2);
+    // A queue file without a message (its key emptied) is nothing queued either.
+    dir.write(MessageQueueFile::FileName, "[5551234]\r\nLength=80\r\nMSG1=\r\n");
     minutes(2);
     EXPECT_EQ(runs, 0);
     EXPECT_FALSE(core.serverBusy());
     EXPECT_EQ(core.nextCheck(), 2);
+}
+
+TEST_F(CountdownTest, APageInTheQueueFileStartsTheRunWhenTheCounterMissedIt)
+{
+    configure([&](TServerConfig& c) { c.QueTime = 1; });
+    core.setNextCheck(1);
+    core.setQueuedCount(0);
+    dir.write(MessageQueueFile::FileName, "[5551234]\r\nLength=80\r\nMSG7=*MSG*x*PIN*1\r\n");
+    minutes(1);
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(busyDuringRun);
 }
 
 TEST_F(CountdownTest, ANewCheckIntervalWaitsForTheNextReset)
