@@ -14,7 +14,7 @@
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
-#include "server/servercore.h"
+#include "runtime/servercore.h"
 #include "tests/support/scriptedmodem.h"
 
 #include <QAbstractEventDispatcher>

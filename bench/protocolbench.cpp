@@ -7,9 +7,9 @@
 #include "foundation/pacing.h"
 #include "net/tsock.h"
 #include "queue/messagequeuefile.h"
-#include "server/servercore.h"
-#include "server/serverlistener.h"
+#include "runtime/servercore.h"
 #include "tests/support/workstationclient.h"
+#include "workstation/serverlistener.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -8,8 +8,8 @@
 
 #include "bench/benchprompts.h"
 #include "queue/messagequeuefile.h"
-#include "server/servercore.h"
-#include "server/snppbridge.h"
+#include "runtime/servercore.h"
+#include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 #include "tests/snpp/snppclient.h"

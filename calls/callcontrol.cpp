@@ -1,12 +1,12 @@
 #include "calls/callcontrol.h"
 
 #include "calls/callprocessor.h"
+#include "core/ilogsinks.h"
+#include "core/iserversettings.h"
+#include "core/iserverstatus.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 #include "paging/tomxpage.h"
-#include "server/ilogsinks.h"
-#include "server/iserversettings.h"
-#include "server/iserverstatus.h"
 
 namespace {
 const QString HyphenLine = QStringLiteral("--------------------------");

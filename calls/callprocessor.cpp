@@ -1,20 +1,20 @@
 #include "calls/callprocessor.h"
 
 #include "calls/errornotice.h"
+#include "core/ilogsinks.h"
+#include "core/iserversettings.h"
+#include "core/iserverstatus.h"
+#include "core/serverconfig.h"
 #include "foundation/convert.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
 #include "foundation/widgettext.h"
+#include "intake/submissioncheck.h"
 #include "paging/epageerror.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
-#include "server/ilogsinks.h"
-#include "server/iserversettings.h"
-#include "server/iserverstatus.h"
-#include "server/serverconfig.h"
-#include "server/submissioncheck.h"
 
 #include <exception>
 

@@ -5,14 +5,14 @@
 #include "foundation/datetimetext.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
+#include "intake/keptqueue.h"
 #include "net/tsock.h"
-#include "server/keptqueue.h"
-#include "server/nextcheckcountdown.h"
-#include "server/servercore.h"
-#include "server/serverlistener.h"
-#include "server/snppbridge.h"
+#include "runtime/nextcheckcountdown.h"
+#include "runtime/servercore.h"
+#include "runtime/snppbridge.h"
 #include "service/loglinetext.h"
 #include "service/settingsrecovery.h"
+#include "workstation/serverlistener.h"
 
 #include <QTimer>
 

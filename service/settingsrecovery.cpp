@@ -1,10 +1,10 @@
 #include "service/settingsrecovery.h"
 
+#include "core/configfile.h"
 #include "foundation/convert.h"
 #include "foundation/filestore.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
-#include "server/configfile.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "server/serverconfig.h"
+#include "core/serverconfig.h"
 
 #include <QString>
 #include <QStringList>

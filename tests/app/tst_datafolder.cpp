@@ -1,5 +1,5 @@
-#include "server/configfile.h"
-#include "server/serverconfig.h"
+#include "core/configfile.h"
+#include "core/serverconfig.h"
 #include "tests/support/freeport.h"
 #include "tests/support/tempdatadir.h"
 #include "tests/support/workstationclient.h"

@@ -1,6 +1,6 @@
+#include "core/configfile.h"
+#include "core/serverconfig.h"
 #include "queue/messagequeuefile.h"
-#include "server/configfile.h"
-#include "server/serverconfig.h"
 #include "tests/support/freeport.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/scriptedprompts.h"

@@ -1,12 +1,12 @@
 #include "tests/calls/callfixture.h"
 
 #include "calls/callprocessor.h"
+#include "core/transactionlog.h"
 #include "foundation/datetimetext.h"
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
-#include "server/transactionlog.h"
 
 #include <QRegularExpression>
 

@@ -3,7 +3,7 @@
 #include "calls/callcontrol.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
-#include "server/servercore.h"
+#include "runtime/servercore.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/servercoretest.h"
 

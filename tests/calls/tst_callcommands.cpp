@@ -1,8 +1,8 @@
 #include "calls/callcontrol.h"
 
 #include "calls/callprocessor.h"
+#include "core/transactionlog.h"
 #include "paging/tomxpage.h"
-#include "server/transactionlog.h"
 #include "tests/calls/callfixture.h"
 
 #include <QTimer>

@@ -1,13 +1,13 @@
 #include "calls/callprocessor.h"
 
 #include "calls/errornotice.h"
+#include "core/transactionlog.h"
 #include "foundation/errors.h"
 #include "foundation/tinifile.h"
+#include "intake/queuecommands.h"
 #include "net/hostaddresses.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeuefile.h"
-#include "server/queuecommands.h"
-#include "server/transactionlog.h"
 #include "tests/calls/callfixture.h"
 
 #include <QDir>

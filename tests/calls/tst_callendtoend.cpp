@@ -1,12 +1,12 @@
 #include "calls/callprocessor.h"
 
+#include "core/transactionlog.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
-#include "server/nextcheckcountdown.h"
-#include "server/serverlistener.h"
-#include "server/transactionlog.h"
+#include "runtime/nextcheckcountdown.h"
 #include "tests/calls/callfixture.h"
 #include "tests/support/workstationclient.h"
+#include "workstation/serverlistener.h"
 
 #include <QDateTime>
 

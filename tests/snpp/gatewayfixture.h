@@ -1,7 +1,7 @@
 #pragma once
 
-#include "server/servercore.h"
-#include "server/snppbridge.h"
+#include "runtime/servercore.h"
+#include "runtime/snppbridge.h"
 #include "snpp/snpptiming.h"
 #include "tests/support/servercoretest.h"
 

@@ -3,7 +3,7 @@
 
 #include "calls/callcontrol.h"
 #include "paging/tomxpage.h"
-#include "server/nextcheckcountdown.h"
+#include "runtime/nextcheckcountdown.h"
 #include "tests/support/scriptedmodem.h"
 
 #include <QDateTime>

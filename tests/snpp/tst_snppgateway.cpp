@@ -2,8 +2,8 @@
 #include "tests/snpp/printbytes.h"
 #include "tests/snpp/snppclient.h"
 
+#include "core/transactionlog.h"
 #include "queue/messagequeuefile.h"
-#include "server/transactionlog.h"
 #include "snpp/snppprotocol.h"
 #include "snpp/snppserver.h"
 #include "snpp/snppsession.h"

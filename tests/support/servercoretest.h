@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/pacing.h"
-#include "server/servercore.h"
+#include "runtime/servercore.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 

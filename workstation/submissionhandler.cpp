@@ -1,0 +1,77 @@
+#include "workstation/submissionhandler.h"
+
+#include "core/allowlist.h"
+#include "core/ilogsinks.h"
+#include "core/ipmatch.h"
+#include "core/iserversettings.h"
+#include "core/iserverstatus.h"
+#include "core/serverconfig.h"
+#include "foundation/operatorprompts.h"
+#include "foundation/widgettext.h"
+
+SubmissionHandler::SubmissionHandler(IServerSettings& settings, IServerStatus& status,
+                                     ILogSinks& log, IOperatorPrompts& prompts)
+    : m_settings(settings), m_status(status), m_log(log), m_prompts(prompts),
+      m_queuer(settings, status, log)
+{
+}
+
+bool SubmissionHandler::addressAdmitted(const QByteArray& address) const
+{
+    const TServerConfig& config = m_settings.config();
+    return AddressAdmitted(address, config.IPAccept, config.IPDeny);
+}
+
+bool SubmissionHandler::numberAllowed(const QByteArray& accessNumber) const
+{
+    return AllowList::allows(m_settings.allowList(), accessNumber);
+}
+
+bool SubmissionHandler::serverBusy() const
+{
+    return m_status.serverBusy();
+}
+
+qint32 SubmissionHandler::nextCheck() const
+{
+    return m_status.nextCheck();
+}
+
+std::optional<PageRefusal> SubmissionHandler::checkPage(const SubmissionBlock& block,
+                                                        const QByteArray& sender) const
+{
+    return m_queuer.check(block, sender);
+}
+
+std::optional<PageRefusal> SubmissionHandler::queuePages(const QList<SubmissionBlock>& blocks,
+                                                         const QByteArray& sender)
+{
+    return m_queuer.queue(blocks, sender);
+}
+
+void SubmissionHandler::logRefusal(const PageRefusal& refusal, const QByteArray& sender)
+{
+    QByteArray reason;
+    switch (refusal.kind) {
+    case PageRefusal::Kind::NumberNotAllowed: {
+        // The number is the workstation's own text: a long one is shown cut short.
+        QByteArray number = refusal.reason.left(MaxShown);
+        if (refusal.reason.size() > MaxShown)
+            number += "...";
+        reason = "Provider Access Number Not Allowed: " + number;
+        break;
+    }
+    case PageRefusal::Kind::Rejected:
+        reason = refusal.reason;
+        break;
+    case PageRefusal::Kind::Unavailable:
+        return; // the queuer has logged the queue file's failure with its cause
+    }
+    m_log.addConnectionLog(
+        WidgetText::fromBytes("Message Refused From: " + sender + " (" + reason + ")"));
+}
+
+void SubmissionHandler::reportFailure(const QString& text)
+{
+    m_prompts.notifyError(text, {});
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "intake/pagequeuer.h"
+#include "workstation/isubmissionhandler.h"
+
+class ILogSinks;
+class IOperatorPrompts;
+class IServerSettings;
+class IServerStatus;
+
+// The running server as its workstation conversations see it: the IP lists and the allow list
+// of the settings, the busy state and the countdown of the status, the page queuer, the
+// "Connection Log" for refused pages, and the operator for failures.
+class SubmissionHandler final : public ISubmissionHandler
+{
+public:
+    SubmissionHandler(IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                      IOperatorPrompts& prompts);
+
+    bool addressAdmitted(const QByteArray& address) const override;
+    bool numberAllowed(const QByteArray& accessNumber) const override;
+    bool serverBusy() const override;
+    qint32 nextCheck() const override;
+    std::optional<PageRefusal> checkPage(const SubmissionBlock& block,
+                                         const QByteArray& sender) const override;
+    std::optional<PageRefusal> queuePages(const QList<SubmissionBlock>& blocks,
+                                          const QByteArray& sender) override;
+    void logRefusal(const PageRefusal& refusal, const QByteArray& sender) override;
+    void reportFailure(const QString& text) override;
+
+    // The most of a workstation's text that a log line shows.
+    static constexpr qsizetype MaxShown = 80;
+
+private:
+    const IServerSettings& m_settings;
+    const IServerStatus& m_status;
+    ILogSinks& m_log;
+    IOperatorPrompts& m_prompts;
+    PageQueuer m_queuer;
+};
