@@ -13,7 +13,7 @@
 #include "calls/callprocessor.h"
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 #include "runtime/servercore.h"
 #include "tests/support/scriptedmodem.h"
 
@@ -126,11 +126,12 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     for (int n = 1; n <= messages; ++n)
         file += "MSG" + QByteArray::number(n) + "=*MSG*Call the front desk, room " +
                 QByteArray::number(n) + "*SIG*Reception*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n";
-    QFile out(core.dataFile(MessageQueueFile::FileName));
+    QFile out(core.queue().path());
     if (!out.open(QIODevice::WriteOnly) || out.write(file) != file.size())
         return {};
     out.close();
-    core.setQueuedCount(messages);
+    // Counted as a queue kept from an earlier run is.
+    core.queue().takeOver();
 
     CallControl calls(core, core, core, prompts);
     calls.OMXPage1().setPacing(BenchPacing);
@@ -159,7 +160,7 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     f.blockedMs = blockedMs;
     f.pausedMs = pauses.connect + pauses.hangUp + messages * pauses.perBlock;
     modemThread.onThread([&] { f.delivered = int(modemThread.modem().blocks().size()); });
-    QFile left(core.dataFile(MessageQueueFile::FileName));
+    QFile left(core.queue().path());
     f.emptied = core.queuedCount() == 0 &&
                 (!left.open(QIODevice::ReadOnly) || !left.readAll().contains("MSG"));
     if (prompts.boxes > 0)

@@ -6,7 +6,7 @@
 #include "bench/benchprompts.h"
 #include "foundation/pacing.h"
 #include "net/tsock.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 #include "runtime/servercore.h"
 #include "tests/support/workstationclient.h"
 #include "workstation/serverlistener.h"
@@ -146,7 +146,7 @@ public:
         for (int n = 1; n <= queued; ++n)
             file += "MSG" + QByteArray::number(n) +
                     "=*MSG*Call the front desk*SIG*Reception*PIN*1234567*USR*127.0.0.1*ID*Pat\r\n";
-        QFile out(m_core.dataFile(MessageQueueFile::FileName));
+        QFile out(m_core.queue().path());
         if (out.open(QIODevice::WriteOnly | QIODevice::Truncate))
             out.write(file);
         out.close();
@@ -204,7 +204,7 @@ public:
             }
             c.exchange("DONE", "250 Recieved");
         });
-        QFile::remove(m_core.dataFile(MessageQueueFile::FileName));
+        m_core.queue().clear();
         if (times.empty())
             return {-1, -1};
         std::sort(times.begin(), times.end());
@@ -302,7 +302,7 @@ int main(int argc, char** argv)
     for (const int queued : {100, 5000})
         std::printf("  section holding %5d messages: %7.2f ms\n", queued,
                     bench.submissionMs(queued, quick ? 10 : 50));
-    QFile::remove(bench.core().dataFile(MessageQueueFile::FileName));
+    bench.core().queue().clear();
 
     bench.pacing().setScale(1.0);
     std::printf("Idle server CPU over 5 s: %.2f %% of one core\n",

@@ -7,7 +7,7 @@
 // 127.0.0.0/8.
 
 #include "bench/benchprompts.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 #include "runtime/servercore.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
@@ -55,7 +55,7 @@ public:
                               "Length=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n");
         write("sUser.Dat", "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n");
         m_core.setAllowList({"555"});
-        m_bridge = std::make_unique<SnppBridge>(m_core.submissions(), m_core, m_core, m_prompts);
+        m_bridge = std::make_unique<SnppBridge>(m_core, m_core, m_core, m_prompts);
         if (const auto failure = m_bridge->gateway().server().listen(0))
             std::fprintf(stderr, "listen: %s\n", qPrintable(*failure));
         m_port = m_bridge->gateway().server().port();
@@ -65,8 +65,7 @@ public:
     // transaction (PAGE, MESS, SEND) per page over one session.
     Run pages(int clients, int pagesEach)
     {
-        QFile::remove(m_dir.path() + QLatin1Char('/') + MessageQueueFile::FileName);
-        m_core.setQueuedCount(0);
+        m_core.queue().clear();
         std::atomic<int> done{0};
         std::atomic<int> sent{0};
         std::atomic<int> failed{0};

@@ -5,16 +5,15 @@
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
 #include "core/serverconfig.h"
-#include "foundation/convert.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
 #include "foundation/widgettext.h"
-#include "intake/submissioncheck.h"
 #include "paging/epageerror.h"
 #include "paging/tomxpage.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 #include "queue/queueentry.h"
+#include "serial/comporttypes.h"
 
 #include <exception>
 
@@ -26,31 +25,33 @@ constexpr int MemoLineLimit = 500;
 // Why the run does not dial a section's number, or nothing when it may: the allow list as it
 // stands now decides, not the one the page was queued under, and a section added by hand may
 // hold anything in its name.
-std::optional<QByteArray> dialRefusal(const QByteArray& number, const QList<QByteArray>& allowList)
+std::optional<QByteArray> dialRefusal(const Admission& admission, const QByteArray& number)
 {
-    switch (SubmissionCheck::checkAccessNumber(number, allowList)) {
-    case SubmissionCheck::AccessNumberCheck::Allowed:
+    switch (admission.checkNumber(number)) {
+    case Admission::NumberCheck::Allowed:
         return std::nullopt;
-    case SubmissionCheck::AccessNumberCheck::NotDiallable:
+    case Admission::NumberCheck::NotDiallable:
         return QByteArray("Invalid Access Number");
-    case SubmissionCheck::AccessNumberCheck::NotAllowed:
+    case Admission::NumberCheck::NotAllowed:
         break;
     }
     return QByteArray("Access Number Not Allowed");
 }
 
-// Line setting codes the serial port knows: data bits 0-3, parity 0-4, stop bits 0-2.
-bool inRange(qint32 value, qint32 highest)
+// A port and a speed of the settings that the serial port knows (COM1 to COM4, 110 to 115200
+// bit/s); without a selection (-1) nobody can be called.
+bool portUsable(const TServerConfig& config)
 {
-    return value >= 0 && value <= highest;
+    return config.ComPort >= pnCOM1 && config.ComPort <= pnCOM4 && config.ComPortSpeed >= br110 &&
+           config.ComPortSpeed <= br115200;
 }
 
 } // namespace
 
 CallProcessor::CallProcessor(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
                              IOperatorPrompts& prompts, TOMXPage& engine, QObject* parent)
-    : QObject(parent), m_settings(settings), m_status(status), m_log(log), m_prompts(prompts),
-      m_engine(engine)
+    : QObject(parent), m_settings(settings), m_admission(settings), m_status(status), m_log(log),
+      m_prompts(prompts), m_engine(engine)
 {
 }
 
@@ -75,10 +76,10 @@ void CallProcessor::ProcessCalls()
         ~BusyReset() { status.setServerBusy(false); }
     } busyReset{m_status};
 
-    // The file decides, not the counter: a page the counter missed is delivered all the same.
-    const MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
-    if (!queue.exists() || (m_status.queuedCount() == 0 && queue.countMessages() == 0) ||
-        m_engine.PortOpen())
+    // The file decides as well as the counter: a page the counter missed (a file edited by
+    // hand) is delivered all the same.
+    const MessageQueue& queue = m_status.queue();
+    if (!queue.exists() || !queue.holdsMessages() || m_engine.PortOpen())
         return;
 
     m_running = true;
@@ -115,12 +116,11 @@ void CallProcessor::run()
         if (!readSectionNames(sections)) {
             logLine("No Messages Read!", "No Messages Read");
         } else {
-            MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
             EventPump::once();
             for (const QByteArray& section : std::as_const(sections)) {
                 if (m_stopRequested)
                     break;
-                processCompany(queue, section);
+                processCompany(section);
             }
         }
     } catch (...) {
@@ -137,7 +137,7 @@ void CallProcessor::run()
 bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
 {
     for (int attempt = 0; attempt < SectionReadAttempts; ++attempt) {
-        names = MessageQueueFile(m_settings.dataFile(MessageQueueFile::FileName)).sectionNames();
+        names = m_status.queue().sectionNames();
         EventPump::once();
         if (!names.isEmpty())
             return true;
@@ -145,13 +145,14 @@ bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
     return false;
 }
 
-void CallProcessor::processCompany(MessageQueueFile& queue, const QByteArray& section)
+void CallProcessor::processCompany(const QByteArray& section)
 {
+    MessageQueue& queue = m_status.queue();
     const QueuedCompany company = queue.readCompany(section);
     if (company.messages.isEmpty())
         return;
 
-    if (const std::optional<QByteArray> refusal = dialRefusal(section, m_settings.allowList())) {
+    if (const std::optional<QByteArray> refusal = dialRefusal(m_admission, section)) {
         // Its pages stay queued (and counted) until the number is allowed again, or the
         // operator clears the queue; each run says once why they were not sent.
         const QByteArray text = "Not Dialled: " + section + " (" + *refusal + ")";
@@ -192,13 +193,12 @@ void CallProcessor::processCompany(MessageQueueFile& queue, const QByteArray& se
         if (m_stopRequested)
             break;
         sendMessage(message.value);
-        // Handled, whatever came of it: removed at once, so a run that ends early never pages
-        // it again, and only this line, so a message queued meanwhile for the same company
-        // stays for the next run. When the operator cleared the queue during the call, the
-        // key may by now hold a message queued after that; that one stays, and the counter,
-        // reset by the clearing, counts only it.
-        if (queue.removeMessage(section, message))
-            m_status.setQueuedCount(qMax(0, m_status.queuedCount() - 1));
+        // Handled, whatever came of it: removed (and counted off) at once, so a run that ends
+        // early never pages it again, and only this line, so a message queued meanwhile for the
+        // same company stays for the next run. When the operator cleared the queue during the
+        // call, the key may by now hold a message queued after that; that one stays, and the
+        // counter, reset by the clearing, counts only it.
+        queue.removeMessage(section, message);
         EventPump::once();
     }
     queue.removeSectionIfEmpty(section);
@@ -214,13 +214,8 @@ void CallProcessor::processCompany(MessageQueueFile& queue, const QByteArray& se
 bool CallProcessor::setUpEngine(const QueuedCompany& company)
 {
     const TServerConfig& config = m_settings.config();
-    if (!inRange(config.ComPort, 3) || !inRange(config.ComPortSpeed, 12))
-        return false;
-    const std::optional<qint32> length = tryStrToInt(company.text("Length", "80"));
-    const qint32 dataBits = company.number("DataBits", 2);
-    const qint32 parity = company.number("Parity", 2);
-    const qint32 stopBits = company.number("StopBits", 0);
-    if (!length || !inRange(dataBits, 3) || !inRange(parity, 4) || !inRange(stopBits, 2))
+    const std::optional<CompanyLineSettings> line = company.lineSettings();
+    if (!portUsable(config) || !line)
         return false;
 
     // COMn is looked up in the data folder first (a link to the modem's device).
@@ -243,11 +238,11 @@ bool CallProcessor::setUpEngine(const QueuedCompany& company)
         break; // no selection: the engine keeps what it has
     }
     m_engine.setComPortSpeed(static_cast<TComPortBaudRate>(config.ComPortSpeed));
-    m_engine.setComPortDataBits(static_cast<TComPortDataBits>(dataBits));
-    m_engine.setComPortParity(static_cast<TComPortParity>(parity));
-    m_engine.setComPortStopBits(static_cast<TComPortStopBits>(stopBits));
-    m_engine.setMsgLength(*length);
-    m_engine.setPassword(company.text("Password", QByteArray()));
+    m_engine.setComPortDataBits(static_cast<TComPortDataBits>(line->dataBits));
+    m_engine.setComPortParity(static_cast<TComPortParity>(line->parity));
+    m_engine.setComPortStopBits(static_cast<TComPortStopBits>(line->stopBits));
+    m_engine.setMsgLength(line->length);
+    m_engine.setPassword(line->password);
     m_engine.setProvider(company.section);
     return true;
 }
@@ -319,8 +314,7 @@ void CallProcessor::closingSteps()
     setCallMenu(false, true);
     // The counter follows the file: what is left now (pages refused a dial, companies not
     // reached, pages queued during the run) is what the next run will find.
-    m_status.setQueuedCount(
-        MessageQueueFile(m_settings.dataFile(MessageQueueFile::FileName)).countMessages());
+    m_status.queue().recount();
     try {
         // Both the window and the log get the line with its own time stamp.
         const QString completed = m_log.timeStamp() + QStringLiteral(" Call(s) Compleated");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/admission.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -14,7 +16,6 @@ class ILogSinks;
 class IOperatorPrompts;
 class IServerSettings;
 class IServerStatus;
-class MessageQueueFile;
 class QueuedCompany;
 class TOMXPage;
 
@@ -76,7 +77,7 @@ signals:
 private:
     void run();
     bool readSectionNames(QList<QByteArray>& names) const;
-    void processCompany(MessageQueueFile& queue, const QByteArray& section);
+    void processCompany(const QByteArray& section);
     bool setUpEngine(const QueuedCompany& company);
     void setFlowControl(int hardware, int software);
     void sendMessage(const QByteArray& value);
@@ -88,6 +89,7 @@ private:
     void logLine(const QByteArray& windowText, const QByteArray& logText);
 
     const IServerSettings& m_settings;
+    const Admission m_admission;
     IServerStatus& m_status;
     ILogSinks& m_log;
     IOperatorPrompts& m_prompts;

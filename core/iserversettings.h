@@ -16,8 +16,6 @@ public:
 
     // The data directory: the working directory at start-up.
     virtual const QString& dataDir() const = 0;
-    // dataDir + "/" + name.
-    virtual QString dataFile(const QString& name) const = 0;
 
     virtual const TServerConfig& config() const = 0;
     virtual void setConfig(const TServerConfig& config) = 0;

@@ -20,7 +20,7 @@
 #include "foundation/operatorprompts.h"
 #include "intake/keptqueue.h"
 #include "intake/queuecommands.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 #include "runtime/servercore.h"
 #include "runtime/snppbridge.h"
 #include "snpp/ui/snppoptionspage.h"
@@ -30,7 +30,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QFile>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -95,7 +94,7 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
         this, tray.shell, [this] { ShutDown1Click(); },
         [this](const QString& message) { m_prompts.showError(message); });
     connect(&TrayIcon1(), &TTrayIcon::OnDblClick, this, &TServMainForm::TrayIcon1DblClick);
-    m_snpp = new SnppBridge(m_core.submissions(), m_core, m_core, m_prompts, this);
+    m_snpp = new SnppBridge(m_core, m_core, m_core, m_prompts, this);
     m_snppPage = new SnppOptionsPage(m_snpp->gateway());
     m_optionForm->setPrompts(m_prompts);
     m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"),
@@ -211,7 +210,7 @@ void TServMainForm::FormShow()
     }
     // A queue file still here was left by a run that ended without its close (killed, crashed,
     // power lost): its pages were accepted, so they are kept and go out at the next check.
-    KeptQueue::takeOver(m_core, m_core, m_core);
+    KeptQueue::takeOver(m_core, m_core);
     m_core.setNextCheck(m_core.config().QueTime);
     m_core.loadAllowList();
     m_core.setClockText(DateTimeText::clock(m_core.now()));
@@ -231,7 +230,7 @@ void TServMainForm::FormClose()
 {
     m_core.listener().stopListening();
     m_snpp->stop();
-    QFile::remove(m_core.dataFile(MessageQueueFile::FileName));
+    m_core.queue().clear();
     m_core.setAllowList({});
 }
 
@@ -270,12 +269,12 @@ void TServMainForm::CancelCall1Click()
 
 void TServMainForm::ClearMsgQueue1Click()
 {
-    QueueCommands(m_core, m_core, m_core, m_prompts).clearMessageQueue();
+    QueueCommands(m_core, m_core, m_prompts).clearMessageQueue();
 }
 
 void TServMainForm::SendTestMsg1Click()
 {
-    QueueCommands(m_core, m_core, m_core, m_prompts).sendTestMessage();
+    QueueCommands(m_core, m_core, m_prompts).sendTestMessage();
 }
 
 void TServMainForm::ShowIPAddress1Click()

@@ -1,14 +1,5 @@
 #include "directories/pagingcompany.h"
 
-namespace {
-
-qint32 withinList(qint32 value, const QList<QByteArray>& list, qint32 fallback)
-{
-    return value >= 0 && value < list.size() ? value : fallback;
-}
-
-} // namespace
-
 const QList<QByteArray>& PagingCompany::lengths()
 {
     static const QList<QByteArray> list{"80", "140", "160", "240"};
@@ -44,8 +35,9 @@ PagingCompany PagingCompany::normalised() const
     const PagingCompany fresh;
     PagingCompany shown = *this;
     shown.Length = lengths().at(lengthIndex(Length));
-    shown.Parity = withinList(Parity, parityNames(), fresh.Parity);
-    shown.DataBits = withinList(DataBits, dataBitsNames(), fresh.DataBits);
-    shown.StopBits = withinList(StopBits, stopBitsNames(), fresh.StopBits);
+    // The lists hold one entry per code.
+    shown.Parity = LineCodes::isParity(Parity) ? Parity : fresh.Parity;
+    shown.DataBits = LineCodes::isDataBits(DataBits) ? DataBits : fresh.DataBits;
+    shown.StopBits = LineCodes::isStopBits(StopBits) ? StopBits : fresh.StopBits;
     return shown;
 }

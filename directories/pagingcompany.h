@@ -1,11 +1,12 @@
 #pragma once
 
+#include "foundation/linecodes.h"
+
 #include <QByteArray>
 #include <QList>
 
 // A paging company of the directory Provider.dat: what a page to it needs. The line settings
-// are the codes the queue and the serial port use: parity 0 none, 1 odd, 2 even, 3 mark,
-// 4 space; data bits 0 to 3 for five to eight; stop bits 0 one, 1 one and a half, 2 two.
+// are the codes the queue and the serial port use (LineCodes).
 struct PagingCompany
 {
     QByteArray Name;
@@ -13,9 +14,9 @@ struct PagingCompany
     QByteArray Password;
     // The maximum message length, as the text of one of lengths().
     QByteArray Length = "140";
-    qint32 Parity = 2;
-    qint32 DataBits = 2;
-    qint32 StopBits = 0;
+    qint32 Parity = LineCodes::DefaultParity;
+    qint32 DataBits = LineCodes::DefaultDataBits;
+    qint32 StopBits = LineCodes::DefaultStopBits;
 
     // The entries of the company dialog's lists, in their order: a line setting is stored as
     // its entry's index, the length as its entry's text.

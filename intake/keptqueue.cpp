@@ -1,23 +1,18 @@
 #include "intake/keptqueue.h"
 
 #include "core/ilogsinks.h"
-#include "core/iserversettings.h"
 #include "core/iserverstatus.h"
 #include "foundation/widgettext.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 
 namespace KeptQueue {
 
-void takeOver(const IServerSettings& settings, IServerStatus& status, ILogSinks& log)
+void takeOver(IServerStatus& status, ILogSinks& log)
 {
-    const MessageQueueFile queue(settings.dataFile(MessageQueueFile::FileName));
-    if (!queue.exists()) {
-        status.setQueuedCount(0);
+    const std::optional<qint32> count = status.queue().takeOver();
+    if (!count)
         return;
-    }
-    const qint32 count = queue.countMessages();
-    status.setQueuedCount(count);
-    const QByteArray line = "Queued messages kept from the last run: " + QByteArray::number(count);
+    const QByteArray line = "Queued messages kept from the last run: " + QByteArray::number(*count);
     log.addConnectionLog(WidgetText::fromBytes(line));
     log.AppendLog(line);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 class ILogSinks;
-class IServerSettings;
 class IServerStatus;
 
 // The queue file at start-up. The program deletes it at a normal close (or delivers it
@@ -10,8 +9,9 @@ class IServerStatus;
 // Processing", so they are kept and delivered at the next check.
 namespace KeptQueue {
 
-// Counts the file's messages into QueuedCount and logs "Queued messages kept from the last
-// run: N" (the Connection Log and Log.Dat). Without a file the count is 0 and nothing is logged.
-void takeOver(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
+// The queue counts the file's messages into QueuedCount, and "Queued messages kept from the last
+// run: N" is logged (the Connection Log and Log.Dat). Without a file the count is 0 and nothing
+// is logged.
+void takeOver(IServerStatus& status, ILogSinks& log);
 
 } // namespace KeptQueue

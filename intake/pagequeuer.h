@@ -1,8 +1,8 @@
 #pragma once
 
+#include "core/admission.h"
 #include "intake/pagerefusal.h"
 
-#include <QByteArray>
 #include <QList>
 
 #include <optional>
@@ -10,12 +10,12 @@
 class ILogSinks;
 class IServerSettings;
 class IServerStatus;
-struct SubmissionBlock;
+struct QueueSubmission;
 
-// How a page gets into the queue, whoever hands it in: the access number is checked against the
-// dialling characters and the allow list, the fields against what the queue file and the paging
-// terminal can take; then the page is written to its company's section, shown in the
-// "Connection Log" and Log.Dat, and counted in QueuedCount.
+// How a page gets into the queue, whichever front end read it: the access number is checked
+// with the admission's number policy, the fields against what the queue file and the paging
+// terminal can take (SubmissionCheck); then the page is written through the queue's owner,
+// which counts it, and shown in the "Connection Log" and Log.Dat.
 class PageQueuer final
 {
 public:
@@ -23,20 +23,20 @@ public:
 
     PageQueuer(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
 
-    // The checks of one page from `sender`, without writing anything.
-    std::optional<Refusal> check(const SubmissionBlock& block, const QByteArray& sender) const;
+    // The checks of one page, without writing anything.
+    std::optional<Refusal> check(const QueueSubmission& submission) const;
 
-    // Checks every page and, when all pass, writes them to the queue file with one write, then
-    // shows and counts each. When one is refused, a company's section has no free key left
+    // Checks every page of one client and, when all pass, writes them to the queue file with one
+    // write, then shows each. When one is refused, a company's section has no free key left
     // ("Queue Full") or the queue file cannot be written ("Queue Unavailable", with a line in
     // the Connection Log and Log.Dat), nothing is written.
-    std::optional<Refusal> queue(const QList<SubmissionBlock>& blocks, const QByteArray& sender);
+    std::optional<Refusal> queue(const QList<QueueSubmission>& submissions);
 
 private:
     // The six lines of one page in the "Connection Log" and Log.Dat.
-    void show(const SubmissionBlock& block, const QByteArray& sender);
+    void show(const QueueSubmission& submission);
 
-    const IServerSettings& m_settings;
+    Admission m_admission;
     IServerStatus& m_status;
     ILogSinks& m_log;
 };

@@ -1,12 +1,11 @@
 #include "intake/queuecommands.h"
 
 #include "core/ilogsinks.h"
-#include "core/iserversettings.h"
 #include "core/iserverstatus.h"
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 
 namespace {
 
@@ -22,9 +21,8 @@ std::optional<QByteArray> askNonEmpty(IOperatorPrompts& prompts, const QString& 
 
 } // namespace
 
-QueueCommands::QueueCommands(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                             IOperatorPrompts& prompts)
-    : m_settings(settings), m_status(status), m_log(log), m_prompts(prompts)
+QueueCommands::QueueCommands(IServerStatus& status, ILogSinks& log, IOperatorPrompts& prompts)
+    : m_status(status), m_log(log), m_prompts(prompts)
 {
 }
 
@@ -38,13 +36,8 @@ bool QueueCommands::sendTestMessage()
     if (!number)
         return false;
 
-    // A message already queued under MSG1 must not be overwritten by the test, so the test
-    // takes the section's next free key as a submission does.
-    MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
-    const std::optional<qint32> key = queue.nextFreeMessageKey(*number);
-    if (!key)
+    if (!m_status.queue().addTestMessage(*number, *pin))
         throw EZelkorError("Message Queue Full For " + *number + "!");
-    queue.writeTestMessage(*number, *key, *pin);
 
     const QByteArray lines[] = {
         "Message Received From: Zelkor Server", "  Msg. To: Unknown", "         PIN: " + *pin,
@@ -54,7 +47,6 @@ bool QueueCommands::sendTestMessage()
         m_log.addConnectionLog(WidgetText::fromBytes(line));
         m_log.AppendLog(line);
     }
-    m_status.setQueuedCount(m_status.queuedCount() + 1);
     return true;
 }
 
@@ -64,12 +56,11 @@ bool QueueCommands::clearMessageQueue()
                             QStringLiteral("Clear All Queued Messages?")))
         return false;
 
-    // The file goes first: if it cannot be deleted, the counter keeps showing what is queued
+    // A file that cannot be deleted keeps its count: the counter goes on showing what is queued
     // instead of claiming an empty queue.
-    MessageQueueFile queue(m_settings.dataFile(MessageQueueFile::FileName));
-    if (!queue.remove())
+    MessageQueue& queue = m_status.queue();
+    if (!queue.clear())
         throw EZelkorError("Unable to delete " + WidgetText::toBytes(queue.path()));
-    m_status.setQueuedCount(0);
 
     const QString line = m_log.timeStamp() + QStringLiteral(" Message Queue Cleared!");
     m_log.addTransmitLog(line);

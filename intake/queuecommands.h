@@ -2,18 +2,16 @@
 
 class ILogSinks;
 class IOperatorPrompts;
-class IServerSettings;
 class IServerStatus;
 
 // The operator's two queue commands of the main window's File menu, "Send Test Msg." and
-// "Clear Msg. Queue", on the server state. Questions go through the operator prompts;
+// "Clear Msg. Queue", on the server's queue. Questions go through the operator prompts;
 // failures (a queue file that cannot be written or deleted, a log that cannot be appended to)
 // leave as EZelkorError for the application's standard error box.
 class QueueCommands final
 {
 public:
-    QueueCommands(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                  IOperatorPrompts& prompts);
+    QueueCommands(IServerStatus& status, ILogSinks& log, IOperatorPrompts& prompts);
 
     // Asks for a PIN and an access number, queues the test message in that number's section
     // under its next free message key, shows and logs the received-message lines and counts
@@ -25,7 +23,6 @@ public:
     bool clearMessageQueue();
 
 private:
-    const IServerSettings& m_settings;
     IServerStatus& m_status;
     ILogSinks& m_log;
     IOperatorPrompts& m_prompts;

@@ -1,31 +1,10 @@
 #include "intake/submissioncheck.h"
 
-#include "core/allowlist.h"
-#include "foundation/convert.h"
-#include "intake/submissionblock.h"
-#include "queue/queueentry.h"
+#include "foundation/linecodes.h"
+#include "queue/queuesubmission.h"
 
 namespace SubmissionCheck {
 namespace {
-
-bool isCodeInRange(const QByteArray& text, qint32 low, qint32 high)
-{
-    const std::optional<qint32> value = tryStrToInt(text);
-    return value && *value >= low && *value <= high;
-}
-
-// Decimal digits only: no sign, blank, "$" or "0x" that the general conversion would take.
-bool isPlainNumberInRange(const QByteArray& text, qint32 low, qint32 high)
-{
-    if (text.isEmpty() || text.size() > 9)
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    const qint32 value = text.toInt();
-    return value >= low && value <= high;
-}
 
 bool holdsControlCharacter(const QByteArray& field)
 {
@@ -52,35 +31,16 @@ bool holdsNonPrintable(const QByteArray& field)
 
 } // namespace
 
-bool isDiallable(const QByteArray& number)
+std::optional<QByteArray> rejectionReason(const QueueSubmission& submission)
 {
-    bool digit = false;
-    for (const char c : number) {
-        if (c >= '0' && c <= '9')
-            digit = true;
-        else if (c != ' ' && c != '-' && c != '(' && c != ')' && c != ',' && c != '*' && c != '#')
-            return false;
-    }
-    return digit;
-}
-
-AccessNumberCheck checkAccessNumber(const QByteArray& number, const QList<QByteArray>& allowList)
-{
-    if (!isDiallable(number))
-        return AccessNumberCheck::NotDiallable;
-    if (!AllowList::allows(allowList, number))
-        return AccessNumberCheck::NotAllowed;
-    return AccessNumberCheck::Allowed;
-}
-
-std::optional<QByteArray> rejectionReason(const SubmissionBlock& block, const QByteArray& sender)
-{
+    const QueueEntry& entry = submission.entry;
+    const CompanyLineSettings& line = submission.settings;
     // The entry's fields are joined by their markers with no escaping: a marker inside a field
     // would shift the fields after it for any reader. A field may also end in part of a marker
     // that the next marker completes ("m*SIG" before "*PIN*"), so no field may hold a marker,
     // and the joined entry must split back into the very fields it was made of.
-    const QueueEntry entry{block.message, block.signature, block.pin, sender, block.id};
-    for (const QByteArray* field : {&block.message, &block.signature, &block.pin, &block.id}) {
+    for (const QByteArray* field :
+         {&entry.message, &entry.signature, &entry.pin, &entry.addressee}) {
         if (QueueEntry::holdsMarker(*field))
             return QByteArray("Field Holds A Queue Marker");
     }
@@ -88,21 +48,21 @@ std::optional<QByteArray> rejectionReason(const SubmissionBlock& block, const QB
         return QByteArray("Field Holds A Queue Marker");
     // The PIN and the password are sent to the paging terminal as they are, ahead of the
     // message; the addressee is shown to the operator. An empty PIN pages nobody.
-    if (block.pin.isEmpty() || holdsNonPrintable(block.pin))
+    if (entry.pin.isEmpty() || holdsNonPrintable(entry.pin))
         return QByteArray("Invalid PIN");
-    if (holdsNonPrintable(block.password))
+    if (holdsNonPrintable(line.password))
         return QByteArray("Invalid Password");
-    if (holdsControlCharacter(block.id))
+    if (holdsControlCharacter(entry.addressee))
         return QByteArray("Invalid ID");
     // Call processing splits pages by this length and sets the port from the codes: a value it
     // cannot use would stop every later run at that company and hold the queue behind it.
-    if (!isPlainNumberInRange(block.length, 1, 9999))
+    if (line.length < 1 || line.length > MaxLength)
         return QByteArray("Invalid Length");
-    if (!isCodeInRange(block.parity, 0, 4))
+    if (!LineCodes::isParity(line.parity))
         return QByteArray("Invalid Parity");
-    if (!isCodeInRange(block.dataBits, 0, 3))
+    if (!LineCodes::isDataBits(line.dataBits))
         return QByteArray("Invalid Data Bits");
-    if (!isCodeInRange(block.stopBits, 0, 2))
+    if (!LineCodes::isStopBits(line.stopBits))
         return QByteArray("Invalid Stop Bits");
     if (entry.format().size() > MaxEntryLength)
         return QByteArray("Message Too Long");

@@ -57,6 +57,17 @@ template <typename Visit> void forEachEntry(const IniLines& file, Visit&& visit)
     }
 }
 
+QList<TIniFile::Entry> submissionEntries(const QueueSubmission& s, qint32 n)
+{
+    const CompanyLineSettings& line = s.settings;
+    return {{s.accessNumber, "Password", line.password},
+            {s.accessNumber, "Length", QByteArray::number(line.length)},
+            {s.accessNumber, "Parity", QByteArray::number(line.parity)},
+            {s.accessNumber, "DataBits", QByteArray::number(line.dataBits)},
+            {s.accessNumber, "StopBits", QByteArray::number(line.stopBits)},
+            {s.accessNumber, MessageQueueFile::messageKey(n), s.entry.format()}};
+}
+
 void writeLines(const IniLines& file, const QString& path)
 {
     if (!file.write(path))
@@ -66,6 +77,11 @@ void writeLines(const IniLines& file, const QString& path)
 } // namespace
 
 MessageQueueFile::MessageQueueFile(QString path) : m_path(std::move(path)) {}
+
+QString MessageQueueFile::pathIn(const QString& dataDir)
+{
+    return dataDir + QLatin1Char('/') + FileName;
+}
 
 QByteArray MessageQueueFile::messageKey(qint32 n)
 {
@@ -96,31 +112,25 @@ std::optional<qint32> MessageQueueFile::nextFreeMessageKey(const QByteArray& sec
     return std::nullopt;
 }
 
-void MessageQueueFile::writeSubmission(const QByteArray& section, const LineSettings& settings,
-                                       qint32 n, const QueueEntry& entry)
+void MessageQueueFile::writeSubmission(const QueueSubmission& submission, qint32 n)
 {
     // In the writers' order, with one rewrite of the file instead of six: a submission costs
     // one read and one write however long the queue is.
-    TIniFile(m_path).WriteTexts(section, {{"Password", settings.password},
-                                          {"Length", settings.length},
-                                          {"Parity", QByteArray::number(settings.parity)},
-                                          {"DataBits", QByteArray::number(settings.dataBits)},
-                                          {"StopBits", QByteArray::number(settings.stopBits)},
-                                          {messageKey(n), entry.format()}});
+    TIniFile(m_path).WriteEntries(submissionEntries(submission, n));
 }
 
 std::optional<QList<qint32>>
-MessageQueueFile::writeSubmissions(const QList<Submission>& submissions)
+MessageQueueFile::writeSubmissions(const QList<QueueSubmission>& submissions)
 {
     // The keys handed out here count as taken, so two submissions to one company get two keys.
     QHash<QByteArray, std::vector<bool>> taken;
     QList<qint32> numbers;
     QList<TIniFile::Entry> entries;
-    for (const Submission& s : submissions) {
-        const QByteArray folded = s.section.trimmed().toUpper();
+    for (const QueueSubmission& s : submissions) {
+        const QByteArray folded = s.accessNumber.trimmed().toUpper();
         auto it = taken.find(folded);
         if (it == taken.end())
-            it = taken.insert(folded, takenMessageKeys(m_path, s.section));
+            it = taken.insert(folded, takenMessageKeys(m_path, s.accessNumber));
         qint32 n = 1;
         while (n <= MaxMessageNumber && (*it)[n])
             ++n;
@@ -128,12 +138,7 @@ MessageQueueFile::writeSubmissions(const QList<Submission>& submissions)
             return std::nullopt;
         (*it)[n] = true;
         numbers.append(n);
-        entries += {{s.section, "Password", s.settings.password},
-                    {s.section, "Length", s.settings.length},
-                    {s.section, "Parity", QByteArray::number(s.settings.parity)},
-                    {s.section, "DataBits", QByteArray::number(s.settings.dataBits)},
-                    {s.section, "StopBits", QByteArray::number(s.settings.stopBits)},
-                    {s.section, messageKey(n), s.entry.format()}};
+        entries += submissionEntries(s, n);
     }
     TIniFile(m_path).WriteEntries(entries);
     return numbers;
@@ -260,9 +265,4 @@ bool MessageQueueFile::remove() const
 {
     QFile::remove(m_path);
     return !QFile::exists(m_path);
-}
-
-std::optional<qint32> nextFreeMessageKey(const QString& path, const QByteArray& section)
-{
-    return MessageQueueFile(path).nextFreeMessageKey(section);
 }

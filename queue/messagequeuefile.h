@@ -2,37 +2,29 @@
 
 #include "queue/queuedcompany.h"
 #include "queue/queueentry.h"
+#include "queue/queuesubmission.h"
 
 #include <QByteArray>
 #include <QString>
 
 #include <optional>
 
-// The queue file Message.Dat: one section per paging company access number (the section name
-// is the number exactly as it arrived), holding the company's line settings and one "MSG" + n
-// key per queued message. Writers go through TIniFile, so keys keep their places and new keys
-// and sections are appended in arrival order. The run's reads and removals see every key of
-// every section of a name: they are not bound by the store's key list, and a section that occurs
-// twice is read and emptied whole.
+// The format of the queue file Message.Dat: one section per paging company access number (the
+// section name is the number exactly as it arrived), holding the company's line settings and one
+// "MSG" + n key per queued message. Writers go through TIniFile, so keys keep their places and
+// new keys and sections are appended in arrival order. The run's reads and removals see every
+// key of every section of a name: they are not bound by the store's key list, and a section that
+// occurs twice is read and emptied whole. The running server reaches the file only through its
+// one owner, MessageQueue, which keeps the count of its messages.
 class MessageQueueFile final
 {
 public:
-    // The file's name in the data folder.
+    // The file's name in the data folder, and its path there.
     static inline const QString FileName = QStringLiteral("Message.Dat");
+    static QString pathIn(const QString& dataDir);
 
     // The highest message key a writer hands out; a section holding MSG1..MSG9999 is full.
     static constexpr qint32 MaxMessageNumber = 9999;
-
-    // The line settings a submission brings along; they belong to the company and every
-    // submission rewrites them in place.
-    struct LineSettings
-    {
-        QByteArray password;
-        QByteArray length;
-        qint32 parity = 2;
-        qint32 dataBits = 2;
-        qint32 stopBits = 0;
-    };
 
     explicit MessageQueueFile(QString path);
     const QString& path() const { return m_path; }
@@ -46,22 +38,16 @@ public:
     // found with a single read of the file; nothing when the section is full.
     std::optional<qint32> nextFreeMessageKey(const QByteArray& section) const;
 
-    // A submission: "Password", "Length", "Parity", "DataBits", "StopBits", then "MSG" + n.
-    // Raises EIniFileError when the file cannot be written.
-    void writeSubmission(const QByteArray& section, const LineSettings& settings, qint32 n,
-                         const QueueEntry& entry);
+    // A submission, in its access number's section: "Password", "Length", "Parity",
+    // "DataBits", "StopBits", then "MSG" + n. Raises EIniFileError when the file cannot be
+    // written.
+    void writeSubmission(const QueueSubmission& submission, qint32 n);
 
-    struct Submission
-    {
-        QByteArray section;
-        LineSettings settings;
-        QueueEntry entry;
-    };
     // Several submissions, each written as writeSubmission writes it under the lowest free key
     // of its section that the ones before it left, with one write of the file: all of them or
     // none. Gives the keys' numbers in order; nothing, and nothing written, when a section has
     // no free key left for its submission. Raises EIniFileError when the file cannot be written.
-    std::optional<QList<qint32>> writeSubmissions(const QList<Submission>& submissions);
+    std::optional<QList<qint32>> writeSubmissions(const QList<QueueSubmission>& submissions);
 
     // The operator's test message: "Length" 140, even parity, 7 data bits, one stop bit, then
     // "MSG" + n. No password key is written. Raises EIniFileError on a failed write.
@@ -94,6 +80,3 @@ public:
 private:
     QString m_path;
 };
-
-// Shorthand for MessageQueueFile(path).nextFreeMessageKey(section).
-std::optional<qint32> nextFreeMessageKey(const QString& path, const QByteArray& section);

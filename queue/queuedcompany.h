@@ -1,8 +1,12 @@
 #pragma once
 
+#include "queue/companylinesettings.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+
+#include <optional>
 
 #include <optional>
 
@@ -31,6 +35,11 @@ public:
     // The same setting as a whole number (decimal, "$" or "0x" hexadecimal); anything else,
     // the empty text of a missing key included, gives the default.
     qint32 number(const QByteArray& key, qint32 defaultValue) const;
+
+    // The company's line settings as a run dials with them: each one the section does not name
+    // takes its default (CompanyLineSettings). Nothing when the length is no whole number or a
+    // code is none the port knows: nobody can be called with them.
+    std::optional<CompanyLineSettings> lineSettings() const;
 
     // Records a setting entry met while reading; only the first of a key counts.
     void addSetting(const QByteArray& key, const QByteArray& value);

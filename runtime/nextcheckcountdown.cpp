@@ -5,7 +5,7 @@
 #include "core/iserverstatus.h"
 #include "core/serverconfig.h"
 #include "foundation/datetimetext.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 
 #include <limits>
 
@@ -41,10 +41,7 @@ void NextCheckCountdown::Timer1Timer(const QDateTime& now)
         return;
     m_status.setNextCheck(queTime);
     // A counter that missed a page must not keep it from its delivery: the file is asked too.
-    const bool queued =
-        m_status.queuedCount() > 0 ||
-        MessageQueueFile(m_settings.dataFile(MessageQueueFile::FileName)).countMessages() > 0;
-    if (queued && m_onAutomaticRun) {
+    if (m_status.queue().holdsMessages() && m_onAutomaticRun) {
         m_status.setServerBusy(true);
         m_onAutomaticRun();
     }

@@ -6,6 +6,7 @@
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
+#include "queue/messagequeue.h"
 #include "workstation/serverlistener.h"
 #include "workstation/submissionhandler.h"
 
@@ -13,10 +14,11 @@
 
 ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
-      m_config(TServerConfig::defaults(m_dataDir)),
+      m_config(TServerConfig::defaults(m_dataDir)), m_queue(new MessageQueue(m_dataDir, this)),
       m_submissions(std::make_unique<SubmissionHandler>(*this, *this, *this, prompts)),
       m_listener(new ServerListener(*m_submissions, *this, *this, prompts, this))
 {
+    connect(m_queue, &MessageQueue::countChanged, this, &ServerCore::queuedCountChanged);
 }
 
 ServerCore::~ServerCore()
@@ -28,11 +30,6 @@ ServerCore::~ServerCore()
 ISubmissionHandler& ServerCore::submissions() const
 {
     return *m_submissions;
-}
-
-QString ServerCore::dataFile(const QString& name) const
-{
-    return m_dataDir + QLatin1Char('/') + name;
 }
 
 void ServerCore::setConfig(const TServerConfig& config)
@@ -76,10 +73,9 @@ void ServerCore::loadAllowList()
     m_prompts.showError(problem);
 }
 
-void ServerCore::setQueuedCount(qint32 count)
+qint32 ServerCore::queuedCount() const
 {
-    m_queuedCount = count;
-    emit queuedCountChanged(count);
+    return m_queue->count();
 }
 
 void ServerCore::setNextCheck(qint32 minutes)

@@ -17,6 +17,7 @@
 
 class IOperatorPrompts;
 class ISubmissionHandler;
+class MessageQueue;
 class ServerListener;
 class SubmissionHandler;
 
@@ -43,7 +44,6 @@ public:
 
     // IServerSettings
     const QString& dataDir() const override { return m_dataDir; }
-    QString dataFile(const QString& name) const override;
     const TServerConfig& config() const override { return m_config; }
     void setConfig(const TServerConfig& config) override;
     const QList<QByteArray>& allowList() const override { return m_allowList; }
@@ -55,8 +55,9 @@ public:
     void loadAllowList();
 
     // IServerStatus
-    qint32 queuedCount() const override { return m_queuedCount; }
-    void setQueuedCount(qint32 count) override;
+    MessageQueue& queue() override { return *m_queue; }
+    const MessageQueue& queue() const override { return *m_queue; }
+    qint32 queuedCount() const override;
     qint32 nextCheck() const override { return m_nextCheck; }
     void setNextCheck(qint32 minutes) override;
     bool serverBusy() const override { return m_serverBusy; }
@@ -104,7 +105,7 @@ private:
     IOperatorPrompts& m_prompts;
     TServerConfig m_config;
     QList<QByteArray> m_allowList;
-    qint32 m_queuedCount = 0;
+    MessageQueue* m_queue;
     qint32 m_nextCheck = 0;
     bool m_serverBusy = false;
     QString m_clockText;

@@ -2,20 +2,43 @@
 
 #include "core/ilogsinks.h"
 #include "core/iserversettings.h"
+#include "core/iserverstatus.h"
 #include "core/serverconfig.h"
-#include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
-#include "intake/submissionblock.h"
-#include "intake/submissioncheck.h"
+#include "queue/queuesubmission.h"
 #include "snpp/pagerdirectory.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
-#include "workstation/isubmissionhandler.h"
 
-SnppBridge::SnppBridge(ISubmissionHandler& submissions, const IServerSettings& settings,
-                       ILogSinks& log, IOperatorPrompts& prompts, QObject* parent)
-    : QObject(parent), m_submissions(submissions), m_settings(settings), m_prompts(prompts),
+namespace {
+
+// The page as the queue takes it. The directory hands companies over as its dialog shows them:
+// the length is the text of one of the dialog's entries. Any other text is taken as length 0,
+// which the queue's checks refuse.
+QueueSubmission submissionOf(const SnppPage& page, const QByteArray& sender)
+{
+    QueueSubmission submission;
+    submission.accessNumber = page.company.AccessNumber;
+    submission.settings.password = page.company.Password;
+    submission.settings.length =
+        PagingCompany::lengths().contains(page.company.Length) ? page.company.Length.toInt() : 0;
+    submission.settings.parity = page.company.Parity;
+    submission.settings.dataBits = page.company.DataBits;
+    submission.settings.stopBits = page.company.StopBits;
+    submission.entry.message = page.message;
+    submission.entry.pin = page.pin;
+    submission.entry.sender = sender;
+    submission.entry.addressee = page.pagerId;
+    return submission;
+}
+
+} // namespace
+
+SnppBridge::SnppBridge(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
+                       IOperatorPrompts& prompts, QObject* parent)
+    : QObject(parent), m_settings(settings), m_status(status), m_admission(settings),
+      m_queuer(settings, status, log), m_prompts(prompts),
       m_gateway(new SnppGateway(settings.dataDir(), *this, *this, *this, this))
 {
     connect(&m_gateway->server(), &SnppServer::tooManySessions, this,
@@ -51,12 +74,12 @@ bool SnppBridge::isDrained() const
 
 bool SnppBridge::addressAdmitted(const QByteArray& address) const
 {
-    return m_submissions.addressAdmitted(address);
+    return m_admission.addressAdmitted(address);
 }
 
-bool SnppBridge::numberAllowed(const QByteArray& accessNumber) const
+bool SnppBridge::mayDial(const QByteArray& accessNumber) const
 {
-    return SubmissionCheck::isDiallable(accessNumber) && m_submissions.numberAllowed(accessNumber);
+    return m_admission.mayDial(accessNumber);
 }
 
 PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
@@ -75,23 +98,13 @@ PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
 PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)
 {
     // While the check's run delivers the queue, a workstation's page waits; so does this one.
-    if (m_submissions.serverBusy())
+    if (m_status.serverBusy())
         return {PageSinkResult::Status::Busy, {}};
-    QList<SubmissionBlock> blocks;
-    for (const SnppPage& page : pages) {
-        SubmissionBlock block;
-        block.message = page.message;
-        block.pin = page.pin;
-        block.id = page.pagerId;
-        block.accessNumber = page.company.AccessNumber;
-        block.password = page.company.Password;
-        block.length = page.company.Length;
-        block.parity = QByteArray::number(page.company.Parity);
-        block.dataBits = QByteArray::number(page.company.DataBits);
-        block.stopBits = QByteArray::number(page.company.StopBits);
-        blocks.append(block);
-    }
-    const std::optional<PageRefusal> refusal = m_submissions.queuePages(blocks, sender);
+    QList<QueueSubmission> submissions;
+    submissions.reserve(pages.size());
+    for (const SnppPage& page : pages)
+        submissions.append(submissionOf(page, sender));
+    const std::optional<PageRefusal> refusal = m_queuer.queue(submissions);
     if (!refusal)
         return {PageSinkResult::Status::Queued, {}};
     if (refusal->kind == PageRefusal::Kind::NumberNotAllowed)

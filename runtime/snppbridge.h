@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/admission.h"
+#include "intake/pagequeuer.h"
 #include "snpp/ipagerdirectory.h"
 #include "snpp/ipagesink.h"
 #include "snpp/isnppaccess.h"
@@ -11,12 +13,13 @@
 class ILogSinks;
 class IOperatorPrompts;
 class IServerSettings;
-class ISubmissionHandler;
+class IServerStatus;
 class PagerDirectory;
 class SnppGateway;
 
-// The SNPP gateway in the running server: its access rules are the server's IP lists, dialling
-// check and allow list; its address book is the shared lists the settings name; its pages go
+// The SNPP gateway in the running server: its access rules are the server's admission (the IP
+// lists and the number policy); its address book is the shared lists the settings name; its
+// pages are read into the queue's own record straight from the pagers they were sent to and go
 // into the queue as workstations' pages do, with the same checks, log lines and counting.
 class SnppBridge final : public QObject,
                          public ISnppAccess,
@@ -26,9 +29,9 @@ class SnppBridge final : public QObject,
     Q_OBJECT
 
 public:
-    // Pages go through `submissions`, as workstations' pages do; the shared lists are the ones
-    // `settings` name.
-    SnppBridge(ISubmissionHandler& submissions, const IServerSettings& settings, ILogSinks& log,
+    // The shared lists are the ones `settings` name; pages wait while `status` says a run is
+    // delivering the queue.
+    SnppBridge(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
                IOperatorPrompts& prompts, QObject* parent = nullptr);
     ~SnppBridge() override;
 
@@ -44,7 +47,7 @@ public:
     bool isDrained() const;
 
     bool addressAdmitted(const QByteArray& address) const override;
-    bool numberAllowed(const QByteArray& accessNumber) const override;
+    bool mayDial(const QByteArray& accessNumber) const override;
     PagerLookup resolve(const QByteArray& pagerId) const override;
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) override;
 
@@ -53,8 +56,10 @@ signals:
     void drained();
 
 private:
-    ISubmissionHandler& m_submissions;
     const IServerSettings& m_settings;
+    const IServerStatus& m_status;
+    Admission m_admission;
+    PageQueuer m_queuer;
     IOperatorPrompts& m_prompts;
     SnppGateway* m_gateway;
     // The shared lists the settings name, as last looked up.

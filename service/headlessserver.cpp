@@ -21,7 +21,7 @@ HeadlessServer::HeadlessServer(const QString& dataDir, IOperatorPrompts& prompts
     : QObject(parent), m_prompts(prompts), m_out(out),
       m_core(std::make_unique<ServerCore>(dataDir, prompts)),
       m_countdown(std::make_unique<NextCheckCountdown>(*m_core, *m_core, *m_core)),
-      m_snpp(std::make_unique<SnppBridge>(m_core->submissions(), *m_core, *m_core, prompts)),
+      m_snpp(std::make_unique<SnppBridge>(*m_core, *m_core, *m_core, prompts)),
       m_calls(std::make_unique<CallControl>(*m_core, *m_core, *m_core, prompts)),
       m_timer(new QTimer(this))
 {
@@ -51,7 +51,7 @@ bool HeadlessServer::start()
     applySettings(true);
     // A queue file found now was left by a run that ended without its close: a kill, a crash or
     // a power loss. Its pages were accepted, so they are delivered at the next check.
-    KeptQueue::takeOver(*m_core, *m_core, *m_core);
+    KeptQueue::takeOver(*m_core, *m_core);
     m_core->setNextCheck(m_core->config().QueTime);
     m_core->setClockText(DateTimeText::clock(m_core->now()));
     if (!listen())

@@ -12,5 +12,5 @@ public:
     // True when the client's real address (dotted decimal) passes the accept and deny lists.
     virtual bool addressAdmitted(const QByteArray& address) const = 0;
     // True when the access number is one the modem may dial and the allow list allows it.
-    virtual bool numberAllowed(const QByteArray& accessNumber) const = 0;
+    virtual bool mayDial(const QByteArray& accessNumber) const = 0;
 };

@@ -174,7 +174,7 @@ SnppReply SnppProtocol::page(const QByteArray& argument)
         const QByteArray& number = target.company.AccessNumber;
         if (allowed.contains(number))
             continue;
-        if (!m_access.numberAllowed(number))
+        if (!m_access.mayDial(number))
             return reply(numberNotAllowed(number));
         allowed.insert(number);
     }

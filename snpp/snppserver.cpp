@@ -100,14 +100,13 @@ void SnppServer::acceptPending()
         connect(session, &SnppSession::finished, this, &SnppServer::sessionFinished);
         if (!m_access.addressAdmitted(address)) {
             session->refuse(SnppProtocol::deniedReply());
-        } else if (m_served.value(address) >= MaxPerAddress) {
+        } else if (std::optional<PerAddressLimit::Claim> place = m_perAddress.claim(address)) {
+            m_places.emplace(session, std::move(*place));
+            session->start();
+        } else {
             // One address cannot take every session for itself.
             emit tooManySessions(address);
             session->refuse(SnppProtocol::tooManySessionsReply());
-        } else {
-            ++m_served[address];
-            m_isServed.insert(session, true);
-            session->start();
         }
         if (m_sessions.size() >= MaxSessions) {
             m_listener->pauseAccepting();
@@ -119,11 +118,7 @@ void SnppServer::acceptPending()
 void SnppServer::sessionFinished(SnppSession* session)
 {
     m_sessions.removeOne(session);
-    if (m_isServed.remove(session)) {
-        const QByteArray& address = session->peerAddress();
-        if (--m_served[address] <= 0)
-            m_served.remove(address);
-    }
+    m_places.erase(session);
     session->deleteLater();
     if (isDrained()) {
         emit drained();

@@ -1,14 +1,15 @@
 #pragma once
 
+#include "core/peraddresslimit.h"
 #include "snpp/snpptiming.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
 
 #include <optional>
+#include <unordered_map>
 
 class IPageSink;
 class IPagerDirectory;
@@ -50,9 +51,8 @@ public:
     // Not listening, and no session left.
     bool isDrained() const { return !isListening() && m_sessions.isEmpty(); }
 
-    // Sessions open at this moment, and those of one address that are being served.
+    // Sessions open at this moment.
     int sessionCount() const { return static_cast<int>(m_sessions.size()); }
-    int servedFrom(const QByteArray& address) const { return m_served.value(address); }
 
 signals:
     // A client was let go because its address already holds MaxPerAddress sessions.
@@ -71,7 +71,7 @@ private:
     QTcpServer* m_listener;
     QTimer* m_resume;
     QList<SnppSession*> m_sessions;
-    // Sessions being served per address; refused ones are not counted.
-    QHash<QByteArray, int> m_served;
-    QHash<SnppSession*, bool> m_isServed;
+    // The places of the sessions being served, by address; refused ones hold none.
+    PerAddressLimit m_perAddress{MaxPerAddress};
+    std::unordered_map<SnppSession*, PerAddressLimit::Claim> m_places;
 };

@@ -3,8 +3,9 @@
 #include "foundation/pacing.h"
 #include "net/tsock.h"
 
-ConversationLimits::Slot::Slot(ConversationLimits& limits, TSock& listener, TSock& client)
-    : m_limits(limits), m_listener(&listener), m_client(&client), m_address(client.HostName()),
+ConversationLimits::Slot::Slot(ConversationLimits& limits, TSock& listener, TSock& client,
+                               PerAddressLimit::Claim place)
+    : m_limits(limits), m_listener(&listener), m_client(&client), m_place(std::move(place)),
       m_firstCommandBy(client.pacing().scaled(FirstCommandMs), Qt::PreciseTimer)
 {
     // Accepted inside the wait of the newest conversation, which still waits for its first.
@@ -26,11 +27,6 @@ ConversationLimits::Slot::~Slot()
         m_listener->setAcceptPaused(false);
 }
 
-bool ConversationLimits::Slot::live() const
-{
-    return m_client && m_client->Connected() && !m_client->PeerGone();
-}
-
 void ConversationLimits::Slot::closeClient()
 {
     if (m_client)
@@ -47,17 +43,12 @@ void ConversationLimits::closeAll()
     }
 }
 
-bool ConversationLimits::admits(const QByteArray& address) const
+std::optional<PerAddressLimit::Claim> ConversationLimits::claimPlace(TSock& client)
 {
-    return running(address) < MaxPerAddress;
-}
-
-int ConversationLimits::running(const QByteArray& address) const
-{
-    int count = 0;
-    for (const Slot* slot : std::as_const(m_slots))
-        count += slot->address() == address && slot->live() ? 1 : 0;
-    return count;
+    // A reset connection still reports connected; its conversation is as good as over.
+    return m_perAddress.claim(client.HostName(), [sock = QPointer<TSock>(&client)] {
+        return sock && sock->Connected() && !sock->PeerGone();
+    });
 }
 
 void ConversationLimits::setMaxNesting(int conversations)

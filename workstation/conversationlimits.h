@@ -1,20 +1,24 @@
 #pragma once
 
+#include "core/peraddresslimit.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QList>
 #include <QPointer>
+
+#include <optional>
 
 class TSock;
 
 // How many workstation conversations a listener runs at once. They run nested on the one thread,
 // each inside a wait of the one before, so their number is bounded: at the nesting bound the
 // listener stops accepting, and new connections wait in its backlog until an inner conversation
-// ends. One peer address may hold only a few live ones, so that a single workstation cannot fill
-// the stack and keep every other one waiting; a further connection from that address is turned
-// away by the caller. A conversation whose client has gone counts no more: it may still wait on
-// the stack for the newer ones above it to end, which a client that connects again at once must
-// not be charged for.
+// ends. One peer address may hold only MaxPerAddress live ones (counted by a PerAddressLimit), so
+// that a single workstation cannot fill the stack and keep every other one waiting; a further
+// connection from that address is turned away by the caller. A conversation whose client has
+// gone counts no more: it may still wait on the stack for the newer ones above it to end, which
+// a client that connects again at once must not be charged for.
 //
 // A conversation holds every one beneath it until it ends, so one that has said nothing may not
 // hold them long: its first command must come within FirstCommandMs of the accept (a workstation
@@ -31,20 +35,18 @@ public:
     // Nominal; scaled by the client connection's Pacing.
     static constexpr int FirstCommandMs = 5000;
 
-    // One running conversation, counted on the stack and for its peer address for as long as
-    // the object lives, however the conversation ends. Pauses the listener while the stack is
-    // at its bound. The limits must outlive it.
+    // One running conversation, counted on the stack and, through its place, for its peer
+    // address for as long as the object lives, however the conversation ends. Pauses the
+    // listener while the stack is at its bound. The limits must outlive it.
     class Slot final
     {
     public:
-        Slot(ConversationLimits& limits, TSock& listener, TSock& client);
+        Slot(ConversationLimits& limits, TSock& listener, TSock& client,
+             PerAddressLimit::Claim place);
         ~Slot();
         Slot(const Slot&) = delete;
         Slot& operator=(const Slot&) = delete;
 
-        // Its client is still connected.
-        bool live() const;
-        const QByteArray& address() const { return m_address; }
         // Closes its client: the conversation's waits end and it unwinds.
         void closeClient();
 
@@ -57,15 +59,14 @@ public:
         ConversationLimits& m_limits;
         QPointer<TSock> m_listener;
         QPointer<TSock> m_client;
-        QByteArray m_address;
+        PerAddressLimit::Claim m_place;
         QDeadlineTimer m_firstCommandBy;
         bool m_awaitingFirstCommand = true;
     };
 
-    // Whether another conversation from `address` may start now.
-    bool admits(const QByteArray& address) const;
-    // Live conversations from `address` at this moment.
-    int running(const QByteArray& address) const;
+    // A place for a conversation with `client`, counted for its address while the client is
+    // connected; nothing when the address holds MaxPerAddress live ones already.
+    std::optional<PerAddressLimit::Claim> claimPlace(TSock& client);
 
     void setMaxNesting(int conversations);
     int maxNesting() const { return m_maxNesting; }
@@ -79,4 +80,5 @@ private:
     int m_maxNesting = DefaultMaxNesting;
     // The running conversations, oldest first.
     QList<Slot*> m_slots;
+    PerAddressLimit m_perAddress{MaxPerAddress};
 };

@@ -8,12 +8,12 @@
 
 #include <optional>
 
-struct SubmissionBlock;
+struct QueueSubmission;
 
 // What a workstation's conversation asks of the server around it, and all it may ask: whether
 // an address is admitted and an access number allowed, whether a run is delivering the queue,
-// the minutes to the next check, the queue to write pages to, and where a failure goes that no
-// step answers itself.
+// the minutes to the next check, the queue to hand pages to (read from the conversation's data
+// blocks), and where a failure goes that no step answers itself.
 class ISubmissionHandler
 {
 public:
@@ -21,17 +21,15 @@ public:
 
     // The IP accept and deny lists admit `address`.
     virtual bool addressAdmitted(const QByteArray& address) const = 0;
-    // The allow list lets `accessNumber` be paged.
-    virtual bool numberAllowed(const QByteArray& accessNumber) const = 0;
+    // The allow list alone lets `accessNumber` be paged: the answer to "PAGE".
+    virtual bool allowListAllows(const QByteArray& accessNumber) const = 0;
     virtual bool serverBusy() const = 0;
     virtual qint32 nextCheck() const = 0;
 
-    // The checks of one page from `sender`, without writing anything.
-    virtual std::optional<PageRefusal> checkPage(const SubmissionBlock& block,
-                                                 const QByteArray& sender) const = 0;
+    // The checks of one page, without writing anything.
+    virtual std::optional<PageRefusal> checkPage(const QueueSubmission& page) const = 0;
     // Checks and writes the pages with one write: all of them or none.
-    virtual std::optional<PageRefusal> queuePages(const QList<SubmissionBlock>& blocks,
-                                                  const QByteArray& sender) = 0;
+    virtual std::optional<PageRefusal> queuePages(const QList<QueueSubmission>& pages) = 0;
 
     // A workstation's data block was refused: one line in the "Connection Log" with the sender
     // and the reason. A queue file that could not be written has been logged with its cause.

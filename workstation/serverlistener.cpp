@@ -96,15 +96,15 @@ void ServerListener::setPacing(const Pacing& pacing)
 
 void ServerListener::Sock1AutoAccept(TSock& listener, TSock& client)
 {
-    const QByteArray address = client.HostName();
-    if (!m_limits.admits(address)) {
+    std::optional<PerAddressLimit::Claim> place = m_limits.claimPlace(client);
+    if (!place) {
         m_log.addConnectionLog(QStringLiteral("Connection Refused From: ") +
-                               WidgetText::fromBytes(address) +
+                               WidgetText::fromBytes(client.HostName()) +
                                QStringLiteral(" (Too Many Connections)"));
         client.Close();
         return;
     }
-    ConversationLimits::Slot slot(m_limits, listener, client);
+    ConversationLimits::Slot slot(m_limits, listener, client, std::move(*place));
     SubmissionConversation conversation(m_handler, client);
     conversation.setFirstCommand(slot.firstCommandBy(), [&slot] { slot.firstCommandReceived(); });
     conversation.run();

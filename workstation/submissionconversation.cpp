@@ -3,11 +3,12 @@
 #include "foundation/errors.h"
 #include "foundation/eventpump.h"
 #include "foundation/ttimecounter.h"
-#include "intake/submissionblock.h"
 #include "net/base64.h"
 #include "net/esockexception.h"
 #include "net/tsock.h"
+#include "queue/queuesubmission.h"
 #include "workstation/isubmissionhandler.h"
+#include "workstation/submissionblock.h"
 #include "workstation/submissioncommand.h"
 #include "workstation/submissionreader.h"
 
@@ -115,7 +116,7 @@ SubmissionConversation::Next SubmissionConversation::helo(const QByteArray& argu
 
 SubmissionConversation::Next SubmissionConversation::page(const QByteArray& argument)
 {
-    const bool allowed = m_handler.numberAllowed(argument);
+    const bool allowed = m_handler.allowListAllows(argument);
     if (!m_reader->pause(500)) {
         release();
         return Next::End;
@@ -191,14 +192,14 @@ SubmissionConversation::Next SubmissionConversation::done()
 
 SubmissionConversation::Next SubmissionConversation::queueBlock(const QByteArray& encoded)
 {
-    const SubmissionBlock block = SubmissionBlock::fromText(Base64Decode(encoded));
-    const QByteArray sender = m_client.HostName();
-    std::optional<PageRefusal> refusal = m_handler.checkPage(block, sender);
+    const QueueSubmission page =
+        SubmissionBlock::fromText(Base64Decode(encoded)).toSubmission(m_client.HostName());
+    std::optional<PageRefusal> refusal = m_handler.checkPage(page);
     if (!refusal) {
         EventPump::once();
         // The free key is looked up and written with no event-loop pass in between, so a
         // conversation served inside this one cannot take the same key.
-        refusal = m_handler.queuePages({block}, sender);
+        refusal = m_handler.queuePages({page});
     }
     if (refusal)
         return refuse(*refusal);

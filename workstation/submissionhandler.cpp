@@ -1,30 +1,25 @@
 #include "workstation/submissionhandler.h"
 
-#include "core/allowlist.h"
 #include "core/ilogsinks.h"
-#include "core/ipmatch.h"
-#include "core/iserversettings.h"
 #include "core/iserverstatus.h"
-#include "core/serverconfig.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 
 SubmissionHandler::SubmissionHandler(IServerSettings& settings, IServerStatus& status,
                                      ILogSinks& log, IOperatorPrompts& prompts)
-    : m_settings(settings), m_status(status), m_log(log), m_prompts(prompts),
+    : m_admission(settings), m_status(status), m_log(log), m_prompts(prompts),
       m_queuer(settings, status, log)
 {
 }
 
 bool SubmissionHandler::addressAdmitted(const QByteArray& address) const
 {
-    const TServerConfig& config = m_settings.config();
-    return AddressAdmitted(address, config.IPAccept, config.IPDeny);
+    return m_admission.addressAdmitted(address);
 }
 
-bool SubmissionHandler::numberAllowed(const QByteArray& accessNumber) const
+bool SubmissionHandler::allowListAllows(const QByteArray& accessNumber) const
 {
-    return AllowList::allows(m_settings.allowList(), accessNumber);
+    return m_admission.allowListAllows(accessNumber);
 }
 
 bool SubmissionHandler::serverBusy() const
@@ -37,16 +32,14 @@ qint32 SubmissionHandler::nextCheck() const
     return m_status.nextCheck();
 }
 
-std::optional<PageRefusal> SubmissionHandler::checkPage(const SubmissionBlock& block,
-                                                        const QByteArray& sender) const
+std::optional<PageRefusal> SubmissionHandler::checkPage(const QueueSubmission& page) const
 {
-    return m_queuer.check(block, sender);
+    return m_queuer.check(page);
 }
 
-std::optional<PageRefusal> SubmissionHandler::queuePages(const QList<SubmissionBlock>& blocks,
-                                                         const QByteArray& sender)
+std::optional<PageRefusal> SubmissionHandler::queuePages(const QList<QueueSubmission>& pages)
 {
-    return m_queuer.queue(blocks, sender);
+    return m_queuer.queue(pages);
 }
 
 void SubmissionHandler::logRefusal(const PageRefusal& refusal, const QByteArray& sender)

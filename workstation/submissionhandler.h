@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/admission.h"
 #include "intake/pagequeuer.h"
 #include "workstation/isubmissionhandler.h"
 
@@ -8,9 +9,9 @@ class IOperatorPrompts;
 class IServerSettings;
 class IServerStatus;
 
-// The running server as its workstation conversations see it: the IP lists and the allow list
-// of the settings, the busy state and the countdown of the status, the page queuer, the
-// "Connection Log" for refused pages, and the operator for failures.
+// The running server as its workstation conversations see it: the admission (the IP lists and
+// the allow list of the settings), the busy state and the countdown of the status, the page
+// queuer, the "Connection Log" for refused pages, and the operator for failures.
 class SubmissionHandler final : public ISubmissionHandler
 {
 public:
@@ -18,13 +19,11 @@ public:
                       IOperatorPrompts& prompts);
 
     bool addressAdmitted(const QByteArray& address) const override;
-    bool numberAllowed(const QByteArray& accessNumber) const override;
+    bool allowListAllows(const QByteArray& accessNumber) const override;
     bool serverBusy() const override;
     qint32 nextCheck() const override;
-    std::optional<PageRefusal> checkPage(const SubmissionBlock& block,
-                                         const QByteArray& sender) const override;
-    std::optional<PageRefusal> queuePages(const QList<SubmissionBlock>& blocks,
-                                          const QByteArray& sender) override;
+    std::optional<PageRefusal> checkPage(const QueueSubmission& page) const override;
+    std::optional<PageRefusal> queuePages(const QList<QueueSubmission>& pages) override;
     void logRefusal(const PageRefusal& refusal, const QByteArray& sender) override;
     void reportFailure(const QString& text) override;
 
@@ -32,7 +31,7 @@ public:
     static constexpr qsizetype MaxShown = 80;
 
 private:
-    const IServerSettings& m_settings;
+    Admission m_admission;
     const IServerStatus& m_status;
     ILogSinks& m_log;
     IOperatorPrompts& m_prompts;

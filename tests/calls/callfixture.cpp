@@ -6,7 +6,6 @@
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
-#include "queue/messagequeuefile.h"
 
 #include <QRegularExpression>
 
@@ -78,32 +77,21 @@ QueueEntry CallFixture::entry(const QByteArray& pin, const QByteArray& message,
     return e;
 }
 
-MessageQueueFile::LineSettings CallFixture::defaultSettings()
-{
-    MessageQueueFile::LineSettings settings;
-    settings.length = "80";
-    return settings;
-}
-
 MessageQueueFile CallFixture::queueFile() const
 {
-    return MessageQueueFile(core.dataFile(MessageQueueFile::FileName));
+    return MessageQueueFile(core.queue().path());
 }
 
 void CallFixture::queueMessage(const QByteArray& accessNumber, const QueueEntry& entry,
-                               const MessageQueueFile::LineSettings& settings)
+                               const CompanyLineSettings& settings)
 {
-    MessageQueueFile queue = queueFile();
-    const std::optional<qint32> n = queue.nextFreeMessageKey(accessNumber);
-    ASSERT_TRUE(n.has_value());
-    queue.writeSubmission(accessNumber, settings, *n, entry);
-    core.setQueuedCount(core.queuedCount() + 1);
+    ASSERT_TRUE(core.queue().add({{accessNumber, settings, entry}}).has_value());
 }
 
 QList<QByteArray> CallFixture::sectionKeys(const QByteArray& section) const
 {
     QList<QByteArray> keys;
-    TIniFile(core.dataFile(MessageQueueFile::FileName)).ReadKeys(section, keys);
+    TIniFile(core.queue().path()).ReadKeys(section, keys);
     return keys;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "calls/callcontrol.h"
+#include "queue/companylinesettings.h"
+#include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
 #include "runtime/servercore.h"
@@ -47,11 +49,11 @@ protected:
     static QueueEntry entry(const QByteArray& pin, const QByteArray& message,
                             const QByteArray& signature = {},
                             const QByteArray& addressee = "Ann Addressee");
-    // Queues a message as a submission does (next free key, line settings rewritten) and
-    // counts it.
+    // Queues a message through the server's queue as a submission does (next free key, line
+    // settings rewritten), which counts it.
     void queueMessage(const QByteArray& accessNumber, const QueueEntry& entry,
-                      const MessageQueueFile::LineSettings& settings = defaultSettings());
-    static MessageQueueFile::LineSettings defaultSettings();
+                      const CompanyLineSettings& settings = {});
+    // The queue file, read and written as it is, behind the queue's back.
     MessageQueueFile queueFile() const;
     // The keys of a queue section, in file order; none when it is gone.
     QList<QByteArray> sectionKeys(const QByteArray& section) const;

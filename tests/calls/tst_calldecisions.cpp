@@ -22,20 +22,23 @@ using RunGuards = CallFixture;
 TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrMessagesOrWithTheLineInUse)
 {
     core.setServerBusy(true);
-    core.setQueuedCount(3); // no queue file
+    // Counted, but the file was deleted by hand.
+    queueMessage("5551234", entry("1111111", "One"));
+    ASSERT_TRUE(QFile::remove(core.queue().path()));
+    ASSERT_EQ(core.queuedCount(), 1);
     processor().ProcessCalls();
     EXPECT_FALSE(core.serverBusy());
 
     // Nothing counted and no message in the file: a key emptied by hand holds none.
     dir.write(MessageQueueFile::FileName, "[5551234]\r\nLength=80\r\nMSG1=\r\n");
-    core.setQueuedCount(0);
+    core.queue().recount();
+    ASSERT_EQ(core.queuedCount(), 0);
     core.setServerBusy(true);
     processor().ProcessCalls();
     EXPECT_FALSE(core.serverBusy());
     EXPECT_EQ(sectionKeys("5551234").size(), 2);
 
     queueMessage("5551234", entry("1111111", "One"));
-    core.setQueuedCount(1);
     ASSERT_TRUE(engine().OpenPort());
     core.setServerBusy(true);
     processor().ProcessCalls();
@@ -50,8 +53,10 @@ TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrMessagesOrWithT
 
 TEST_F(RunGuards, AQueueWithoutSectionsGivesTheNoMessagesLinesAndTheEndLines)
 {
+    // Counted, then emptied by hand.
+    queueMessage("5551234", entry("1111111", "One"));
     dir.write(MessageQueueFile::FileName, "\r\n");
-    core.setQueuedCount(1);
+    ASSERT_EQ(core.queuedCount(), 1);
 
     processor().ProcessCalls();
 
@@ -100,7 +105,7 @@ TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
     // The late message may take a key that the run has freed already; it stays all the same.
     const QList<QByteArray> keys = sectionKeys("5551234");
     ASSERT_EQ(keys.size(), 6);
-    EXPECT_TRUE(TIniFile(core.dataFile(MessageQueueFile::FileName))
+    EXPECT_TRUE(TIniFile(core.queue().path())
                     .ReadText("5551234", keys.last(), {})
                     .contains("*PIN*3333333*"));
     EXPECT_EQ(core.queuedCount(), 1);
@@ -160,7 +165,7 @@ TEST_F(RunGuards, ASectionWithUnreadableLineSettingsIsSkippedAndTheNextOneCalled
     queueMessage("5550001", entry("1111111", "One"));
     queueMessage("5550002", entry("2222222", "Two"));
     queueMessage("5550003", entry("3333333", "Three"));
-    TIniFile queue(core.dataFile(MessageQueueFile::FileName));
+    TIniFile queue(core.queue().path());
     queue.WriteText("5550001", "Length", "eighty"); // edited by hand
     queue.WriteNumber("5550002", "Parity", 7);      // no such parity
 
@@ -304,7 +309,7 @@ TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         if (!cleared) {
             cleared = true;
-            QueueCommands(core, core, core, prompts).clearMessageQueue();
+            QueueCommands(core, core, prompts).clearMessageQueue();
         }
     });
 
@@ -326,7 +331,7 @@ TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept
     QObject::connect(&core, &ServerCore::progressChanged, [&](const QString& text) {
         if (!cleared && text == QStringLiteral("Sending Message To 1111111")) {
             cleared = true;
-            QueueCommands(core, core, core, prompts).clearMessageQueue();
+            QueueCommands(core, core, prompts).clearMessageQueue();
             queueMessage("5551234", entry("3333333", "Late"));
         }
     });
@@ -336,9 +341,8 @@ TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept
 
     const QList<QByteArray> keys = sectionKeys("5551234");
     ASSERT_TRUE(keys.contains("MSG1")) << keys.join(',').constData();
-    EXPECT_TRUE(TIniFile(core.dataFile(MessageQueueFile::FileName))
-                    .ReadText("5551234", "MSG1", {})
-                    .contains("*PIN*3333333*"));
+    EXPECT_TRUE(
+        TIniFile(core.queue().path()).ReadText("5551234", "MSG1", {}).contains("*PIN*3333333*"));
     EXPECT_EQ(core.queuedCount(), 1);
 
     processor().ProcessCalls();

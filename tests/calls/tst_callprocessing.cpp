@@ -75,9 +75,9 @@ TEST_F(Delivery, WritesTheRunsLinesToTheWindowAndTheLog)
 
 TEST_F(Delivery, SetsTheEngineUpFromTheConfigurationAndTheSection)
 {
-    MessageQueueFile::LineSettings settings;
+    CompanyLineSettings settings;
     settings.password = "SECRET";
-    settings.length = "100";
+    settings.length = 100;
     settings.parity = 0;
     settings.dataBits = 3;
     settings.stopBits = 2;
@@ -107,8 +107,7 @@ TEST_F(Delivery, SetsTheEngineUpFromTheConfigurationAndTheSection)
 
 TEST_F(Delivery, TheTestMessagesSectionIsCalledWithItsOwnSettingsAndNoPassword)
 {
-    queueFile().writeTestMessage("5559999", 1, "7777777");
-    core.setQueuedCount(1);
+    ASSERT_TRUE(core.queue().addTestMessage("5559999", "7777777"));
 
     m_calls->SendNow1Click();
 
@@ -220,7 +219,7 @@ TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
         expected.append(e.pin + ' ' + e.message);
     }
     dir.write(MessageQueueFile::FileName, text);
-    core.setQueuedCount(1000);
+    core.queue().takeOver();
 
     m_calls->SendNow1Click();
 

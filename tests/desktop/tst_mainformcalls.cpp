@@ -8,6 +8,7 @@
 #include "foundation/ttimecounter.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
+#include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "runtime/servercore.h"
 #include "tests/support/freeport.h"
@@ -51,16 +52,12 @@ protected:
 
     void queueMessage(const QByteArray& pin, const QByteArray& company = "5551234")
     {
-        MessageQueueFile queue(core.dataFile(MessageQueueFile::FileName));
         QueueEntry entry;
         entry.message = "Hello " + pin;
         entry.pin = pin;
         entry.sender = "127.0.0.1";
         entry.addressee = "To " + pin;
-        MessageQueueFile::LineSettings settings;
-        settings.length = "80";
-        queue.writeSubmission(company, settings, *queue.nextFreeMessageKey(company), entry);
-        core.setQueuedCount(core.queuedCount() + 1);
+        ASSERT_TRUE(core.queue().add({{company, CompanyLineSettings{}, entry}}));
     }
     QList<QByteArray> deliveredPins() const
     {

@@ -15,6 +15,7 @@
 #include "foundation/datetimetext.h"
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
+#include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "runtime/servercore.h"
 #include "tests/support/modalanswer.h"
@@ -82,15 +83,11 @@ protected:
     }
     void queueMessage(const QByteArray& pin)
     {
-        MessageQueueFile queue(core.dataFile(MessageQueueFile::FileName));
         QueueEntry entry;
         entry.message = "Hello " + pin;
         entry.pin = pin;
         entry.sender = "127.0.0.1";
-        MessageQueueFile::LineSettings settings;
-        settings.length = "80";
-        queue.writeSubmission("5551234", settings, *queue.nextFreeMessageKey("5551234"), entry);
-        core.setQueuedCount(core.queuedCount() + 1);
+        ASSERT_TRUE(core.queue().add({{"5551234", CompanyLineSettings{}, entry}}));
     }
     QMdiSubWindow* frameOf(QWidget* form) const
     {

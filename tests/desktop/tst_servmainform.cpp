@@ -5,6 +5,7 @@
 #include "desktop/tconnectionlogform.h"
 #include "desktop/tservmainform.h"
 #include "desktop/tservoptionform.h"
+#include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "runtime/servercore.h"
 #include "tests/support/freeport.h"
@@ -122,8 +123,10 @@ TEST_F(MainFormTest, FirstShowLoadsTheConfigurationAndKeepsTheQueueLeftByAKill)
     // Two accepted pages for one company and one for another; an emptied key is no message.
     const QByteArray left = "[555]\r\nPassword=\r\nMSG1=old\r\nMSG2=\r\nMSG3=older\r\n"
                             "[777]\r\nMSG9=x\r\n";
+    // The count of the run that was killed does not matter: the file decides.
+    const QueueSubmission page{"555", {}, {"m", "", "1", "127.0.0.9", "i"}};
+    ASSERT_TRUE(core.queue().add(QList<QueueSubmission>(5, page)));
     dir.write(MessageQueueFile::FileName, left);
-    core.setQueuedCount(5);
     create();
     window->show();
     EXPECT_EQ(dir.read(MessageQueueFile::FileName), left);

@@ -2,6 +2,7 @@
 #include "directories/datadialogs.h"
 #include "directories/directorychecks.h"
 #include "directories/groupmembers.h"
+#include "directories/pagingcompany.h"
 #include "directories/sectionname.h"
 #include "directories/sharedgroupfile.h"
 #include "directories/sharedlist.h"
@@ -96,6 +97,28 @@ TEST(SharedPaths, ProviderFileLiesInTheFolderOfTheUserFileABareNameInTheDataFold
               QStringLiteral("/var/zelkor/lists"));
     EXPECT_EQ(SharedPaths::resolve(QStringLiteral("sGroup.Dat"), data),
               QStringLiteral("/var/zelkor/sGroup.Dat"));
+}
+
+// The dialog's lists select a line setting by its code, and the codes the queue and the port
+// know are the ones the lists offer: a company opens with a value of each list or the default.
+TEST(PagingCompany, TheDialogsListsHoldOneEntryPerLineCode)
+{
+    EXPECT_EQ(PagingCompany::parityNames().size(), LineCodes::ParityCount);
+    EXPECT_EQ(PagingCompany::dataBitsNames().size(), LineCodes::DataBitsCount);
+    EXPECT_EQ(PagingCompany::stopBitsNames().size(), LineCodes::StopBitsCount);
+    PagingCompany edge;
+    edge.Parity = 4;
+    edge.DataBits = 3;
+    edge.StopBits = 2;
+    EXPECT_EQ(edge.normalised(), edge);
+    PagingCompany beyond;
+    beyond.Parity = 5;
+    beyond.DataBits = -1;
+    beyond.StopBits = 3;
+    const PagingCompany shown = beyond.normalised();
+    EXPECT_EQ(shown.Parity, LineCodes::DefaultParity);
+    EXPECT_EQ(shown.DataBits, LineCodes::DefaultDataBits);
+    EXPECT_EQ(shown.StopBits, LineCodes::DefaultStopBits);
 }
 
 TEST_F(SharedDirectoriesTest, CompaniesAddEditDeleteByteForByte)

@@ -27,9 +27,13 @@ protected:
         return std::nullopt;
     }
 
-    static MessageQueueFile::LineSettings settings(const char* length, qint32 parity,
-                                                   qint32 dataBits, qint32 stopBits,
-                                                   const char* password = "")
+    std::optional<qint32> freeKey(const QByteArray& section) const
+    {
+        return MessageQueueFile(path()).nextFreeMessageKey(section);
+    }
+
+    static CompanyLineSettings settings(qint32 length, qint32 parity, qint32 dataBits,
+                                        qint32 stopBits, const char* password = "")
     {
         return {password, length, parity, dataBits, stopBits};
     }
@@ -40,10 +44,10 @@ TEST_F(MessageQueueFileTest, SubmissionsForOneNumberShareASectionWithTheLatestSe
     MessageQueueFile queue(path());
     const QueueEntry first{"one", "sig", "111", "10.0.0.5", "Pat"};
     const QueueEntry second{"two", "", "222", "10.0.0.6", "Lee"};
-    queue.writeSubmission("5551234567", settings("80", 2, 2, 0),
-                          *queue.nextFreeMessageKey("5551234567"), first);
-    queue.writeSubmission("5551234567", settings("120", 1, 3, 2, "pw"),
-                          *queue.nextFreeMessageKey("5551234567"), second);
+    queue.writeSubmission({"5551234567", settings(80, 2, 2, 0), first},
+                          *queue.nextFreeMessageKey("5551234567"));
+    queue.writeSubmission({"5551234567", settings(120, 1, 3, 2, "pw"), second},
+                          *queue.nextFreeMessageKey("5551234567"));
     EXPECT_EQ(content(), QByteArray("[5551234567]\r\n"
                                     "Password=pw\r\n"
                                     "Length=120\r\n"
@@ -59,8 +63,8 @@ TEST_F(MessageQueueFileTest, SectionsKeepTheOrderInWhichNumbersFirstArrived)
     MessageQueueFile queue(path());
     const QueueEntry e{"m", "", "1", "h", "i"};
     for (const char* number : {"(555) 123-4567", "777", "(555) 123-4567"})
-        queue.writeSubmission(number, settings("80", 2, 2, 0), *queue.nextFreeMessageKey(number),
-                              e);
+        queue.writeSubmission({number, settings(80, 2, 2, 0), e},
+                              *queue.nextFreeMessageKey(number));
     QList<QByteArray> sections;
     ListSections(path(), sections);
     EXPECT_EQ(sections, (QList<QByteArray>{"(555) 123-4567", "777"}));
@@ -86,8 +90,8 @@ TEST_F(MessageQueueFileTest, TestMessageLayoutAndALaterSubmissionToItsSection)
     // A second test message takes the next free key instead of replacing the queued one.
     queue.writeTestMessage("5550000", *queue.nextFreeMessageKey("5550000"), "99");
     // The protocol's password key is new to this section, so it goes after the messages.
-    queue.writeSubmission("5550000", settings("80", 0, 3, 0, "secret"),
-                          *queue.nextFreeMessageKey("5550000"), QueueEntry{"x", "", "5", "h", "i"});
+    queue.writeSubmission({"5550000", settings(80, 0, 3, 0, "secret"), {"x", "", "5", "h", "i"}},
+                          *queue.nextFreeMessageKey("5550000"));
     QList<QByteArray> keys;
     TIniFile(path()).ReadKeys("5550000", keys);
     EXPECT_EQ(keys, (QList<QByteArray>{"Length", "Parity", "DataBits", "StopBits", "MSG1", "MSG2",
@@ -99,7 +103,7 @@ TEST_F(MessageQueueFileTest, TestMessageLayoutAndALaterSubmissionToItsSection)
 
 TEST_F(MessageQueueFileTest, FreeKeySearchMatchesKeyByKeyReads)
 {
-    EXPECT_EQ(nextFreeMessageKey(path(), "555"), 1) << "no file yet";
+    EXPECT_EQ(freeKey("555"), 1) << "no file yet";
     dir.write(QStringLiteral("Message.Dat"), "[other]\r\n"
                                              "MSG1=a\r\n"
                                              "[ 555 ]\r\n"
@@ -111,15 +115,15 @@ TEST_F(MessageQueueFileTest, FreeKeySearchMatchesKeyByKeyReads)
                                              "\r\n"
                                              "[555]\r\n" // a second section of that name
                                              "MSG2=hidden\r\n");
-    EXPECT_EQ(nextFreeMessageKey(path(), "555"), 2);
-    EXPECT_EQ(nextFreeMessageKey(path(), "555"), freeKeyByReads("555"));
-    EXPECT_EQ(nextFreeMessageKey(path(), "OTHER"), 2);
-    EXPECT_EQ(nextFreeMessageKey(path(), "missing"), 1);
+    EXPECT_EQ(freeKey("555"), 2);
+    EXPECT_EQ(freeKey("555"), freeKeyByReads("555"));
+    EXPECT_EQ(freeKey("OTHER"), 2);
+    EXPECT_EQ(freeKey("missing"), 1);
 
     // A key with an empty value is free again.
     dir.write(QStringLiteral("Message.Dat"), "[555]\r\nMSG1=\r\nMSG2=b\r\n");
-    EXPECT_EQ(nextFreeMessageKey(path(), "555"), 1);
-    EXPECT_EQ(nextFreeMessageKey(path(), "555"), freeKeyByReads("555"));
+    EXPECT_EQ(freeKey("555"), 1);
+    EXPECT_EQ(freeKey("555"), freeKeyByReads("555"));
 }
 
 TEST_F(MessageQueueFileTest, AFullSectionHasNoFreeKey)
@@ -131,18 +135,18 @@ TEST_F(MessageQueueFileTest, AFullSectionHasNoFreeKey)
     }
     text += "MSG10000=beyond the last key\r\n";
     dir.write(QStringLiteral("Message.Dat"), text);
-    EXPECT_EQ(nextFreeMessageKey(path(), "555"), 4711);
+    EXPECT_EQ(freeKey("555"), 4711);
 
     TIniFile(path()).WriteText("555", "MSG4711", "m");
-    EXPECT_EQ(nextFreeMessageKey(path(), "555"), std::nullopt);
-    EXPECT_EQ(nextFreeMessageKey(path(), "556"), 1);
+    EXPECT_EQ(freeKey("555"), std::nullopt);
+    EXPECT_EQ(freeKey("556"), 1);
 }
 
 TEST_F(MessageQueueFileTest, SeveralSubmissionsGetKeysOfTheirOwnInOneWriteOrNoneAtAll)
 {
     dir.write(QStringLiteral("Message.Dat"), "[555]\r\nMSG1=old\r\nMSG3=old\r\n");
     const QueueEntry entry{"m", "", "1", "10.0.0.5", "Pat"};
-    const MessageQueueFile::LineSettings line = settings("80", 2, 2, 0);
+    const CompanyLineSettings line = settings(80, 2, 2, 0);
     MessageQueueFile queue(path());
     EXPECT_EQ(queue.writeSubmissions({{"555", line, entry},
                                       {"777", line, entry},
@@ -196,8 +200,8 @@ TEST_F(MessageQueueFileTest, CountedMessagesAreTheKeysARunWouldSend)
     for (int i = 0; i < 60; ++i) {
         const QByteArray section = sections.at(random.bounded(sections.size()));
         const QueueEntry entry{"MSG7=x [y] MSG" + QByteArray::number(i), "", "1", "h", "i"};
-        queue.writeSubmission(section, settings("80", 2, 2, 0), *queue.nextFreeMessageKey(section),
-                              entry);
+        queue.writeSubmission({section, settings(80, 2, 2, 0), entry},
+                              *queue.nextFreeMessageKey(section));
         ++expected;
     }
     TIniFile ini(path());

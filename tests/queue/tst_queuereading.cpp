@@ -34,12 +34,10 @@ protected:
 TEST_F(QueueReadingTest, EveryKeyOfALongSectionIsCountedAndRead)
 {
     constexpr int Pages = 1200;
-    QList<MessageQueueFile::Submission> submissions;
+    QList<QueueSubmission> submissions;
     for (int i = 1; i <= Pages; ++i) {
-        MessageQueueFile::LineSettings settings;
-        settings.length = "80";
         submissions.append(
-            {"5551234", settings,
+            {"5551234", CompanyLineSettings{},
              QueueEntry{"page " + QByteArray::number(i), "", "1234567", "127.0.0.2", "Pat"}});
     }
     ASSERT_TRUE(queue().writeSubmissions(submissions));
@@ -80,6 +78,7 @@ TEST_F(QueueReadingTest, DuplicateSectionsAreOneCompanyReadAndEmptiedWhole)
     EXPECT_EQ(company.number("DataBits", 2), 3);
     EXPECT_EQ(company.number("StopBits", 0), 2);
     EXPECT_EQ(company.text("Missing", "d"), "d");
+    EXPECT_EQ(company.lineSettings(), (CompanyLineSettings{"pw", 120, 1, 3, 2}));
 
     MessageQueueFile file = queue();
     ASSERT_TRUE(file.removeMessage("5551234", company.messages[0]));
@@ -92,6 +91,34 @@ TEST_F(QueueReadingTest, DuplicateSectionsAreOneCompanyReadAndEmptiedWhole)
     ASSERT_TRUE(file.removeMessage("5551234", company.messages[2]));
     EXPECT_TRUE(file.removeSectionIfEmpty("5551234"));
     EXPECT_EQ(content(), other);
+}
+
+// The line settings a run dials a company with: what its section names, the defaults for what it
+// does not name, and nothing when a port could not be set from them.
+TEST_F(QueueReadingTest, LineSettingsTakeTheirDefaultsAndNothingNoPortKnows)
+{
+    struct Case
+    {
+        QByteArray settings;
+        std::optional<CompanyLineSettings> expected;
+    };
+    const Case cases[] = {
+        {"", CompanyLineSettings{"", 80, 2, 2, 0}},
+        {"Password=pw\r\nLength=$50\r\nParity=0x4\r\nDataBits=0\r\nStopBits=1\r\n",
+         CompanyLineSettings{"pw", 80, 4, 0, 1}},
+        // A code that is no number is read as its default, as the store reads numbers.
+        {"Parity=odd\r\nDataBits=\r\n", CompanyLineSettings{"", 80, 2, 2, 0}},
+        {"Length=80x\r\n", std::nullopt},
+        {"Length=\r\n", std::nullopt},
+        {"Parity=5\r\n", std::nullopt},
+        {"DataBits=4\r\n", std::nullopt},
+        {"DataBits=-1\r\n", std::nullopt},
+        {"StopBits=3\r\n", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        dir.write(QStringLiteral("Message.Dat"), "[555]\r\n" + c.settings + "MSG1=x\r\n");
+        EXPECT_EQ(queue().readCompany("555").lineSettings(), c.expected) << c.settings.data();
+    }
 }
 
 // A model of a queue file with repeated sections in mixed letter case, message keys that repeat

@@ -1,3 +1,4 @@
+#include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "runtime/nextcheckcountdown.h"
 #include "runtime/servercore.h"
@@ -28,6 +29,12 @@ protected:
     {
         return QDateTime(QDate(2026, 3, 14), QTime(hour, minute, second));
     }
+    // `n` pages queued through the server's queue, which counts them.
+    void queuePages(int n)
+    {
+        const QueueSubmission page{"5551234", {}, {"m", "", "1", "127.0.0.9", "i"}};
+        ASSERT_TRUE(core.queue().add(QList<QueueSubmission>(n, page)));
+    }
     // One tick at second 00 of consecutive minutes.
     void minutes(int count)
     {
@@ -56,7 +63,7 @@ TEST_F(CountdownTest, ReachingZeroWithMessagesQueuedStartsABusyRunAndResets)
 {
     configure([&](TServerConfig& c) { c.QueTime = 3; });
     core.setNextCheck(3);
-    core.setQueuedCount(2);
+    queuePages(2);
     minutes(2);
     EXPECT_EQ(runs, 0);
     minutes(1);
@@ -82,7 +89,7 @@ TEST_F(CountdownTest, APageInTheQueueFileStartsTheRunWhenTheCounterMissedIt)
 {
     configure([&](TServerConfig& c) { c.QueTime = 1; });
     core.setNextCheck(1);
-    core.setQueuedCount(0);
+    ASSERT_EQ(core.queuedCount(), 0);
     dir.write(MessageQueueFile::FileName, "[5551234]\r\nLength=80\r\nMSG7=*MSG*x*PIN*1\r\n");
     minutes(1);
     EXPECT_EQ(runs, 1);
@@ -104,7 +111,7 @@ TEST_F(CountdownTest, CheckIntervalZeroCountsBelowZeroAndNeverRuns)
 {
     configure([&](TServerConfig& c) { c.QueTime = 0; });
     core.setNextCheck(0);
-    core.setQueuedCount(1);
+    queuePages(1);
     minutes(3);
     EXPECT_EQ(core.nextCheck(), -3);
     EXPECT_EQ(core.nextCheck(), -3);
@@ -115,7 +122,7 @@ TEST_F(CountdownTest, NoRunStartsWhileOneIsInProgress)
 {
     configure([&](TServerConfig& c) { c.QueTime = 1; });
     core.setNextCheck(1);
-    core.setQueuedCount(1);
+    queuePages(1);
     core.setServerBusy(true);
     minutes(1);
     EXPECT_EQ(runs, 0);
@@ -126,7 +133,7 @@ TEST_F(CountdownTest, ACheckMissedDuringALongRunIsMadeUpAfterIt)
 {
     configure([&](TServerConfig& c) { c.QueTime = 2; });
     core.setNextCheck(2);
-    core.setQueuedCount(1);
+    queuePages(1);
     // The run lasts three minutes: their ticks arrive inside it.
     countdown.setOnAutomaticRun([this] {
         ++runs;
@@ -149,7 +156,7 @@ TEST_F(CountdownTest, WithoutARunHandlerTheServerNeverStaysBusy)
     NextCheckCountdown bare(core, core, core);
     configure([&](TServerConfig& c) { c.QueTime = 1; });
     core.setNextCheck(1);
-    core.setQueuedCount(4);
+    queuePages(4);
     bare.Timer1Timer(at(9, 0, 0));
     EXPECT_FALSE(core.serverBusy());
     EXPECT_EQ(core.nextCheck(), 1);

@@ -82,7 +82,7 @@ struct StubParts final : ISnppAccess, IPagerDirectory, IPageSink
     std::function<void()> whileQueueing;
 
     bool addressAdmitted(const QByteArray&) const override { return true; }
-    bool numberAllowed(const QByteArray&) const override { return true; }
+    bool mayDial(const QByteArray&) const override { return true; }
     PagerLookup resolve(const QByteArray& id) const override
     {
         PagingCompany company;

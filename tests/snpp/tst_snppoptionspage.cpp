@@ -27,7 +27,7 @@ namespace {
 class SnppOptionsPageTest : public ServerCoreTest
 {
 protected:
-    SnppBridge bridge{core.submissions(), core, core, prompts};
+    SnppBridge bridge{core, core, core, prompts};
     TServOptionForm form{dir.path()};
     SnppOptionsPage* page = new SnppOptionsPage(bridge.gateway());
 

@@ -35,7 +35,7 @@ struct FakeParts final : ISnppAccess, IPagerDirectory, IPageSink
     {
         return !deniedAddresses.contains(a);
     }
-    bool numberAllowed(const QByteArray& n) const override { return !refusedNumbers.contains(n); }
+    bool mayDial(const QByteArray& n) const override { return !refusedNumbers.contains(n); }
     PagerLookup resolve(const QByteArray& id) const override
     {
         return {ids.value(id.toLower()),

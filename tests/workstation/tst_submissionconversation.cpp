@@ -1,10 +1,12 @@
 #include "core/transactionlog.h"
+#include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "tests/workstation/submissionserver.h"
 #include "workstation/submissionconversation.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QMetaObject>
 
 #include <atomic>
@@ -16,7 +18,10 @@
 TEST_F(SubmissionServer, WorkedConversationQueuesTheMessageAndLogsIt)
 {
     configure([&](TServerConfig& c) { c.Logging = true; });
-    core.setQueuedCount(3);
+    // Three pages counted whose file was then deleted by hand: the page is counted on top.
+    const QueueSubmission earlier{"5550000", {}, {"m", "", "1", "127.0.0.9", "i"}};
+    ASSERT_TRUE(core.queue().add({earlier, earlier, earlier}));
+    ASSERT_TRUE(QFile::remove(core.queue().path()));
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "HELO 192.168.1.20", "250 " + host());
         EXPECT_REPLY(c, "PAGE (555) 123-4567", "250 OK");

@@ -1,5 +1,6 @@
-#include "intake/submissionblock.h"
 #include "intake/submissioncheck.h"
+#include "queue/queuesubmission.h"
+#include "workstation/submissionblock.h"
 #include "workstation/submissioncommand.h"
 
 #include <gtest/gtest.h>
@@ -118,17 +119,11 @@ TEST(SubmissionBlock, FieldComesFromTheFirstLineContainingTheKeyAnywhere)
     EXPECT_EQ(SubmissionBlock::fieldValue({"MSG:=hi"}, "MSG:"), "hi");
 }
 
-TEST(SubmissionCheck, AccessNumberMustHoldADigitAndOnlyDiallingCharacters)
+// The block's texts read into the queue's record, then the checks every page passes.
+TEST(SubmissionBlock, SoundBlockPassesAndEachBadFieldGivesItsReason)
 {
-    for (const char* good : {"5551234567", "(555) 123-4567", "9,555#", "*70,555", "1"})
-        EXPECT_TRUE(SubmissionCheck::isDiallable(good)) << good;
-    for (const char* bad : {"", "   ", "-()", "555;ATH", "555\r", "555+1", "ATDT555", "555.1"})
-        EXPECT_FALSE(SubmissionCheck::isDiallable(bad)) << bad;
-}
-
-TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
-{
-    EXPECT_FALSE(SubmissionCheck::rejectionReason(soundBlock(), "10.0.0.1").has_value());
+    EXPECT_FALSE(
+        SubmissionCheck::rejectionReason(soundBlock().toSubmission("10.0.0.1")).has_value());
 
     struct Case
     {
@@ -193,11 +188,58 @@ TEST(SubmissionCheck, SoundBlockPassesAndEachBadFieldGivesItsReason)
         SubmissionBlock block = soundBlock();
         block.*c.field = c.value;
         const std::optional<QByteArray> reason =
-            SubmissionCheck::rejectionReason(block, "10.0.0.1");
+            SubmissionCheck::rejectionReason(block.toSubmission("10.0.0.1"));
         if (c.reason)
             EXPECT_EQ(reason.value_or("accepted"), QByteArray(c.reason)) << c.value.toStdString();
         else
             EXPECT_FALSE(reason.has_value()) << c.value.toStdString() << " gave " << reason->data();
+    }
+}
+
+// The texts become the record's numbers as the queue stores them. A text that is no number is
+// refused naming its field, but only where the checks come to that field: a block with two bad
+// fields names the one it always named.
+TEST(SubmissionBlock, ReadsItsTextsIntoTheQueuesRecordAndKeepsTheOrderOfRefusals)
+{
+    SubmissionBlock block = soundBlock();
+    block.password = "pw";
+    block.length = "0080";
+    block.parity = "$4";
+    block.dataBits = "0x3";
+    block.stopBits = " 1";
+    const QueueSubmission page = block.toSubmission("10.0.0.7");
+    EXPECT_EQ(page.accessNumber, "5551234567");
+    EXPECT_EQ(page.settings, (CompanyLineSettings{"pw", 80, 4, 3, 1}));
+    EXPECT_EQ(page.entry,
+              (QueueEntry{"Call the front desk", "Reception", "1234567", "10.0.0.7", "Pat"}));
+
+    struct Case
+    {
+        QByteArray SubmissionBlock::*first;
+        QByteArray firstValue;
+        QByteArray SubmissionBlock::*second;
+        QByteArray secondValue;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {&SubmissionBlock::message, "x*PIN*", &SubmissionBlock::parity, "even",
+         "Field Holds A Queue Marker"},
+        {&SubmissionBlock::pin, "", &SubmissionBlock::length, "eighty", "Invalid PIN"},
+        {&SubmissionBlock::password, "\x1b", &SubmissionBlock::stopBits, "", "Invalid Password"},
+        {&SubmissionBlock::id, "\x03", &SubmissionBlock::dataBits, "x", "Invalid ID"},
+        {&SubmissionBlock::length, "80x", &SubmissionBlock::parity, "9", "Invalid Length"},
+        {&SubmissionBlock::parity, "", &SubmissionBlock::dataBits, "7", "Invalid Parity"},
+        {&SubmissionBlock::dataBits, "-", &SubmissionBlock::message, QByteArray(2000, 'm'),
+         "Invalid Data Bits"},
+    };
+    for (const Case& c : cases) {
+        block = soundBlock();
+        block.*c.first = c.firstValue;
+        block.*c.second = c.secondValue;
+        EXPECT_EQ(
+            SubmissionCheck::rejectionReason(block.toSubmission("10.0.0.7")).value_or("accepted"),
+            QByteArray(c.reason))
+            << c.firstValue.toStdString() << " / " << c.secondValue.left(20).toStdString();
     }
 }
 

@@ -1,6 +1,30 @@
-#include "intake/submissionblock.h"
+#include "workstation/submissionblock.h"
 
+#include "foundation/convert.h"
 #include "net/base64.h"
+#include "queue/queuesubmission.h"
+
+namespace {
+
+// Decimal digits only, at most nine of them; 0 for any other text.
+qint32 plainNumber(const QByteArray& text)
+{
+    if (text.isEmpty() || text.size() > 9)
+        return 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return 0;
+    }
+    return text.toInt();
+}
+
+// A whole number as the server's texts write one; -1, which is no line code, for any other text.
+qint32 code(const QByteArray& text)
+{
+    return tryStrToInt(text).value_or(-1);
+}
+
+} // namespace
 
 QList<QByteArray> SubmissionBlock::splitLines(const QByteArray& text)
 {
@@ -50,6 +74,19 @@ SubmissionBlock SubmissionBlock::fromLines(const QList<QByteArray>& lines)
 SubmissionBlock SubmissionBlock::fromText(const QByteArray& decoded)
 {
     return fromLines(splitLines(decoded));
+}
+
+QueueSubmission SubmissionBlock::toSubmission(const QByteArray& sender) const
+{
+    QueueSubmission submission;
+    submission.accessNumber = accessNumber;
+    submission.settings.password = password;
+    submission.settings.length = plainNumber(length);
+    submission.settings.parity = code(parity);
+    submission.settings.dataBits = code(dataBits);
+    submission.settings.stopBits = code(stopBits);
+    submission.entry = QueueEntry{message, signature, pin, sender, id};
+    return submission;
 }
 
 bool SubmissionBlock::mayBeWhole(const QByteArray& encoded)

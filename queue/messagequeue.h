@@ -1,0 +1,76 @@
+#pragma once
+
+#include "queue/messagequeuefile.h"
+#include "queue/queuedcompany.h"
+#include "queue/queuesubmission.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <optional>
+
+// The running server's queue: the one owner of Message.Dat in the data folder and of
+// QueuedCount, the number of messages it holds as the status bar shows it. Every part that
+// queues, delivers or removes pages goes through it, and it changes the count as it changes the
+// file: +1 for each page queued, -1 for each message a run has handled, 0 when the file is
+// deleted, and the file's own count at start-up and after a run. A file changed by hand in
+// between is not seen by the count until then; the run and the countdown therefore ask the file
+// as well (holdsMessages).
+class MessageQueue final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MessageQueue(const QString& dataDir, QObject* parent = nullptr);
+    ~MessageQueue() override;
+
+    const QString& path() const { return m_file.path(); }
+    // QueuedCount.
+    qint32 count() const { return m_count; }
+
+    bool exists() const;
+    // The messages the file holds now, read from it.
+    qint32 messagesInFile() const;
+    // The count or the file says a message is waiting.
+    bool holdsMessages() const;
+
+    // At start-up: a file left by a run that ended without its close is kept, and counted. The
+    // count, or nothing (and a count of 0) when there is no file.
+    std::optional<qint32> takeOver();
+
+    // Writes the pages, each under the lowest free key of its section, with one write of the
+    // file, and counts them. The keys' numbers; nothing, with nothing written, when a section has
+    // no free key left. Raises EIniFileError when the file cannot be written; nothing is
+    // written then either.
+    std::optional<QList<qint32>> add(const QList<QueueSubmission>& submissions);
+    // The operator's test message for `pin`, in the access number's section under its next free
+    // key, counted. The key's number, or nothing when the section is full. Raises EIniFileError
+    // when the file cannot be written.
+    std::optional<qint32> addTestMessage(const QByteArray& accessNumber, const QByteArray& pin);
+    // Deletes the file; the count is 0 once it is gone. False, with the count as it was, when
+    // the file is still there.
+    bool clear();
+
+    // What a run reads and removes, section by section (MessageQueueFile).
+    QList<QByteArray> sectionNames() const;
+    QueuedCompany readCompany(const QByteArray& section) const;
+    // Removes a handled message and counts it off. False, with nothing changed, when the file
+    // no longer holds it (the queue was cleared meanwhile). Raises EIniFileError when the file
+    // cannot be written.
+    bool removeMessage(const QByteArray& section, const QueuedCompany::Message& message);
+    bool removeSectionIfEmpty(const QByteArray& section);
+    // Sets the count to the messages the file holds: what is left after a run is what the next
+    // one will find.
+    void recount();
+
+signals:
+    void countChanged(qint32 count);
+
+private:
+    void setCount(qint32 count);
+
+    MessageQueueFile m_file;
+    qint32 m_count = 0;
+};
