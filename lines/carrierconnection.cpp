@@ -44,7 +44,6 @@ bool CarrierConnection::open(const QString& host, quint16 port, bool tls, const 
     m_aborted = false;
     m_failure.clear();
     m_input.clear();
-    m_written = 0;
     m_tls = tls;
 
     if (tls && !QSslSocket::supportsSsl()) {
@@ -134,7 +133,6 @@ bool CarrierConnection::write(const QByteArray& bytes)
         return false;
     if (m_socket->write(bytes) != bytes.size())
         return false;
-    m_written += bytes.size();
     m_socket->flush();
     return true;
 }

@@ -48,8 +48,6 @@ public:
 
     // Hands the bytes to the connection and pushes them on their way. False when it is not open.
     bool write(const QByteArray& bytes);
-    // Bytes handed over by write() since the last open.
-    qint64 bytesWritten() const { return m_written; }
     // What has arrived since the last call (kept across the end of the connection).
     QByteArray takeReceived();
 
@@ -73,5 +71,4 @@ private:
     bool m_aborted = false;
     QByteArray m_failure;
     QByteArray m_input;
-    qint64 m_written = 0;
 };

@@ -77,15 +77,9 @@ bool TapNetworkLine::SendPage(const QByteArray& pin, const QByteArray& text)
     }
     if (pin.isEmpty())
         throw EPageError(Code::NoPin);
-    const qint64 writtenBefore = m_connection->bytesWritten();
-    try {
-        return m_session.transmit(pin, m_msgLength, text);
-    } catch (const EPageError&) {
-        // Nothing of the message reached the connection before the carrier closed it.
-        if (!inCall() && !m_connection->aborted() && m_connection->bytesWritten() == writtenBefore)
-            lineLost();
-        throw;
-    }
+    // From here on bytes of the message may reach the carrier: whatever happens to the call,
+    // the message is done with (sent at most once).
+    return m_session.transmit(pin, m_msgLength, text);
 }
 
 void TapNetworkLine::lineLost()

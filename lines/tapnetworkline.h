@@ -36,8 +36,8 @@ public:
     // True: logged on. False: cancelled. EPageError when the carrier cannot be reached (the
     // reason is reported first as "Connection Failed: ...") or the log-on failed.
     bool Connect() override;
-    // The modem engine's results; and ELineLost when the carrier ended the connection before
-    // any of this message went out.
+    // The modem engine's results; and ELineLost when the carrier has ended the call before
+    // the message (nothing of it was sent).
     bool SendPage(const QByteArray& pin, const QByteArray& text) override;
     bool Disconnect() override;
     bool inCall() const override;

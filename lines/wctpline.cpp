@@ -138,10 +138,7 @@ bool WctpLine::post(const QByteArray& request, HttpResponse& response)
             response.finish();
         }
     }
-    const bool cancelled = m_connection->aborted();
     m_connection->abort();
-    if (cancelled)
-        return false;
     switch (response.state()) {
     case HttpResponse::State::Complete:
         return true;

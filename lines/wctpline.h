@@ -47,10 +47,9 @@ public:
     void hangUp() override;
     bool pausesAfterHangUp() const override { return false; }
 
-    // The request as posted, head and body (for tests and diagnostics).
-    QByteArray request(const QByteArray& pin, const QByteArray& text) const;
-
 private:
+    // The request as posted, head and body.
+    QByteArray request(const QByteArray& pin, const QByteArray& text) const;
     void progress(const QByteArray& text);
     // The response to one request; raises ELineLost when there is none to go by.
     bool post(const QByteArray& request, HttpResponse& response);

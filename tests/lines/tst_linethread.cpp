@@ -49,7 +49,8 @@ bool runOnItsOwnThread(const std::function<void()>& work)
         work();
         done = true;
         // Wakes the wait below at once rather than at its counter's next tick.
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
     }));
     thread->start();
     TTimeCounter counter;

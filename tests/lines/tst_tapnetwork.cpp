@@ -84,6 +84,7 @@ TEST_F(TapNetworkTest, TerminalGetsTheSameBytesAsThroughTheModem)
     page.setOnPageProgress([&](const QByteArray& text) { modemProgress.append(text); });
     script(modem.terminal());
     call(page);
+    EXPECT_EQ(page.lineName(), QByteArray("COM1"));
     ASSERT_TRUE(modem.waitForHangUp(30));
 
     auto line = lineTo(terminalUrl());
