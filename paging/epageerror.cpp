@@ -2,6 +2,10 @@
 
 EPageError::EPageError(Code code) : EZelkorError(messageFor(code)), m_code(code) {}
 
+EPageError::EPageError(Code code, const QByteArray& message) : EZelkorError(message), m_code(code)
+{
+}
+
 bool EPageError::terminalDisconnected() const
 {
     return m_code == Code::TerminalDisconnected || m_code == Code::TerminalHungUp;

@@ -33,6 +33,9 @@ public:
     };
 
     explicit EPageError(Code code);
+    // A failure whose text comes from the far end (a carrier's own error code and text)
+    // rather than from the code's table; the code still decides what becomes of the message.
+    EPageError(Code code, const QByteArray& message);
 
     Code code() const { return m_code; }
     // True for either code that means the terminal dropped the call.

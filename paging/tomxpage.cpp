@@ -1,6 +1,5 @@
 #include "paging/tomxpage.h"
 
-#include "foundation/eventpump.h"
 #include "foundation/pacing.h"
 #include "paging/epageerror.h"
 #include "paging/tapblockbuilder.h"
@@ -11,19 +10,14 @@ using Code = EPageError::Code;
 
 // Modem results after dialing, in the order the wait reports them.
 const QByteArray kDialResults = "CONNECT|BUSY|NO DIAL TONE|NO CARRIER|NO ANSWER|VOICE";
-// Terminal answers to a log-on line: ACK, NAK, end of call, each after CR or LF, and a new
-// prompt.
-const QByteArray kLogonReplies =
-    "\r\x06\r|\r\x15\r|\r\x1b\x04\r|\n\x06\r|\n\x15\r|\n\x1b\x04\r|ID=";
-// Terminal answers to a block: delivered, deferred, accepted, checksum error, pager ID
-// rejected, end of call.
-const QByteArray kBlockReplies = "211\r\x06\r|213\r\x06\r|\r\x06\r|\r\x15\r|\r\x1e\r|\r\x1b\x04\r";
-const QByteArray kGoAhead = "\x1b[p\r";
-const QByteArray kEndOfCall = "\x1b\x04\r";
 
 } // namespace
 
-TOMXPage::TOMXPage(QObject* parent) : TOMXCom32(parent) {}
+TOMXPage::TOMXPage(QObject* parent)
+    : TOMXCom32(parent), m_channel(*this),
+      m_session(m_channel, [this](const QByteArray& text) { progress(text); })
+{
+}
 
 TOMXPage::~TOMXPage() = default;
 
@@ -33,15 +27,9 @@ void TOMXPage::progress(const QByteArray& text)
         m_onPageProgress(text);
 }
 
-bool TOMXPage::failCall(EPageError::Code code, const QByteArray& progressText)
+QByteArray TOMXPage::lineName() const
 {
-    const bool cancelled = Aborted();
-    ClosePort();
-    if (cancelled)
-        return false;
-    if (!progressText.isEmpty())
-        progress(progressText);
-    throw EPageError(code);
+    return "COM" + QByteArray::number(static_cast<int>(ComPort()) + 1);
 }
 
 bool TOMXPage::Connect()
@@ -60,7 +48,7 @@ bool TOMXPage::Connect()
     if (!m_initString.isEmpty()) {
         progress("Intializing Modem");
         if (!SendCommand(m_initString))
-            return failCall(Code::ModemInitFailed, {});
+            return m_session.failCall(Code::ModemInitFailed, {});
     }
     pacing().sleep(150);
 
@@ -71,64 +59,19 @@ bool TOMXPage::Connect()
         progress("Connected");
         break;
     case 1:
-        return failCall(Code::LineBusy, "Line Busy");
+        return m_session.failCall(Code::LineBusy, "Line Busy");
     case 2:
-        return failCall(Code::NoDialTone, "No Dial Tone");
+        return m_session.failCall(Code::NoDialTone, "No Dial Tone");
     case 3:
-        return failCall(Code::NoCarrier, "No Carrier");
+        return m_session.failCall(Code::NoCarrier, "No Carrier");
     case 4:
-        return failCall(Code::NoAnswer, "No Answer");
+        return m_session.failCall(Code::NoAnswer, "No Answer");
     case 5:
-        return failCall(Code::VoiceConnection, "Voice Line");
+        return m_session.failCall(Code::VoiceConnection, "Voice Line");
     default:
-        return failCall(Code::ConnectionFailed, "Connection Failed");
+        return m_session.failCall(Code::ConnectionFailed, "Connection Failed");
     }
-
-    // The terminal prompts with "ID="; some only after a CR.
-    pacing().sleep(1000);
-    bool prompted = false;
-    for (int attempt = 0; attempt < 3 && !prompted && !Aborted(); ++attempt) {
-        prompted = WaitForReply("ID=", 5) == 0;
-        if (!prompted && !Aborted())
-            SendString("\r");
-    }
-    if (!prompted)
-        return failCall(Code::NoResponse, "No Response From Paging Network");
-
-    progress("Loging On");
-    return logOn();
-}
-
-bool TOMXPage::logOn()
-{
-    const QByteArray line = "\x1bPG1" + m_password + "\r";
-    for (int attempt = 1;; ++attempt) {
-        pacing().sleep(500);
-        SendString(line);
-        pacing().sleep(10);
-        switch (WaitForReply(kLogonReplies, 10)) {
-        case 0:
-        case 3:
-            progress("Login Accepted");
-            pacing().sleep(1000);
-            if (WaitForReply(kGoAhead, 5) == 0)
-                return true;
-            return failCall(Code::LogonFailure, "Login Failed");
-        case 1:
-        case 4:
-        case 6:
-            // A terminal that keeps refusing would hold the line for good.
-            if (attempt >= kMaxLogonAttempts)
-                return failCall(Code::LogonRefused, "Login Failed");
-            progress("ReLogin Requested");
-            break;
-        case 2:
-        case 5:
-            return failCall(Code::LogonDenied, "Login Denied");
-        default:
-            return failCall(Code::LogonFailure, "Login Failed");
-        }
-    }
+    return m_session.logOnAfterConnect(m_password);
 }
 
 bool TOMXPage::SendPage(const QByteArray& pin, const QByteArray& text)
@@ -146,87 +89,12 @@ bool TOMXPage::SendPage(const QByteArray& pin, const QByteArray& text)
 
 bool TOMXPage::TransmitMessage()
 {
-    if (m_message.isEmpty()) {
-        ClosePort();
-        throw EPageError(Code::NoMessage);
-    }
-    const bool narrowLine = ComPortDataBits() >= db5BITS && ComPortDataBits() <= db7BITS;
-    TapBlockBuilder builder(m_pinNumber, m_msgLength, narrowLine);
-    const QByteArray working = TapBlockBuilder::escape(m_message, narrowLine);
-
-    progress("Sending Message To " + m_pinNumber);
-    // A pager ID that leaves no room for a continued piece under this company's message
-    // length: the message cannot be split, so it is refused and the call goes on.
-    if (!builder.build(working))
-        throw EPageError(Code::InvalidId);
-
-    const QList<QByteArray>& blocks = builder.blocks();
-    bool result = false;
-    for (qsizetype i = 0; i < blocks.size(); ++i) {
-        result = sendBlock(blocks.at(i), static_cast<int>(i) + 1, static_cast<int>(blocks.size()));
-        if (!result)
-            return false;
-    }
-    return result;
-}
-
-bool TOMXPage::sendBlock(const QByteArray& block, int number, int count)
-{
-    const QByteArray sending =
-        "Sending Block " + QByteArray::number(number) + " of " + QByteArray::number(count);
-    for (int sends = 1;; ++sends) {
-        progress(sending);
-        pacing().sleep(1000);
-        SendString(block);
-        pacing().sleep(10);
-        switch (WaitForReply(kBlockReplies, 10)) {
-        case 0:
-            progress("Message Delivered");
-            return true;
-        case 1:
-            progress("Deferred Message Delivery");
-            return true;
-        case 2:
-            progress("Message Sent");
-            return true;
-        case 3:
-            // TAP's limit: three resends, then the block counts as failed.
-            if (sends >= kMaxBlockSends)
-                throw EPageError(Code::ChecksumFailed);
-            progress("Error: Checksum Error-Retransmitting");
-            break;
-        case 4:
-            progress("Error: Invalid Number");
-            if (Aborted())
-                return false;
-            throw EPageError(Code::InvalidId);
-        case 5:
-            progress("Paging Terminal Disconnected");
-            if (Aborted())
-                return false;
-            throw EPageError(Code::TerminalHungUp);
-        default:
-            progress("No Response From Terminal");
-            if (Aborted())
-                return false;
-            throw EPageError(Code::NoResponse);
-        }
-    }
+    return m_session.transmit(m_pinNumber, m_msgLength, m_message);
 }
 
 bool TOMXPage::Disconnect()
 {
-    if (PortOpen()) {
-        pacing().sleep(1000);
-        EventPump::once();
-        // A Cancel Call handled in that pump has ended the call already: it is ended once.
-        if (PortOpen()) {
-            progress("Disconnecting...");
-            SendString(kEndOfCall);
-            setAborted(true);
-        }
-    }
-    ClosePort();
+    m_session.signOff();
     return PortOpen();
 }
 

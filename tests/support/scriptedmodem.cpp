@@ -13,15 +13,14 @@
 #include <unistd.h>
 
 namespace {
-constexpr char STX = 2;
-constexpr char ETX = 3;
-constexpr char ESC = 27;
 constexpr char CR = 13;
 } // namespace
 
 ScriptedModem::ScriptedModem(QObject* parent) : QObject(parent)
 {
-    m_clock.start();
+    m_terminal.setWriter([this](const QByteArray& bytes) { write(bytes); });
+    // The terminal hangs up at the end of the call; the modem is back in command mode.
+    m_terminal.setOnEndOfCall([this] { m_mode = Mode::Command; });
     int master = -1;
     int terminal = -1;
     char name[256] = {};
@@ -72,7 +71,7 @@ void ScriptedModem::setOnDial(std::function<void(const QByteArray&)> handler)
 
 void ScriptedModem::setOnBlock(std::function<void(const Block&)> handler)
 {
-    m_onBlock = std::move(handler);
+    m_terminal.setOnBlock(std::move(handler));
 }
 
 void ScriptedModem::sendRaw(const QByteArray& bytes)
@@ -136,7 +135,7 @@ void ScriptedModem::lineClosed()
     // Dropping DTR hangs the modem up and puts it back in command mode.
     m_mode = Mode::Command;
     m_line.clear();
-    m_loggedOn = false;
+    m_terminal.lineDown();
     m_notifier->setEnabled(false);
     m_reopenCheck->start();
 }
@@ -149,7 +148,7 @@ void ScriptedModem::takeByte(char byte)
     if (m_mode == Mode::Command)
         commandByte(byte);
     else
-        onlineByte(byte);
+        m_terminal.take(byte);
 }
 
 void ScriptedModem::commandByte(char byte)
@@ -194,91 +193,7 @@ void ScriptedModem::commandLine(const QByteArray& line)
     write("\r\n" + result + "\r\n");
     if (result.startsWith("CONNECT")) {
         m_mode = Mode::Online;
-        m_loggedOn = false;
-        if (m_idPrompt == IdPrompt::AtOnce)
-            write("ID=");
-    }
-}
-
-void ScriptedModem::onlineByte(char byte)
-{
-    if (m_line.isEmpty()) {
-        if (byte == STX || byte == ESC) {
-            m_line.append(byte);
-        } else if (byte == CR && !m_loggedOn) {
-            ++m_promptCrs;
-            if (m_idPrompt != IdPrompt::Never)
-                write("ID=");
-        }
-        return;
-    }
-    m_line.append(byte);
-    if (m_line.at(0) == ESC) {
-        if (byte != CR)
-            return;
-        const QByteArray line = m_line;
-        m_line.clear();
-        if (line == QByteArray("\x1b\x04\r")) {
-            // The terminal hangs up at the end of the call; the modem is back in command mode.
-            m_endOfCall = true;
-            m_mode = Mode::Command;
-            m_loggedOn = false;
-        } else if (line.startsWith("\x1bPG1"))
-            logonLine(line);
-        return;
-    }
-    const qsizetype etx = m_line.indexOf(ETX);
-    if (etx >= 0 && m_line.size() >= etx + 5) {
-        const QByteArray raw = m_line;
-        m_line.clear();
-        block(raw);
-    }
-}
-
-void ScriptedModem::logonLine(const QByteArray& line)
-{
-    m_logonLines.append(line);
-    const QByteArray reply = m_logonReplies.isEmpty() ? ack() : m_logonReplies.takeFirst();
-    write(reply);
-    if (reply.contains('\x06')) {
-        m_loggedOn = true;
-        if (m_goAhead)
-            write(goAhead());
-    }
-}
-
-void ScriptedModem::block(const QByteArray& raw)
-{
-    Block b;
-    b.raw = raw;
-    b.arrivedMs = m_clock.elapsed();
-    const qsizetype etx = raw.indexOf(ETX);
-    const qsizetype firstCr = raw.indexOf(CR);
-    if (firstCr > 0 && firstCr < etx) {
-        b.pin = raw.mid(1, firstCr - 1);
-        b.field = raw.mid(firstCr + 1, etx - firstCr - 2);
-    }
-    b.checksum = raw.mid(etx + 1, 3);
-    // Worked out here independently of the code under test.
-    unsigned sum = 0;
-    for (qsizetype i = 0; i <= etx; ++i)
-        sum += static_cast<unsigned char>(raw.at(i));
-    QByteArray expected;
-    expected.append(static_cast<char>('0' + ((sum >> 8) & 0xF)));
-    expected.append(static_cast<char>('0' + ((sum >> 4) & 0xF)));
-    expected.append(static_cast<char>('0' + (sum & 0xF)));
-    b.checksumValid = raw.at(etx + 4) == CR && raw.at(etx - 1) == CR && b.checksum == expected;
-    m_blocks.append(b);
-
-    if (!b.checksumValid)
-        write(nak());
-    else
-        write(m_blockReplies.isEmpty() ? ack() : m_blockReplies.takeFirst());
-    if (m_onBlock) {
-        QTimer::singleShot(0, this, [this, b] {
-            if (m_onBlock)
-                m_onBlock(b);
-        });
+        m_terminal.lineUp();
     }
 }
 

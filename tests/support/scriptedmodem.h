@@ -1,7 +1,8 @@
 #pragma once
 
+#include "tests/support/scriptedterminal.h"
+
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -20,29 +21,16 @@ class QTimer;
 // Modem: echoes command characters (when on), answers AT commands with the command reply and
 // a dial command ("ATD...") with the result scripted for the dialled number. A result that
 // begins with "CONNECT" puts the line online. An empty reply or result is silence.
-// Terminal: sends "ID=" at once on connecting or on each CR (IdPrompt), answers each log-on
-// line (ESC "PG1" ... CR) with the next scripted log-on reply (an ACK reply is followed by the
-// go-ahead ESC "[p" CR unless switched off), verifies the checksum of every block (STX ... ETX,
-// three checksum characters, CR): a bad one is answered with NAK, a good one with the next
-// scripted block reply (ACK when the script is used up).
-// ESC EOT CR ends the call from the terminal's side. Closing the terminal side drops the line:
-// counted as a hang-up, back to command mode.
+// Terminal: a ScriptedTerminal, online from CONNECT on; its settings and records are reached
+// through this object. ESC EOT CR ends the call from the terminal's side. Closing the terminal
+// side drops the line: counted as a hang-up, back to command mode.
 class ScriptedModem final : public QObject
 {
     Q_OBJECT
 
 public:
-    enum class IdPrompt { AtOnce, AfterCr, Never };
-
-    struct Block
-    {
-        QByteArray pin;
-        QByteArray field;    // the message field between the two CRs
-        QByteArray checksum; // the three characters as received
-        QByteArray raw;      // STX through the final CR
-        bool checksumValid = false;
-        qint64 arrivedMs = 0; // on this fixture's clock (elapsedMs())
-    };
+    using IdPrompt = ScriptedTerminal::IdPrompt;
+    using Block = ScriptedTerminal::Block;
 
     explicit ScriptedModem(QObject* parent = nullptr);
     ~ScriptedModem() override;
@@ -53,12 +41,12 @@ public:
     bool linkAs(const QString& directory, int number) const;
 
     // Replies, as the terminal sends them.
-    static QByteArray ack() { return QByteArray("\r\x06\r"); }
-    static QByteArray nak() { return QByteArray("\r\x15\r"); }
-    static QByteArray rs() { return QByteArray("\r\x1e\r"); }
-    static QByteArray endOfCall() { return QByteArray("\r\x1b\x04\r"); }
-    static QByteArray goAhead() { return QByteArray("\x1b[p\r"); }
-    static QByteArray silence() { return {}; }
+    static QByteArray ack() { return ScriptedTerminal::ack(); }
+    static QByteArray nak() { return ScriptedTerminal::nak(); }
+    static QByteArray rs() { return ScriptedTerminal::rs(); }
+    static QByteArray endOfCall() { return ScriptedTerminal::endOfCall(); }
+    static QByteArray goAhead() { return ScriptedTerminal::goAhead(); }
+    static QByteArray silence() { return ScriptedTerminal::silence(); }
 
     // The modem.
     void setEcho(bool on) { m_echo = on; }
@@ -69,10 +57,17 @@ public:
     void setOnDial(std::function<void(const QByteArray& number)> handler);
 
     // The terminal.
-    void setIdPrompt(IdPrompt prompt) { m_idPrompt = prompt; }
-    void queueLogonReplies(const QList<QByteArray>& replies) { m_logonReplies += replies; }
-    void setGoAhead(bool on) { m_goAhead = on; }
-    void queueBlockReplies(const QList<QByteArray>& replies) { m_blockReplies += replies; }
+    ScriptedTerminal& terminal() { return m_terminal; }
+    void setIdPrompt(IdPrompt prompt) { m_terminal.setIdPrompt(prompt); }
+    void queueLogonReplies(const QList<QByteArray>& replies)
+    {
+        m_terminal.queueLogonReplies(replies);
+    }
+    void setGoAhead(bool on) { m_terminal.setGoAhead(on); }
+    void queueBlockReplies(const QList<QByteArray>& replies)
+    {
+        m_terminal.queueBlockReplies(replies);
+    }
     // Called from the event loop after a block arrived (before or after its reply was sent).
     void setOnBlock(std::function<void(const Block& block)> handler);
     // A line of 7 data bits: the top bit of every byte is lost on the way in.
@@ -87,13 +82,13 @@ public:
     const QByteArray& received() const { return m_received; }
     const QList<QByteArray>& commands() const { return m_commands; }
     const QList<QByteArray>& dialled() const { return m_dialled; }
-    int promptCrs() const { return m_promptCrs; }
-    const QList<QByteArray>& logonLines() const { return m_logonLines; }
-    const QList<Block>& blocks() const { return m_blocks; }
-    bool endOfCallReceived() const { return m_endOfCall; }
+    int promptCrs() const { return m_terminal.promptCrs(); }
+    const QList<QByteArray>& logonLines() const { return m_terminal.logonLines(); }
+    const QList<Block>& blocks() const { return m_terminal.blocks(); }
+    bool endOfCallReceived() const { return m_terminal.endOfCallReceived(); }
     int hangUps() const { return m_hangUps; }
     bool lineOpen() const { return !m_closed; }
-    qint64 elapsedMs() const { return m_clock.elapsed(); }
+    qint64 elapsedMs() const { return m_terminal.elapsedMs(); }
     // Blocks in the event loop until the terminal side has been closed, or `seconds` (scaled)
     // have passed. True when it was.
     bool waitForHangUp(int seconds);
@@ -107,16 +102,12 @@ private:
     void takeByte(char byte);
     void commandByte(char byte);
     void commandLine(const QByteArray& line);
-    void onlineByte(char byte);
-    void logonLine(const QByteArray& line);
-    void block(const QByteArray& raw);
     void write(const QByteArray& bytes);
 
     int m_master = -1;
     QString m_terminalPath;
     QSocketNotifier* m_notifier = nullptr;
     QTimer* m_reopenCheck = nullptr;
-    QElapsedTimer m_clock;
     bool m_closed = true;
 
     bool m_echo = true;
@@ -124,23 +115,14 @@ private:
     QByteArray m_defaultDialResult = "CONNECT 2400";
     QHash<QByteArray, QByteArray> m_dialResults;
     std::function<void(const QByteArray&)> m_onDial;
-    IdPrompt m_idPrompt = IdPrompt::AtOnce;
-    QList<QByteArray> m_logonReplies;
-    bool m_goAhead = true;
-    QList<QByteArray> m_blockReplies;
-    std::function<void(const Block&)> m_onBlock;
     bool m_sevenBit = false;
+    ScriptedTerminal m_terminal;
 
     Mode m_mode = Mode::Command;
     QByteArray m_line;
-    bool m_loggedOn = false;
 
     QByteArray m_received;
     QList<QByteArray> m_commands;
     QList<QByteArray> m_dialled;
-    int m_promptCrs = 0;
-    QList<QByteArray> m_logonLines;
-    QList<Block> m_blocks;
-    bool m_endOfCall = false;
     int m_hangUps = 0;
 };
