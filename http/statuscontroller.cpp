@@ -23,7 +23,8 @@ const char Style[] = "body{font-family:sans-serif;margin:0.6em;color:#222;backgr
                      "h1{font-size:1.3em;margin:0.2em 0}h2{font-size:1.1em;margin:1em 0 0.3em}"
                      "table{border-collapse:collapse;width:100%}"
                      "th,td{text-align:left;padding:0.25em 0.4em;border-bottom:1px solid #ddd;"
-                     "vertical-align:top;overflow-wrap:anywhere}"
+                     "vertical-align:top}"
+                     ".reason{overflow-wrap:anywhere}.short{white-space:nowrap}"
                      "th{background:#f0f0f0}.num{text-align:right}p{margin:0.3em 0}"
                      ".state-failed,.state-expired{color:#a00;font-weight:bold}"
                      ".state-delivered{color:#060}.state-sending{color:#05a;font-weight:bold}"
@@ -92,11 +93,12 @@ QByteArray StatusController::page(const QDateTime& now) const
                        "<th class=\"extra\">Id</th></tr>");
     for (const HttpPageRecord& page : pages) {
         const QString state = WidgetText::fromBytes(httpPageStateName(page.state));
-        html += QStringLiteral("<tr><td>%1</td><td>%2</td><td class=\"extra\">%3</td>"
-                               "<td class=\"state-%4\">%4</td><td>%5</td>"
-                               "<td class=\"extra\">%6</td></tr>")
-                    .arg(shown(page.acceptedAt), escaped(page.to), escaped(page.company), state,
-                         escaped(page.reason), page.id.toHtmlEscaped());
+        html +=
+            QStringLiteral("<tr><td>%1</td><td class=\"short\">%2</td><td class=\"extra\">%3</td>"
+                           "<td class=\"short state-%4\">%4</td><td class=\"reason\">%5</td>"
+                           "<td class=\"extra\">%6</td></tr>")
+                .arg(shown(page.acceptedAt), escaped(page.to), escaped(page.company), state,
+                     escaped(page.reason), page.id.toHtmlEscaped());
     }
     html += QStringLiteral("</table></div></body></html>\n");
     return html.toUtf8();

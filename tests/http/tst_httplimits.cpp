@@ -85,10 +85,13 @@ TEST_F(HttpLimitsTest, RefusesHeadersAndBodiesBeyondTheirCaps)
     const QByteArray refused = readUntilClosed(*raw, 20000);
     EXPECT_TRUE(refused.startsWith("HTTP/1.1 413")) << refused.left(200).constData();
 
+    // A whole request whose head is too large, with a sound body: refused before the HTTP
+    // server module sees any of it.
     const CurlReply hugeHeader =
-        curl(QStringLiteral("/healthz"),
+        curl(QStringLiteral("/api/v1/pages"),
              {QStringLiteral("-H"),
-              QStringLiteral("X-Filler: ") + QString(limits.headerBytes, QLatin1Char('h'))});
+              QStringLiteral("X-Filler: ") + QString(limits.headerBytes, QLatin1Char('h')),
+              QStringLiteral("--data-binary"), QString::fromUtf8(PageJson)});
     EXPECT_EQ(hugeHeader.status, 431) << hugeHeader.output.constData();
     EXPECT_TRUE(hugeHeader.body.contains("{\"error\":")) << hugeHeader.body.constData();
 

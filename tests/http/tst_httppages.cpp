@@ -96,11 +96,12 @@ TEST_F(HttpPagesTest, ShowsTheServerInABrowser)
         << dom.right(2000).constData();
     EXPECT_TRUE(dom.contains("<span id=\"queued\">6</span>")) << dom.constData();
     EXPECT_TRUE(dom.contains("<span id=\"recent\">9</span>")) << dom.constData();
-    EXPECT_TRUE(dom.contains("class=\"state-failed\">failed</td><td>Invalid ID Or Bad Link!</td>"))
+    EXPECT_TRUE(dom.contains("class=\"short state-failed\">failed</td><td class=\"reason\">Invalid "
+                             "ID Or Bad Link!</td>"))
         << dom.constData();
-    EXPECT_TRUE(dom.contains("class=\"state-delivered\">delivered</td>")) << dom.constData();
+    EXPECT_TRUE(dom.contains("class=\"short state-delivered\">delivered</td>")) << dom.constData();
     EXPECT_TRUE(dom.contains("Call in progress: <b>Metro</b>")) << dom.constData();
-    EXPECT_TRUE(dom.contains("<td>bad &lt;i&gt;link&lt;/i&gt;</td>"))
+    EXPECT_TRUE(dom.contains(">bad &lt;i&gt;link&lt;/i&gt;</td>"))
         << "a reason is shown as text, never taken as markup";
 
     const QString shot = QStringLiteral(ZELKOR_TEST_OUTPUT_DIR "/status-page.png");
