@@ -25,9 +25,10 @@ int statusOf(RequestFraming::Verdict verdict)
 
 } // namespace
 
-GateConnection::GateConnection(QTcpSocket* socket, const HttpLimits& limits)
+GateConnection::GateConnection(QTcpSocket* socket, const HttpLimits& limits,
+                               std::function<void()> gone)
     : QObject(socket), m_socket(socket), m_limits(limits), m_framing(limits),
-      m_stall(new QTimer(this))
+      m_stall(new QTimer(this)), m_gone(std::move(gone))
 {
     m_stall->setSingleShot(true);
     m_stall->setInterval(limits.stallMilliseconds);
@@ -36,10 +37,15 @@ GateConnection::GateConnection(QTcpSocket* socket, const HttpLimits& limits)
     m_stall->start();
 }
 
-void GateConnection::refuse(QTcpSocket* socket, const HttpLimits& limits, int status,
-                            const QByteArray& message)
+GateConnection::~GateConnection()
 {
-    closeWith(socket, limits, HttpReply::closingError(status, message));
+    if (m_gone)
+        m_gone();
+}
+
+void GateConnection::refuse(int status, const QByteArray& message)
+{
+    closeWith(HttpReply::closingError(status, message));
 }
 
 void GateConnection::bytesArrived()
@@ -49,9 +55,7 @@ void GateConnection::bytesArrived()
     const qint64 before = m_framing.completed();
     m_framing.feed(m_socket->peek(m_socket->bytesAvailable()));
     if (m_framing.failed()) {
-        m_stall->stop();
-        closeWith(m_socket, m_limits,
-                  HttpReply::closingError(statusOf(m_framing.verdict()), m_framing.problem()));
+        closeWith(HttpReply::closingError(statusOf(m_framing.verdict()), m_framing.problem()));
         return;
     }
     if (m_framing.completed() != before)
@@ -64,28 +68,34 @@ void GateConnection::bytesArrived()
 
 void GateConnection::stalled()
 {
-    if (m_framing.verdict() == RequestFraming::Verdict::Partial) {
-        closeWith(m_socket, m_limits,
-                  HttpReply::closingError(408, "the request did not arrive in time"));
-    } else {
-        m_socket->abort();
-    }
+    if (m_framing.verdict() == RequestFraming::Verdict::Partial)
+        closeWith(HttpReply::closingError(408, "the request did not arrive in time"));
+    else
+        drop();
 }
 
-void GateConnection::closeWith(QTcpSocket* socket, const HttpLimits& limits,
-                               const QByteArray& reply)
+void GateConnection::closeWith(const QByteArray& reply)
 {
-    // Nobody else reads from here on: the module must not see the rest of a refused request.
+    m_stall->stop();
+    QTcpSocket* socket = m_socket;
+    // Nobody else reads from here on: the module must not see the rest of a refused request,
+    // and what it has not read yet is dropped before it can.
     QObject::disconnect(socket, &QTcpSocket::readyRead, nullptr, nullptr);
-    QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+    connect(socket, &QTcpSocket::readyRead, this, [socket] { socket->readAll(); });
     socket->readAll();
     const auto shutSending = [socket] {
         if (socket->bytesToWrite() == 0 && socket->state() == QAbstractSocket::ConnectedState)
             ::shutdown(static_cast<int>(socket->socketDescriptor()), SHUT_WR);
     };
-    QObject::connect(socket, &QTcpSocket::bytesWritten, socket, shutSending);
+    connect(socket, &QTcpSocket::bytesWritten, this, shutSending);
     socket->write(reply);
     socket->flush();
     shutSending();
-    QTimer::singleShot(limits.closingMilliseconds, socket, [socket] { socket->abort(); });
+    QTimer::singleShot(m_limits.closingMilliseconds, this, &GateConnection::drop);
+}
+
+void GateConnection::drop()
+{
+    m_socket->abort();
+    m_socket->deleteLater();
 }

@@ -42,16 +42,19 @@ HttpGate::HttpGate(const HttpLimits& limits, QObject* parent)
 
 HttpGate::~HttpGate()
 {
-    // The sockets outlive this part of the object as its children: they must not count back.
-    for (QTcpSocket* socket : std::as_const(m_sockets))
-        disconnect(socket, nullptr, this, nullptr);
+    // Deleted while the counts they go back to still exist.
+    const QSet<QTcpSocket*> sockets = m_sockets;
+    for (QTcpSocket* socket : sockets)
+        delete socket;
 }
 
 void HttpGate::dropConnections()
 {
     const QSet<QTcpSocket*> sockets = m_sockets;
-    for (QTcpSocket* socket : sockets)
+    for (QTcpSocket* socket : sockets) {
         socket->abort();
+        socket->deleteLater();
+    }
 }
 
 void HttpGate::incomingConnection(qintptr descriptor)
@@ -62,21 +65,24 @@ void HttpGate::incomingConnection(qintptr descriptor)
         delete socket;
         return;
     }
+    // Qt's buffer holds at most one whole request and a little more; beyond that the kernel
+    // holds the client back.
+    socket->setReadBufferSize(m_limits.headerBytes + m_limits.bodyBytes + 64 * 1024);
     const QByteArray address = dottedAddress(socket->peerAddress());
     const bool served = m_served.value(address) < m_limits.connectionsPerAddress;
     m_sockets.insert(socket);
+    if (served)
+        ++m_served[address];
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QObject::destroyed, this,
-            [this, socket, address, served] { socketGone(socket, address, served); });
+    auto* watch = new GateConnection(
+        socket, m_limits, [this, socket, address, served] { socketGone(socket, address, served); });
     if (m_sockets.size() >= m_limits.connections)
         pauseAccepting();
     if (!served) {
         emit tooManyConnections(address);
-        GateConnection::refuse(socket, m_limits, 429, "too many connections from " + address);
+        watch->refuse(429, "too many connections from " + address);
         return;
     }
-    ++m_served[address];
-    new GateConnection(socket, m_limits);
     addPendingConnection(socket);
 }
 

@@ -113,6 +113,45 @@ TEST_F(HttpLimitsTest, RefusesHeadersAndBodiesBeyondTheirCaps)
     EXPECT_EQ(server.queued().size(), 1) << "only the request within the caps was handled";
 }
 
+// After a refusal nothing more of the connection reaches the HTTP server module: the start of
+// a request, a head made too large in between, and its end sent after the 431 must not add up
+// to a request the module handles.
+TEST_F(HttpLimitsTest, LetsNothingThroughAfterARefusal)
+{
+    // A plain socket: it goes on sending after the server has shut its sending side.
+    LoopbackClient client(http->port());
+    ASSERT_TRUE(client.isOpen());
+    const auto serveAWhile = [] { waitFor([] { return false; }, 1); };
+    client.send("POST /api/v1/pages HTTP/1.1\r\nHost: x\r\n");
+    serveAWhile();
+    client.send(QByteArray("X-Filler: hhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhhh\r\n")
+                    .repeated(limits.headerBytes / 50 + 1));
+    serveAWhile();
+    const QByteArray got = client.receive(12, 1000);
+    EXPECT_TRUE(got.startsWith("HTTP/1.1 431")) << got.constData();
+    client.send("Content-Length: " + QByteArray::number(PageJson.size()) + "\r\n\r\n" + PageJson);
+    serveAWhile();
+    EXPECT_TRUE(server.queued().isEmpty()) << "a refused request was handled";
+}
+
+// Requests the HTTP server module cannot parse end their connections within the stall time,
+// and what an address has held counts back, so no client locks its address out.
+TEST_F(HttpLimitsTest, CountsBackConnectionsTheModuleGaveUp)
+{
+    std::vector<std::unique_ptr<LoopbackClient>> clients;
+    const QList<QByteArray> garbage = {"GET / HTTP/1.1\r\nBad Header Line\r\n\r\n",
+                                       "GET / HTTP/1.1\r\nHost: x\r\n\r\n\x01\x02\x03\r\n\r\n",
+                                       "\x16\x03\x01\x02\x00\x01\x00\x01\xfc\x03\x03\r\n\r\n"};
+    for (int i = 0; i < limits.connectionsPerAddress; ++i) {
+        clients.push_back(std::make_unique<LoopbackClient>(http->port()));
+        clients.back()->send(garbage[i % garbage.size()]);
+    }
+    EXPECT_TRUE(waitFor([this] { return http->gate().connectionCount() == 0; }, 20))
+        << http->gate().connectionCount() << " connections still counted";
+    EXPECT_EQ(http->gate().servedFrom("127.0.0.1"), 0);
+    EXPECT_EQ(curl(QStringLiteral("/healthz")).status, 200);
+}
+
 // The 17th connection from one address is refused with 429; the 16 are served, other addresses
 // are not held back, and once one closes the address is served again.
 TEST_F(HttpLimitsTest, ServesAtMostSixteenConnectionsPerAddress)
