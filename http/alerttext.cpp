@@ -68,7 +68,9 @@ std::optional<AlertText::Parts> AlertText::parts(const QJsonObject& notification
     Parts parts;
     parts.status = PageRequestParser::lineText(status.toString()).value_or("?").toUpper();
     const QJsonArray list = alerts.toArray();
-    parts.count = static_cast<int>(list.size());
+    // Alertmanager leaves alerts out beyond its receiver's max_alerts and says how many.
+    const int truncated = notification.value(QStringLiteral("truncatedAlerts")).toInt();
+    parts.count = static_cast<int>(list.size()) + qMax(truncated, 0);
 
     const auto nameIn = [](const QJsonValue& labels) {
         return PageRequestParser::lineText(

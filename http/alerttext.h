@@ -16,7 +16,7 @@ struct Parts
 {
     QByteArray status;  // "FIRING", "RESOLVED"
     QByteArray name;    // the alert name; empty when the notification names none
-    int count = 0;      // alerts in the notification
+    int count = 0;      // alerts in the notification, those Alertmanager left out included
     QByteArray summary; // the summaries, each once, joined by "; "
 };
 

@@ -25,6 +25,12 @@ struct CurlReply
 // the requests, and raw sockets from any 127.0.0.x address.
 class HttpFixture : public ::testing::Test
 {
+public:
+    // Runs an external program to its end while serving; its exit code, -1 when it did not
+    // end normally within the safety limit.
+    static int runProgram(const QString& program, const QStringList& arguments,
+                          QByteArray* output = nullptr, const QByteArray& input = {});
+
 protected:
     static constexpr int StallMs = 1500;
 
@@ -48,10 +54,6 @@ protected:
     std::unique_ptr<QTcpSocket> connectFrom(const char* from = "127.0.0.1");
     // Everything until the server closes; empty when it did not close within `ms`.
     static QByteArray readUntilClosed(QTcpSocket& socket, int ms = 10000);
-    // Runs an external program to its end while serving; its exit code, -1 when it did not
-    // end normally within the safety limit.
-    static int runProgram(const QString& program, const QStringList& arguments,
-                          QByteArray* output = nullptr, const QByteArray& input = {});
 
     FakeServer server;
     std::unique_ptr<HttpFrontEnd> http;

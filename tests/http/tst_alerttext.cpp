@@ -63,6 +63,10 @@ TEST(AlertText, SaysStatusNameCountAndEachSummaryOnce)
     ASSERT_TRUE(common);
     EXPECT_EQ(common->summary, "all disks full") << "a shared summary is said once";
 
+    QJsonObject truncated = notification(alerts);
+    truncated.insert(QStringLiteral("truncatedAlerts"), 5);
+    EXPECT_EQ(AlertText::parts(truncated)->count, 8) << "the alerts left out are counted";
+
     EXPECT_FALSE(AlertText::parts(QJsonObject{{QStringLiteral("status"), QStringLiteral("x")}}))
         << "no list of alerts: no notification";
 }
