@@ -32,9 +32,9 @@ HttpSettings HttpSettings::load(const QString& dataDir)
     HttpSettings settings;
     settings.enabled = file.ReadNumber(Section, "Enabled", 0) != 0;
     settings.port = parsePort(file.ReadText(Section, "Port", QByteArray())).value_or(StandardPort);
-    const QByteArray token = file.ReadText(Section, "Token", QByteArray()).trimmed();
-    if (isValidToken(token))
-        settings.token = token;
+    // Kept as it is, even when no client could send it: the command line writes the file
+    // again, and a damaged token must stay damaged (and refused) rather than become no token.
+    settings.token = file.ReadText(Section, "Token", QByteArray()).trimmed();
     return settings;
 }
 

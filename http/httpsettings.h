@@ -21,8 +21,9 @@ struct HttpSettings
     static inline const QString FileName = QStringLiteral("Http.Dat");
 
     static QString filePath(const QString& dataDir);
-    // What the file says, as far as it can be read: an entry that is no setting reads as its
-    // default. For the command line, which writes the file whole again.
+    // What the file says, as far as it can be read: an Enabled or Port that is no setting reads
+    // as its default; the Token is taken as it is. For the command line, which writes the file
+    // whole again.
     static HttpSettings load(const QString& dataDir);
     // What the file says, for a listener that follows it. No file reads as the defaults (off).
     // A file that cannot be read, holds no [HTTP] settings, or holds an entry that is none

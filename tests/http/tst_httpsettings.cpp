@@ -95,6 +95,15 @@ TEST(HttpSettings, CommandLineSwitchesTheListenerOnAndOff)
     EXPECT_EQ(HttpSettings::load(dir.path()).port, 5999);
     EXPECT_TRUE(HttpSettings::load(dir.path()).enabled);
     EXPECT_TRUE(HttpSettings::applyArguments(args({"--http-port", "x"}), dir.path()));
+
+    // A damaged token is written back as it was, never dropped: the listener refuses the file
+    // instead of opening without a token.
+    dir.write(QStringLiteral("Http.Dat"), "[HTTP]\r\nEnabled=0\r\nToken=bad token\r\n");
+    EXPECT_EQ(HttpSettings::applyArguments(args({"--http-port", "5998"}), dir.path()),
+              std::nullopt);
+    QString problem;
+    EXPECT_FALSE(HttpSettings::read(dir.path(), problem));
+    EXPECT_EQ(HttpSettings::load(dir.path()).token, "bad token");
 }
 
 } // namespace
