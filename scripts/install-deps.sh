@@ -4,9 +4,13 @@
 set -euo pipefail
 # hylafax-client (sendpage) and libnet-snpp-perl (Net::SNPP) are the paging clients that the
 # SNPP gateway's tests run against the server. socat and openssl put TLS with a test CA in front
-# of the scripted carriers of the delivery lines' tests.
+# of the scripted carriers of the delivery lines' tests. Qt's HTTP server (its CMake package
+# needs the WebSockets one) serves the HTTP front end; its tests drive it with curl, lint
+# /metrics with promtool (prometheus), load the status page in headless chromium, and page
+# through a real prometheus-alertmanager.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
-          libgl-dev libgtest-dev xvfb xauth hylafax-client libnet-snpp-perl socat openssl)
+          libgl-dev libgtest-dev xvfb xauth hylafax-client libnet-snpp-perl socat openssl
+          qt6-httpserver-dev qt6-websockets-dev curl prometheus prometheus-alertmanager chromium)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
