@@ -3,9 +3,10 @@
 # Safe to run again: it only asks apt for packages that are missing.
 set -euo pipefail
 # hylafax-client (sendpage) and libnet-snpp-perl (Net::SNPP) are the paging clients that the
-# SNPP gateway's tests run against the server.
+# SNPP gateway's tests run against the server. libqt6sql6-sqlite is Qt's SQLite driver, which
+# the page store (Pages.db) opens at run time.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
-          libgl-dev libgtest-dev xvfb xauth hylafax-client libnet-snpp-perl)
+          libqt6sql6-sqlite libgl-dev libgtest-dev xvfb xauth hylafax-client libnet-snpp-perl)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
