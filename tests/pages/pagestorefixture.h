@@ -25,6 +25,8 @@ protected:
     // Opens the store (again), as a restart would.
     void open();
     void reopen();
+    // A new data folder (below `dir`) with an empty store and no queue file.
+    void startOver();
 
     PageStore& pages() { return *m_store; }
     MessageQueueFile& queue() { return m_queue; }
@@ -42,10 +44,24 @@ protected:
     // The queue line of a page as a run reads it, or nothing.
     std::optional<QueuedCompany::Message> lineOf(qint64 id);
 
+    // Stops a sequence of PageQueue steps at `step` (its `nth` occurrence) as a kill would.
+    struct Killed
+    {
+    };
+    void killAt(PageQueue::Step step, int nth = 1);
+    // A restart after a kill: the store opened again, reconciled, and the entries it lists
+    // removed; the report.
+    ReconcileReport restart();
+    // Store and queue agree: every line of the file names one page of its own that is still
+    // to be sent, every such page has its line, and no other page claims to be in the file.
+    void expectAgreement();
+
     TempDataDir dir;
     QDateTime clock;
 
 private:
+    QString m_folder;
+    int m_runs = 0;
     std::unique_ptr<PageStore> m_store;
     MessageQueueFile m_queue;
     std::unique_ptr<PageQueue> m_pageQueue;
