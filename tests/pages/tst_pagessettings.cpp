@@ -58,6 +58,8 @@ TEST(PagesSettings, AFileHoldingAnythingNoSaveWritesIsReportedNotApplied)
         "[Pages]\r\nNotifyCommand=/bin/mail trailing\\\r\n",
         "[Pages]\r\nNotifyCommand=\"\" empty-program\r\n",
         "[Pages]\r\nNotifyCommand=/bin/" + QByteArray(1100, 'x') + "\r\n",
+        // Cut within the blanks before its last word, the rest would look whole.
+        "[Pages]\r\nNotifyCommand=/bin/" + QByteArray(1015, 'x') + "        last\r\n",
         "[Other]\r\nKeepDays=5\r\n",
         "just text\r\n",
     };

@@ -157,6 +157,24 @@ TEST_F(PageStoreTest, IdsAreNeverHandedOutTwiceAcrossRestartsAbandonsAndPruning)
     EXPECT_EQ(later.last(), later.first() + 1);
 }
 
+TEST_F(PageStoreTest, APageTheQueueCouldNotTakeLeavesNoRecord)
+{
+    // A full section: MSG1 .. MSG9999 are taken.
+    QByteArray full = "[5551000]\r\n";
+    for (int n = 1; n <= MessageQueueFile::MaxMessageNumber; ++n)
+        full += "MSG" + QByteArray::number(n) + "=*MSG*x*PIN*1*USR*h*ID*i\r\n";
+    dir.write(MessageQueueFile::FileName, full);
+    EXPECT_FALSE(pageQueue().take({newPage("5552000", "fits"), newPage("5551000", "no room")}));
+    // A queue file that cannot be written.
+    queue().remove();
+    QDir(dir.path()).mkdir(MessageQueueFile::FileName);
+    EXPECT_THROW(pageQueue().take({newPage("5552000", "cannot be written")}), EZelkorError);
+    const QMap<PageState, qint64> counts = pages().counts();
+    for (auto it = counts.begin(); it != counts.end(); ++it)
+        EXPECT_EQ(it.value(), 0) << "a page that was not taken has a record: "
+                                 << PageStates::name(it.key()).constData();
+}
+
 TEST_F(PageStoreTest, ARecordKeepsEveryFieldByteForByteWithItsHistory)
 {
     NewPage page;

@@ -48,9 +48,10 @@ TEST_F(Reconcile, AKillWhilePagesAreTakenLeavesThemTakenOrNotButNeverHalfTaken)
     held.notBefore = clock.addSecs(3600);
     EXPECT_THROW(pageQueue().take({newPage("5551000", "new"), held}), Killed);
     report = restart();
-    EXPECT_EQ(report.confirmed, 2);
+    ASSERT_EQ(report.confirmed, 2);
     EXPECT_EQ(report.dropped, 0);
     const QList<PageRecord> recent = pages().recent(2);
+    ASSERT_EQ(recent.size(), 2);
     EXPECT_EQ(recent[0].state, S::Held);
     EXPECT_EQ(recent[0].tie.key, "MSG1");
     EXPECT_EQ(recent[1].state, S::Queued);
