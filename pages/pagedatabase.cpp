@@ -90,6 +90,14 @@ PageDatabase::PageDatabase(const QString& path) : m_path(path), m_connection(uni
             fail(QStringLiteral("cannot be opened"),
                  QStringLiteral("its journal cannot be switched to write-ahead logging"));
         run(QStringLiteral("PRAGMA synchronous=FULL"));
+        // 2 is FULL: a commit is on the disk when it returns. Checked, since SQLite ignores a
+        // setting it cannot apply without a word.
+        QSqlQuery synchronous = run(QStringLiteral("PRAGMA synchronous"));
+        const bool full = synchronous.next() && synchronous.value(0).toInt() == 2;
+        synchronous.finish();
+        if (!full)
+            fail(QStringLiteral("cannot be opened"),
+                 QStringLiteral("its writes cannot be made synchronous"));
         run(QStringLiteral("PRAGMA foreign_keys=ON"));
         createSchema();
     } catch (...) {

@@ -36,7 +36,11 @@ struct PagesSettings;
 //                  markDelivered() or markFailed()
 //                  removal of its entry from Message.Dat
 //                  markRemoved()
-//   clearing:      markCancelled(), deletion of Message.Dat, markRemoved()
+//   clearing:      markCancelled(), deletion of Message.Dat, markQueueDeleted()
+//
+// Held pages are in Message.Dat like queued ones: a call passes over them (idsOf() names them,
+// page() tells their state) until releaseDue() has queued them. PageQueue does the queue's side
+// of each sequence in this order.
 //
 // What a kill leaves, and what reconcile() makes of it:
 //   accepting, its entry in the file      -> queued (written, only the "250" may be missing)
@@ -85,7 +89,7 @@ public:
     bool markFailed(qint64 id, const QByteArray& reason);
     // The call ended before the terminal answered for it: it waits for the next call.
     bool requeue(qint64 id, const QByteArray& note);
-    // Queued and held pages whose not-before time has come; gives their ids.
+    // Held pages whose not-before time has come are queued; gives their ids.
     QList<qint64> releaseDue();
     // The operator cleared the queue: every queued and held page; gives their ids.
     QList<qint64> markCancelled(const QByteArray& reason);
