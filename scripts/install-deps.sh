@@ -7,10 +7,12 @@ set -euo pipefail
 # of the scripted carriers of the delivery lines' tests. Qt's HTTP server (its CMake package
 # needs the WebSockets one) serves the HTTP front end; its tests drive it with curl, lint
 # /metrics with promtool (prometheus), load the status page in headless chromium, and page
-# through a real prometheus-alertmanager.
+# through a real prometheus-alertmanager. libqt6sql6-sqlite is Qt's SQLite driver, which the
+# page store (Pages.db) opens at run time.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
-          libgl-dev libgtest-dev xvfb xauth hylafax-client libnet-snpp-perl socat openssl
-          qt6-httpserver-dev qt6-websockets-dev curl prometheus prometheus-alertmanager chromium)
+          libqt6sql6-sqlite libgl-dev libgtest-dev xvfb xauth hylafax-client libnet-snpp-perl
+          socat openssl qt6-httpserver-dev qt6-websockets-dev curl prometheus
+          prometheus-alertmanager chromium)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

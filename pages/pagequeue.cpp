@@ -1,0 +1,94 @@
+#include "pages/pagequeue.h"
+
+#include "foundation/errors.h"
+#include "foundation/widgettext.h"
+#include "pages/pagestore.h"
+#include "queue/messagequeuefile.h"
+#include "queue/queuesubmission.h"
+
+PageQueue::PageQueue(PageStore& store, MessageQueueFile& queue) : m_store(store), m_queue(queue) {}
+
+void PageQueue::setStepObserver(std::function<void(Step)> observer)
+{
+    m_observer = std::move(observer);
+}
+
+void PageQueue::step(Step step) const
+{
+    if (m_observer)
+        m_observer(step);
+}
+
+std::optional<QList<qint64>> PageQueue::take(const QList<NewPage>& pages)
+{
+    if (pages.isEmpty())
+        return QList<qint64>{};
+    step(Step::Accept);
+    const QList<qint64> ids = m_store.accept(pages);
+    QList<QueueSubmission> submissions;
+    for (const NewPage& page : pages)
+        submissions.append({page.section, page.settings, page.entry});
+    std::optional<QList<qint32>> numbers;
+    try {
+        step(Step::QueueWrite);
+        numbers = m_queue.writeSubmissions(submissions);
+    } catch (const EZelkorError&) {
+        m_store.abandon(ids);
+        throw;
+    }
+    if (!numbers) {
+        m_store.abandon(ids);
+        return std::nullopt;
+    }
+    step(Step::Confirm);
+    m_store.confirmQueued(ids, *numbers);
+    return ids;
+}
+
+void PageQueue::delivered(qint64 id, const QByteArray& section,
+                          const QueuedCompany::Message& message)
+{
+    step(Step::RecordFate);
+    m_store.markDelivered(id);
+    finish(id, section, message);
+}
+
+void PageQueue::failed(qint64 id, const QByteArray& reason, const QByteArray& section,
+                       const QueuedCompany::Message& message)
+{
+    step(Step::RecordFate);
+    m_store.markFailed(id, reason);
+    finish(id, section, message);
+}
+
+void PageQueue::finish(qint64 id, const QByteArray& section, const QueuedCompany::Message& message)
+{
+    // Whether or not the line is still there (the operator may have cleared the queue during
+    // the call), it is not any more.
+    step(Step::RemoveEntry);
+    m_queue.removeMessage(section, message);
+    step(Step::RecordRemoval);
+    m_store.markRemoved({id});
+}
+
+QList<qint64> PageQueue::clear(const QByteArray& reason)
+{
+    step(Step::RecordCancel);
+    const QList<qint64> ids = m_store.markCancelled(reason);
+    step(Step::DeleteQueue);
+    if (!m_queue.remove())
+        throw EZelkorError("Unable to delete " + WidgetText::toFileName(m_queue.path()));
+    step(Step::RecordRemoval);
+    m_store.markQueueDeleted();
+    return ids;
+}
+
+void PageQueue::remove(const QList<ReconcileReport::Removal>& removals)
+{
+    for (const ReconcileReport::Removal& removal : removals) {
+        step(Step::RemoveEntry);
+        m_queue.removeMessage(removal.section, removal.message);
+        step(Step::RecordRemoval);
+        m_store.markRemoved({removal.id});
+    }
+}
