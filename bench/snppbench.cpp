@@ -7,12 +7,13 @@
 // 127.0.0.0/8.
 
 #include "bench/benchprompts.h"
+#include "core/serverstate.h"
 #include "queue/messagequeuefile.h"
-#include "runtime/servercore.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 #include "tests/snpp/snppclient.h"
+#include "workstation/submissionhandler.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -55,7 +56,7 @@ public:
                               "Length=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n");
         write("sUser.Dat", "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n");
         m_core.setAllowList({"555"});
-        m_bridge = std::make_unique<SnppBridge>(m_core.submissions(), m_core, m_core, m_prompts);
+        m_bridge = std::make_unique<SnppBridge>(m_submissions, m_core, m_core, m_prompts);
         if (const auto failure = m_bridge->gateway().server().listen(0))
             std::fprintf(stderr, "listen: %s\n", qPrintable(*failure));
         m_port = m_bridge->gateway().server().port();
@@ -174,7 +175,8 @@ private:
 
     QTemporaryDir m_dir;
     BenchPrompts m_prompts;
-    ServerCore m_core;
+    ServerState m_core;
+    SubmissionHandler m_submissions{m_core, m_prompts};
     std::unique_ptr<SnppBridge> m_bridge;
     quint16 m_port = 0;
     std::vector<std::unique_ptr<SnppClient>> m_silent;

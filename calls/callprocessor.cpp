@@ -5,6 +5,7 @@
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
 #include "core/serverconfig.h"
+#include "core/serverstate.h"
 #include "foundation/convert.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
@@ -47,9 +48,9 @@ bool inRange(qint32 value, qint32 highest)
 
 } // namespace
 
-CallProcessor::CallProcessor(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                             IOperatorPrompts& prompts, TOMXPage& engine, QObject* parent)
-    : QObject(parent), m_settings(settings), m_status(status), m_log(log), m_prompts(prompts),
+CallProcessor::CallProcessor(ServerState& state, IOperatorPrompts& prompts, TOMXPage& engine,
+                             QObject* parent)
+    : QObject(parent), m_settings(state), m_status(state), m_log(state), m_prompts(prompts),
       m_engine(engine)
 {
 }

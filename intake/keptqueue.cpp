@@ -1,25 +1,23 @@
 #include "intake/keptqueue.h"
 
-#include "core/ilogsinks.h"
-#include "core/iserversettings.h"
-#include "core/iserverstatus.h"
+#include "core/serverstate.h"
 #include "foundation/widgettext.h"
 #include "queue/messagequeuefile.h"
 
 namespace KeptQueue {
 
-void takeOver(const IServerSettings& settings, IServerStatus& status, ILogSinks& log)
+void takeOver(ServerState& state)
 {
-    const MessageQueueFile queue(settings.dataFile(MessageQueueFile::FileName));
+    const MessageQueueFile queue(state.dataFile(MessageQueueFile::FileName));
     if (!queue.exists()) {
-        status.setQueuedCount(0);
+        state.setQueuedCount(0);
         return;
     }
     const qint32 count = queue.countMessages();
-    status.setQueuedCount(count);
+    state.setQueuedCount(count);
     const QByteArray line = "Queued messages kept from the last run: " + QByteArray::number(count);
-    log.addConnectionLog(WidgetText::fromBytes(line));
-    log.AppendLog(line);
+    state.addConnectionLog(WidgetText::fromBytes(line));
+    state.AppendLog(line);
 }
 
 } // namespace KeptQueue

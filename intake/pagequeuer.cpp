@@ -3,6 +3,7 @@
 #include "core/ilogsinks.h"
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
+#include "core/serverstate.h"
 #include "foundation/convert.h"
 #include "foundation/errors.h"
 #include "foundation/widgettext.h"
@@ -10,10 +11,7 @@
 #include "intake/submissioncheck.h"
 #include "queue/messagequeuefile.h"
 
-PageQueuer::PageQueuer(const IServerSettings& settings, IServerStatus& status, ILogSinks& log)
-    : m_settings(settings), m_status(status), m_log(log)
-{
-}
+PageQueuer::PageQueuer(ServerState& state) : m_settings(state), m_status(state), m_log(state) {}
 
 std::optional<PageQueuer::Refusal> PageQueuer::check(const SubmissionBlock& block,
                                                      const QByteArray& sender) const

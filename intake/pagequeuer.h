@@ -10,6 +10,7 @@
 class ILogSinks;
 class IServerSettings;
 class IServerStatus;
+class ServerState;
 struct SubmissionBlock;
 
 // How a page gets into the queue, whoever hands it in: the access number is checked against the
@@ -21,7 +22,7 @@ class PageQueuer final
 public:
     using Refusal = PageRefusal;
 
-    PageQueuer(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
+    explicit PageQueuer(ServerState& state);
 
     // The checks of one page from `sender`, without writing anything.
     std::optional<Refusal> check(const SubmissionBlock& block, const QByteArray& sender) const;

@@ -1,10 +1,10 @@
 #include "intake/queuecommands.h"
 
+#include "core/serverstate.h"
 #include "core/transactionlog.h"
 #include "foundation/errors.h"
 #include "foundation/tinifile.h"
 #include "queue/messagequeuefile.h"
-#include "runtime/servercore.h"
 #include "tests/support/servercoretest.h"
 
 #include <QDir>
@@ -19,7 +19,7 @@ const QString NumberPrompt = QStringLiteral("Enter Paging Co. Access Number:");
 class QueueCommandsTest : public ServerCoreTest
 {
 protected:
-    QueueCommands commands{core, core, core, prompts};
+    QueueCommands commands{core, prompts};
 
     QString queuePath() const { return dir.file(MessageQueueFile::FileName); }
     QByteArray readQueue(const char* section, const QByteArray& key) const

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "runtime/servercore.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snpptiming.h"
 #include "tests/support/servercoretest.h"
+#include "workstation/submissionhandler.h"
 
 #include <QByteArray>
 #include <QList>
@@ -31,6 +31,7 @@ protected:
     // The "MSG" + n values of the queue file, in file order, as "section/MSGn=value".
     QList<QByteArray> queued() const;
 
+    SubmissionHandler m_submissions{core, prompts};
     std::unique_ptr<SnppBridge> m_bridge;
     quint16 m_port = 0;
 };

@@ -90,6 +90,8 @@ public:
     int promptCrs() const { return m_promptCrs; }
     const QList<QByteArray>& logonLines() const { return m_logonLines; }
     const QList<Block>& blocks() const { return m_blocks; }
+    // The PIN of every block, in the order they came.
+    QList<QByteArray> pins() const;
     bool endOfCallReceived() const { return m_endOfCall; }
     int hangUps() const { return m_hangUps; }
     bool lineOpen() const { return !m_closed; }
