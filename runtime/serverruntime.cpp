@@ -4,7 +4,6 @@
 #include "calls/callprocessor.h"
 #include "core/serverstate.h"
 #include "foundation/datetimetext.h"
-#include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "intake/keptqueue.h"
 #include "intake/queuecommands.h"
@@ -49,10 +48,7 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
     connect(m_ticker.get(), &QTimer::timeout, this, qOverload<>(&ServerRuntime::tick));
 }
 
-ServerRuntime::~ServerRuntime()
-{
-    m_ticker->stop();
-}
+ServerRuntime::~ServerRuntime() = default;
 
 void ServerRuntime::setPacing(const Pacing& pacing)
 {
