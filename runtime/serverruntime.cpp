@@ -12,6 +12,8 @@
 #include "queue/messagequeue.h"
 #include "runtime/nextcheckcountdown.h"
 #include "runtime/snppbridge.h"
+#include "snpp/snppgateway.h"
+#include "snpp/snppserver.h"
 #include "workstation/serverlistener.h"
 #include "workstation/submissionhandler.h"
 
@@ -35,6 +37,10 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
     // ends that conversation only.
     m_listener->Sock1().setOnAutoAccept(
         [this](TSock& listener, TSock& client) { accept(listener, client); });
+    // So is each paging client's command: one that fails ends its own session only.
+    m_snpp->gateway().server().setGuard([this](const std::function<void()>& work) {
+        return m_boundary.run(QStringLiteral("SNPP Connection"), Box::Notice, work);
+    });
     m_countdown->setOnAutomaticRun([this] { m_calls->automaticRun(); });
     connect(&m_calls->processor(), &CallProcessor::callMenuChanged, this,
             &ServerRuntime::callMenuChanged);

@@ -26,8 +26,9 @@ class TSock;
 // signals to its verbs. Whatever a face would otherwise ask of the operator comes through the
 // prompts given here.
 //
-// Every entry from outside (the tick, a workstation's conversation, a command) passes one
-// exception boundary: a failure is told to the operator and logged, and the server goes on.
+// Every entry from outside (the tick, a workstation's conversation, a paging client's command,
+// an operator's command) passes one exception boundary: a failure is told to the operator and
+// logged, and the server goes on.
 class ServerRuntime final : public QObject
 {
     Q_OBJECT

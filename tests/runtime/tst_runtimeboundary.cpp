@@ -1,16 +1,24 @@
 #include "calls/callcontrol.h"
 #include "calls/callprocessor.h"
 #include "core/serverstate.h"
+#include "directories/sharedpaths.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
+#include "runtime/snppbridge.h"
+#include "snpp/snppgateway.h"
+#include "snpp/snppprotocol.h"
+#include "snpp/snppserver.h"
 #include "tests/runtime/runningserver.h"
+#include "tests/snpp/printbytes.h"
+#include "tests/snpp/snppclient.h"
 #include "tests/support/smallfilesystem.h"
 #include "tests/support/workstationclient.h"
 
 #include <QDir>
 #include <QFile>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -192,6 +200,86 @@ TEST_F(Boundary, AQueueThatCannotBeClearedIsReportedAndKept)
     EXPECT_EQ(prompts.shown().last(), QStringLiteral("standard error: ") + message);
     EXPECT_EQ(core.queuedCount(), 2);
     EXPECT_TRUE(prompts.scriptDone());
+}
+
+// The same for a paging client's session: a fault in its SEND ends that session alone, without
+// a reply; the pages it queued stay queued, and the next client is served.
+class SnppBoundary : public Boundary
+{
+protected:
+    void SetUp() override
+    {
+        Boundary::SetUp();
+        dir.write(SharedPaths::ProviderFileName,
+                  "[Metro Paging]\r\nAccess Number=5551234\r\nPassword=\r\nLength=80\r\n"
+                  "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n");
+        SnppTiming timing;
+        timing.busyPollMs = 20;
+        gateway().setTiming(timing);
+        ASSERT_FALSE(gateway().listen(0));
+        QObject::connect(&core, &ServerState::connectionLogAdded, [](const QString& line) {
+            if (line == QStringLiteral("Message: boom"))
+                throw std::runtime_error("the log window is gone");
+        });
+    }
+
+    SnppServer& gateway() { return runtime.snpp().gateway().server(); }
+
+    // One client's transaction for `pin` at Metro Paging: the replies it got, then what came
+    // until the server closed ("left open" when it did not); a SEND that was answered is
+    // followed by QUIT.
+    QList<QByteArray> send(const QByteArray& pin, const QByteArray& message)
+    {
+        QList<QByteArray> replies;
+        runWhilePumping([&] {
+            SnppClient client(gateway().port());
+            replies.append(client.line());
+            replies.append(client.command("PAGE " + pin + "@Metro Paging"));
+            replies.append(client.command("MESS " + message));
+            replies.append(client.command("SEND"));
+            if (!replies.last().isEmpty())
+                client.send("QUIT\r\n");
+            bool closed = false;
+            replies.append(client.rest(&closed));
+            if (!closed)
+                replies.append("left open");
+        });
+        return replies;
+    }
+
+    // The failed transaction's client got no reply to SEND; the next client is served, and the
+    // next check delivers both.
+    void expectFailedThenServed(const QList<QByteArray>& failed)
+    {
+        const QByteArray greeting = SnppProtocol::greeting().trimmed();
+        EXPECT_EQ(failed,
+                  (QList<QByteArray>{greeting, "250 Pager ID Accepted", "250 Message OK", {}, {}}));
+        EXPECT_EQ(failures(),
+                  QStringList{QStringLiteral("SNPP Connection Failed: the log window is gone")});
+        EXPECT_EQ(prompts.openNotices(), 1);
+        EXPECT_EQ(send("2222222", "next"),
+                  (QList<QByteArray>{greeting, "250 Pager ID Accepted", "250 Message OK",
+                                     "250 Message Sent Successfully", "221 OK, Goodbye\r\n"}));
+
+        minuteTick();
+        EXPECT_EQ(modem.pins(), (QList<QByteArray>{"1111111", "2222222"}));
+        EXPECT_EQ(queuedInFile(), 0);
+    }
+};
+
+TEST_F(SnppBoundary, ASendThatFailsEndsItsSessionAlone)
+{
+    expectFailedThenServed(send("1111111", "boom"));
+}
+
+// A SEND that waited for a run to end is asked again from the session's timer: a fault then
+// ends the session just the same.
+TEST_F(SnppBoundary, ASendAskedAgainAfterTheRunThatFailsEndsItsSessionAlone)
+{
+    // The run ends well after the client's SEND has come in and been told to wait.
+    core.setServerBusy(true);
+    QTimer::singleShot(300, &core, [this] { core.setServerBusy(false); });
+    expectFailedThenServed(send("1111111", "boom"));
 }
 
 } // namespace
