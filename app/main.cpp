@@ -4,7 +4,7 @@
 #include "desktop/zelkorapplication.h"
 #include "foundation/folderlock.h"
 #include "runtime/datafolder.h"
-#include "runtime/servercore.h"
+#include "runtime/serverruntime.h"
 #include "service/headlessprompts.h"
 #include "service/headlessserver.h"
 #include "service/programoptions.h"
@@ -115,8 +115,8 @@ int runDesktop(int argc, char** argv, ProgramOptions options, FolderLock& lock)
 
     WidgetPrompts prompts;
     app.setPrompts(&prompts);
-    ServerCore core(options.dataDir, prompts);
-    TServMainForm window(core, prompts);
+    ServerRuntime runtime(options.dataDir, prompts);
+    TServMainForm window(runtime, prompts);
     // F1 anywhere in the program opens the main window's help.
     ContextHelp f1(window.help());
     app.installEventFilter(&f1);

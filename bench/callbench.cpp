@@ -11,10 +11,10 @@
 #include "bench/benchprompts.h"
 #include "calls/callcontrol.h"
 #include "calls/callprocessor.h"
+#include "core/serverstate.h"
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
-#include "runtime/servercore.h"
 #include "tests/support/scriptedmodem.h"
 
 #include <QAbstractEventDispatcher>
@@ -108,7 +108,7 @@ Figures runOnce(int messages, const PauseCosts& pauses)
 {
     QTemporaryDir dir;
     BenchPrompts prompts;
-    ServerCore core(dir.path(), prompts);
+    ServerState core(dir.path(), prompts);
     TServerConfig config = core.config();
     config.ComPort = 0;
     config.ComPortSpeed = 6;
@@ -133,8 +133,8 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     // Counted as a queue kept from an earlier run is.
     core.queue().takeOver();
 
-    CallControl calls(core, core, core, prompts);
-    calls.OMXPage1().setPacing(BenchPacing);
+    CallControl calls(core, prompts);
+    calls.engine().setPacing(BenchPacing);
     QElapsedTimer blockedClock;
     double blockedMs = 0;
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
@@ -152,7 +152,7 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     const double cpuBefore = threadCpuMs();
     QElapsedTimer wall;
     wall.start();
-    calls.SendNow1Click();
+    calls.sendNow();
     f.wallMs = static_cast<double>(wall.nsecsElapsed()) / 1e6;
     f.cpuMs = threadCpuMs() - cpuBefore;
     QObject::disconnect(toBlock);

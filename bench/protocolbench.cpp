@@ -4,10 +4,11 @@
 // 127.0.0.1.
 
 #include "bench/benchprompts.h"
+#include "core/serverstate.h"
 #include "foundation/pacing.h"
 #include "net/tsock.h"
 #include "queue/messagequeue.h"
-#include "runtime/servercore.h"
+#include "runtime/serverruntime.h"
 #include "tests/support/workstationclient.h"
 #include "workstation/serverlistener.h"
 
@@ -76,15 +77,15 @@ long residentKiB()
 class Bench final
 {
 public:
-    Bench() : m_core(m_dir.path(), m_prompts)
+    Bench() : m_runtime(m_dir.path(), m_prompts), m_core(m_runtime.state())
     {
-        m_core.listener().setPacing(m_pacing);
+        m_runtime.setPacing(m_pacing);
         m_core.setAllowList({"555"});
         TServerConfig config = m_core.config();
         config.Port = "0";
         m_core.setConfig(config);
-        m_core.listener().startListening();
-        m_port = m_core.listener().Sock1().LocalPort();
+        m_runtime.listen();
+        m_port = m_runtime.listener().Sock1().LocalPort();
     }
 
     // HELO, DATA, one block, DONE, from the loopback address `from`. True when every reply was
@@ -246,9 +247,9 @@ public:
     }
 
     quint16 port() const { return m_port; }
-    ServerCore& core() { return m_core; }
+    ServerState& core() { return m_core; }
     int boxes() const { return m_prompts.boxes; }
-    int connectionObjects() { return m_core.listener().Sock1().findChildren<TSock*>().size(); }
+    int connectionObjects() { return m_runtime.listener().Sock1().findChildren<TSock*>().size(); }
 
     // The durations of the server's conversations.
     Pacing& pacing() { return m_pacing; }
@@ -257,7 +258,8 @@ private:
     Pacing m_pacing;
     QTemporaryDir m_dir;
     BenchPrompts m_prompts;
-    ServerCore m_core;
+    ServerRuntime m_runtime;
+    ServerState& m_core;
     quint16 m_port = 0;
     QByteArray m_host = TSock::LocalAddress();
 };

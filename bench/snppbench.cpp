@@ -7,8 +7,8 @@
 // 127.0.0.0/8.
 
 #include "bench/benchprompts.h"
+#include "core/serverstate.h"
 #include "queue/messagequeue.h"
-#include "runtime/servercore.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
@@ -55,7 +55,7 @@ public:
                               "Length=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n");
         write("sUser.Dat", "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n");
         m_core.setAllowList({"555"});
-        m_bridge = std::make_unique<SnppBridge>(m_core, m_core, m_core, m_prompts);
+        m_bridge = std::make_unique<SnppBridge>(m_core, m_prompts);
         if (const auto failure = m_bridge->gateway().server().listen(0))
             std::fprintf(stderr, "listen: %s\n", qPrintable(*failure));
         m_port = m_bridge->gateway().server().port();
@@ -173,7 +173,7 @@ private:
 
     QTemporaryDir m_dir;
     BenchPrompts m_prompts;
-    ServerCore m_core;
+    ServerState m_core;
     std::unique_ptr<SnppBridge> m_bridge;
     quint16 m_port = 0;
     std::vector<std::unique_ptr<SnppClient>> m_silent;

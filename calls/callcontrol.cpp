@@ -1,9 +1,7 @@
 #include "calls/callcontrol.h"
 
 #include "calls/callprocessor.h"
-#include "core/ilogsinks.h"
-#include "core/iserversettings.h"
-#include "core/iserverstatus.h"
+#include "core/serverstate.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 #include "paging/tomxpage.h"
@@ -12,14 +10,12 @@ namespace {
 const QString HyphenLine = QStringLiteral("--------------------------");
 }
 
-CallControl::CallControl(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                         IOperatorPrompts& prompts, QObject* parent)
-    : QObject(parent), m_status(status), m_log(log), m_prompts(prompts),
-      m_engine(std::make_unique<TOMXPage>())
+CallControl::CallControl(ServerState& state, IOperatorPrompts& prompts)
+    : m_status(state), m_log(state), m_prompts(prompts), m_engine(std::make_unique<TOMXPage>())
 {
     // OMXPage1 as the main window creates it: COM1 at 2400 baud, 7 data bits, even parity, tone
     // dialling, "ATZ", 80 characters; the run sets port and line settings before each call.
-    m_engine->setDeviceDirectory(settings.dataDir());
+    m_engine->setDeviceDirectory(state.dataDir());
     m_engine->setComPort(pnCOM1);
     m_engine->setComPortSpeed(br2400);
     m_engine->setComPortDataBits(db7BITS);
@@ -29,14 +25,14 @@ CallControl::CallControl(const IServerSettings& settings, IServerStatus& status,
     m_engine->setInitString("ATZ");
     m_engine->setMsgLength(80);
     m_engine->setPinNumber(PlaceholderPin);
-    m_engine->setOnPageProgress([this](const QByteArray& text) { OMXPage1PageProgress(text); });
-    m_processor = std::make_unique<CallProcessor>(settings, status, log, prompts, *m_engine);
+    m_engine->setOnPageProgress([this](const QByteArray& text) { pageProgress(text); });
+    m_processor = std::make_unique<CallProcessor>(state, prompts, *m_engine);
     connect(m_processor.get(), &CallProcessor::runEnded, this, &CallControl::runEnded);
 }
 
 CallControl::~CallControl() = default;
 
-void CallControl::SendNow1Click()
+void CallControl::sendNow()
 {
     // The window is about to close; its queue is no longer to be called.
     if (m_closeApproved)
@@ -45,7 +41,7 @@ void CallControl::SendNow1Click()
     m_status.setProgress(QString());
 }
 
-void CallControl::CancelCall1Click()
+void CallControl::cancelCall()
 {
     m_engine->Disconnect();
 }
@@ -58,7 +54,7 @@ void CallControl::automaticRun()
     m_processor->ProcessCalls();
 }
 
-void CallControl::OMXPage1PageProgress(const QByteArray& text)
+void CallControl::pageProgress(const QByteArray& text)
 {
     const QString line = m_log.timeStamp() + QStringLiteral("  ") + WidgetText::fromBytes(text);
     m_status.setProgress(WidgetText::fromBytes(text));
@@ -66,14 +62,14 @@ void CallControl::OMXPage1PageProgress(const QByteArray& text)
     m_log.AppendLog(WidgetText::toBytes(line));
 }
 
-bool CallControl::FormCloseQuery(const std::function<void()>& stopListening)
+bool CallControl::closeQuery(const std::function<void()>& stopListening)
 {
     // The run this close waited for is over: nothing more to ask.
     if (m_closeApproved)
         return true;
     // The headless server has nobody to ask and never comes here: on SIGTERM it takes the
     // answers that lose nothing (the call finishes the message in hand and hangs up, the
-    // queue stays for the next start) and logs them (HeadlessServer::stop).
+    // queue stays for the next start) and logs them (ServerRuntime::stop).
     IOperatorPrompts& prompts = m_prompts;
     const bool duringRun = m_processor->running();
     if (m_engine->PortOpen()) {

@@ -9,35 +9,34 @@
 class CallProcessor;
 class ILogSinks;
 class IOperatorPrompts;
-class IServerSettings;
 class IServerStatus;
+class ServerState;
 class TOMXPage;
 
-// The main window's side of calling: it owns the paging engine OMXPage1 and the call processing
-// run, and carries out the commands that drive them (Send Now, Cancel Call, the automatic check,
-// the close request) and the engine's progress reports. It needs no display, so tests drive the
-// whole delivery through it; the window's handlers only forward here.
+// The running server's side of calling: it owns the paging engine (the window's OMXPage1) and
+// the call processing run, and carries out the commands that drive them (send now, cancel the
+// call, the automatic check, the close request) and the engine's progress reports. It needs no
+// display, so tests drive the whole delivery through it.
 class CallControl final : public QObject
 {
     Q_OBJECT
 
 public:
-    CallControl(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                IOperatorPrompts& prompts, QObject* parent = nullptr);
+    CallControl(ServerState& state, IOperatorPrompts& prompts);
     ~CallControl() override;
 
-    TOMXPage& OMXPage1() { return *m_engine; }
+    TOMXPage& engine() { return *m_engine; }
     CallProcessor& processor() { return *m_processor; }
 
     // A run without raising ServerBusy, then panel 3 emptied.
-    void SendNow1Click();
+    void sendNow();
     // Hangs up: a running call ends quietly.
-    void CancelCall1Click();
+    void cancelCall();
     // The countdown's check: raises ServerBusy, so conversations answer "DATA" with their busy
     // reply meanwhile, and runs the queue.
     void automaticRun();
     // The engine's progress: panel 3, the "Transmition Log" and Log.Dat.
-    void OMXPage1PageProgress(const QByteArray& text);
+    void pageProgress(const QByteArray& text);
 
     // The close request's questions about an active call and queued messages. True: the
     // window may close now. False: it stays, because the operator chose to keep the server
@@ -45,14 +44,14 @@ public:
     // so. In that case the run goes on to deliver the queue when the operator asked to send it
     // first, and otherwise ends its call as Cancel Call does and stops. `stopListening` is
     // called before the queue is sent (or given up), so no new page arrives meanwhile.
-    bool FormCloseQuery(const std::function<void()>& stopListening);
+    bool closeQuery(const std::function<void()>& stopListening);
 
     // The pager ID the engine holds between calls: it refuses to dial without one, and the run
     // sets the real one with each message.
     static constexpr char PlaceholderPin[] = "0000000";
 
 signals:
-    // The run a close request waited for is over: close the window; FormCloseQuery lets it.
+    // The run a close request waited for is over: close the window; closeQuery lets it.
     void closeDue();
 
 private:

@@ -5,6 +5,7 @@
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
 #include "core/serverconfig.h"
+#include "core/serverstate.h"
 #include "foundation/eventpump.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
@@ -48,9 +49,9 @@ bool portUsable(const TServerConfig& config)
 
 } // namespace
 
-CallProcessor::CallProcessor(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                             IOperatorPrompts& prompts, TOMXPage& engine, QObject* parent)
-    : QObject(parent), m_settings(settings), m_admission(settings), m_status(status), m_log(log),
+CallProcessor::CallProcessor(ServerState& state, IOperatorPrompts& prompts, TOMXPage& engine,
+                             QObject* parent)
+    : QObject(parent), m_settings(state), m_admission(state), m_status(state), m_log(state),
       m_prompts(prompts), m_engine(engine)
 {
 }

@@ -17,6 +17,7 @@ class IOperatorPrompts;
 class IServerSettings;
 class IServerStatus;
 class QueuedCompany;
+class ServerState;
 class TOMXPage;
 
 // The call processing run: empties Message.Dat company by company. For each section whose number
@@ -35,8 +36,8 @@ class CallProcessor final : public QObject
 public:
     // The run reads the settings, keeps the status and writes to the logs; it asks the operator
     // only when the engine cannot send a page.
-    CallProcessor(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                  IOperatorPrompts& prompts, TOMXPage& engine, QObject* parent = nullptr);
+    CallProcessor(ServerState& state, IOperatorPrompts& prompts, TOMXPage& engine,
+                  QObject* parent = nullptr);
     ~CallProcessor() override;
 
     // The durations of the hang-up pause and the error notices' wait; the engine's own.

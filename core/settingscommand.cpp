@@ -16,7 +16,7 @@ SettingsCommand::SettingsCommand(IServerSettings& settings, IOptionsDialog& dial
 {
 }
 
-bool SettingsCommand::Settings1Click()
+bool SettingsCommand::run()
 {
     IOperatorPrompts& prompts = m_prompts;
     for (;;) {

@@ -21,7 +21,7 @@ public:
 
     // False when the operator answered "Must Configure Application! Exit?" with Yes: the
     // application is to end.
-    bool Settings1Click();
+    bool run();
 
 private:
     void fillDialog();

@@ -1,8 +1,7 @@
 #include "desktop/tservmainform.h"
 
-#include "calls/callcontrol.h"
-#include "calls/callprocessor.h"
 #include "core/configfile.h"
+#include "core/serverstate.h"
 #include "desktop/contexthelp.h"
 #include "desktop/helpwindow.h"
 #include "desktop/logwindowtiler.h"
@@ -16,17 +15,12 @@
 #include "desktop/tlogviewer.h"
 #include "desktop/tservoptionform.h"
 #include "directories/ui/sharedlistcommands.h"
-#include "foundation/datetimetext.h"
 #include "foundation/operatorprompts.h"
-#include "intake/keptqueue.h"
-#include "intake/queuecommands.h"
-#include "queue/messagequeue.h"
-#include "runtime/servercore.h"
+#include "runtime/serverruntime.h"
 #include "runtime/snppbridge.h"
 #include "snpp/ui/snppoptionspage.h"
 #include "ui/programicon.h"
 #include "ui/ttrayicon.h"
-#include "workstation/serverlistener.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -36,27 +30,26 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
-#include <QTimer>
 
-TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidget* parent)
-    : TServMainForm(core, prompts, TrayShellChoice{nullptr}, parent)
+TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts, QWidget* parent)
+    : TServMainForm(runtime, prompts, TrayShellChoice{nullptr}, parent)
 {
 }
 
-TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, ITrayShell& trayShell,
-                             QWidget* parent)
-    : TServMainForm(core, prompts, TrayShellChoice{&trayShell}, parent)
+TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
+                             ITrayShell& trayShell, QWidget* parent)
+    : TServMainForm(runtime, prompts, TrayShellChoice{&trayShell}, parent)
 {
 }
 
-TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TrayShellChoice tray,
-                             QWidget* parent)
-    : QMainWindow(parent), m_core(core), m_prompts(prompts), m_mdiArea(new QMdiArea(this)),
-      m_menu(new MainMenu(menuBar(), this)), m_panels(new StatusPanels(statusBar(), this)),
-      m_optionForm(new TServOptionForm(core.dataDir(), this)),
+TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
+                             TrayShellChoice tray, QWidget* parent)
+    : QMainWindow(parent), m_runtime(runtime), m_state(runtime.state()), m_prompts(prompts),
+      m_mdiArea(new QMdiArea(this)), m_menu(new MainMenu(menuBar(), this)),
+      m_panels(new StatusPanels(statusBar(), this)),
+      m_optionForm(new TServOptionForm(m_state.dataDir(), this)),
       m_connectionLog(new TConnectionLogForm(QStringLiteral("Connection Log"), 13)),
-      m_timer(new QTimer(this)), m_countdown(core, core, core),
-      m_settings(core, *m_optionForm, prompts), m_tiler(new LogWindowTiler(m_mdiArea)),
+      m_settings(m_state, *m_optionForm, prompts), m_tiler(new LogWindowTiler(m_mdiArea)),
       m_help(new HelpWindow(this))
 {
     setObjectName(QStringLiteral("ServMainForm"));
@@ -70,22 +63,22 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
     m_mdiArea->setBackground(Qt::white);
     setCentralWidget(m_mdiArea);
 
-    m_panels->setText(StatusPanels::Clock, m_core.clockText());
-    m_panels->showQueued(m_core.queuedCount());
-    m_panels->showNextCheck(m_core.nextCheck());
-    m_panels->setText(StatusPanels::Progress, m_core.progress());
-    connect(&m_core, &ServerCore::clockTextChanged, m_panels,
+    m_panels->setText(StatusPanels::Clock, m_state.clockText());
+    m_panels->showQueued(m_state.queuedCount());
+    m_panels->showNextCheck(m_state.nextCheck());
+    m_panels->setText(StatusPanels::Progress, m_state.progress());
+    connect(&m_state, &ServerState::clockTextChanged, m_panels,
             [this](const QString& text) { m_panels->setText(StatusPanels::Clock, text); });
-    connect(&m_core, &ServerCore::queuedCountChanged, m_panels, &StatusPanels::showQueued);
-    connect(&m_core, &ServerCore::nextCheckChanged, m_panels, &StatusPanels::showNextCheck);
-    connect(&m_core, &ServerCore::progressChanged, m_panels,
+    connect(&m_state, &ServerState::queuedCountChanged, m_panels, &StatusPanels::showQueued);
+    connect(&m_state, &ServerState::nextCheckChanged, m_panels, &StatusPanels::showNextCheck);
+    connect(&m_state, &ServerState::progressChanged, m_panels,
             [this](const QString& text) { m_panels->setText(StatusPanels::Progress, text); });
 
     m_connectionLog->setObjectName(QStringLiteral("ConnectionLogForm"));
-    m_connectionLog->setLines(m_core.connectionLog());
-    connect(&m_core, &ServerCore::connectionLogAdded, m_connectionLog,
+    m_connectionLog->setLines(m_state.connectionLog());
+    connect(&m_state, &ServerState::connectionLogAdded, m_connectionLog,
             &TConnectionLogForm::addLine);
-    connect(&m_core, &ServerCore::connectionLogCleared, m_connectionLog,
+    connect(&m_state, &ServerState::connectionLogCleared, m_connectionLog,
             &TConnectionLogForm::clear);
     addLogWindow(m_connectionLog)->show();
 
@@ -94,40 +87,38 @@ TServMainForm::TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TraySh
         this, tray.shell, [this] { ShutDown1Click(); },
         [this](const QString& message) { m_prompts.showError(message); });
     connect(&TrayIcon1(), &TTrayIcon::OnDblClick, this, &TServMainForm::TrayIcon1DblClick);
-    m_snpp = new SnppBridge(m_core, m_core, m_core, m_prompts, this);
-    m_snppPage = new SnppOptionsPage(m_snpp->gateway());
+    m_snppPage = new SnppOptionsPage(m_runtime.snpp().gateway());
     m_optionForm->setPrompts(m_prompts);
     m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"),
                           [this] { return m_snppPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
     // whether or not the port changed, and applies the SNPP gateway's page.
     m_settings.setOnConfirmed([this] {
-        m_tray->setActive(m_core.config().SystemTray);
-        m_core.listener().restartListening();
+        m_tray->setActive(m_state.config().SystemTray);
+        m_runtime.listen();
         if (const std::optional<QString> failure = m_snppPage->apply())
             m_prompts.showError(*failure);
     });
 
-    m_calls = new CallControl(m_core, m_core, m_core, m_prompts, this);
-    connect(&m_calls->processor(), &CallProcessor::callMenuChanged, this,
+    connect(&m_runtime, &ServerRuntime::callMenuChanged, this,
             [this](bool cancelCallEnabled, bool sendNowEnabled) {
                 m_menu->CancelCall1()->setEnabled(cancelCallEnabled);
                 m_menu->SendNow1()->setEnabled(sendNowEnabled);
             });
-    m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
     // A close requested during a run waits for the run's end; queued, so the run has returned
     // before the window goes.
-    connect(m_calls, &CallControl::closeDue, this, &QWidget::close, Qt::QueuedConnection);
+    connect(&m_runtime, &ServerRuntime::closeDue, this, &QWidget::close, Qt::QueuedConnection);
+    // The paging clients' last replies, "421" after the command each had in hand, reach them
+    // before the program ends; a client that does not take them is dropped after a moment.
+    connect(&m_runtime, &ServerRuntime::stopped, this, &TServMainForm::applicationExitRequested);
 
-    m_sharedLists = new SharedListCommands(m_core.dataDir(), m_prompts, this);
+    m_sharedLists = new SharedListCommands(m_state.dataDir(), m_prompts, this);
     m_help->follow(this);
     m_sharedLists->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
     m_optionForm->setHelpOpener([this](int topic) { m_help->showTopic(topic); });
 
-    m_timer->setObjectName(QStringLiteral("Timer1"));
-    m_timer->setInterval(1000);
-    connect(m_timer, &QTimer::timeout, this, &TServMainForm::Timer1Timer);
-    m_timer->start();
+    // Timer1 runs from the window's creation.
+    m_runtime.startTicking();
 }
 
 TServMainForm::~TServMainForm() = default;
@@ -192,46 +183,37 @@ void TServMainForm::FormShow()
 {
     m_transmitLog = new TConnectionLogForm(QStringLiteral("Transmition Log"), 12);
     m_transmitLog->setObjectName(QStringLiteral("TransmitLog"));
-    m_transmitLog->setLines(m_core.transmitLog());
-    connect(&m_core, &ServerCore::transmitLogAdded, m_transmitLog, &TConnectionLogForm::addLine);
-    connect(&m_core, &ServerCore::transmitLogCleared, m_transmitLog, &TConnectionLogForm::clear);
+    m_transmitLog->setLines(m_state.transmitLog());
+    connect(&m_state, &ServerState::transmitLogAdded, m_transmitLog, &TConnectionLogForm::addLine);
+    connect(&m_state, &ServerState::transmitLogCleared, m_transmitLog, &TConnectionLogForm::clear);
     addLogWindow(m_transmitLog)->show();
     m_tiler->tile();
 
-    TServerConfig config = m_core.config();
-    if (ConfigFile::LoadConfig(m_core.dataDir(), config, m_prompts)) {
-        m_core.setConfig(config);
+    // The settings are the desktop's to load: without a usable Server.Dat the operator fills
+    // in the settings dialog first.
+    TServerConfig config = m_state.config();
+    if (ConfigFile::LoadConfig(m_state.dataDir(), config, m_prompts)) {
+        m_state.setConfig(config);
     } else {
-        m_core.setConfig(TServerConfig::defaults(m_core.dataDir()));
-        if (!m_settings.Settings1Click()) {
+        m_state.setConfig(TServerConfig::defaults(m_state.dataDir()));
+        if (!m_settings.run()) {
             emit applicationExitRequested();
             return;
         }
     }
-    // A queue file still here was left by a run that ended without its close (killed, crashed,
-    // power lost): its pages were accepted, so they are kept and go out at the next check.
-    KeptQueue::takeOver(m_core, m_core);
-    m_core.setNextCheck(m_core.config().QueTime);
-    m_core.loadAllowList();
-    m_core.setClockText(DateTimeText::clock(m_core.now()));
-    m_core.listener().startListening();
-    m_snpp->start();
+    // Without its port the server still delivers its queue; the error box has said why.
+    m_runtime.start(ServerRuntime::WithoutListener::Run);
 }
 
 bool TServMainForm::FormCloseQuery()
 {
-    return m_calls->FormCloseQuery([this] {
-        m_core.listener().stopListening();
-        m_snpp->stop();
-    });
+    return m_runtime.closeQuery();
 }
 
 void TServMainForm::FormClose()
 {
-    m_core.listener().stopListening();
-    m_snpp->stop();
-    m_core.queue().clear();
-    m_core.setAllowList({});
+    // applicationExitRequested() follows once the paging clients have their last replies.
+    m_runtime.close();
 }
 
 void TServMainForm::closeEvent(QCloseEvent* event)
@@ -242,50 +224,42 @@ void TServMainForm::closeEvent(QCloseEvent* event)
     }
     FormClose();
     event->accept();
-    // The paging clients' last replies, "421" after the command each had in hand, reach them
-    // before the program ends; a client that does not take them is dropped after a moment.
-    if (m_snpp->isDrained()) {
-        emit applicationExitRequested();
-        return;
-    }
-    connect(m_snpp, &SnppBridge::drained, this, &TServMainForm::applicationExitRequested,
-            Qt::SingleShotConnection);
 }
 
 void TServMainForm::Timer1Timer()
 {
-    m_countdown.Timer1Timer(m_core.now());
+    m_runtime.tick();
 }
 
 void TServMainForm::SendNow1Click()
 {
-    m_calls->SendNow1Click();
+    m_runtime.sendNow();
 }
 
 void TServMainForm::CancelCall1Click()
 {
-    m_calls->CancelCall1Click();
+    m_runtime.cancelCall();
 }
 
 void TServMainForm::ClearMsgQueue1Click()
 {
-    QueueCommands(m_core, m_core, m_prompts).clearMessageQueue();
+    m_runtime.clearQueue();
 }
 
 void TServMainForm::SendTestMsg1Click()
 {
-    QueueCommands(m_core, m_core, m_prompts).sendTestMessage();
+    m_runtime.sendTestPage();
 }
 
 void TServMainForm::ShowIPAddress1Click()
 {
-    m_core.listener().ShowIPAddress1Click();
+    m_runtime.showIpAddress();
 }
 
 void TServMainForm::LogViewer1Click()
 {
     // Each use opens another viewer with its own copy of the log.
-    TLogViewer::open(m_core.dataDir(), this);
+    TLogViewer::open(m_state.dataDir(), this);
 }
 
 TANBLForm* TServMainForm::ANBLForm() const
@@ -298,7 +272,7 @@ void TServMainForm::AccessBlockList1Click()
     // One dialog at a time; the reference clears itself when the dialog is freed.
     if (m_anblForm)
         return;
-    m_anblForm = new TANBLForm(m_core);
+    m_anblForm = new TANBLForm(m_state);
     QMdiSubWindow* frame = m_mdiArea->addSubWindow(m_anblForm);
     frame->resize(246, 187);
     // As wide as its caption needs, as far as the frame has room.
@@ -310,7 +284,7 @@ void TServMainForm::AccessBlockList1Click()
 
 void TServMainForm::Settings1Click()
 {
-    if (!m_settings.Settings1Click())
+    if (!m_settings.run())
         emit applicationExitRequested();
 }
 
@@ -321,17 +295,17 @@ void TServMainForm::ShutDown1Click()
 
 void TServMainForm::Users1Click()
 {
-    m_sharedLists->Users1Click(m_core.config().UserFile);
+    m_sharedLists->Users1Click(m_state.config().UserFile);
 }
 
 void TServMainForm::Groups1Click()
 {
-    m_sharedLists->Groups1Click(m_core.config().UserFile, m_core.config().GroupFile);
+    m_sharedLists->Groups1Click(m_state.config().UserFile, m_state.config().GroupFile);
 }
 
 void TServMainForm::PagingCompanies1Click()
 {
-    m_sharedLists->PagingCompanies1Click(m_core.config().UserFile);
+    m_sharedLists->PagingCompanies1Click(m_state.config().UserFile);
 }
 
 void TServMainForm::Contents1Click()

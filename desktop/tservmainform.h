@@ -1,14 +1,11 @@
 #pragma once
 
 #include "core/settingscommand.h"
-#include "runtime/nextcheckcountdown.h"
-
 #include "desktop/mainwindowtray.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-class CallControl;
 class HelpWindow;
 class IOperatorPrompts;
 class ITrayShell;
@@ -16,10 +13,9 @@ class LogWindowTiler;
 class MainMenu;
 class QMdiArea;
 class QMdiSubWindow;
-class QTimer;
-class ServerCore;
+class ServerRuntime;
+class ServerState;
 class SharedListCommands;
-class SnppBridge;
 class SnppOptionsPage;
 class StatusPanels;
 class TANBLForm;
@@ -29,39 +25,28 @@ class TServOptionForm;
 class TTrayIcon;
 
 // The main window: a frame holding the "Connection Log" and "Transmition Log" windows, the menu
-// of operator commands and the status bar. It shows the server state (ServerCore) and forwards
-// the commands to the logic; the state lives in ServerCore.
+// of operator commands and the status bar. It presents the running server (ServerRuntime): it
+// shows the state and forwards the operator's commands to the runtime's verbs. What only the
+// desktop does stays here: the settings dialog at the first start, the tray, the dialogs.
 class TServMainForm final : public QMainWindow
 {
     Q_OBJECT
 
 public:
-    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, QWidget* parent = nullptr);
+    TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts, QWidget* parent = nullptr);
     // With the tray icon's notification area and window handling behind `trayShell` (tests).
-    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, ITrayShell& trayShell,
+    TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts, ITrayShell& trayShell,
                   QWidget* parent = nullptr);
     ~TServMainForm() override;
 
-    ServerCore& core() const { return m_core; }
-    IOperatorPrompts& prompts() const { return m_prompts; }
     MainMenu& menu() const { return *m_menu; }
     StatusPanels& statusPanels() const { return *m_panels; }
-    TServOptionForm& ServOptionForm() const { return *m_optionForm; }
     TConnectionLogForm* ConnectionLogForm() const { return m_connectionLog; }
     // Created at first show.
     TConnectionLogForm* TransmitLog() const { return m_transmitLog; }
-    QTimer* Timer1() const { return m_timer; }
-    NextCheckCountdown& countdown() { return m_countdown; }
-    SettingsCommand& settings() { return m_settings; }
-    // The paging engine OMXPage1 and the call processing run.
-    CallControl& calls() const { return *m_calls; }
     TAboutBox* aboutBox() const;
     // The open allow list dialog, if any.
     TANBLForm* ANBLForm() const;
-    // The "&Shared Lists" commands and their dialogs.
-    SharedListCommands& sharedLists() const { return *m_sharedLists; }
-    // The SNPP gateway and its page of the options dialog.
-    SnppBridge& snpp() const { return *m_snpp; }
     // The tray icon, active from the start, and its pop-up menu with "&Shut Down".
     TTrayIcon& TrayIcon1() const { return m_tray->TrayIcon1(); }
     QMenu* SysTrayMenu() const { return m_tray->SysTrayMenu(); }
@@ -106,13 +91,14 @@ private:
     {
         ITrayShell* shell; // none: the desktop's notification area
     };
-    TServMainForm(ServerCore& core, IOperatorPrompts& prompts, TrayShellChoice tray,
+    TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts, TrayShellChoice tray,
                   QWidget* parent);
 
     QMdiSubWindow* addLogWindow(TConnectionLogForm* form);
     void connectMenu();
 
-    ServerCore& m_core;
+    ServerRuntime& m_runtime;
+    ServerState& m_state;
     IOperatorPrompts& m_prompts;
     QMdiArea* m_mdiArea;
     MainMenu* m_menu;
@@ -120,14 +106,10 @@ private:
     TServOptionForm* m_optionForm;
     TConnectionLogForm* m_connectionLog;
     TConnectionLogForm* m_transmitLog = nullptr;
-    QTimer* m_timer;
-    NextCheckCountdown m_countdown;
     SettingsCommand m_settings;
     QPointer<TAboutBox> m_aboutBox;
-    CallControl* m_calls;
     QPointer<TANBLForm> m_anblForm;
     SharedListCommands* m_sharedLists;
-    SnppBridge* m_snpp;
     SnppOptionsPage* m_snppPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;

@@ -1,20 +1,19 @@
 #include "intake/keptqueue.h"
 
-#include "core/ilogsinks.h"
-#include "core/iserverstatus.h"
+#include "core/serverstate.h"
 #include "foundation/widgettext.h"
 #include "queue/messagequeue.h"
 
 namespace KeptQueue {
 
-void takeOver(IServerStatus& status, ILogSinks& log)
+void takeOver(ServerState& state)
 {
-    const std::optional<qint32> count = status.queue().takeOver();
+    const std::optional<qint32> count = state.queue().takeOver();
     if (!count)
         return;
     const QByteArray line = "Queued messages kept from the last run: " + QByteArray::number(*count);
-    log.addConnectionLog(WidgetText::fromBytes(line));
-    log.AppendLog(line);
+    state.addConnectionLog(WidgetText::fromBytes(line));
+    state.AppendLog(line);
 }
 
 } // namespace KeptQueue

@@ -2,16 +2,14 @@
 
 #include "core/ilogsinks.h"
 #include "core/iserverstatus.h"
+#include "core/serverstate.h"
 #include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "intake/submissioncheck.h"
 #include "queue/messagequeue.h"
 #include "queue/queuesubmission.h"
 
-PageQueuer::PageQueuer(const IServerSettings& settings, IServerStatus& status, ILogSinks& log)
-    : m_admission(settings), m_status(status), m_log(log)
-{
-}
+PageQueuer::PageQueuer(ServerState& state) : m_admission(state), m_status(state), m_log(state) {}
 
 std::optional<PageQueuer::Refusal> PageQueuer::check(const QueueSubmission& submission) const
 {

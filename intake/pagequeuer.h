@@ -8,8 +8,8 @@
 #include <optional>
 
 class ILogSinks;
-class IServerSettings;
 class IServerStatus;
+class ServerState;
 struct QueueSubmission;
 
 // How a page gets into the queue, whichever front end read it: the access number is checked
@@ -21,7 +21,7 @@ class PageQueuer final
 public:
     using Refusal = PageRefusal;
 
-    PageQueuer(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
+    explicit PageQueuer(ServerState& state);
 
     // The checks of one page, without writing anything.
     std::optional<Refusal> check(const QueueSubmission& submission) const;

@@ -2,6 +2,7 @@
 
 #include "core/ilogsinks.h"
 #include "core/iserverstatus.h"
+#include "core/serverstate.h"
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
@@ -21,8 +22,8 @@ std::optional<QByteArray> askNonEmpty(IOperatorPrompts& prompts, const QString& 
 
 } // namespace
 
-QueueCommands::QueueCommands(IServerStatus& status, ILogSinks& log, IOperatorPrompts& prompts)
-    : m_status(status), m_log(log), m_prompts(prompts)
+QueueCommands::QueueCommands(ServerState& state, IOperatorPrompts& prompts)
+    : m_status(state), m_log(state), m_prompts(prompts)
 {
 }
 

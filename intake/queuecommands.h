@@ -3,6 +3,7 @@
 class ILogSinks;
 class IOperatorPrompts;
 class IServerStatus;
+class ServerState;
 
 // The operator's two queue commands of the main window's File menu, "Send Test Msg." and
 // "Clear Msg. Queue", on the server's queue. Questions go through the operator prompts;
@@ -11,7 +12,7 @@ class IServerStatus;
 class QueueCommands final
 {
 public:
-    QueueCommands(IServerStatus& status, ILogSinks& log, IOperatorPrompts& prompts);
+    QueueCommands(ServerState& state, IOperatorPrompts& prompts);
 
     // Asks for a PIN and an access number, queues the test message in that number's section
     // under its next free message key, shows and logs the received-message lines and counts

@@ -4,28 +4,24 @@
 
 #include <functional>
 
-class ILogSinks;
-class IServerSettings;
-class IServerStatus;
+class ServerState;
 
-// The main window's one-second tick: the clock in panel 0, the logs emptied at midnight, and
-// the countdown of whole minutes to the next automatic queue check. The time comes in as an
-// argument, so the rules can be driven with any clock.
+// The one-second tick: the clock in panel 0, the logs emptied at midnight, and the countdown of
+// whole minutes to the next automatic queue check. The time comes in as an argument, so the
+// rules can be driven with any clock.
 class NextCheckCountdown final
 {
 public:
-    NextCheckCountdown(const IServerSettings& settings, IServerStatus& status, ILogSinks& log);
+    explicit NextCheckCountdown(ServerState& state);
 
     // Runs the queue; called at a due check when QueuedCount or the queue file says messages
     // are queued, with ServerBusy raised, and expected to lower it when the run ends however
     // it ends. Without a handler no run starts and ServerBusy stays down.
     void setOnAutomaticRun(std::function<void()> handler) { m_onAutomaticRun = std::move(handler); }
 
-    void Timer1Timer(const QDateTime& now);
+    void tick(const QDateTime& now);
 
 private:
-    const IServerSettings& m_settings;
-    IServerStatus& m_status;
-    ILogSinks& m_log;
+    ServerState& m_state;
     std::function<void()> m_onAutomaticRun;
 };

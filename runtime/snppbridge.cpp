@@ -1,9 +1,7 @@
 #include "runtime/snppbridge.h"
 
-#include "core/ilogsinks.h"
-#include "core/iserversettings.h"
-#include "core/iserverstatus.h"
 #include "core/serverconfig.h"
+#include "core/serverstate.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 #include "queue/queuesubmission.h"
@@ -35,17 +33,15 @@ QueueSubmission submissionOf(const SnppPage& page, const QByteArray& sender)
 
 } // namespace
 
-SnppBridge::SnppBridge(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                       IOperatorPrompts& prompts, QObject* parent)
-    : QObject(parent), m_settings(settings), m_status(status), m_admission(settings),
-      m_queuer(settings, status, log), m_prompts(prompts),
-      m_gateway(new SnppGateway(settings.dataDir(), *this, *this, *this, this))
+SnppBridge::SnppBridge(ServerState& state, IOperatorPrompts& prompts, QObject* parent)
+    : QObject(parent), m_state(state), m_admission(state), m_queuer(state), m_prompts(prompts),
+      m_gateway(new SnppGateway(state.dataDir(), *this, *this, *this, this))
 {
     connect(&m_gateway->server(), &SnppServer::tooManySessions, this,
-            [&log](const QByteArray& address) {
-                log.addConnectionLog(QStringLiteral("SNPP Connection Refused From: ") +
-                                     WidgetText::fromBytes(address) +
-                                     QStringLiteral(" (Too Many Connections)"));
+            [&state](const QByteArray& address) {
+                state.addConnectionLog(QStringLiteral("SNPP Connection Refused From: ") +
+                                       WidgetText::fromBytes(address) +
+                                       QStringLiteral(" (Too Many Connections)"));
             });
     connect(m_gateway, &SnppGateway::drained, this, &SnppBridge::drained);
 }
@@ -86,9 +82,9 @@ PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
 {
     // The settings name the lists; the directory keeps what it read of them while they stay
     // the same files.
-    const TServerConfig& config = m_settings.config();
+    const TServerConfig& config = m_state.config();
     PagerDirectory named =
-        PagerDirectory::fromSettings(config.UserFile, config.GroupFile, m_settings.dataDir());
+        PagerDirectory::fromSettings(config.UserFile, config.GroupFile, m_state.dataDir());
     if (!m_directory || m_directory->userFile() != named.userFile() ||
         m_directory->groupFile() != named.groupFile())
         m_directory = std::make_unique<PagerDirectory>(std::move(named));
@@ -98,7 +94,7 @@ PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
 PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)
 {
     // While the check's run delivers the queue, a workstation's page waits; so does this one.
-    if (m_status.serverBusy())
+    if (m_state.serverBusy())
         return {PageSinkResult::Status::Busy, {}};
     QList<QueueSubmission> submissions;
     submissions.reserve(pages.size());

@@ -10,11 +10,9 @@
 
 #include <memory>
 
-class ILogSinks;
 class IOperatorPrompts;
-class IServerSettings;
-class IServerStatus;
 class PagerDirectory;
+class ServerState;
 class SnppGateway;
 
 // The SNPP gateway in the running server: its access rules are the server's admission (the IP
@@ -29,10 +27,9 @@ class SnppBridge final : public QObject,
     Q_OBJECT
 
 public:
-    // The shared lists are the ones `settings` name; pages wait while `status` says a run is
-    // delivering the queue.
-    SnppBridge(const IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-               IOperatorPrompts& prompts, QObject* parent = nullptr);
+    // The shared lists are the ones the state's settings name; pages wait while its status says
+    // a run is delivering the queue.
+    SnppBridge(ServerState& state, IOperatorPrompts& prompts, QObject* parent = nullptr);
     ~SnppBridge() override;
 
     SnppGateway& gateway() const { return *m_gateway; }
@@ -56,8 +53,7 @@ signals:
     void drained();
 
 private:
-    const IServerSettings& m_settings;
-    const IServerStatus& m_status;
+    const ServerState& m_state;
     Admission m_admission;
     PageQueuer m_queuer;
     IOperatorPrompts& m_prompts;

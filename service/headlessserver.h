@@ -6,18 +6,14 @@
 #include <cstdio>
 #include <memory>
 
-class CallControl;
 class IOperatorPrompts;
-class NextCheckCountdown;
-class QTimer;
-class ServerCore;
-class SnppBridge;
+class ServerRuntime;
 
-// The whole server without a display: the listener and the submission protocol, access
-// control, the SNPP gateway, the one-second tick with its countdown and automatic checks, call
-// processing with the modem, the transaction log and error notices. It makes the decisions the
-// main window leaves to the operator itself, each the one that keeps the server running and
-// loses nothing, and writes the two live logs to `out`, one line each.
+// The server without a display: the running server presented on a terminal. It reads the
+// settings where nobody can answer the settings dialog, maps the process signals to the
+// runtime's start, reload and stop, makes the decisions the main window leaves to the operator
+// itself (each the one that keeps the server running and loses nothing), and writes the two
+// live logs to `out`, one line each, with its own notes among them.
 class HeadlessServer final : public QObject
 {
     Q_OBJECT
@@ -46,21 +42,12 @@ signals:
 
 private:
     void applySettings(bool atStart);
-    // Starts or restarts the listener on the configured port and logs the outcome.
-    bool listen();
-    void tick();
+    void noteListening(bool listening);
     void writeLine(const char* log, const QString& line);
     void note(const QString& line);
-    void finishWhenIdle();
 
     IOperatorPrompts& m_prompts;
     std::FILE* m_out;
-    // The parts that refer to the core come after it, so they go before it.
-    std::unique_ptr<ServerCore> m_core;
-    std::unique_ptr<NextCheckCountdown> m_countdown;
-    std::unique_ptr<SnppBridge> m_snpp;
-    std::unique_ptr<CallControl> m_calls;
-    QTimer* m_timer;
+    std::unique_ptr<ServerRuntime> m_runtime;
     bool m_stopping = false;
-    bool m_finished = false;
 };

@@ -94,8 +94,8 @@ void SnppServer::acceptPending()
         if (!socket)
             break;
         const QByteArray address = dottedAddress(socket->peerAddress());
-        auto* session =
-            new SnppSession(socket, address, m_access, m_directory, m_sink, m_timing, this);
+        auto* session = new SnppSession(socket, address, m_access, m_directory, m_sink, m_timing,
+                                        m_guard, this);
         m_sessions.append(session);
         connect(session, &SnppSession::finished, this, &SnppServer::sessionFinished);
         if (!m_access.addressAdmitted(address)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/peraddresslimit.h"
+#include "snpp/snppguard.h"
 #include "snpp/snpptiming.h"
 
 #include <QByteArray>
@@ -36,6 +37,9 @@ public:
 
     void setTiming(const SnppTiming& timing) { m_timing = timing; }
     const SnppTiming& timing() const { return m_timing; }
+    // What the sessions accepted from now on run their commands through; without one, a
+    // command runs as it is.
+    void setGuard(SnppGuard guard) { m_guard = std::move(guard); }
 
     // Listens on `port` of every IPv4 address (0: a free port), after a stop() of what it
     // served before. The platform's reason when that fails.
@@ -68,6 +72,7 @@ private:
     const IPagerDirectory& m_directory;
     IPageSink& m_sink;
     SnppTiming m_timing;
+    SnppGuard m_guard;
     QTcpServer* m_listener;
     QTimer* m_resume;
     QList<SnppSession*> m_sessions;

@@ -9,10 +9,11 @@
 
 SnppSession::SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnppAccess& access,
                          const IPagerDirectory& directory, IPageSink& sink,
-                         const SnppTiming& timing, QObject* parent)
+                         const SnppTiming& timing, SnppGuard guard, QObject* parent)
     : QObject(parent), m_socket(socket), m_peer(std::move(peerAddress)),
-      m_protocol(access, directory, sink, m_peer), m_timing(timing), m_idle(new QTimer(this)),
-      m_busyPoll(new QTimer(this)), m_drain(new QTimer(this)), m_continue(new QTimer(this))
+      m_protocol(access, directory, sink, m_peer), m_timing(timing), m_guard(std::move(guard)),
+      m_idle(new QTimer(this)), m_busyPoll(new QTimer(this)), m_drain(new QTimer(this)),
+      m_continue(new QTimer(this))
 {
     m_socket->setParent(this);
     // Qt takes no more from the kernel than one whole line: what a client sends beyond that
@@ -102,8 +103,13 @@ void SnppSession::takeInput()
         m_idle->start();
         budget -= m_protocol.inData() ? 1 : BodyLinesPerPass;
         m_handling = true;
-        const SnppReply reply = m_protocol.handleLine(line);
+        SnppReply reply;
+        const bool handled = guarded([&] { reply = m_protocol.handleLine(line); });
         m_handling = false;
+        if (!handled) {
+            fail();
+            return;
+        }
         handle(reply);
         if (endIfAsked())
             return;
@@ -134,8 +140,13 @@ void SnppSession::retrySend()
     if (m_state != State::WaitingForQueue)
         return;
     m_handling = true;
-    SnppReply reply = m_protocol.retrySend();
+    SnppReply reply;
+    const bool handled = guarded([&] { reply = m_protocol.retrySend(); });
     m_handling = false;
+    if (!handled) {
+        fail();
+        return;
+    }
     if (reply.pending) {
         // An end asked for meanwhile answers the SEND at once: nothing of it was queued.
         if (!m_endReply && m_busySince.elapsed() < m_timing.busyLimitMs)
@@ -160,6 +171,23 @@ void SnppSession::end(const QByteArray& reply)
         return;
     }
     endNow(reply);
+}
+
+bool SnppSession::guarded(const std::function<void()>& work)
+{
+    if (!m_guard) {
+        work();
+        return true;
+    }
+    return m_guard(work);
+}
+
+void SnppSession::fail()
+{
+    // What the command had done when it failed is not known, so it gets no reply: the client
+    // learns from the close that its command was not confirmed. An end asked for meanwhile
+    // still says why the server lets it go.
+    closeAfter(std::exchange(m_endReply, std::nullopt).value_or(QByteArray()));
 }
 
 bool SnppSession::endIfAsked()

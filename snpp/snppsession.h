@@ -1,5 +1,6 @@
 #pragma once
 
+#include "snpp/snppguard.h"
 #include "snpp/snppprotocol.h"
 #include "snpp/snpptiming.h"
 
@@ -34,10 +35,11 @@ public:
     // Message body lines handled in one pass of the event loop; a command takes a pass alone.
     static constexpr int BodyLinesPerPass = 64;
 
-    // Takes `socket` over.
+    // Takes `socket` over. Each command and each SEND tried again runs through `guard` when one
+    // is given; one that fails ends the session without its reply.
     SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnppAccess& access,
                 const IPagerDirectory& directory, IPageSink& sink, const SnppTiming& timing,
-                QObject* parent = nullptr);
+                SnppGuard guard = {}, QObject* parent = nullptr);
     ~SnppSession() override;
 
     const QByteArray& peerAddress() const { return m_peer; }
@@ -66,6 +68,10 @@ private:
     bool endIfAsked();
     void endNow(const QByteArray& reply);
     void retrySend();
+    // Runs `work` through the guard; true when it returned.
+    bool guarded(const std::function<void()>& work);
+    // A command failed: the session ends without its reply.
+    void fail();
     void closeAfter(const QByteArray& reply);
     void shutDownWhenSent();
     void finish();
@@ -74,6 +80,7 @@ private:
     QByteArray m_peer;
     SnppProtocol m_protocol;
     SnppTiming m_timing;
+    SnppGuard m_guard;
     State m_state = State::Serving;
     QByteArray m_buffer;
     qsizetype m_consumed = 0;

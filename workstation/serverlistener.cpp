@@ -24,8 +24,7 @@ ServerListener::ServerListener(ISubmissionHandler& handler, const IServerSetting
     m_sock->setAutoAccept(true);
     m_sock->setLineBreak(TSock::lbCRLF);
     m_sock->setBlockingTimeout(0);
-    m_sock->setOnAutoAccept(
-        [this](TSock& listener, TSock& client) { Sock1AutoAccept(listener, client); });
+    m_sock->setOnAutoAccept([this](TSock& listener, TSock& client) { accept(listener, client); });
     m_sock->setOnRefuse([this](TSock&, const QByteArray& address) {
         m_log.addConnectionLog(QStringLiteral("Connection Refused From: ") +
                                WidgetText::fromBytes(address) +
@@ -84,7 +83,7 @@ QString ServerListener::ipAddressText()
            QLatin1Char('"');
 }
 
-void ServerListener::ShowIPAddress1Click()
+void ServerListener::showIpAddress()
 {
     m_prompts.showMessage(IOperatorPrompts::BoxKind::Information, ipAddressText());
 }
@@ -94,7 +93,7 @@ void ServerListener::setPacing(const Pacing& pacing)
     m_sock->setPacing(pacing);
 }
 
-void ServerListener::Sock1AutoAccept(TSock& listener, TSock& client)
+void ServerListener::accept(TSock& listener, TSock& client)
 {
     std::optional<PerAddressLimit::Claim> place = m_limits.claimPlace(client);
     if (!place) {

@@ -14,7 +14,7 @@ class TSock;
 
 // The server's listening socket Sock1 and what the main window does with it: listen on the
 // configured port at start-up, listen again on every confirmed settings dialog, stop at close,
-// and show the host's address. Accepted connections go to Sock1AutoAccept.
+// and show the host's address. Accepted connections go to accept().
 class ServerListener final : public QObject
 {
     Q_OBJECT
@@ -46,13 +46,13 @@ public:
     // "Current IP Address Is " + '"' + the host's address + '"'.
     static QString ipAddressText();
     // Shows that text in an information box.
-    void ShowIPAddress1Click();
+    void showIpAddress();
 
     // The connection handler: serves `client` to the end of its conversation, run inside the
     // listener's accept notification, within the bounds of the limits. A connection from an
     // address that holds its share already is closed at once, without a reply, and named in the
     // "Connection Log". One whose first command does not come in time is closed without a reply.
-    void Sock1AutoAccept(TSock& listener, TSock& client);
+    void accept(TSock& listener, TSock& client);
 
 private:
     ISubmissionHandler& m_handler;

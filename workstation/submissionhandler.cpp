@@ -2,13 +2,12 @@
 
 #include "core/ilogsinks.h"
 #include "core/iserverstatus.h"
+#include "core/serverstate.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 
-SubmissionHandler::SubmissionHandler(IServerSettings& settings, IServerStatus& status,
-                                     ILogSinks& log, IOperatorPrompts& prompts)
-    : m_admission(settings), m_status(status), m_log(log), m_prompts(prompts),
-      m_queuer(settings, status, log)
+SubmissionHandler::SubmissionHandler(ServerState& state, IOperatorPrompts& prompts)
+    : m_admission(state), m_status(state), m_log(state), m_prompts(prompts), m_queuer(state)
 {
 }
 

@@ -6,8 +6,8 @@
 
 class ILogSinks;
 class IOperatorPrompts;
-class IServerSettings;
 class IServerStatus;
+class ServerState;
 
 // The running server as its workstation conversations see it: the admission (the IP lists and
 // the allow list of the settings), the busy state and the countdown of the status, the page
@@ -15,8 +15,7 @@ class IServerStatus;
 class SubmissionHandler final : public ISubmissionHandler
 {
 public:
-    SubmissionHandler(IServerSettings& settings, IServerStatus& status, ILogSinks& log,
-                      IOperatorPrompts& prompts);
+    SubmissionHandler(ServerState& state, IOperatorPrompts& prompts);
 
     bool addressAdmitted(const QByteArray& address) const override;
     bool allowListAllows(const QByteArray& accessNumber) const override;

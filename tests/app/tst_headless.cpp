@@ -4,6 +4,7 @@
 #include "tests/support/freeport.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/scriptedprompts.h"
+#include "tests/support/smallfilesystem.h"
 #include "tests/support/tempdatadir.h"
 #include "tests/support/workstationclient.h"
 
@@ -60,6 +61,7 @@ protected:
         ASSERT_TRUE(m_modem.linkAs(m_dir.path(), 1));
         m_port = freeLoopbackPort();
         m_dir.write(QStringLiteral("Allow.txt"), "555\r\n");
+        m_data = m_dir.path();
     }
 
     void TearDown() override
@@ -74,14 +76,14 @@ protected:
     // (0: none); the first check after a start comes at the next full minute.
     void writeSettings(qint32 queTime)
     {
-        TServerConfig config = TServerConfig::defaults(m_dir.path());
+        TServerConfig config = TServerConfig::defaults(m_data);
         config.Port = m_port;
         config.ComPort = 0;
         config.ComPortSpeed = 6;
         config.FlowControl = 0;
         config.QueTime = queTime;
         config.Logging = true;
-        ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));
+        ASSERT_TRUE(ConfigFile::SaveConfig(m_data, config, m_prompts));
     }
 
     void start()
@@ -94,7 +96,7 @@ protected:
         m_program.setProcessEnvironment(environment);
         m_program.setWorkingDirectory(QDir::tempPath());
         m_program.start(QStringLiteral(ZELKOR_SERVER_BINARY),
-                        {QStringLiteral("--headless"), QStringLiteral("--data-dir"), m_dir.path()});
+                        {QStringLiteral("--headless"), QStringLiteral("--data-dir"), m_data});
         ASSERT_TRUE(m_program.waitForStarted());
     }
 
@@ -149,6 +151,8 @@ protected:
     }
 
     TempDataDir m_dir;
+    // The program's data folder: m_dir unless a test puts it elsewhere.
+    QString m_data;
     ScriptedModem m_modem;
     ScriptedPrompts m_prompts;
     QProcess m_program;
@@ -247,6 +251,66 @@ TEST_F(HeadlessProgram, SigtermDuringACallSendsTheMessageInHandHangsUpAndKeepsTh
     const QByteArray queue = m_dir.read(QStringLiteral("Message.Dat"));
     EXPECT_TRUE(queue.contains("second"));
     EXPECT_FALSE(queue.contains("first"));
+}
+
+// The queue cannot be rewritten during a run: the data folder's file system fills up while the
+// terminal holds the first of two pages. The run ends and says why, the program goes on taking
+// pages, and once there is room the next check delivers what is left.
+TEST_F(HeadlessProgram, FullDiskDuringARunEndsTheRunAndTheServerGoesOn)
+{
+    SmallFileSystem disk(512 * 1024);
+    m_data = disk.path();
+    ASSERT_TRUE(m_modem.linkAs(m_data, 1));
+    ASSERT_TRUE(QFile::copy(m_dir.file(QStringLiteral("Allow.txt")),
+                            disk.file(QStringLiteral("Allow.txt"))));
+    const auto queue = [&] {
+        QFile file(disk.file(QStringLiteral("Message.Dat")));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    };
+    writeSettings(0);
+    start();
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    ASSERT_EQ(submit({"first", "second"}).count("250 Message Accepted For Processing"), 2);
+    const auto program = static_cast<pid_t>(m_program.processId());
+    m_modem.queueBlockReplies({ScriptedModem::silence()});
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        if (m_modem.blocks().size() == 1)
+            disk.fill(program);
+    });
+    writeSettings(1);
+    signal(SIGHUP);
+    ASSERT_TRUE(waitFor([&] { return m_modem.blocks().size() == 1; })) << output();
+    // The terminal takes the first page; the run cannot take it off the queue.
+    m_modem.sendRaw(ScriptedModem::ack());
+    // A program that the failure ends is not waited for.
+    waitFor([&] {
+        return m_out.contains("Queue Check Failed: ") || m_program.state() != QProcess::Running;
+    });
+    ASSERT_EQ(m_program.state(), QProcess::Running) << output();
+    ASSERT_TRUE(m_out.contains("Queue Check Failed: ")) << output();
+    EXPECT_TRUE(m_out.contains("Call(s) Compleated")) << output();
+    EXPECT_TRUE(m_err.contains("Unable to write to " + QFile::encodeName(disk.path()))) << output();
+    EXPECT_EQ(m_modem.blocks().size(), 1) << "the run went on after its queue failed";
+    EXPECT_FALSE(m_modem.lineOpen());
+    EXPECT_TRUE(queue().contains("first") && queue().contains("second")) << queue().constData();
+
+    // Still serving: on the full disk a page is refused; with room again it is taken.
+    EXPECT_TRUE(submit({"third"}).contains("Queue Unavailable")) << output();
+    disk.makeRoom(program);
+    ASSERT_TRUE(submit({"third"}).contains("250 Message Accepted For Processing")) << output();
+    ASSERT_TRUE(waitFor([&] { return m_out.count("Call(s) Compleated") == 2; })) << output();
+    QList<QByteArray> delivered;
+    for (const ScriptedModem::Block& block : m_modem.blocks())
+        delivered.append(block.field);
+    ASSERT_EQ(delivered.size(), 4) << output();
+    // The page the terminal took before the failure was still queued: it goes out again.
+    EXPECT_TRUE(delivered[1].contains("first"));
+    EXPECT_TRUE(delivered[2].contains("second"));
+    EXPECT_TRUE(delivered[3].contains("third"));
+    EXPECT_EQ(MessageQueueFile(disk.file(QStringLiteral("Message.Dat"))).countMessages(), 0);
+    signal(SIGTERM);
+    ASSERT_TRUE(waitForExit()) << output();
+    EXPECT_EQ(m_program.exitCode(), 0) << output();
 }
 
 TEST_F(HeadlessProgram, SigtermClosesAnOpenConversationAndExits)

@@ -1,13 +1,11 @@
 #include "tests/calls/callfixture.h"
 
 #include "calls/callprocessor.h"
-#include "core/transactionlog.h"
-#include "foundation/datetimetext.h"
 #include "foundation/tinifile.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
-
-#include <QRegularExpression>
+#include "queue/messagequeue.h"
+#include "tests/support/logtexts.h"
 
 NoticeListener::NoticeListener() : m_sock(std::make_unique<TSock>())
 {
@@ -51,8 +49,8 @@ void CallFixture::SetUp()
     core.setConfig(config);
     // The run dials only numbers the allow list allows.
     core.setAllowList({"555"});
-    m_calls = std::make_unique<CallControl>(core, core, core, prompts);
-    m_calls->OMXPage1().setPacing(pacing);
+    m_calls = std::make_unique<CallControl>(core, prompts);
+    m_calls->engine().setPacing(pacing);
 }
 
 void CallFixture::TearDown()
@@ -97,28 +95,15 @@ QList<QByteArray> CallFixture::sectionKeys(const QByteArray& section) const
 
 QStringList CallFixture::transmitTexts() const
 {
-    QStringList texts;
-    // A date-time is the locale's short date, a blank and the time with seconds.
-    static const QRegularExpression prefix(QStringLiteral("^.*?\\d{2}:\\d{2}:\\d{2} "));
-    for (QString line : core.transmitLog())
-        texts.append(line.remove(prefix));
-    return texts;
+    return LogTexts::withoutTimeStamps(core.transmitLog());
 }
 
 QList<QByteArray> CallFixture::logTexts() const
 {
-    QList<QByteArray> texts;
-    for (const QByteArray& line : TransactionLog::readLines(dir.path())) {
-        const qsizetype at = line.indexOf(" - ");
-        texts.append(at < 0 ? line : line.mid(at + 3));
-    }
-    return texts;
+    return LogTexts::transactionLog(dir.path());
 }
 
 QList<QByteArray> CallFixture::deliveredPins() const
 {
-    QList<QByteArray> pins;
-    for (const ScriptedModem::Block& block : m_modem.blocks())
-        pins.append(block.pin);
-    return pins;
+    return m_modem.pins();
 }

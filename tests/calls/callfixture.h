@@ -5,7 +5,6 @@
 #include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
-#include "runtime/servercore.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/servercoretest.h"
 
@@ -61,7 +60,7 @@ protected:
     CallProcessor& processor() { return m_calls->processor(); }
     // The test's workstations run on this host, whose addresses get no notices in production.
     void allowNoticesToThisHost();
-    TOMXPage& engine() { return m_calls->OMXPage1(); }
+    TOMXPage& engine() { return m_calls->engine(); }
 
     // "Transmition Log" lines with their leading date-time removed (lines without one, the
     // hyphens and the empty line after them, as they are).

@@ -17,7 +17,7 @@ TEST_F(CallCommands, SendNowWithNothingQueuedOnlyEmptiesTheProgressPanel)
 {
     core.setProgress(QStringLiteral("Message Sent"));
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(core.progress(), QString());
     EXPECT_TRUE(core.transmitLog().isEmpty());
@@ -55,9 +55,9 @@ TEST_F(CallCommands, CancelWhileDiallingCountsAsAFailedConnectionAndKeepsTheMess
 {
     queueMessage("5551234", entry("1111111", "One"));
     m_modem.setDialResult("5551234", ScriptedModem::silence());
-    m_modem.setOnDial([&](const QByteArray&) { m_calls->CancelCall1Click(); });
+    m_modem.setOnDial([&](const QByteArray&) { m_calls->cancelCall(); });
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     const QStringList window = transmitTexts();
     EXPECT_TRUE(window.contains(QStringLiteral("Error Connecting To Paging Network: 5551234")));
@@ -80,11 +80,11 @@ TEST_F(CallCommands, CancelDuringAMessageReportsItAndTheRestOfTheCompanyAndRemov
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         if (!cancelled) {
             cancelled = true;
-            QTimer::singleShot(0, [this] { m_calls->CancelCall1Click(); });
+            QTimer::singleShot(0, [this] { m_calls->cancelCall(); });
         }
     });
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(prompts.shown(),
               (QStringList{QStringLiteral("error: Error Sending Message To \"Ann\""),
@@ -99,7 +99,7 @@ TEST_F(CallCommands, CancelDuringAMessageReportsItAndTheRestOfTheCompanyAndRemov
 
 TEST_F(CallCommands, ProgressGoesToPanelThreeTheWindowAndTheLog)
 {
-    m_calls->OMXPage1PageProgress("Dialing 5551234");
+    m_calls->pageProgress("Dialing 5551234");
 
     EXPECT_EQ(core.progress(), QStringLiteral("Dialing 5551234"));
     ASSERT_EQ(core.transmitLog().size(), 1);
@@ -122,7 +122,7 @@ TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredYesSendsThemFirst)
     int blocksWhenListeningStopped = -1;
 
     const bool mayClose =
-        m_calls->FormCloseQuery([&] { blocksWhenListeningStopped = int(m_modem.blocks().size()); });
+        m_calls->closeQuery([&] { blocksWhenListeningStopped = int(m_modem.blocks().size()); });
 
     EXPECT_TRUE(mayClose);
     EXPECT_EQ(blocksWhenListeningStopped, 0) << "listening must stop before the queue is sent";
@@ -142,7 +142,7 @@ TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredNoGivesThemUp)
     prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), false);
     bool listeningStopped = false;
 
-    EXPECT_TRUE(m_calls->FormCloseQuery([&] { listeningStopped = true; }));
+    EXPECT_TRUE(m_calls->closeQuery([&] { listeningStopped = true; }));
 
     EXPECT_TRUE(listeningStopped);
     EXPECT_TRUE(m_modem.commands().isEmpty());
@@ -153,11 +153,11 @@ TEST_F(CallCommands, CloseDuringACallAsksBeforeHangingUp)
 {
     ASSERT_TRUE(engine().OpenPort());
     prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), false);
-    EXPECT_FALSE(m_calls->FormCloseQuery({}));
+    EXPECT_FALSE(m_calls->closeQuery({}));
     EXPECT_TRUE(engine().PortOpen());
 
     prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
-    EXPECT_TRUE(m_calls->FormCloseQuery({}));
+    EXPECT_TRUE(m_calls->closeQuery({}));
     EXPECT_FALSE(engine().PortOpen());
     EXPECT_TRUE(m_modem.waitForHangUp(1));
 }
@@ -174,23 +174,23 @@ TEST_F(CallCommands, ASecondCloseRequestCanStopTheRunTheFirstLetDeliverTheQueue)
         const bool sendFirst = m_modem.blocks().size() == 1;
         prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
         prompts.expectQuestion(QStringLiteral("Send Queued Messages Firest?"), sendFirst);
-        mayClose.append(m_calls->FormCloseQuery({}));
+        mayClose.append(m_calls->closeQuery({}));
         EXPECT_EQ(closesDue, 0);
     });
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(mayClose, (QList<bool>{false, false})) << "the queue file must outlive the run";
     EXPECT_EQ(closesDue, 1);
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
     EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5550001"});
-    EXPECT_TRUE(m_calls->FormCloseQuery({})) << "the window closes without asking again";
+    EXPECT_TRUE(m_calls->closeQuery({})) << "the window closes without asking again";
 }
 
 TEST_F(CallCommands, NothingQueuedClosesWithoutAQuestion)
 {
     bool listeningStopped = false;
-    EXPECT_TRUE(m_calls->FormCloseQuery([&] { listeningStopped = true; }));
+    EXPECT_TRUE(m_calls->closeQuery([&] { listeningStopped = true; }));
     EXPECT_FALSE(listeningStopped) << "the window's close stops listening in this case";
     EXPECT_TRUE(prompts.shown().isEmpty());
 }

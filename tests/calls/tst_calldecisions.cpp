@@ -99,7 +99,7 @@ TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
         }
     });
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
     // The late message may take a key that the run has freed already; it stays all the same.
@@ -110,7 +110,7 @@ TEST_F(RunGuards, AMessageQueuedForTheCompanyDuringItsCallWaitsForTheNextRun)
                     .contains("*PIN*3333333*"));
     EXPECT_EQ(core.queuedCount(), 1);
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
     EXPECT_TRUE(sectionKeys("5551234").isEmpty());
@@ -123,7 +123,7 @@ TEST_F(RunGuards, ARunStartedFromInsideARunningOneIsRefused)
     queueMessage("5551234", entry("2222222", "Two"));
     bool busyAfterNestedRun = false;
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
-        m_calls->SendNow1Click();
+        m_calls->sendNow();
         busyAfterNestedRun = core.serverBusy();
     });
 
@@ -309,7 +309,7 @@ TEST_F(RunGuards, AQueueClearedByTheOperatorDuringACallLeavesNothingBehind)
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         if (!cleared) {
             cleared = true;
-            QueueCommands(core, core, prompts).clearMessageQueue();
+            QueueCommands(core, prompts).clearMessageQueue();
         }
     });
 
@@ -328,10 +328,10 @@ TEST_F(RunGuards, AMessageQueuedAfterTheOperatorClearedTheQueueDuringACallIsKept
     bool cleared = false;
     // While the first message is being paged: the operator clears the queue, and the new queue
     // file gives a late message the key of the message on the line.
-    QObject::connect(&core, &ServerCore::progressChanged, [&](const QString& text) {
+    QObject::connect(&core, &ServerState::progressChanged, [&](const QString& text) {
         if (!cleared && text == QStringLiteral("Sending Message To 1111111")) {
             cleared = true;
-            QueueCommands(core, core, prompts).clearMessageQueue();
+            QueueCommands(core, prompts).clearMessageQueue();
             queueMessage("5551234", entry("3333333", "Late"));
         }
     });

@@ -17,7 +17,7 @@ TEST_F(Delivery, PagesEveryMessageOfACompanyOnOneCallAndEmptiesTheQueue)
     queueMessage("5551234", entry("7654321", "Lunch at noon", "Bob"));
     ASSERT_EQ(core.queuedCount(), 2);
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5551234"});
     ASSERT_EQ(m_modem.blocks().size(), 2);
@@ -46,7 +46,7 @@ TEST_F(Delivery, WritesTheRunsLinesToTheWindowAndTheLog)
 {
     queueMessage("5551234", entry("1234567", "Call the front desk"));
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     const QStringList window = transmitTexts();
     ASSERT_GE(window.size(), 6) << window.join(u'|').toStdString();
@@ -85,7 +85,7 @@ TEST_F(Delivery, SetsTheEngineUpFromTheConfigurationAndTheSection)
     queueMessage("5550001", entry("2345678", "Second"), settings);
     configure([&](TServerConfig& c) { c.FlowControl = 2; });
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(engine().Provider(), "5550001");
     EXPECT_EQ(engine().Password(), "SECRET");
@@ -109,7 +109,7 @@ TEST_F(Delivery, TheTestMessagesSectionIsCalledWithItsOwnSettingsAndNoPassword)
 {
     ASSERT_TRUE(core.queue().addTestMessage("5559999", "7777777"));
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(engine().MsgLength(), 140);
     EXPECT_EQ(engine().Password(), QByteArray());
@@ -131,7 +131,7 @@ TEST_F(Delivery, ABusyCompanyKeepsItsMessagesAndTheNextIsCalledAfterTheHangUpPau
     QList<qint64> dialledAt;
     m_modem.setOnDial([&](const QByteArray&) { dialledAt.append(m_modem.elapsedMs()); });
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5550001", "5550002"}));
     ASSERT_EQ(dialledAt.size(), 2);
@@ -161,7 +161,7 @@ TEST_F(Delivery, ARejectedPinIsLoggedAndItsSenderToldWhileTheOthersGetThrough)
     queueMessage("5551234", entry("3333333", "Three"));
     m_modem.queueBlockReplies({ScriptedModem::ack(), ScriptedModem::rs(), ScriptedModem::ack()});
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(m_modem.dialled().size(), 1) << "the third message needs no second call";
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
@@ -184,7 +184,7 @@ TEST_F(Delivery, ATerminalDisconnectIsLoggedButNotSentToTheWorkstation)
     queueMessage("5551234", entry("1111111", "One"));
     m_modem.queueBlockReplies({ScriptedModem::endOfCall()});
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_TRUE(transmitTexts().contains(QStringLiteral(
         "Error Sending Messages To: 1111111 From 127.0.0.1 (Terminal Disconnected!)")));
@@ -199,7 +199,7 @@ TEST_F(Delivery, AnUnreachableWorkstationDoesNotStopTheRun)
     queueMessage("5551234", entry("2222222", "Two"));
     m_modem.queueBlockReplies({ScriptedModem::rs(), ScriptedModem::ack()});
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222"}));
     EXPECT_TRUE(transmitTexts().contains(QStringLiteral("Call(s) Compleated")));
@@ -221,7 +221,7 @@ TEST_F(Delivery, AThousandMessageSectionIsDeliveredCompletelyAndOnce)
     dir.write(MessageQueueFile::FileName, text);
     core.queue().takeOver();
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     QList<QByteArray> delivered;
     for (const ScriptedModem::Block& block : m_modem.blocks()) {

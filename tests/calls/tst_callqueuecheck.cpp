@@ -33,7 +33,7 @@ TEST_F(QueueCheck, ANumberTheAllowListNoLongerAllowsOrAHandMadeSectionIsNotDiall
     core.setAllowList({"5559", "1900"});
     ASSERT_EQ(core.queuedCount(), 3) << "the hand-made pages are not counted: the file decides";
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5559876"});
     for (const QByteArray& command : m_modem.commands())
@@ -60,7 +60,7 @@ TEST_F(QueueCheck, ANumberTheAllowListNoLongerAllowsOrAHandMadeSectionIsNotDiall
 
     // Allowed again: the next run delivers them; the hand-made section is never dialled.
     core.setAllowList({"555", "1900"});
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
     EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5559876", "5551234"}));
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"3333333", "1111111", "2222222"}));
     EXPECT_EQ(transmitTexts().count(invalid), 2) << "once in each run";
@@ -83,7 +83,7 @@ TEST_F(QueueCheck, EveryPageOfASectionBeyondTheKeyListIsDeliveredOnOneCall)
     dir.write(MessageQueueFile::FileName, file);
     ASSERT_EQ(core.queuedCount(), 0) << "the counter missed them all";
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5551234"});
     ASSERT_EQ(m_modem.blocks().size(), Pages);
@@ -108,7 +108,7 @@ TEST_F(QueueCheck, EveryCopyOfARepeatedSectionIsDeliveredOnOneCall)
                   "\r\n[5551234]\r\nMSG1=" + stored("3333333", "Third") + "\r\n");
     ASSERT_EQ(core.queuedCount(), 0);
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5551234", "5550002"}));
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222", "3333333", "9999999"}));
@@ -128,7 +128,7 @@ TEST_F(QueueCheck, AStopLeavesTheUntriedPagesOfEveryCopy)
                   "\r\nMSG2=" + stored("3333333", "Three") + "\r\n");
     m_modem.setOnBlock([&](const ScriptedModem::Block&) { processor().requestStop(); });
 
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
 
     EXPECT_EQ(deliveredPins(), QList<QByteArray>{"1111111"});
     const QueuedCompany left = queueFile().readCompany("5551234");
@@ -138,7 +138,7 @@ TEST_F(QueueCheck, AStopLeavesTheUntriedPagesOfEveryCopy)
     EXPECT_EQ(core.queuedCount(), 2);
 
     m_modem.setOnBlock(nullptr);
-    m_calls->SendNow1Click();
+    m_calls->sendNow();
     EXPECT_EQ(deliveredPins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
     EXPECT_EQ(queueFile().countMessages(), 0);
 }

@@ -1,7 +1,7 @@
 #include "core/configfile.h"
 #include "core/ioptionsdialog.h"
+#include "core/serverstate.h"
 #include "core/settingscommand.h"
-#include "runtime/servercore.h"
 #include "tests/support/servercoretest.h"
 
 #include <QList>
@@ -85,7 +85,7 @@ TEST_F(SettingsCommandTest, FillsTheDialogWithTheStoredValuesAfterTheModemDefini
     configure([&](TServerConfig& c) { c.Port = "7000"; });
     dialog.script.append({nullptr, false});
     prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), true);
-    EXPECT_FALSE(command.Settings1Click());
+    EXPECT_FALSE(command.run());
     EXPECT_EQ(dialog.calls, (QStringList{QStringLiteral("page"), QStringLiteral("select Hayes"),
                                          QStringLiteral("change"), QStringLiteral("set"),
                                          QStringLiteral("exec")}));
@@ -114,7 +114,7 @@ TEST_F(SettingsCommandTest, OkStoresEveryValueCutToItsFieldAndSaves)
                               v.IPDeny = "10.*";
                           },
                           true});
-    EXPECT_TRUE(command.Settings1Click());
+    EXPECT_TRUE(command.run());
     const TServerConfig& config = core.config();
     EXPECT_EQ(config.QueTime, 15);
     EXPECT_FALSE(config.SystemTray);
@@ -142,8 +142,8 @@ TEST_F(SettingsCommandTest, OkWithUnchangedValuesStillSavesAndRestartsTheListene
     ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), stored, prompts));
     dialog.script.append({nullptr, true});
     dialog.script.append({nullptr, true});
-    EXPECT_TRUE(command.Settings1Click());
-    EXPECT_TRUE(command.Settings1Click());
+    EXPECT_TRUE(command.run());
+    EXPECT_TRUE(command.run());
     EXPECT_EQ(confirmed, 2);
 }
 
@@ -152,7 +152,7 @@ TEST_F(SettingsCommandTest, CancelAtFirstStartAsksAndNoShowsTheDialogAgain)
     dialog.script.append({[](OptionValues& v) { v.Port = "9999"; }, false});
     dialog.script.append({nullptr, true});
     prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), false);
-    EXPECT_TRUE(command.Settings1Click());
+    EXPECT_TRUE(command.run());
     EXPECT_EQ(prompts.beeps(), 1);
     EXPECT_EQ(dialog.calls.count(QStringLiteral("exec")), 2);
     // The cancelled edit took no effect: the second showing starts from the record.
@@ -166,7 +166,7 @@ TEST_F(SettingsCommandTest, CancelAtFirstStartAndYesEndsTheProgramWithoutAFile)
 {
     dialog.script.append({nullptr, false});
     prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), true);
-    EXPECT_FALSE(command.Settings1Click());
+    EXPECT_FALSE(command.run());
     EXPECT_FALSE(dir.exists(ConfigFile::FileName));
     EXPECT_EQ(confirmed, 0);
 }
@@ -176,7 +176,7 @@ TEST_F(SettingsCommandTest, CancelWithAConfigurationEndsQuietly)
     TServerConfig stored = core.config();
     ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), stored, prompts));
     dialog.script.append({[](OptionValues& v) { v.QueTime = "77"; }, false});
-    EXPECT_TRUE(command.Settings1Click());
+    EXPECT_TRUE(command.run());
     EXPECT_EQ(core.config().QueTime, 5);
     EXPECT_TRUE(prompts.shown().isEmpty());
 }
@@ -192,7 +192,7 @@ TEST_F(SettingsCommandTest, BadCheckIntervalChangesAndSavesNothing)
                               v.Logging = true;
                           },
                           true});
-    EXPECT_TRUE(command.Settings1Click());
+    EXPECT_TRUE(command.run());
     EXPECT_EQ(prompts.shown(),
               QStringList{QStringLiteral("standard error: '' is not a valid integer value")});
     EXPECT_EQ(core.config().Port, "5612");
@@ -206,7 +206,7 @@ TEST_F(SettingsCommandTest, BadCheckIntervalAtFirstStartKeepsAsking)
     dialog.script.append({[](OptionValues& v) { v.QueTime = "x"; }, true});
     dialog.script.append({[](OptionValues& v) { v.QueTime = "7"; }, true});
     prompts.expectQuestion(QStringLiteral("Must Configure Application! Exit?"), false);
-    EXPECT_TRUE(command.Settings1Click());
+    EXPECT_TRUE(command.run());
     EXPECT_TRUE(prompts.shown().contains(
         QStringLiteral("standard error: 'x' is not a valid integer value")));
     EXPECT_EQ(saved().QueTime, 7);

@@ -1,8 +1,8 @@
 #include "core/transactionlog.h"
 
+#include "core/serverstate.h"
 #include "foundation/datetimetext.h"
 #include "foundation/errors.h"
-#include "runtime/servercore.h"
 #include "tests/support/servercoretest.h"
 
 #include <QDir>

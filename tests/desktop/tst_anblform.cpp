@@ -1,7 +1,7 @@
 #include "desktop/tanblform.h"
 
 #include "core/allowlist.h"
-#include "runtime/servercore.h"
+#include "core/serverstate.h"
 #include "tests/support/servercoretest.h"
 
 #include <QCoreApplication>

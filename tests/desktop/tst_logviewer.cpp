@@ -1,8 +1,8 @@
 #include "desktop/tlogviewer.h"
 
+#include "core/serverstate.h"
 #include "core/transactionlog.h"
 #include "foundation/errors.h"
-#include "runtime/servercore.h"
 #include "tests/support/servercoretest.h"
 #include "tests/support/triggeraction.h"
 

@@ -1,12 +1,9 @@
-#include "core/configfile.h"
 #include "desktop/tservmainform.h"
 #include "desktop/tservoptionform.h"
 #include "net/tsock.h"
-#include "runtime/servercore.h"
 #include "tests/support/loopbackclient.h"
+#include "tests/support/mainwindowtest.h"
 #include "tests/support/modalanswer.h"
-#include "tests/support/servercoretest.h"
-#include "tests/support/triggeraction.h"
 #include "workstation/serverlistener.h"
 
 #include <QAction>
@@ -18,23 +15,17 @@
 
 namespace {
 
-class MainFormListenerTest : public ServerCoreTest
+class MainFormListenerTest : public MainWindowTest
 {
 protected:
-    std::unique_ptr<TServMainForm> window;
-
-    TSock& sock1() const { return core.listener().Sock1(); }
-    void trigger(const char* name) const { triggerAction(*window, QLatin1String(name)); }
+    TSock& sock1() const { return runtime.listener().Sock1(); }
 };
 
 TEST_F(MainFormListenerTest, ListensFromFirstShowRestartsOnSettingsOkAndStopsAtClose)
 {
     const quint16 first = unusedPort();
-    TServerConfig config = TServerConfig::defaults(dir.path());
-    config.Port = QByteArray::number(first);
-    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
-    window = std::make_unique<TServMainForm>(core, prompts);
-    window->Timer1()->stop();
+    writeConfig([&](TServerConfig& config) { config.Port = QByteArray::number(first); });
+    create();
     EXPECT_FALSE(sock1().Listen());
 
     window->show();

@@ -1,5 +1,3 @@
-#include "calls/callcontrol.h"
-#include "core/configfile.h"
 #include "core/transactionlog.h"
 #include "desktop/contexthelp.h"
 #include "desktop/helpviewer.h"
@@ -13,17 +11,11 @@
 #include "desktop/tservmainform.h"
 #include "desktop/tservoptionform.h"
 #include "foundation/datetimetext.h"
-#include "foundation/pacing.h"
-#include "paging/tomxpage.h"
-#include "queue/messagequeue.h"
-#include "queue/messagequeuefile.h"
-#include "runtime/servercore.h"
+#include "tests/support/mainwindowtest.h"
 #include "tests/support/modalanswer.h"
 #include "tests/support/scriptedmodem.h"
-#include "tests/support/servercoretest.h"
 #include "tests/support/triggeraction.h"
 #include "ui/programicon.h"
-#include "workstation/serverlistener.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,46 +40,18 @@
 namespace {
 
 // The main window at its specified size, configured and shown, with a scripted modem on COM1.
-class ReadableMainFormTest : public ServerCoreTest
+class ReadableMainFormTest : public MainWindowTest
 {
 protected:
     void SetUp() override
     {
-        pacing.setScale(0.02);
-        ASSERT_TRUE(modem.linkAs(dir.path(), 1));
-        // The run dials only numbers the allow list allows; the first show loads it.
-        dir.write(QStringLiteral("Allow.txt"), "555\r\n");
-        TServerConfig config = TServerConfig::defaults(dir.path());
-        config.ComPort = 0;
-        config.ComPortSpeed = 6;
-        config.FlowControl = 0;
-        config.Port = "0";
-        config.Logging = true;
-        ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
+        writeCallingConfig(modem, [](TServerConfig& config) {
+            config.Port = "0";
+            config.Logging = true;
+        });
         core.setClock([this] { return clock; });
-        window = std::make_unique<TServMainForm>(core, prompts);
-        window->calls().OMXPage1().setPacing(pacing);
-        core.listener().setPacing(pacing);
-        window->Timer1()->stop();
-        window->show();
+        createShown();
         settle();
-    }
-    void TearDown() override { window.reset(); }
-    // Lets layouts and posted moves and resizes take effect.
-    static void settle()
-    {
-        for (int i = 0; i < 3; ++i) {
-            QCoreApplication::sendPostedEvents();
-            QCoreApplication::processEvents();
-        }
-    }
-    void queueMessage(const QByteArray& pin)
-    {
-        QueueEntry entry;
-        entry.message = "Hello " + pin;
-        entry.pin = pin;
-        entry.sender = "127.0.0.1";
-        ASSERT_TRUE(core.queue().add({{"5551234", CompanyLineSettings{}, entry}}));
     }
     QMdiSubWindow* frameOf(QWidget* form) const
     {
@@ -97,7 +61,6 @@ protected:
     ScriptedModem modem;
     // A clock face of the widest digits in a month with a long name.
     QDateTime clock{QDate(2026, 9, 28), QTime(20, 58, 58)};
-    std::unique_ptr<TServMainForm> window;
 };
 
 // A panel shows its whole text when its inside is at least as wide as the text.

@@ -1,12 +1,9 @@
-#include "core/configfile.h"
 #include "desktop/helpwindow.h"
 #include "desktop/tservmainform.h"
 #include "desktop/tservoptionform.h"
 #include "queue/messagequeuefile.h"
-#include "runtime/servercore.h"
-#include "tests/support/freeport.h"
+#include "tests/support/mainwindowtest.h"
 #include "tests/support/modalanswer.h"
-#include "tests/support/servercoretest.h"
 #include "tests/support/triggeraction.h"
 #include "ui/itrayshell.h"
 #include "ui/ttrayicon.h"
@@ -66,37 +63,28 @@ public:
     void popupMenu(QObject* menu, const QPoint&) override { poppedUp = menu; }
 };
 
-class MainFormTrayTest : public ServerCoreTest
+class MainFormTrayTest : public MainWindowTest
 {
 protected:
     void SetUp() override
     {
         QCoreApplication::setApplicationName(QStringLiteral("Zelkor Server"));
-        TServerConfig config = TServerConfig::defaults(dir.path());
-        config.Port = freeLoopbackPort();
-        ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
+        writeConfig();
     }
-    void create(ITrayShell* tray)
+    // The window shown, on the desktop's notification area or on `tray`.
+    void show(ITrayShell* tray)
     {
-        window = tray ? std::make_unique<TServMainForm>(core, prompts, *tray)
-                      : std::make_unique<TServMainForm>(core, prompts);
-        window->Timer1()->stop();
-        window->show();
+        createShown(tray);
         QCoreApplication::processEvents();
     }
-    static void settle()
-    {
-        for (int i = 0; i < 3; ++i)
-            QCoreApplication::processEvents();
-    }
 
+    // The window goes first (TearDown): it refers to the shell.
     RecordingShell shell;
-    std::unique_ptr<TServMainForm> window;
 };
 
 TEST_F(MainFormTrayTest, WithoutANotificationAreaMinimizingKeepsTheWindowInTheTaskbar)
 {
-    create(nullptr); // the desktop's own tray; offscreen has no notification area
+    show(nullptr); // the desktop's own tray; offscreen has no notification area
     EXPECT_TRUE(window->TrayIcon1().Active()) << "the tray icon is not active from the start";
     window->showMinimized();
     settle();
@@ -111,7 +99,7 @@ TEST_F(MainFormTrayTest, WithoutANotificationAreaMinimizingKeepsTheWindowInTheTa
 TEST_F(MainFormTrayTest, MinimizedToTheIconAndBackByADoubleClick)
 {
     shell.window = nullptr;
-    create(&shell);
+    show(&shell);
     shell.window = window.get();
     EXPECT_FALSE(shell.present) << "the icon shows while the window is in view";
     EXPECT_EQ(window->TrayIcon1().tip().text, QStringLiteral("Zelkor Server"));
@@ -134,7 +122,7 @@ TEST_F(MainFormTrayTest, MinimizedToTheIconAndBackByADoubleClick)
 // stays closed.
 TEST_F(MainFormTrayTest, TheHelpWindowHidesAndComesBackWithTheMainWindow)
 {
-    create(&shell);
+    show(&shell);
     shell.window = window.get();
     triggerAction(*window, QStringLiteral("Contents1"));
     QPointer<HelpViewer> help = window->help().viewer();
@@ -169,7 +157,7 @@ TEST_F(MainFormTrayTest, TheHelpWindowHidesAndComesBackWithTheMainWindow)
 
 TEST_F(MainFormTrayTest, RefusedIconIsReportedAndTheNextMinimizeTriesAgain)
 {
-    create(&shell);
+    show(&shell);
     shell.window = window.get();
     shell.refuseAdd = true;
     window->showMinimized();
@@ -189,7 +177,7 @@ TEST_F(MainFormTrayTest, RefusedIconIsReportedAndTheNextMinimizeTriesAgain)
 
 TEST_F(MainFormTrayTest, TheIconsMenuShutsTheServerDown)
 {
-    create(&shell);
+    show(&shell);
     shell.window = window.get();
     int exitRequested = 0;
     QObject::connect(window.get(), &TServMainForm::applicationExitRequested,
@@ -208,7 +196,7 @@ TEST_F(MainFormTrayTest, TheIconsMenuShutsTheServerDown)
 
 TEST_F(MainFormTrayTest, SettingsApplyTheTraySwitchWhenConfirmed)
 {
-    create(&shell);
+    show(&shell);
     shell.window = window.get();
     auto confirmTray = [](bool on) {
         return answerModal<TServOptionForm>([on](TServOptionForm& form) {

@@ -7,10 +7,8 @@
 #include "desktop/tservoptionform.h"
 #include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
-#include "runtime/servercore.h"
-#include "tests/support/freeport.h"
+#include "tests/support/mainwindowtest.h"
 #include "tests/support/modalanswer.h"
-#include "tests/support/servercoretest.h"
 #include "tests/support/triggeraction.h"
 
 #include <QAction>
@@ -32,30 +30,12 @@
 
 namespace {
 
-class MainFormTest : public ServerCoreTest
+class MainFormTest : public MainWindowTest
 {
 protected:
-    std::unique_ptr<TServMainForm> window;
-
-    void create()
-    {
-        window = std::make_unique<TServMainForm>(core, prompts);
-        // The tests drive the tick themselves.
-        window->Timer1()->stop();
-    }
     void writeConfig(qint32 queTime)
     {
-        TServerConfig config = TServerConfig::defaults(dir.path());
-        config.QueTime = queTime;
-        // The listener starts at first show: a port of its own keeps parallel runs apart.
-        config.Port = freeLoopbackPort();
-        ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
-    }
-    QAction* action(const char* name) const
-    {
-        auto* found = window->findChild<QAction*>(QLatin1String(name));
-        EXPECT_NE(found, nullptr) << "no menu item " << name;
-        return found;
+        MainWindowTest::writeConfig([&](TServerConfig& config) { config.QueTime = queTime; });
     }
 };
 
@@ -195,7 +175,7 @@ TEST_F(MainFormTest, LogWindowsMirrorTheServerLogs)
     EXPECT_EQ(window->TransmitLog()->lines(),
               (QStringList{QStringLiteral("before show"), QStringLiteral("after show")}));
     EXPECT_TRUE(window->TransmitLog()->Memo1()->isReadOnly());
-    window->countdown().Timer1Timer(QDateTime(QDate(2026, 1, 2), QTime(0, 0, 0)));
+    runtime.tick(QDateTime(QDate(2026, 1, 2), QTime(0, 0, 0)));
     EXPECT_TRUE(window->ConnectionLogForm()->lines().isEmpty());
     EXPECT_TRUE(window->TransmitLog()->lines().isEmpty());
     EXPECT_EQ(window->statusPanels().text(StatusPanels::NextCheck),
@@ -209,7 +189,7 @@ TEST_F(MainFormTest, LiveLogsKeepTheirNewestLinesWithinABound)
     writeConfig(5);
     create();
     window->show();
-    const int total = ServerCore::LiveLogLines + 7;
+    const int total = ServerState::LiveLogLines + 7;
     for (int i = 0; i < total; ++i) {
         core.addConnectionLog(QStringLiteral("c%1").arg(i));
         core.addTransmitLog(QStringLiteral("t%1").arg(i));
@@ -217,8 +197,8 @@ TEST_F(MainFormTest, LiveLogsKeepTheirNewestLinesWithinABound)
     for (const auto& [kept, shown] :
          {std::pair{core.connectionLog(), window->ConnectionLogForm()->lines()},
           std::pair{core.transmitLog(), window->TransmitLog()->lines()}}) {
-        ASSERT_EQ(kept.size(), ServerCore::LiveLogLines);
-        EXPECT_TRUE(kept.front().endsWith(QString::number(total - ServerCore::LiveLogLines)));
+        ASSERT_EQ(kept.size(), ServerState::LiveLogLines);
+        EXPECT_TRUE(kept.front().endsWith(QString::number(total - ServerState::LiveLogLines)));
         EXPECT_TRUE(kept.back().endsWith(QString::number(total - 1)));
         EXPECT_EQ(shown, kept) << "the window shows what the server keeps";
     }

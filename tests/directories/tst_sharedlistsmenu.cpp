@@ -6,9 +6,8 @@
 #include "directories/ui/tpclform.h"
 #include "directories/ui/tsuserdataform.h"
 #include "directories/ui/tsusersform.h"
-#include "runtime/servercore.h"
+#include "tests/support/mainwindowtest.h"
 #include "tests/support/modalanswer.h"
-#include "tests/support/servercoretest.h"
 #include "tests/support/triggeraction.h"
 
 #include <QAction>
@@ -31,18 +30,14 @@
 
 namespace {
 
-class SharedListsMenu : public ServerCoreTest
+class SharedListsMenu : public MainWindowTest
 {
 protected:
-    std::unique_ptr<TServMainForm> window;
-
     void SetUp() override
     {
-        window = std::make_unique<TServMainForm>(core, prompts);
-        window->Timer1()->stop();
+        create();
         core.setConfig(TServerConfig::defaults(dir.path()));
     }
-    void trigger(const char* item) { triggerAction(*window, QLatin1String(item)); }
     QByteArray file(const char* name) const { return dir.read(QLatin1String(name)); }
 };
 

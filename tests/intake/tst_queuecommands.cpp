@@ -1,11 +1,11 @@
 #include "intake/queuecommands.h"
 
+#include "core/serverstate.h"
 #include "core/transactionlog.h"
 #include "foundation/errors.h"
 #include "foundation/tinifile.h"
 #include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
-#include "runtime/servercore.h"
 #include "tests/support/servercoretest.h"
 
 #include <QDir>
@@ -21,7 +21,7 @@ const QString NumberPrompt = QStringLiteral("Enter Paging Co. Access Number:");
 class QueueCommandsTest : public ServerCoreTest
 {
 protected:
-    QueueCommands commands{core, core, prompts};
+    QueueCommands commands{core, prompts};
 
     QString queuePath() const { return dir.file(MessageQueueFile::FileName); }
     // `n` pages counted whose file was then deleted by hand: the count stays as it was.

@@ -1,7 +1,7 @@
+#include "core/serverstate.h"
 #include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "runtime/nextcheckcountdown.h"
-#include "runtime/servercore.h"
 #include "tests/support/servercoretest.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +13,7 @@ namespace {
 class CountdownTest : public ServerCoreTest
 {
 protected:
-    NextCheckCountdown countdown{core, core, core};
+    NextCheckCountdown countdown{core};
     int runs = 0;
     bool busyDuringRun = false;
 
@@ -39,7 +39,7 @@ protected:
     void minutes(int count)
     {
         for (int i = 0; i < count; ++i)
-            countdown.Timer1Timer(at(10, i % 60, 0));
+            countdown.tick(at(10, i % 60, 0));
     }
 };
 
@@ -47,13 +47,13 @@ TEST_F(CountdownTest, OnlyTicksAtSecondZeroCountAMinute)
 {
     configure([&](TServerConfig& c) { c.QueTime = 5; });
     core.setNextCheck(5);
-    countdown.Timer1Timer(at(10, 0, 1));
-    countdown.Timer1Timer(at(10, 0, 59));
+    countdown.tick(at(10, 0, 1));
+    countdown.tick(at(10, 0, 59));
     EXPECT_EQ(core.nextCheck(), 5);
-    countdown.Timer1Timer(at(10, 1, 0));
+    countdown.tick(at(10, 1, 0));
     EXPECT_EQ(core.nextCheck(), 4);
     // Two ticks inside the same second 00 count twice.
-    countdown.Timer1Timer(at(10, 1, 0));
+    countdown.tick(at(10, 1, 0));
     EXPECT_EQ(core.nextCheck(), 3);
     EXPECT_EQ(core.nextCheck(), 3);
     EXPECT_FALSE(core.clockText().isEmpty());
@@ -139,7 +139,7 @@ TEST_F(CountdownTest, ACheckMissedDuringALongRunIsMadeUpAfterIt)
         ++runs;
         if (runs == 1) {
             for (int i = 0; i < 3; ++i)
-                countdown.Timer1Timer(at(11, i, 0));
+                countdown.tick(at(11, i, 0));
         }
         core.setServerBusy(false);
     });
@@ -153,11 +153,11 @@ TEST_F(CountdownTest, ACheckMissedDuringALongRunIsMadeUpAfterIt)
 
 TEST_F(CountdownTest, WithoutARunHandlerTheServerNeverStaysBusy)
 {
-    NextCheckCountdown bare(core, core, core);
+    NextCheckCountdown bare(core);
     configure([&](TServerConfig& c) { c.QueTime = 1; });
     core.setNextCheck(1);
     queuePages(4);
-    bare.Timer1Timer(at(9, 0, 0));
+    bare.tick(at(9, 0, 0));
     EXPECT_FALSE(core.serverBusy());
     EXPECT_EQ(core.nextCheck(), 1);
 }
@@ -166,11 +166,11 @@ TEST_F(CountdownTest, BothLogsAreEmptiedOnlyAtMidnightSharp)
 {
     core.addConnectionLog(QStringLiteral("c"));
     core.addTransmitLog(QStringLiteral("t"));
-    countdown.Timer1Timer(at(23, 59, 59));
-    countdown.Timer1Timer(at(0, 0, 1));
+    countdown.tick(at(23, 59, 59));
+    countdown.tick(at(0, 0, 1));
     EXPECT_EQ(core.connectionLog().size(), 1);
     EXPECT_EQ(core.transmitLog().size(), 1);
-    countdown.Timer1Timer(at(0, 0, 0));
+    countdown.tick(at(0, 0, 0));
     EXPECT_TRUE(core.connectionLog().isEmpty());
     EXPECT_TRUE(core.transmitLog().isEmpty());
 }

@@ -24,7 +24,7 @@ void GatewayFixture::SetUp()
     dir.write(QStringLiteral("sGroup.Dat"), "[ops]\r\nUser0=alice\r\nUser1=bob\r\nUser2=carol\r\n");
     configure([&](TServerConfig& c) { c.Logging = true; });
     core.setAllowList({"555"});
-    m_bridge = std::make_unique<SnppBridge>(core, core, core, prompts);
+    m_bridge = std::make_unique<SnppBridge>(core, prompts);
     server().setTiming(fastTiming());
     ASSERT_FALSE(server().listen(0));
     m_port = server().port();

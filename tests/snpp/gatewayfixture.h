@@ -1,6 +1,5 @@
 #pragma once
 
-#include "runtime/servercore.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snpptiming.h"
 #include "tests/support/servercoretest.h"

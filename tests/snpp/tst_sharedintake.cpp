@@ -15,6 +15,7 @@
 #include "tests/support/workstationclient.h"
 #include "workstation/conversationlimits.h"
 #include "workstation/serverlistener.h"
+#include "workstation/submissionhandler.h"
 
 #include <memory>
 #include <vector>
@@ -32,16 +33,16 @@ protected:
     {
         pacing.setScale(0.05);
         GatewayFixture::SetUp();
-        core.listener().setPacing(pacing);
+        m_listener.setPacing(pacing);
         configure([&](TServerConfig& c) { c.Port = "0"; });
-        core.listener().startListening();
-        m_workstations = core.listener().Sock1().LocalPort();
+        m_listener.startListening();
+        m_workstations = m_listener.Sock1().LocalPort();
         ASSERT_NE(m_workstations, 0);
     }
 
     void TearDown() override
     {
-        core.listener().stopListening();
+        m_listener.stopListening();
         GatewayFixture::TearDown();
     }
 
@@ -57,6 +58,8 @@ protected:
     QByteArray host() const { return TSock::LocalAddress(); }
     qint32 messagesInFile() const { return MessageQueueFile(core.queue().path()).countMessages(); }
 
+    SubmissionHandler m_submissions{core, prompts};
+    ServerListener m_listener{m_submissions, core, core, prompts};
     quint16 m_workstations = 0;
 };
 
@@ -121,7 +124,7 @@ TEST_F(SharedIntakeTest, OneAddressHoldsItsPlacesOnEachFrontEndAndEachTurnsTheNe
 TEST_F(SharedIntakeTest, TheCountFollowsTheFileThroughAKeptQueueBothFrontEndsARunAndAClear)
 {
     QList<qint32> shown;
-    QObject::connect(&core, &ServerCore::queuedCountChanged,
+    QObject::connect(&core, &ServerState::queuedCountChanged,
                      [&](qint32 count) { shown.append(count); });
     const auto expectCount = [&](qint32 count, const char* after) {
         EXPECT_EQ(core.queuedCount(), count) << after;
@@ -136,7 +139,7 @@ TEST_F(SharedIntakeTest, TheCountFollowsTheFileThroughAKeptQueueBothFrontEndsARu
                   QueueEntry{"kept", "", "1001", "127.0.0.5", "A"}.format() +
                   "\r\n[7771234]\r\nLength=80\r\nMSG1=" +
                   QueueEntry{"held", "", "1004", "127.0.0.5", "D"}.format() + "\r\n");
-    KeptQueue::takeOver(core, core);
+    KeptQueue::takeOver(core);
     expectCount(2, "the kept queue");
 
     runWhilePumping([&] {
@@ -165,7 +168,7 @@ TEST_F(SharedIntakeTest, TheCountFollowsTheFileThroughAKeptQueueBothFrontEndsARu
     prompts.expectInput(QStringLiteral("Enter PIN To Send To:"), QStringLiteral("4242"));
     prompts.expectInput(QStringLiteral("Enter Paging Co. Access Number:"),
                         QStringLiteral("5559999"));
-    ASSERT_TRUE(QueueCommands(core, core, prompts).sendTestMessage());
+    ASSERT_TRUE(QueueCommands(core, prompts).sendTestMessage());
     expectCount(7, "the test message");
 
     // A run delivers all but the page whose number may not be dialled.
@@ -178,14 +181,14 @@ TEST_F(SharedIntakeTest, TheCountFollowsTheFileThroughAKeptQueueBothFrontEndsARu
         c.FlowControl = 0;
     });
     pacing.setScale(0.02);
-    CallControl calls(core, core, core, prompts);
-    calls.OMXPage1().setPacing(pacing);
-    calls.SendNow1Click();
+    CallControl calls(core, prompts);
+    calls.engine().setPacing(pacing);
+    calls.sendNow();
     EXPECT_EQ(modem.blocks().size(), 6);
     expectCount(1, "the run");
 
     prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
-    ASSERT_TRUE(QueueCommands(core, core, prompts).clearMessageQueue());
+    ASSERT_TRUE(QueueCommands(core, prompts).clearMessageQueue());
     EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_EQ(shown.last(), 0);

@@ -32,8 +32,8 @@ protected:
         config.FlowControl = 0;
         config.Port = "1"; // no error notices reach anybody
         core.setConfig(config);
-        m_calls = std::make_unique<CallControl>(core, core, core, prompts);
-        m_calls->OMXPage1().setPacing(pacing);
+        m_calls = std::make_unique<CallControl>(core, prompts);
+        m_calls->engine().setPacing(pacing);
         m_countdown.setOnAutomaticRun([this] { m_calls->automaticRun(); });
         core.setNextCheck(1);
     }
@@ -75,7 +75,7 @@ protected:
     }
 
     // A tick of the one-second timer at a whole minute: the check is due.
-    void minuteTick() { m_countdown.Timer1Timer(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0))); }
+    void minuteTick() { m_countdown.tick(QDateTime(QDate(2026, 12, 7), QTime(10, 0, 0))); }
 
     // Each delivered page as "PIN: message field".
     QList<QByteArray> delivered() const
@@ -88,7 +88,7 @@ protected:
 
     ScriptedModem m_modem;
     std::unique_ptr<CallControl> m_calls;
-    NextCheckCountdown m_countdown{core, core, core};
+    NextCheckCountdown m_countdown{core};
     QByteArray m_output;
 };
 

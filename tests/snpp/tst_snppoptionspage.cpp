@@ -1,13 +1,14 @@
 #include "core/configfile.h"
 #include "desktop/tservmainform.h"
 #include "desktop/tservoptionform.h"
-#include "runtime/servercore.h"
+#include "runtime/serverruntime.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
 #include "snpp/snppsettings.h"
 #include "snpp/ui/snppoptionspage.h"
 #include "tests/support/freeport.h"
+#include "tests/support/mainwindowtest.h"
 #include "tests/support/modalanswer.h"
 #include "tests/support/servercoretest.h"
 
@@ -27,7 +28,7 @@ namespace {
 class SnppOptionsPageTest : public ServerCoreTest
 {
 protected:
-    SnppBridge bridge{core, core, core, prompts};
+    SnppBridge bridge{core, prompts};
     TServOptionForm form{dir.path()};
     SnppOptionsPage* page = new SnppOptionsPage(bridge.gateway());
 
@@ -90,13 +91,12 @@ TEST_F(SnppOptionsPageTest, TheFifthPageShowsStoresAndAppliesTheGatewaySettings)
 // A gateway switched on with a port that is no port is refused while the dialog is open: OK
 // warns, stays on the gateway's page with the port to correct, and stores none of the dialog's
 // settings; a good port then closes it and every setting is stored.
-TEST_F(ServerCoreTest, OkWithAnSnppPortThatIsNoPortKeepsTheOptionsDialogOpen)
+TEST_F(MainWindowTest, OkWithAnSnppPortThatIsNoPortKeepsTheOptionsDialogOpen)
 {
     TServerConfig config = TServerConfig::defaults(dir.path());
     config.QueTime = 5;
     core.setConfig(config);
-    auto window = std::make_unique<TServMainForm>(core, prompts);
-    window->Timer1()->stop();
+    create();
     const QByteArray free = freeLoopbackPort();
     QStringList refusals;
     const auto options = answerModal<TServOptionForm>([&](TServOptionForm& form) {
@@ -132,7 +132,7 @@ TEST_F(ServerCoreTest, OkWithAnSnppPortThatIsNoPortKeepsTheOptionsDialogOpen)
     EXPECT_EQ(core.config().QueTime, 7);
     EXPECT_TRUE(dir.exists(ConfigFile::FileName));
     EXPECT_EQ(SnppSettings::load(dir.path()), (SnppSettings{true, free.toUShort()}));
-    EXPECT_TRUE(window->snpp().gateway().server().isListening());
+    EXPECT_TRUE(runtime.snpp().gateway().server().isListening());
 }
 
 } // namespace

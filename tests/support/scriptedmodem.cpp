@@ -52,6 +52,14 @@ ScriptedModem::~ScriptedModem()
         ::close(m_master);
 }
 
+QList<QByteArray> ScriptedModem::pins() const
+{
+    QList<QByteArray> pins;
+    for (const Block& block : m_terminal.blocks())
+        pins.append(block.pin);
+    return pins;
+}
+
 bool ScriptedModem::linkAs(const QString& directory, int number) const
 {
     const QString link = directory + QStringLiteral("/COM") + QString::number(number);

@@ -85,6 +85,8 @@ public:
     int promptCrs() const { return m_terminal.promptCrs(); }
     const QList<QByteArray>& logonLines() const { return m_terminal.logonLines(); }
     const QList<Block>& blocks() const { return m_terminal.blocks(); }
+    // The PIN of every block, in the order they came.
+    QList<QByteArray> pins() const;
     bool endOfCallReceived() const { return m_terminal.endOfCallReceived(); }
     int hangUps() const { return m_hangUps; }
     bool lineOpen() const { return !m_closed; }

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "core/serverstate.h"
 #include "foundation/pacing.h"
-#include "runtime/servercore.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 
@@ -9,9 +9,9 @@
 
 #include <functional>
 
-// The server state of a test: a fresh data folder, the scripted operator, and the server core on
-// both. `pacing` is at the standard scale; a test that shortens durations sets its scale and
-// gives it to the parts it drives. It is declared first, so it outlives everything given it.
+// The server state of a test: a fresh data folder, the scripted operator, and the server's core
+// state on both. `pacing` is at the standard scale; a test that shortens durations sets its scale
+// and gives it to the parts it drives. It is declared first, so it outlives everything given it.
 class ServerCoreTest : public ::testing::Test
 {
 protected:
@@ -24,5 +24,5 @@ protected:
     Pacing pacing;
     TempDataDir dir;
     ScriptedPrompts prompts;
-    ServerCore core;
+    ServerState core;
 };

@@ -6,9 +6,10 @@
 
 #include <sys/mount.h>
 
-SmallFileSystem::SmallFileSystem(qint64 bytes)
+SmallFileSystem::SmallFileSystem(qint64 bytes, const QString& folder)
+    : m_path(folder.isEmpty() ? m_dir.path() : folder), m_bytes(bytes)
 {
-    const QByteArray where = QFile::encodeName(m_dir.path());
+    const QByteArray where = QFile::encodeName(m_path);
     const QByteArray options = "size=" + QByteArray::number(bytes) + ",mode=0700";
     m_mounted = ::mount("tmpfs", where.constData(), "tmpfs", 0, options.constData()) == 0;
     if (m_mounted)
@@ -26,15 +27,18 @@ SmallFileSystem::~SmallFileSystem()
     if (m_limited)
         ::setrlimit(RLIMIT_FSIZE, &m_oldLimit);
     if (m_mounted)
-        ::umount2(QFile::encodeName(m_dir.path()).constData(), MNT_DETACH);
+        ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
 }
 
-void SmallFileSystem::fill()
+void SmallFileSystem::fill(pid_t program)
 {
     if (m_limited) {
         struct rlimit none = m_oldLimit;
         none.rlim_cur = 0;
         ::setrlimit(RLIMIT_FSIZE, &none);
+        // The program inherited the limit and SIGXFSZ ignored when it was started.
+        if (program > 0)
+            ::prlimit(program, RLIMIT_FSIZE, &none, nullptr);
         return;
     }
     QFile filler(file(QStringLiteral(".filler")));
@@ -45,4 +49,17 @@ void SmallFileSystem::fill()
     }
     while (filler.write("f", 1) == 1) {
     }
+}
+
+void SmallFileSystem::makeRoom(pid_t program)
+{
+    if (m_limited) {
+        struct rlimit limit = m_oldLimit;
+        limit.rlim_cur = static_cast<rlim_t>(m_bytes);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        if (program > 0)
+            ::prlimit(program, RLIMIT_FSIZE, &limit, nullptr);
+        return;
+    }
+    QFile::remove(file(QStringLiteral(".filler")));
 }

@@ -2,10 +2,10 @@
 
 #include "net/tsock.h"
 #include "queue/messagequeuefile.h"
-#include "runtime/servercore.h"
 #include "tests/support/servercoretest.h"
 #include "tests/support/workstationclient.h"
 #include "workstation/serverlistener.h"
+#include "workstation/submissionhandler.h"
 
 #include <QCoreApplication>
 #include <QList>
@@ -80,28 +80,37 @@ inline QByteArray recieved(int count, int minutes)
 
 using namespace submission;
 
+// The server's state with the workstation listener and its submission handler on it, put
+// together as the running server puts them.
+class ListenerTest : public ServerCoreTest
+{
+protected:
+    SubmissionHandler submissions{core, prompts};
+    ServerListener listener{submissions, core, core, prompts};
+};
+
 // A listening server with a temporary data folder, its conversations served as the program
 // serves them. Durations run at a twentieth, so the 60-second idle limit is 3 s.
-class SubmissionServer : public ServerCoreTest
+class SubmissionServer : public ListenerTest
 {
 protected:
     void SetUp() override
     {
         pacing.setScale(0.05);
-        core.listener().setPacing(pacing);
+        listener.setPacing(pacing);
         core.setAllowList({"555"});
         core.setNextCheck(4);
         // The server's own listener, on a port the platform picks.
         configure([&](TServerConfig& c) { c.Port = "0"; });
-        core.listener().startListening();
-        m_port = core.listener().Sock1().LocalPort();
+        listener.startListening();
+        m_port = listener.Sock1().LocalPort();
         ASSERT_NE(m_port, 0);
     }
 
     void TearDown() override
     {
-        core.listener().stopListening();
-        EXPECT_EQ(core.listener().limits().nesting(), 0);
+        listener.stopListening();
+        EXPECT_EQ(listener.limits().nesting(), 0);
     }
 
     QByteArray host() const { return TSock::LocalAddress(); }

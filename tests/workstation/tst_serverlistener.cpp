@@ -1,7 +1,6 @@
 #include "net/tsock.h"
-#include "runtime/servercore.h"
 #include "tests/support/loopbackclient.h"
-#include "tests/support/servercoretest.h"
+#include "tests/workstation/submissionserver.h"
 #include "workstation/serverlistener.h"
 
 #include <QRegularExpression>
@@ -10,11 +9,9 @@
 
 namespace {
 
-class ServerListenerTest : public ServerCoreTest
+class ServerListenerTest : public ListenerTest
 {
 protected:
-    ServerListener& listener = core.listener();
-
     void usePort(quint16 port)
     {
         configure([&](TServerConfig& c) { c.Port = QByteArray::number(port); });
@@ -95,7 +92,7 @@ TEST_F(ServerListenerTest, UnusablePortIsShownAndASettingsFixRecovers)
 
 TEST_F(ServerListenerTest, ShowIPAddressNamesTheHostsAddressInQuotes)
 {
-    listener.ShowIPAddress1Click();
+    listener.showIpAddress();
     ASSERT_EQ(prompts.shown().size(), 1);
     const QRegularExpression text(QStringLiteral(
         R"re(^information: Current IP Address Is "(\d{1,3}\.\d{1,3}\.\d{1,3}\.\d{1,3})"$)re"));

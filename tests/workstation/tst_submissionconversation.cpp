@@ -342,7 +342,7 @@ TEST_F(SubmissionServer, CommandWaitingOutANestedConversationIsServedWithAFullId
 
 TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
 {
-    core.listener().limits().setMaxNesting(2);
+    listener.limits().setMaxNesting(2);
     runWhilePumping([&] {
         WorkstationClient first;
         WorkstationClient second;
@@ -360,7 +360,7 @@ TEST_F(SubmissionServer, NestingIsBoundedAndNewConnectionsWaitInTheBacklog)
         EXPECT_REPLY(third, "DONE", recieved(0, 4));
         EXPECT_REPLY(first, "DONE", recieved(0, 4));
     });
-    EXPECT_FALSE(core.listener().Sock1().AcceptPaused());
+    EXPECT_FALSE(listener.Sock1().AcceptPaused());
 }
 
 TEST_F(SubmissionServer, OversizedCommandOrBlockIsRejectedAndDisconnected)

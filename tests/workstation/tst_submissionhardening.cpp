@@ -178,7 +178,7 @@ TEST_F(SubmissionServer, AResetInEachWaitEndsThatConversationAndTheOlderIsAnswer
     });
     core.setServerBusy(false);
     // Every connection was released, the reset ones included.
-    EXPECT_TRUE(waitFor([&] { return core.listener().Sock1().findChildren<TSock*>().isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return listener.Sock1().findChildren<TSock*>().isEmpty(); }));
     EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
 }
 
@@ -264,7 +264,7 @@ TEST_F(SubmissionServer, TooLargeReachesAClientThatKeepsSendingAndTheConnectionE
     EXPECT_EQ(end, 0) << "the connection ended with error " << end;
     EXPECT_TRUE(extra.isEmpty()) << extra.left(80).toStdString();
     // Once the server has closed its side, nothing resets the connection afterwards.
-    EXPECT_TRUE(waitFor([&] { return core.listener().Sock1().findChildren<TSock*>().isEmpty(); }));
+    EXPECT_TRUE(waitFor([&] { return listener.Sock1().findChildren<TSock*>().isEmpty(); }));
     int error = 0;
     socklen_t length = sizeof error;
     ::getsockopt(c.handle(), SOL_SOCKET, SO_ERROR, &error, &length);

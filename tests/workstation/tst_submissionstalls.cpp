@@ -26,7 +26,7 @@ protected:
     {
         for (int tries = 0; tries < 4000; ++tries) {
             std::atomic<int> seen = -1;
-            onServer([&] { seen = core.listener().limits().nesting(); });
+            onServer([&] { seen = listener.limits().nesting(); });
             while (seen < 0)
                 std::this_thread::sleep_for(1ms);
             if (seen == count)

@@ -1,4 +1,4 @@
-#include "runtime/servercore.h"
+#include "core/serverstate.h"
 
 #include "core/allowlist.h"
 #include "core/transactionlog.h"
@@ -7,44 +7,31 @@
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 #include "queue/messagequeue.h"
-#include "workstation/serverlistener.h"
-#include "workstation/submissionhandler.h"
 
 #include <QPointer>
 
-ServerCore::ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
+ServerState::ServerState(QString dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_dataDir(std::move(dataDir)), m_prompts(prompts),
-      m_config(TServerConfig::defaults(m_dataDir)), m_queue(new MessageQueue(m_dataDir, this)),
-      m_submissions(std::make_unique<SubmissionHandler>(*this, *this, *this, prompts)),
-      m_listener(new ServerListener(*m_submissions, *this, *this, prompts, this))
+      m_config(TServerConfig::defaults(m_dataDir)), m_queue(new MessageQueue(m_dataDir, this))
 {
-    connect(m_queue, &MessageQueue::countChanged, this, &ServerCore::queuedCountChanged);
+    connect(m_queue, &MessageQueue::countChanged, this, &ServerState::queuedCountChanged);
 }
 
-ServerCore::~ServerCore()
-{
-    // Its conversations use the handler.
-    delete m_listener;
-}
+ServerState::~ServerState() = default;
 
-ISubmissionHandler& ServerCore::submissions() const
-{
-    return *m_submissions;
-}
-
-void ServerCore::setConfig(const TServerConfig& config)
+void ServerState::setConfig(const TServerConfig& config)
 {
     m_config = config;
     emit configChanged();
 }
 
-void ServerCore::setAllowList(const QList<QByteArray>& lines)
+void ServerState::setAllowList(const QList<QByteArray>& lines)
 {
     m_allowList = lines;
     emit allowListChanged();
 }
 
-void ServerCore::loadAllowList()
+void ServerState::loadAllowList()
 {
     const AllowList::Reading file = AllowList::read(m_dataDir);
     const QString path = AllowList::filePath(m_dataDir);
@@ -73,30 +60,30 @@ void ServerCore::loadAllowList()
     m_prompts.showError(problem);
 }
 
-qint32 ServerCore::queuedCount() const
+qint32 ServerState::queuedCount() const
 {
     return m_queue->count();
 }
 
-void ServerCore::setNextCheck(qint32 minutes)
+void ServerState::setNextCheck(qint32 minutes)
 {
     m_nextCheck = minutes;
     emit nextCheckChanged(minutes);
 }
 
-void ServerCore::setClockText(const QString& text)
+void ServerState::setClockText(const QString& text)
 {
     m_clockText = text;
     emit clockTextChanged(text);
 }
 
-void ServerCore::setProgress(const QString& text)
+void ServerState::setProgress(const QString& text)
 {
     m_progress = text;
     emit progressChanged(text);
 }
 
-void ServerCore::addConnectionLog(const QString& line)
+void ServerState::addConnectionLog(const QString& line)
 {
     m_connectionLog.append(line);
     if (m_connectionLog.size() > LiveLogLines)
@@ -104,7 +91,7 @@ void ServerCore::addConnectionLog(const QString& line)
     emit connectionLogAdded(line);
 }
 
-void ServerCore::addTransmitLog(const QString& line)
+void ServerState::addTransmitLog(const QString& line)
 {
     m_transmitLog.append(line);
     if (m_transmitLog.size() > LiveLogLines)
@@ -112,19 +99,19 @@ void ServerCore::addTransmitLog(const QString& line)
     emit transmitLogAdded(line);
 }
 
-void ServerCore::clearConnectionLog()
+void ServerState::clearConnectionLog()
 {
     m_connectionLog.clear();
     emit connectionLogCleared();
 }
 
-void ServerCore::clearTransmitLog()
+void ServerState::clearTransmitLog()
 {
     m_transmitLog.clear();
     emit transmitLogCleared();
 }
 
-void ServerCore::AppendLog(const QByteArray& text)
+void ServerState::AppendLog(const QByteArray& text)
 {
     if (!m_config.Logging)
         return;
@@ -135,7 +122,7 @@ void ServerCore::AppendLog(const QByteArray& text)
             return;
         m_logFailureShown = true;
         addConnectionLog(QStringLiteral("Transaction Log Not Written: ") + error.text());
-        QPointer<ServerCore> self(this);
+        QPointer<ServerState> self(this);
         m_prompts.notifyError(error.text(), [self] {
             if (self)
                 self->m_logFailureShown = false;
@@ -143,7 +130,7 @@ void ServerCore::AppendLog(const QByteArray& text)
     }
 }
 
-QString ServerCore::timeStamp() const
+QString ServerState::timeStamp() const
 {
     return DateTimeText::format(now());
 }

@@ -1,5 +1,3 @@
-#include "core/configfile.h"
-#include "core/serverconfig.h"
 #include "desktop/tservmainform.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppprotocol.h"
@@ -8,7 +6,7 @@
 #include "tests/snpp/snppclient.h"
 #include "tests/support/freeport.h"
 #include "tests/support/loopbackclient.h"
-#include "tests/support/servercoretest.h"
+#include "tests/support/mainwindowtest.h"
 #include "tests/support/workstationclient.h"
 
 #include <QCoreApplication>
@@ -18,33 +16,30 @@
 
 namespace {
 
-using SnppWindowTest = ServerCoreTest;
+using SnppWindowTest = MainWindowTest;
 
 // Closing the window ends each paging client's session with "421" and an orderly close, and
 // the program is let end only once those last replies are out.
 TEST_F(SnppWindowTest, TheProgramEndsOnlyAfterEachPagingClientHasItsLastReply)
 {
-    TServerConfig config = TServerConfig::defaults(dir.path());
-    config.Port = freeLoopbackPort();
-    ASSERT_TRUE(ConfigFile::SaveConfig(dir.path(), config, prompts));
+    writeConfig();
     const quint16 port = freeLoopbackPort().toUShort();
     SnppSettings{true, port}.save(dir.path());
 
-    TServMainForm window(core, prompts);
-    window.Timer1()->stop();
+    create();
     int exits = 0;
     bool drainedAtExit = false;
-    QObject::connect(&window, &TServMainForm::applicationExitRequested, [&] {
+    QObject::connect(window.get(), &TServMainForm::applicationExitRequested, [&] {
         ++exits;
-        drainedAtExit = window.snpp().isDrained();
+        drainedAtExit = runtime.snpp().isDrained();
     });
-    window.show();
+    window->show();
     runWhilePumping([&] {
         SnppClient client(port);
         ASSERT_EQ(client.line(), SnppProtocol::greeting().trimmed());
         EXPECT_EQ(client.command("LEVE 1"), "250 OK");
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [&] { window.close(); }, Qt::BlockingQueuedConnection);
+            QCoreApplication::instance(), [&] { window->close(); }, Qt::BlockingQueuedConnection);
         bool closed = false;
         EXPECT_EQ(client.rest(&closed), SnppProtocol::shuttingDownReply());
         EXPECT_TRUE(closed);

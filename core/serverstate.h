@@ -13,34 +13,23 @@
 #include <QStringList>
 
 #include <functional>
-#include <memory>
 
 class IOperatorPrompts;
-class ISubmissionHandler;
 class MessageQueue;
-class ServerListener;
-class SubmissionHandler;
 
-// The state of the running server: its settings, its status and its logs, each behind the
-// narrow interface the parts that use it take, and the listener that serves workstations with
-// them. It needs no display, so tests drive the server through it; the main window mirrors its
-// signals.
-class ServerCore final : public QObject,
-                         public IServerSettings,
-                         public IServerStatus,
-                         public ILogSinks
+// The state of the running server: its settings, its status and its logs. It is one object;
+// a part that needs more than one of these roles takes it whole, a part that needs one may take
+// that role's narrow interface. It needs no display; the faces mirror its signals.
+class ServerState final : public QObject,
+                          public IServerSettings,
+                          public IServerStatus,
+                          public ILogSinks
 {
     Q_OBJECT
 
 public:
-    ServerCore(QString dataDir, IOperatorPrompts& prompts, QObject* parent = nullptr);
-    ~ServerCore() override;
-
-    IOperatorPrompts& prompts() const { return m_prompts; }
-    // The server as workstation conversations and other page sources see it.
-    ISubmissionHandler& submissions() const;
-    // The listening socket Sock1 and its start, restart and stop.
-    ServerListener& listener() const { return *m_listener; }
+    ServerState(QString dataDir, IOperatorPrompts& prompts, QObject* parent = nullptr);
+    ~ServerState() override;
 
     // IServerSettings
     const QString& dataDir() const override { return m_dataDir; }
@@ -86,7 +75,6 @@ public:
     // Connection Log and one error box that does not hold up the server; while that box is
     // open, further failures add nothing.
     void AppendLog(const QByteArray& text) override;
-    bool logFailureShown() const { return m_logFailureShown; }
 
 signals:
     void configChanged();
@@ -114,6 +102,4 @@ private:
     QStringList m_transmitLog;
     bool m_logFailureShown = false;
     std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTime(); };
-    std::unique_ptr<SubmissionHandler> m_submissions;
-    ServerListener* m_listener;
 };
