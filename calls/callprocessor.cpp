@@ -10,6 +10,8 @@
 #include "foundation/operatorprompts.h"
 #include "foundation/pacing.h"
 #include "foundation/widgettext.h"
+#include "pages/pagequeue.h"
+#include "pages/pagestore.h"
 #include "paging/epageerror.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
@@ -173,6 +175,8 @@ void CallProcessor::processCompany(const QByteArray& section)
     setCallMenu(true, false);
     EventPump::once();
 
+    const QList<std::optional<qint64>> ids =
+        m_pages ? m_pages->store().idsOf(company) : QList<std::optional<qint64>>();
     bool connected = false;
     try {
         connected = m_engine.Connect();
@@ -182,6 +186,7 @@ void CallProcessor::processCompany(const QByteArray& section)
     if (!connected) {
         logLine("Error Connecting To Paging Network: " + section,
                 " Error Connecting To Paging Network: " + section);
+        noteNotConnected(ids, section);
         m_engine.Disconnect();
         if (!m_stopRequested)
             pacing().pauseResponsive(HangUpPauseMs);
@@ -189,17 +194,41 @@ void CallProcessor::processCompany(const QByteArray& section)
     }
 
     EventPump::once();
-    for (const QueuedCompany::Message& message : company.messages) {
+    for (qsizetype i = 0; i < company.messages.size(); ++i) {
+        const QueuedCompany::Message& message = company.messages[i];
         // A stopped run leaves the rest of the company's messages queued, untried.
         if (m_stopRequested)
             break;
-        sendMessage(message.value);
+        const std::optional<qint64> id = i < ids.size() ? ids[i] : std::nullopt;
+        // A page held until later, or cancelled or expired since the company was read, stays
+        // as the store has it: it is not sent, and its line is not this run's to remove.
+        if (id && !claim(*id))
+            continue;
+        std::optional<QByteArray> failure;
+        try {
+            if (id) {
+                const QByteArray line = "Sending Page " + QByteArray::number(*id) +
+                                        " To: " + QueueEntry::parse(message.value).pin;
+                logLine(line, line);
+            }
+            failure = sendMessage(message.value);
+        } catch (...) {
+            // The call ended before the terminal answered for the page: it waits for the next.
+            if (id)
+                m_pages->store().requeue(*id, "Call Ended Before The Terminal Answered");
+            throw;
+        }
         // Handled, whatever came of it: removed (and counted off) at once, so a run that ends
         // early never pages it again, and only this line, so a message queued meanwhile for the
         // same company stays for the next run. When the operator cleared the queue during the
         // call, the key may by now hold a message queued after that; that one stays, and the
         // counter, reset by the clearing, counts only it.
-        queue.removeMessage(section, message);
+        if (!id)
+            queue.removeMessage(section, message);
+        else if (failure)
+            m_pages->failed(*id, *failure, section, message);
+        else
+            m_pages->delivered(*id, section, message);
         EventPump::once();
     }
     queue.removeSectionIfEmpty(section);
@@ -254,7 +283,26 @@ void CallProcessor::setFlowControl(int hardware, int software)
     m_engine.setComPortSwHandshaking(static_cast<TComPortSwHandshaking>(software));
 }
 
-void CallProcessor::sendMessage(const QByteArray& value)
+bool CallProcessor::claim(qint64 id)
+{
+    if (m_pages->store().markSending(id))
+        return true;
+    // Only one run sends at a time: a page still marked sending was left so by a run that
+    // failed before it could record the terminal's answer, and goes out again.
+    const std::optional<PageRecord> page = m_pages->store().page(id);
+    return page && page->state == PageState::Sending;
+}
+
+void CallProcessor::noteNotConnected(const QList<std::optional<qint64>>& ids,
+                                     const QByteArray& section)
+{
+    for (const std::optional<qint64>& id : ids) {
+        if (id)
+            m_pages->store().addNote(*id, "Error Connecting To Paging Network: " + section);
+    }
+}
+
+std::optional<QByteArray> CallProcessor::sendMessage(const QByteArray& value)
 {
     const QueueEntry entry = QueueEntry::parse(value);
     logLine("Sending Messages To: " + entry.pin + " From " + entry.sender,
@@ -274,6 +322,7 @@ void CallProcessor::sendMessage(const QByteArray& value)
             m_prompts.showMessage(IOperatorPrompts::BoxKind::Error,
                                   QStringLiteral("Error Sending Message To \"%1\"")
                                       .arg(WidgetText::fromBytes(entry.addressee)));
+            return QByteArray("Error Sending Message");
         }
     } catch (const EPageError& error) {
         const QByteArray text = "Error Sending Messages To: " + entry.pin + " From " +
@@ -282,7 +331,9 @@ void CallProcessor::sendMessage(const QByteArray& value)
         // A terminal that hung up is the paging company's doing, not the sender's.
         if (!error.terminalDisconnected())
             notifySender(entry.sender, entry.pin, error.message());
+        return error.message();
     }
+    return std::nullopt;
 }
 
 void CallProcessor::notifySender(const QByteArray& sender, const QByteArray& pin,

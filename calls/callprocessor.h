@@ -12,6 +12,7 @@
 
 class ErrorNotice;
 class Pacing;
+class PageQueue;
 class ILogSinks;
 class IOperatorPrompts;
 class IServerSettings;
@@ -66,6 +67,12 @@ public:
     using NoticeCheck = std::function<std::optional<QByteArray>(const QByteArray& sender)>;
     void setNoticeCheck(NoticeCheck check) { m_noticeCheck = std::move(check); }
 
+    // From now on each message with a record in the page store is marked sending before it goes
+    // out, and delivered or failed (with the reason) after; its entry is removed through the
+    // store's sequence. A message whose record is held, cancelled or already final is passed
+    // over. Without it the run works on the queue file alone.
+    void setPageQueue(PageQueue* pages) { m_pages = pages; }
+
     // The nominal length of the pause after each hang-up (6000 ms), scaled by the pacing.
     static constexpr int HangUpPauseMs = 6000;
 
@@ -81,7 +88,13 @@ private:
     void processCompany(const QByteArray& section);
     bool setUpEngine(const QueuedCompany& company);
     void setFlowControl(int hardware, int software);
-    void sendMessage(const QByteArray& value);
+    // Why the page did not reach the terminal, or nothing when the terminal took it.
+    std::optional<QByteArray> sendMessage(const QByteArray& value);
+    // Marks a recorded page sending; false when it is not to be sent now (held, cancelled,
+    // expired, already final).
+    bool claim(qint64 id);
+    // Marks the company's recorded pages as not sent on this call.
+    void noteNotConnected(const QList<std::optional<qint64>>& ids, const QByteArray& section);
     void notifySender(const QByteArray& sender, const QByteArray& pin, const QByteArray& error);
     void closingSteps();
     void setCallMenu(bool cancelCallEnabled, bool sendNowEnabled);
@@ -97,6 +110,7 @@ private:
     TOMXPage& m_engine;
     std::unique_ptr<ErrorNotice> m_notice; // working state of the running run
     NoticeCheck m_noticeCheck;
+    PageQueue* m_pages = nullptr;
     bool m_running = false;
     bool m_stopRequested = false;
     bool m_cancelCallEnabled = false;

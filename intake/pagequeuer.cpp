@@ -6,10 +6,44 @@
 #include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "intake/submissioncheck.h"
+#include "pages/pagequeue.h"
+#include "pages/pagerecord.h"
 #include "queue/messagequeue.h"
 #include "queue/queuesubmission.h"
 
 PageQueuer::PageQueuer(ServerState& state) : m_admission(state), m_status(state), m_log(state) {}
+
+void PageQueuer::setPageQueue(PageQueue* pages, FrontEnd frontEnd)
+{
+    m_pages = pages;
+    m_frontEnd = frontEnd;
+}
+
+bool PageQueuer::write(const QList<QueueSubmission>& submissions, const QList<QByteArray>& pagerIds)
+{
+    m_lastIds.clear();
+    if (!m_pages)
+        return m_status.queue().add(submissions).has_value();
+    QList<NewPage> pages;
+    pages.reserve(submissions.size());
+    for (qsizetype i = 0; i < submissions.size(); ++i) {
+        const QueueSubmission& submission = submissions[i];
+        NewPage page;
+        page.pagerId = i < pagerIds.size() ? pagerIds[i] : submission.entry.addressee;
+        page.section = submission.accessNumber;
+        page.settings = submission.settings;
+        page.entry = submission.entry;
+        page.frontEnd = m_frontEnd;
+        pages.append(page);
+    }
+    // The store's record, the queue write and the record of where it went are each on the disk
+    // before this returns: the "250" that follows is true after a kill at any point.
+    std::optional<QList<qint64>> ids = m_pages->take(pages);
+    if (!ids)
+        return false;
+    m_lastIds = *ids;
+    return true;
+}
 
 std::optional<PageQueuer::Refusal> PageQueuer::check(const QueueSubmission& submission) const
 {
@@ -22,7 +56,8 @@ std::optional<PageQueuer::Refusal> PageQueuer::check(const QueueSubmission& subm
     return std::nullopt;
 }
 
-std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission>& submissions)
+std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission>& submissions,
+                                                     const QList<QByteArray>& pagerIds)
 {
     for (const QueueSubmission& submission : submissions) {
         if (std::optional<Refusal> refusal = check(submission))
@@ -31,9 +66,9 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission
     // The free keys are looked up and written with no event-loop pass in between, so nothing
     // served meanwhile can take the same key.
     try {
-        if (!m_status.queue().add(submissions))
+        if (!write(submissions, pagerIds))
             return Refusal{Refusal::Kind::Rejected, "Queue Full"};
-    } catch (const EIniFileError& error) {
+    } catch (const EZelkorError& error) {
         // Nothing was written (the queue file is replaced whole or not at all). The sender
         // learns it at once and may try again later; the operator sees why.
         const QByteArray sender =
@@ -45,8 +80,16 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission
     }
     // Every page is in the queue now, and counted. The log lines cannot fail the page: a log
     // that cannot be written is reported to the operator by the log writer itself.
-    for (const QueueSubmission& submission : submissions)
-        show(submission);
+    for (qsizetype i = 0; i < submissions.size(); ++i) {
+        show(submissions[i]);
+        if (i < m_lastIds.size()) {
+            const QueueSubmission& page = submissions[i];
+            const QByteArray line = "Page " + QByteArray::number(m_lastIds[i]) +
+                                    " Queued: " + page.accessNumber + ' ' + page.entry.pin;
+            m_log.addConnectionLog(WidgetText::fromBytes(line));
+            m_log.AppendLog(line);
+        }
+    }
     return std::nullopt;
 }
 

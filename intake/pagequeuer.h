@@ -2,6 +2,7 @@
 
 #include "core/admission.h"
 #include "intake/pagerefusal.h"
+#include "pages/pagestate.h"
 
 #include <QList>
 
@@ -9,6 +10,7 @@
 
 class ILogSinks;
 class IServerStatus;
+class PageQueue;
 class ServerState;
 struct QueueSubmission;
 
@@ -23,6 +25,13 @@ public:
 
     explicit PageQueuer(ServerState& state);
 
+    // From now on every page is written through the page store as well, under this front end's
+    // name: each gets an id, recorded before its queue write and confirmed after it, and an added
+    // log line names it. Without it pages go to the queue alone.
+    void setPageQueue(PageQueue* pages, FrontEnd frontEnd);
+    // The ids the last successful queue() gave its pages, in order; empty without a page store.
+    const QList<qint64>& lastIds() const { return m_lastIds; }
+
     // The checks of one page, without writing anything.
     std::optional<Refusal> check(const QueueSubmission& submission) const;
 
@@ -30,13 +39,22 @@ public:
     // write, then shows each. When one is refused, a company's section has no free key left
     // ("Queue Full") or the queue file cannot be written ("Queue Unavailable", with a line in
     // the Connection Log and Log.Dat), nothing is written.
-    std::optional<Refusal> queue(const QList<QueueSubmission>& submissions);
+    // `pagerIds` are the pagers as the sender named them, in the pages' order, for the page
+    // store; without them the addressee stands for the pager.
+    std::optional<Refusal> queue(const QList<QueueSubmission>& submissions,
+                                 const QList<QByteArray>& pagerIds = {});
 
 private:
     // The six lines of one page in the "Connection Log" and Log.Dat.
     void show(const QueueSubmission& submission);
+    // One write of the pages, through the page store when there is one; their numbers' count, or
+    // nothing when a section is full.
+    bool write(const QList<QueueSubmission>& submissions, const QList<QByteArray>& pagerIds);
 
     Admission m_admission;
     IServerStatus& m_status;
     ILogSinks& m_log;
+    PageQueue* m_pages = nullptr;
+    FrontEnd m_frontEnd = FrontEnd::Unknown;
+    QList<qint64> m_lastIds;
 };

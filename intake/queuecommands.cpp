@@ -6,6 +6,7 @@
 #include "foundation/errors.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
+#include "pages/pagequeue.h"
 #include "queue/messagequeue.h"
 
 namespace {
@@ -22,8 +23,8 @@ std::optional<QByteArray> askNonEmpty(IOperatorPrompts& prompts, const QString& 
 
 } // namespace
 
-QueueCommands::QueueCommands(ServerState& state, IOperatorPrompts& prompts)
-    : m_status(state), m_log(state), m_prompts(prompts)
+QueueCommands::QueueCommands(ServerState& state, IOperatorPrompts& prompts, PageQueue* pages)
+    : m_status(state), m_log(state), m_prompts(prompts), m_pages(pages)
 {
 }
 
@@ -60,7 +61,9 @@ bool QueueCommands::clearMessageQueue()
     // A file that cannot be deleted keeps its count: the counter goes on showing what is queued
     // instead of claiming an empty queue.
     MessageQueue& queue = m_status.queue();
-    if (!queue.clear())
+    if (m_pages)
+        m_pages->clear("Message Queue Cleared!");
+    else if (!queue.clear())
         throw EZelkorError("Unable to delete " + WidgetText::toBytes(queue.path()));
 
     const QString line = m_log.timeStamp() + QStringLiteral(" Message Queue Cleared!");

@@ -3,6 +3,7 @@
 class ILogSinks;
 class IOperatorPrompts;
 class IServerStatus;
+class PageQueue;
 class ServerState;
 
 // The operator's two queue commands of the main window's File menu, "Send Test Msg." and
@@ -12,7 +13,8 @@ class ServerState;
 class QueueCommands final
 {
 public:
-    QueueCommands(ServerState& state, IOperatorPrompts& prompts);
+    // With a page store, clearing the queue cancels its queued and held pages first.
+    QueueCommands(ServerState& state, IOperatorPrompts& prompts, PageQueue* pages = nullptr);
 
     // Asks for a PIN and an access number, queues the test message in that number's section
     // under its next free message key, shows and logs the received-message lines and counts
@@ -27,4 +29,5 @@ private:
     IServerStatus& m_status;
     ILogSinks& m_log;
     IOperatorPrompts& m_prompts;
+    PageQueue* m_pages;
 };

@@ -3,10 +3,10 @@
 #include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "pages/pagestore.h"
-#include "queue/messagequeuefile.h"
+#include "queue/messagequeue.h"
 #include "queue/queuesubmission.h"
 
-PageQueue::PageQueue(PageStore& store, MessageQueueFile& queue) : m_store(store), m_queue(queue) {}
+PageQueue::PageQueue(PageStore& store, MessageQueue& queue) : m_store(store), m_queue(queue) {}
 
 void PageQueue::setStepObserver(std::function<void(Step)> observer)
 {
@@ -31,7 +31,7 @@ std::optional<QList<qint64>> PageQueue::take(const QList<NewPage>& pages)
     std::optional<QList<qint32>> numbers;
     try {
         step(Step::QueueWrite);
-        numbers = m_queue.writeSubmissions(submissions);
+        numbers = m_queue.add(submissions);
     } catch (const EZelkorError&) {
         m_store.abandon(ids);
         throw;
@@ -76,7 +76,7 @@ QList<qint64> PageQueue::clear(const QByteArray& reason)
     step(Step::RecordCancel);
     const QList<qint64> ids = m_store.markCancelled(reason);
     step(Step::DeleteQueue);
-    if (!m_queue.remove())
+    if (!m_queue.clear())
         throw EZelkorError("Unable to delete " + WidgetText::toFileName(m_queue.path()));
     step(Step::RecordRemoval);
     m_store.markQueueDeleted();

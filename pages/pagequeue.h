@@ -8,17 +8,21 @@
 #include <functional>
 #include <optional>
 
-class MessageQueueFile;
+class MessageQueue;
 class PageStore;
 struct NewPage;
 
 // Message.Dat and the page store written together, each step in the order that lets
 // PageStore::reconcile() repair a kill between any two of them (the protocol is described with
-// PageStore). The queue file's owner uses this for every write that concerns pages.
+// PageStore). The file is written through its one owner, MessageQueue, which keeps the count of
+// queued messages as it writes.
 class PageQueue final
 {
 public:
-    PageQueue(PageStore& store, MessageQueueFile& queue);
+    PageQueue(PageStore& store, MessageQueue& queue);
+
+    PageStore& store() const { return m_store; }
+    MessageQueue& queue() const { return m_queue; }
 
     // The steps, in the order they happen; the observer is told before each one. Tests stop a
     // sequence there to see what a kill at that point leaves.
@@ -59,6 +63,6 @@ private:
     void step(Step step) const;
 
     PageStore& m_store;
-    MessageQueueFile& m_queue;
+    MessageQueue& m_queue;
     std::function<void(Step)> m_observer;
 };

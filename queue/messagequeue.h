@@ -27,6 +27,8 @@ public:
     ~MessageQueue() override;
 
     const QString& path() const { return m_file.path(); }
+    // The file itself, to read (the page store compares its records with it at start-up).
+    const MessageQueueFile& file() const { return m_file; }
     // QueuedCount.
     qint32 count() const { return m_count; }
 

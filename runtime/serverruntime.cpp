@@ -4,13 +4,16 @@
 #include "calls/callprocessor.h"
 #include "core/serverstate.h"
 #include "foundation/datetimetext.h"
+#include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "intake/keptqueue.h"
 #include "intake/queuecommands.h"
 #include "net/tsock.h"
+#include "pages/pagequeue.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
 #include "runtime/nextcheckcountdown.h"
+#include "runtime/pagekeeping.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
@@ -26,6 +29,7 @@ using Box = ExceptionBoundary::Box;
 ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_prompts(prompts), m_state(std::make_unique<ServerState>(dataDir, prompts)),
       m_boundary(*m_state, prompts),
+      m_pages(std::make_unique<PageKeeping>(dataDir, m_state->queue(), *m_state)),
       m_submissions(std::make_unique<SubmissionHandler>(*m_state, prompts)),
       m_listener(std::make_unique<ServerListener>(*m_submissions, *m_state, *m_state, prompts)),
       m_snpp(std::make_unique<SnppBridge>(*m_state, prompts)),
@@ -41,7 +45,14 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
     m_snpp->gateway().server().setGuard([this](const std::function<void()>& work) {
         return m_boundary.run(QStringLiteral("SNPP Connection"), Box::Notice, work);
     });
-    m_countdown->setOnAutomaticRun([this] { m_calls->automaticRun(); });
+    // Every page taken and every page sent goes through the page store.
+    m_submissions->queuer().setPageQueue(&m_pages->pageQueue(), FrontEnd::Workstation);
+    m_snpp->queuer().setPageQueue(&m_pages->pageQueue(), FrontEnd::Snpp);
+    m_calls->processor().setPageQueue(&m_pages->pageQueue());
+    m_countdown->setOnAutomaticRun([this] {
+        checkPages();
+        m_calls->automaticRun();
+    });
     connect(&m_calls->processor(), &CallProcessor::callMenuChanged, this,
             &ServerRuntime::callMenuChanged);
     connect(m_calls.get(), &CallControl::closeDue, this, &ServerRuntime::closeDue);
@@ -66,6 +77,7 @@ bool ServerRuntime::start(WithoutListener policy)
 {
     // A queue file still here was left by a run that ended without its close (killed, crashed,
     // power lost): its pages were accepted, so they are kept and go out at the next check.
+    m_boundary.run(QStringLiteral("Page Store"), Box::Notice, [&] { m_pages->startUp(); });
     KeptQueue::takeOver(*m_state);
     m_state->setNextCheck(m_state->config().QueTime);
     m_state->loadAllowList();
@@ -96,6 +108,7 @@ bool ServerRuntime::listen()
 bool ServerRuntime::reload()
 {
     m_state->loadAllowList();
+    m_pages->loadSettings();
     // A port that cannot be opened now leaves the server delivering its queue.
     const bool listening = listen();
     m_snpp->start();
@@ -114,7 +127,10 @@ void ServerRuntime::tick(const QDateTime& now)
 
 void ServerRuntime::sendNow()
 {
-    m_boundary.run(QStringLiteral("Send Now"), Box::Modal, [&] { m_calls->sendNow(); });
+    m_boundary.run(QStringLiteral("Send Now"), Box::Modal, [&] {
+        checkPages();
+        m_calls->sendNow();
+    });
 }
 
 void ServerRuntime::cancelCall()
@@ -124,8 +140,9 @@ void ServerRuntime::cancelCall()
 
 void ServerRuntime::clearQueue()
 {
-    m_boundary.run(QStringLiteral("Clear Msg. Queue"), Box::Modal,
-                   [&] { QueueCommands(*m_state, m_prompts).clearMessageQueue(); });
+    m_boundary.run(QStringLiteral("Clear Msg. Queue"), Box::Modal, [&] {
+        QueueCommands(*m_state, m_prompts, &m_pages->pageQueue()).clearMessageQueue();
+    });
 }
 
 void ServerRuntime::sendTestPage()
@@ -168,7 +185,11 @@ void ServerRuntime::close()
 {
     stopTakingPages();
     stopTicking();
-    m_state->queue().clear();
+    try {
+        m_pages->pageQueue().clear("Message Queue Deleted At Close");
+    } catch (const EZelkorError&) {
+        // A queue file that cannot be deleted stays for the next start, as before.
+    }
     m_state->setAllowList({});
     m_stopping = true;
     finishWhenIdle();
@@ -196,6 +217,13 @@ void ServerRuntime::stop()
         run.requestStop();
     }
     finishWhenIdle();
+}
+
+void ServerRuntime::checkPages()
+{
+    // The run holds the companies it read; the store is changed around it only between runs.
+    if (!m_calls->processor().running())
+        m_pages->atCheck();
 }
 
 void ServerRuntime::finishWhenIdle()

@@ -11,6 +11,7 @@
 class CallControl;
 class IOperatorPrompts;
 class NextCheckCountdown;
+class PageKeeping;
 class Pacing;
 class QTimer;
 class ServerListener;
@@ -41,6 +42,8 @@ public:
     ServerListener& listener() const { return *m_listener; }
     SnppBridge& snpp() const { return *m_snpp; }
     CallControl& calls() const { return *m_calls; }
+    // The page store with the queue: every page's id and fate.
+    PageKeeping& pages() const { return *m_pages; }
     // The durations of conversations and calls; standard unless given. It must outlive this.
     void setPacing(const Pacing& pacing);
 
@@ -49,9 +52,10 @@ public:
         Run,  // the server goes on without it, delivering its queue (the desktop)
         Stop, // the start ends there (a service manager should see the failure)
     };
-    // With the settings in the state: counts a queue left by a run that ended without its close
-    // into QueuedCount, starts the countdown at the check interval, reads Allow.txt, shows the
-    // clock, listens on the configured port and starts the SNPP gateway. True when listening.
+    // With the settings in the state: brings the page store and the queue into agreement (what a
+    // kill left), counts a queue left by a run that ended without its close into QueuedCount,
+    // starts the countdown at the check interval, reads Allow.txt, shows the clock, listens on the
+    // configured port and starts the SNPP gateway. True when listening.
     bool start(WithoutListener policy);
     // The one-second tick, from now on; the window's timer runs from its creation, the
     // service's from its start.
@@ -102,6 +106,8 @@ signals:
 private:
     void accept(TSock& listener, TSock& client);
     void finishWhenIdle();
+    // Held pages released, old ones expired and pruned, due notifications started.
+    void checkPages();
     // One line to the Connection Log and Log.Dat.
     void note(const QString& line);
 
@@ -109,6 +115,7 @@ private:
     // Each part is declared after the parts it refers to, so it goes before them.
     std::unique_ptr<ServerState> m_state;
     ExceptionBoundary m_boundary;
+    std::unique_ptr<PageKeeping> m_pages;
     std::unique_ptr<SubmissionHandler> m_submissions;
     std::unique_ptr<ServerListener> m_listener;
     std::unique_ptr<SnppBridge> m_snpp;

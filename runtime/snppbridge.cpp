@@ -97,10 +97,13 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     if (m_state.serverBusy())
         return {PageSinkResult::Status::Busy, {}};
     QList<QueueSubmission> submissions;
+    QList<QByteArray> pagerIds;
     submissions.reserve(pages.size());
-    for (const SnppPage& page : pages)
+    for (const SnppPage& page : pages) {
         submissions.append(submissionOf(page, sender));
-    const std::optional<PageRefusal> refusal = m_queuer.queue(submissions);
+        pagerIds.append(page.pagerId);
+    }
+    const std::optional<PageRefusal> refusal = m_queuer.queue(submissions, pagerIds);
     if (!refusal)
         return {PageSinkResult::Status::Queued, {}};
     if (refusal->kind == PageRefusal::Kind::NumberNotAllowed)

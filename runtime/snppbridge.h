@@ -33,6 +33,7 @@ public:
     ~SnppBridge() override;
 
     SnppGateway& gateway() const { return *m_gateway; }
+    PageQueuer& queuer() { return m_queuer; }
 
     // Listens as the settings file says. A failure is shown in the standard error box. Called
     // again (a reload), the sessions being served go on unless the port changed or the gateway

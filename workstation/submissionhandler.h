@@ -17,6 +17,8 @@ class SubmissionHandler final : public ISubmissionHandler
 public:
     SubmissionHandler(ServerState& state, IOperatorPrompts& prompts);
 
+    PageQueuer& queuer() { return m_queuer; }
+
     bool addressAdmitted(const QByteArray& address) const override;
     bool allowListAllows(const QByteArray& accessNumber) const override;
     bool serverBusy() const override;

@@ -27,7 +27,8 @@ void PageStoreTest::open()
     m_pageQueue.reset();
     m_store.reset();
     m_store = std::make_unique<PageStore>(m_folder, [this] { return clock; });
-    m_pageQueue = std::make_unique<PageQueue>(*m_store, m_queue);
+    m_owner = std::make_unique<MessageQueue>(m_folder);
+    m_pageQueue = std::make_unique<PageQueue>(*m_store, *m_owner);
 }
 
 void PageStoreTest::reopen()

@@ -3,6 +3,7 @@
 #include "pages/pagequeue.h"
 #include "pages/pagerecord.h"
 #include "pages/pagestore.h"
+#include "queue/messagequeue.h"
 #include "queue/messagequeuefile.h"
 #include "tests/support/tempdatadir.h"
 
@@ -64,5 +65,6 @@ private:
     int m_runs = 0;
     std::unique_ptr<PageStore> m_store;
     MessageQueueFile m_queue;
+    std::unique_ptr<MessageQueue> m_owner;
     std::unique_ptr<PageQueue> m_pageQueue;
 };

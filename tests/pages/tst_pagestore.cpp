@@ -1,5 +1,6 @@
 #include "pages/pagessettings.h"
 #include "pages/pagestoreerror.h"
+#include "queue/messagequeue.h"
 #include "tests/pages/pagestorefixture.h"
 
 #include <QDir>
@@ -93,7 +94,7 @@ TEST_F(Transitions, ClearingReleasingAndExpiringTouchOnlyWaitingPages)
     for (int which = 0; which < 3; ++which) {
         TempDataDir own;
         PageStore store(own.path(), [this] { return clock; });
-        MessageQueueFile file(own.file(MessageQueueFile::FileName));
+        MessageQueue file(own.path());
         PageQueue queue(store, file);
         std::map<PageState, qint64> ids;
         for (const PageState state : {S::Queued, S::Held, S::Sending, S::Delivered, S::Failed}) {
