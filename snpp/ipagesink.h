@@ -23,7 +23,8 @@ struct PageSinkResult
         Queued,           // every page is in the queue, durably
         Busy,             // the queue is being delivered: try again when the run is over
         NumberNotAllowed, // detail: the access number
-        Rejected,         // detail: the short reason
+        Rejected,         // detail: the short reason; the page itself cannot be taken
+        Unavailable,      // detail: the short reason; the queue cannot take pages now
     };
 
     Status status = Status::Queued;
@@ -39,4 +40,9 @@ public:
 
     // `sender` is the client's real address.
     virtual PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) = 0;
+
+    // The gateway refused what `sender` gave for `pagerId` (or for the transaction's pagers,
+    // when empty): shown to the operator with the short reason.
+    virtual void refused(const QByteArray& sender, const QByteArray& pagerId,
+                         const QByteArray& reason) = 0;
 };

@@ -3,6 +3,7 @@
 #include "snpp/ipagesink.h"
 #include "snpp/isnppaccess.h"
 #include "snpp/snppcommand.h"
+#include "snpp/snpppagecheck.h"
 
 #include <QSet>
 
@@ -28,16 +29,6 @@ SnppReply closing(const QByteArray& text)
 QByteArray numberNotAllowed(const QByteArray& number)
 {
     return "550 Error, Access Number " + number + " Not Allowed";
-}
-
-// The SITE commands that HylaFAX's sendpage sends ahead of its pages. They steer a fax server's
-// job handling, which this gateway does not have, so they are taken and ignored.
-bool isKnownSiteCommand(const QByteArray& name)
-{
-    static const QList<QByteArray> known{"FROMUSER", "HELP",      "JQUEUE",   "LASTTIME",
-                                         "MAILADDR", "MAXDIALS",  "MAXTRIES", "MODEM",
-                                         "NOTIFY",   "RETRYTIME", "SCHEDPRI"};
-    return known.contains(name.toUpper());
 }
 
 bool isServiceLevel(const QByteArray& text)
@@ -166,7 +157,16 @@ SnppReply SnppProtocol::page(const QByteArray& argument)
         QByteArray text = "550 Error, Invalid Pager ID";
         if (!lookup.failure.isEmpty())
             text += " (" + lookup.failure + ")";
+        m_sink.refused(m_peer, argument,
+                       lookup.failure.isEmpty() ? QByteArray("Invalid Pager ID") : lookup.failure);
         return reply(text);
+    }
+    // A PIN the engine could never page is refused now rather than failing at the call.
+    for (const PagerTarget& target : lookup.targets) {
+        if (const std::optional<QByteArray> why = SnppPageCheck::pinRefusal(target)) {
+            m_sink.refused(m_peer, id, *why);
+            return reply("550 Error, Invalid Pager ID (" + *why + ")");
+        }
     }
     // A group's members mostly share a few companies: each access number is checked once.
     QSet<QByteArray> allowed;
@@ -174,8 +174,10 @@ SnppReply SnppProtocol::page(const QByteArray& argument)
         const QByteArray& number = target.company.AccessNumber;
         if (allowed.contains(number))
             continue;
-        if (!m_access.mayDial(number))
+        if (!m_access.mayDial(number)) {
+            m_sink.refused(m_peer, id, "Access Number Not Allowed: " + number);
             return reply(numberNotAllowed(number));
+        }
         allowed.insert(number);
     }
     // A pager named twice (by a user and by a group holding the user) is paged once.
@@ -201,6 +203,8 @@ SnppReply SnppProtocol::mess(const QByteArray& argument)
         return reply("503 ERROR, Message Already Entered");
     if (argument.isEmpty() || argument.contains('\0'))
         return reply("550 ERROR, Invalid Message");
+    if (const std::optional<SnppReply> refusal = tooLongRefusal(argument))
+        return *refusal;
     m_message = argument;
     m_hasMessage = true;
     return reply("250 Message OK");
@@ -223,10 +227,14 @@ SnppReply SnppProtocol::dataLine(const QByteArray& text)
         m_inData = false;
         QByteArray body = m_dataLines.join('\n');
         m_dataLines.clear();
-        if (m_dataTooLong)
-            return reply("554 Error, Message Too Long");
+        if (m_dataTooLong) {
+            m_sink.refused(m_peer, {}, "Message Too Long");
+            return reply(tooLongReply());
+        }
         if (body.trimmed().isEmpty() || body.contains('\0'))
             return reply("550 Error, Invalid Message");
+        if (const std::optional<SnppReply> refusal = tooLongRefusal(body))
+            return *refusal;
         m_message = std::move(body);
         m_hasMessage = true;
         return reply("250 Message OK");
@@ -262,11 +270,34 @@ SnppReply SnppProtocol::send()
     case PageSinkResult::Status::Busy:
         return {QByteArray(), false, true};
     case PageSinkResult::Status::NumberNotAllowed:
+        m_sink.refused(m_peer, {}, "Access Number Not Allowed: " + result.detail);
         return reply(numberNotAllowed(result.detail));
     case PageSinkResult::Status::Rejected:
+        m_sink.refused(m_peer, {}, result.detail);
+        return reply("550 Message Failed: " + result.detail);
+    case PageSinkResult::Status::Unavailable:
         break;
     }
+    // The queue's own failure: it has been logged with its cause where it happened.
     return reply("554 Message Failed: " + result.detail);
+}
+
+QByteArray SnppProtocol::tooLongReply()
+{
+    return "550 Error, Message Too Long";
+}
+
+std::optional<SnppReply> SnppProtocol::tooLongRefusal(const QByteArray& message) const
+{
+    // The subject given so far is sent with the text; one given later is checked at SEND.
+    const QByteArray text = queuedText(m_subject, message);
+    for (const Pager& pager : m_pagers) {
+        if (SnppPageCheck::tooLong(pager.target, text)) {
+            m_sink.refused(m_peer, pager.id, "Message Too Long");
+            return reply(tooLongReply());
+        }
+    }
+    return std::nullopt;
 }
 
 SnppReply SnppProtocol::retrySend()
@@ -274,10 +305,10 @@ SnppReply SnppProtocol::retrySend()
     return send();
 }
 
-SnppReply SnppProtocol::site(const QByteArray& argument) const
+SnppReply SnppProtocol::site(const QByteArray&) const
 {
-    if (isKnownSiteCommand(SnppCommand::splitWord(argument).first))
-        return reply("250 OK");
+    // No SITE command is carried out (HylaFAX's sendpage sends its job options this way and
+    // goes on without them): saying so keeps a client from taking an option as honoured.
     return reply("500 Command Not Implemented");
 }
 

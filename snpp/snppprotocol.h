@@ -6,6 +6,8 @@
 #include <QList>
 #include <QSet>
 
+#include <optional>
+
 #include <utility>
 
 class IPageSink;
@@ -77,6 +79,9 @@ private:
     SnppReply mess(const QByteArray& argument);
     SnppReply data();
     SnppReply send();
+    static QByteArray tooLongReply();
+    // The refusal of a message too long for one of the pagers named so far, or nothing.
+    std::optional<SnppReply> tooLongRefusal(const QByteArray& message) const;
     SnppReply site(const QByteArray& argument) const;
     SnppReply level(const QByteArray& argument) const;
     void reset();

@@ -89,6 +89,7 @@ struct StubParts final : ISnppAccess, IPagerDirectory, IPageSink
         company.AccessNumber = "5551234";
         return {{{id, company}}, {}};
     }
+    void refused(const QByteArray&, const QByteArray&, const QByteArray&) override {}
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray&) override
     {
         if (pages.front().message == "after the run") {
