@@ -45,6 +45,11 @@ SnppBridge::SnppBridge(ServerState& state, IOperatorPrompts& prompts, QObject* p
                                        QStringLiteral(" (Too Many Connections)"));
             });
     connect(m_gateway, &SnppGateway::drained, this, &SnppBridge::drained);
+    connect(m_gateway, &SnppGateway::listeningChanged, this, [this](bool listening) {
+        if (listening)
+            m_log.addConnectionLog(
+                QStringLiteral("SNPP Listening on port %1").arg(m_gateway->server().port()));
+    });
 }
 
 SnppBridge::~SnppBridge()

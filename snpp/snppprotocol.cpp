@@ -300,6 +300,12 @@ std::optional<SnppReply> SnppProtocol::tooLongRefusal(const QByteArray& message)
     return std::nullopt;
 }
 
+QByteArray SnppProtocol::busyRefusal()
+{
+    m_sink.refused(m_peer, {}, "Server Busy");
+    return busyReply();
+}
+
 SnppReply SnppProtocol::retrySend()
 {
     return send();

@@ -51,6 +51,9 @@ public:
     // SEND waited for the queue longer than the session allows; the transaction stays.
     static QByteArray busyReply();
 
+    // The SEND waiting for the queue is given up: busyReply(), with the refusal shown.
+    QByteArray busyRefusal();
+
     SnppReply handleLine(const QByteArray& line);
     SnppReply retrySend();
     bool inData() const { return m_inData; }

@@ -269,6 +269,10 @@ TEST_F(GatewayTest, SendWaitsWhileTheCheckDeliversTheQueueAndOthersAreServedMean
         EXPECT_EQ(client.command("SEND"), SnppProtocol::busyReply().trimmed());
     });
     EXPECT_EQ(queued().size(), 1);
+    EXPECT_EQ(core.connectionLog().filter(QStringLiteral("Refused")),
+              (QStringList{
+                  QStringLiteral("SNPP Message Refused From: 127.0.0.1 To: zed (Invalid Pager ID)"),
+                  QStringLiteral("SNPP Message Refused From: 127.0.0.1 (Server Busy)")}));
 }
 
 } // namespace
