@@ -102,6 +102,13 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     // While the check's run delivers the queue, a workstation's page waits; so does this one.
     if (m_state.serverBusy())
         return {PageSinkResult::Status::Busy, {}};
+    // The queue file has no place for a time to hold a page until: rather than paging at once
+    // what the client asked to be held, a page held into the future is not taken.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const SnppPage& page : pages) {
+        if (page.holdUntil.isValid() && page.holdUntil > now)
+            return {PageSinkResult::Status::Unavailable, "Delayed Messaging Not Supported"};
+    }
     QList<QueueSubmission> submissions;
     submissions.reserve(pages.size());
     for (const SnppPage& page : pages)

@@ -3,6 +3,7 @@
 #include "directories/pagingcompany.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 
 // One page of a transaction, ready to queue: to one pager of one paging company.
@@ -11,7 +12,9 @@ struct SnppPage
     QByteArray pagerId; // as the client gave it
     QByteArray pin;
     PagingCompany company;
-    QByteArray message; // one line: what the queue stores and the pager shows
+    QByteArray message;  // one line: what the queue stores and the pager shows
+    QDateTime holdUntil; // UTC; not valid: at once
+    QByteArray callerId; // the sender's own name for itself (CALLerid), if any
 
     bool operator==(const SnppPage&) const = default;
 };

@@ -3,6 +3,7 @@
 #include "snpp/ipagesink.h"
 #include "snpp/isnppaccess.h"
 #include "snpp/snppcommand.h"
+#include "snpp/snppholdtime.h"
 #include "snpp/snpppagecheck.h"
 
 #include <QSet>
@@ -120,17 +121,30 @@ SnppReply SnppProtocol::handleLine(const QByteArray& text)
     case SnppCommand::Verb::Quit:
         return closing("221 OK, Goodbye");
     case SnppCommand::Verb::Help:
-        return {line("214 PAGE <Pager ID>: a shared user, a shared group or PIN@Company") +
-                    line("214 MESS <Message> or DATA, then lines and a line holding '.'") +
-                    line("214 SUBJ <Subject>, RESE, SEND, QUIT, HELP, LOGI, LEVE") +
-                    line("250 End of Help Information"),
-                false, false};
+        return {
+            line("214 PAGE <Pager ID>: a shared user, a shared group or PIN@Company") +
+                line("214 MESS <Message> or DATA, then lines and a line holding '.'") +
+                line("214 SUBJ <Subject>, HOLD YYMMDDHHMM[SS] [+/-GMT difference], CALLerid <ID>") +
+                line("214 RESE, SEND, QUIT, HELP, LOGI, LEVE") +
+                line("250 End of Help Information"),
+            false, false};
     case SnppCommand::Verb::Logi:
         return reply("250 Login Accepted");
     case SnppCommand::Verb::Leve:
         return level(command.argument);
     case SnppCommand::Verb::Site:
         return site(command.argument);
+    case SnppCommand::Verb::Hold:
+        if (const std::optional<QDateTime> until = SnppHoldTime::parse(command.argument)) {
+            m_holdUntil = *until;
+            return reply("250 Delayed Messaging Selected");
+        }
+        return reply("550 Error, Invalid Delivery Date/Time");
+    case SnppCommand::Verb::Call:
+        if (command.argument.isEmpty() || command.argument.contains('\0'))
+            return reply("550 Error, Invalid Caller ID");
+        m_callerId = command.argument;
+        return reply("250 Caller ID Accepted");
     case SnppCommand::Verb::Unknown:
         break;
     }
@@ -261,7 +275,8 @@ SnppReply SnppProtocol::send()
     const QByteArray text = queuedText(m_subject, m_message);
     QList<SnppPage> pages;
     for (const Pager& pager : std::as_const(m_pagers))
-        pages.append({pager.id, pager.target.pin, pager.target.company, text});
+        pages.append(
+            {pager.id, pager.target.pin, pager.target.company, text, m_holdUntil, m_callerId});
     const PageSinkResult result = m_sink.queue(pages, m_peer);
     switch (result.status) {
     case PageSinkResult::Status::Queued:
@@ -332,4 +347,6 @@ void SnppProtocol::reset()
     m_message.clear();
     m_hasMessage = false;
     m_subject.clear();
+    m_holdUntil = {};
+    m_callerId.clear();
 }

@@ -3,6 +3,7 @@
 #include "snpp/ipagerdirectory.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QSet>
 
@@ -99,6 +100,8 @@ private:
     QByteArray m_message;
     bool m_hasMessage = false;
     QByteArray m_subject;
+    QDateTime m_holdUntil;
+    QByteArray m_callerId;
 
     bool m_inData = false;
     QList<QByteArray> m_dataLines;

@@ -275,4 +275,23 @@ TEST_F(GatewayTest, SendWaitsWhileTheCheckDeliversTheQueueAndOthersAreServedMean
                   QStringLiteral("SNPP Message Refused From: 127.0.0.1 (Server Busy)")}));
 }
 
+// The queue has no place yet for a time to hold a page until: a page held into the future is not
+// taken, rather than paged at once; one whose time has come is queued as any other.
+TEST_F(GatewayTest, APageHeldIntoTheFutureIsNotQueuedAndOneWhoseTimeHasComeIs)
+{
+    runWhilePumping([&] {
+        SnppClient client(m_port);
+        client.line();
+        EXPECT_EQ(client.command("PAGE alice"), "250 Pager ID Accepted");
+        EXPECT_EQ(client.command("HOLD 9912311200 +0000"), "250 Delayed Messaging Selected");
+        EXPECT_EQ(client.command("MESS later"), "250 Message OK");
+        EXPECT_EQ(client.command("SEND"), "554 Message Failed: Delayed Messaging Not Supported");
+        EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
+        EXPECT_EQ(client.command("HOLD 0001011200"), "250 Delayed Messaging Selected");
+        EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
+    });
+    EXPECT_EQ(queued(),
+              QList<QByteArray>{"5551234/MSG1=*MSG*later*PIN*1001*USR*127.0.0.1*ID*alice"});
+}
+
 } // namespace

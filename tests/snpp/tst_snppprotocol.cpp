@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -133,7 +134,7 @@ TEST_F(SnppProtocolTest, RepliesOfTheLevelOneAndTwoCommands)
                   "503 ERROR, Message Already Entered", "250 Login Accepted", "250 OK",
                   "550 Error, Invalid Service Level", "500 Command Not Implemented",
                   "500 Command Not Implemented", "500 Command Not Implemented",
-                  "500 Command Not Implemented", "221 OK, Goodbye"}));
+                  "550 Error, Invalid Delivery Date/Time", "221 OK, Goodbye"}));
     EXPECT_TRUE(protocol.handleLine("QUIT").close);
     const QByteArray help = protocol.handleLine("help").text;
     EXPECT_TRUE(help.startsWith("214 ")) << help.data();
@@ -230,6 +231,52 @@ TEST_F(SnppProtocolTest, APinTheEngineCouldNotPageIsRefusedAtPage)
               (QList<QByteArray>{"550 Error, Invalid Pager ID (PIN Too Long For Narrow)",
                                  "250 Pager ID Accepted"}));
     EXPECT_EQ(parts.refusals, QList<QByteArray>{"forty: PIN Too Long For Narrow"});
+}
+
+// HOLD takes a time with or without seconds and a GMT difference; the time and the caller's ID
+// go with every page of the transaction and are gone after it.
+TEST_F(SnppProtocolTest, HoldAndCallerIdArePassedOnWithThePagesOfOneTransaction)
+{
+    const QList<QByteArray> bad{"HOLD",
+                                "HOLD 26120810",
+                                "HOLD 2612081000x",
+                                "HOLD 261308100",
+                                "HOLD 2613081000",
+                                "HOLD 2612322400",
+                                "HOLD 2612081060",
+                                "HOLD 2612081000 5",
+                                "HOLD 2612081000 +1500",
+                                "HOLD 2612081000 +0160",
+                                "HOLD 261208100000 -"};
+    for (const QByteArray& line : bad)
+        EXPECT_EQ(run({line}), QList<QByteArray>{"550 Error, Invalid Delivery Date/Time"})
+            << line.data();
+    EXPECT_EQ(run({"CALL"}), QList<QByteArray>{"550 Error, Invalid Caller ID"});
+
+    EXPECT_EQ(run({"PAGE ops", "HOLD 2612081030 -0600", "CALLerid nagios@mon1", "MESS m", "SEND",
+                   "PAGE alice", "HOLD 261208103045 +5", "MESS m", "SEND", "PAGE alice", "MESS m",
+                   "SEND"}),
+              (QList<QByteArray>{"250 Pager ID Accepted", "250 Delayed Messaging Selected",
+                                 "250 Caller ID Accepted", "250 Message OK",
+                                 "250 Message Sent Successfully", "250 Pager ID Accepted",
+                                 "250 Delayed Messaging Selected", "250 Message OK",
+                                 "250 Message Sent Successfully", "250 Pager ID Accepted",
+                                 "250 Message OK", "250 Message Sent Successfully"}));
+    ASSERT_EQ(parts.queued.size(), 3);
+    const QDateTime first(QDate(2026, 12, 8), QTime(16, 30), QTimeZone::utc());
+    for (const SnppPage& page : parts.queued[0]) {
+        EXPECT_EQ(page.holdUntil, first);
+        EXPECT_EQ(page.callerId, "nagios@mon1");
+    }
+    EXPECT_EQ(parts.queued[1][0].holdUntil,
+              QDateTime(QDate(2026, 12, 8), QTime(5, 30, 45), QTimeZone::utc()));
+    EXPECT_TRUE(parts.queued[1][0].callerId.isEmpty());
+    EXPECT_FALSE(parts.queued[2][0].holdUntil.isValid());
+
+    // Without a GMT difference the time is the server's own.
+    run({"PAGE alice", "HOLD 2612081030", "MESS m", "SEND"});
+    ASSERT_EQ(parts.queued.size(), 4);
+    EXPECT_EQ(parts.queued[3][0].holdUntil, QDateTime(QDate(2026, 12, 8), QTime(10, 30)).toUTC());
 }
 
 TEST_F(SnppProtocolTest, OneTransactionNamesAtMostMaxPagers)
