@@ -1,6 +1,7 @@
 #include "intake/submissioncheck.h"
 
 #include "foundation/linecodes.h"
+#include "foundation/tapsplit.h"
 #include "queue/queuesubmission.h"
 
 namespace SubmissionCheck {
@@ -30,6 +31,11 @@ bool holdsNonPrintable(const QByteArray& field)
 }
 
 } // namespace
+
+QByteArray pageText(const QueueEntry& entry)
+{
+    return entry.signature.isEmpty() ? entry.message : entry.message + '\n' + entry.signature;
+}
 
 std::optional<QByteArray> rejectionReason(const QueueSubmission& submission)
 {
@@ -65,6 +71,11 @@ std::optional<QByteArray> rejectionReason(const QueueSubmission& submission)
     if (!LineCodes::isStopBits(line.stopBits))
         return QByteArray("Invalid Stop Bits");
     if (entry.format().size() > MaxEntryLength)
+        return QByteArray("Message Too Long");
+    // The paging engine sends at most TapSplit::MaxBlocks blocks of a page and drops the rest:
+    // a text that needs more at its company's length is refused now, not cut when it is sent.
+    if (TapSplit::tooLong(entry.pin, line.length, pageText(entry),
+                          TapSplit::isSevenBitCode(line.dataBits)))
         return QByteArray("Message Too Long");
     return std::nullopt;
 }

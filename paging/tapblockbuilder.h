@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/tapsplit.h"
+
 #include <QByteArray>
 #include <QList>
 
@@ -9,25 +11,23 @@ class TapBlockBuilder final
 {
 public:
     // The most blocks one message is sent in; text beyond them is not sent.
-    static constexpr int kMaxBlocks = 20;
+    static constexpr int kMaxBlocks = TapSplit::MaxBlocks;
 
     // `sevenBitLine`: the line carries fewer than 8 data bits, so the top bit of every byte is
     // lost on the way; it is cleared in the whole block (the pager ID too) before the checksum
     // is worked out, so that the checksum matches what the terminal receives.
     TapBlockBuilder(const QByteArray& pin, qint32 msgLength, bool sevenBitLine);
 
-    // Control characters the terminal would take as framing become SUB + a letter, CR is
-    // dropped, and the text ends at its first NUL. On a line of fewer than 8 data bits the top
-    // bit of every byte is cleared before the escaping, so no byte can reach the terminal as a
-    // framing character.
+    // The escaping of TapSplit::escape.
     static QByteArray escape(const QByteArray& message, bool sevenBitLine = false);
     // The estimated block count printed in the headers (MaxChunk must be positive).
     static int blockTotal(qint64 length, qint64 maxChunk);
     // The three checksum characters of a block from STX through ETX.
     static QByteArray checksum(const QByteArray& block);
 
-    // Builds the blocks for an escaped text. False when the text needs more than one block and
-    // the message length leaves no room for a continued piece (MaxChunk - 20 below 1).
+    // Builds the blocks for an escaped text from the pieces TapSplit::split cuts it into. False
+    // when the text needs more than one block and the message length leaves no room for a continued
+    // piece (MaxChunk - 20 below 1).
     bool build(const QByteArray& working);
 
     qint64 maxChunk() const { return m_maxChunk; }

@@ -1,5 +1,6 @@
 #include "runtime/snppbridge.h"
 
+#include "core/ilogsinks.h"
 #include "core/serverconfig.h"
 #include "core/serverstate.h"
 #include "foundation/operatorprompts.h"
@@ -7,6 +8,7 @@
 #include "queue/queuesubmission.h"
 #include "snpp/pagerdirectory.h"
 #include "snpp/snppgateway.h"
+#include "snpp/snpppagecheck.h"
 #include "snpp/snppserver.h"
 
 namespace {
@@ -19,8 +21,7 @@ QueueSubmission submissionOf(const SnppPage& page, const QByteArray& sender)
     QueueSubmission submission;
     submission.accessNumber = page.company.AccessNumber;
     submission.settings.password = page.company.Password;
-    submission.settings.length =
-        PagingCompany::lengths().contains(page.company.Length) ? page.company.Length.toInt() : 0;
+    submission.settings.length = SnppPageCheck::lengthOf(page.company);
     submission.settings.parity = page.company.Parity;
     submission.settings.dataBits = page.company.DataBits;
     submission.settings.stopBits = page.company.StopBits;
@@ -34,8 +35,8 @@ QueueSubmission submissionOf(const SnppPage& page, const QByteArray& sender)
 } // namespace
 
 SnppBridge::SnppBridge(ServerState& state, IOperatorPrompts& prompts, QObject* parent)
-    : QObject(parent), m_state(state), m_admission(state), m_queuer(state), m_prompts(prompts),
-      m_gateway(new SnppGateway(state.dataDir(), *this, *this, *this, this))
+    : QObject(parent), m_state(state), m_log(state), m_admission(state), m_queuer(state),
+      m_prompts(prompts), m_gateway(new SnppGateway(state.dataDir(), *this, *this, *this, this))
 {
     connect(&m_gateway->server(), &SnppServer::tooManySessions, this,
             [&state](const QByteArray& address) {
@@ -44,6 +45,11 @@ SnppBridge::SnppBridge(ServerState& state, IOperatorPrompts& prompts, QObject* p
                                        QStringLiteral(" (Too Many Connections)"));
             });
     connect(m_gateway, &SnppGateway::drained, this, &SnppBridge::drained);
+    connect(m_gateway, &SnppGateway::listeningChanged, this, [this](bool listening) {
+        if (listening)
+            m_log.addConnectionLog(
+                QStringLiteral("SNPP Listening on port %1").arg(m_gateway->server().port()));
+    });
 }
 
 SnppBridge::~SnppBridge()
@@ -96,6 +102,13 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     // While the check's run delivers the queue, a workstation's page waits; so does this one.
     if (m_state.serverBusy())
         return {PageSinkResult::Status::Busy, {}};
+    // The queue file has no place for a time to hold a page until: rather than paging at once
+    // what the client asked to be held, a page held into the future is not taken.
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const SnppPage& page : pages) {
+        if (page.holdUntil.isValid() && page.holdUntil > now)
+            return {PageSinkResult::Status::Unavailable, "Delayed Messaging Not Supported"};
+    }
     QList<QueueSubmission> submissions;
     QList<QByteArray> pagerIds;
     submissions.reserve(pages.size());
@@ -106,7 +119,25 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     const std::optional<PageRefusal> refusal = m_queuer.queue(submissions, pagerIds);
     if (!refusal)
         return {PageSinkResult::Status::Queued, {}};
-    if (refusal->kind == PageRefusal::Kind::NumberNotAllowed)
+    switch (refusal->kind) {
+    case PageRefusal::Kind::NumberNotAllowed:
         return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};
+    case PageRefusal::Kind::Unavailable:
+        return {PageSinkResult::Status::Unavailable, refusal->reason};
+    case PageRefusal::Kind::Rejected:
+        break;
+    }
+    // A company's section without a free key is the queue's limit, not the page's fault.
+    if (refusal->reason == "Queue Full")
+        return {PageSinkResult::Status::Unavailable, refusal->reason};
     return {PageSinkResult::Status::Rejected, refusal->reason};
+}
+
+void SnppBridge::refused(const QByteArray& sender, const QByteArray& pagerId,
+                         const QByteArray& reason)
+{
+    QByteArray line = "SNPP Message Refused From: " + sender;
+    if (!pagerId.isEmpty())
+        line += " To: " + pagerId;
+    m_log.addConnectionLog(WidgetText::fromBytes(line + " (" + reason + ")"));
 }

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class ILogSinks;
 class IOperatorPrompts;
 class PagerDirectory;
 class ServerState;
@@ -48,6 +49,8 @@ public:
     bool mayDial(const QByteArray& accessNumber) const override;
     PagerLookup resolve(const QByteArray& pagerId) const override;
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) override;
+    void refused(const QByteArray& sender, const QByteArray& pagerId,
+                 const QByteArray& reason) override;
 
 signals:
     // After a stop, the last session has ended: its replies are with the system.
@@ -55,6 +58,7 @@ signals:
 
 private:
     const ServerState& m_state;
+    ILogSinks& m_log;
     Admission m_admission;
     PageQueuer m_queuer;
     IOperatorPrompts& m_prompts;

@@ -3,6 +3,7 @@
 #include "directories/pagingcompany.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 
 // One page of a transaction, ready to queue: to one pager of one paging company.
@@ -11,7 +12,9 @@ struct SnppPage
     QByteArray pagerId; // as the client gave it
     QByteArray pin;
     PagingCompany company;
-    QByteArray message; // one line: what the queue stores and the pager shows
+    QByteArray message;  // one line: what the queue stores and the pager shows
+    QDateTime holdUntil; // UTC; not valid: at once
+    QByteArray callerId; // the sender's own name for itself (CALLerid), if any
 
     bool operator==(const SnppPage&) const = default;
 };
@@ -23,7 +26,8 @@ struct PageSinkResult
         Queued,           // every page is in the queue, durably
         Busy,             // the queue is being delivered: try again when the run is over
         NumberNotAllowed, // detail: the access number
-        Rejected,         // detail: the short reason
+        Rejected,         // detail: the short reason; the page itself cannot be taken
+        Unavailable,      // detail: the short reason; the queue cannot take pages now
     };
 
     Status status = Status::Queued;
@@ -39,4 +43,9 @@ public:
 
     // `sender` is the client's real address.
     virtual PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) = 0;
+
+    // The gateway refused what `sender` gave for `pagerId` (or for the transaction's pagers,
+    // when empty): shown to the operator with the short reason.
+    virtual void refused(const QByteArray& sender, const QByteArray& pagerId,
+                         const QByteArray& reason) = 0;
 };

@@ -31,7 +31,9 @@ std::pair<QByteArray, QByteArray> SnppCommand::splitWord(const QByteArray& text)
 
 SnppCommand SnppCommand::parse(const QByteArray& line)
 {
-    static const std::array<std::pair<const char*, Verb>, 11> verbs{{
+    static const std::array<std::pair<const char*, Verb>, 13> verbs{{
+        {"HOLD", Verb::Hold},
+        {"CALL", Verb::Call},
         {"PAGE", Verb::Page},
         {"MESS", Verb::Mess},
         {"DATA", Verb::Data},

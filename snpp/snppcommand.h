@@ -10,7 +10,22 @@
 // without blanks at its end.
 struct SnppCommand final
 {
-    enum class Verb { Page, Mess, Data, Subj, Rese, Send, Quit, Help, Logi, Leve, Site, Unknown };
+    enum class Verb {
+        Page,
+        Mess,
+        Data,
+        Subj,
+        Rese,
+        Send,
+        Quit,
+        Help,
+        Logi,
+        Leve,
+        Site,
+        Hold,
+        Call,
+        Unknown
+    };
 
     Verb verb = Verb::Unknown;
     QByteArray argument;

@@ -3,6 +3,8 @@
 #include "snpp/ipagesink.h"
 #include "snpp/isnppaccess.h"
 #include "snpp/snppcommand.h"
+#include "snpp/snppholdtime.h"
+#include "snpp/snpppagecheck.h"
 
 #include <QSet>
 
@@ -28,16 +30,6 @@ SnppReply closing(const QByteArray& text)
 QByteArray numberNotAllowed(const QByteArray& number)
 {
     return "550 Error, Access Number " + number + " Not Allowed";
-}
-
-// The SITE commands that HylaFAX's sendpage sends ahead of its pages. They steer a fax server's
-// job handling, which this gateway does not have, so they are taken and ignored.
-bool isKnownSiteCommand(const QByteArray& name)
-{
-    static const QList<QByteArray> known{"FROMUSER", "HELP",      "JQUEUE",   "LASTTIME",
-                                         "MAILADDR", "MAXDIALS",  "MAXTRIES", "MODEM",
-                                         "NOTIFY",   "RETRYTIME", "SCHEDPRI"};
-    return known.contains(name.toUpper());
 }
 
 bool isServiceLevel(const QByteArray& text)
@@ -129,17 +121,30 @@ SnppReply SnppProtocol::handleLine(const QByteArray& text)
     case SnppCommand::Verb::Quit:
         return closing("221 OK, Goodbye");
     case SnppCommand::Verb::Help:
-        return {line("214 PAGE <Pager ID>: a shared user, a shared group or PIN@Company") +
-                    line("214 MESS <Message> or DATA, then lines and a line holding '.'") +
-                    line("214 SUBJ <Subject>, RESE, SEND, QUIT, HELP, LOGI, LEVE") +
-                    line("250 End of Help Information"),
-                false, false};
+        return {
+            line("214 PAGE <Pager ID>: a shared user, a shared group or PIN@Company") +
+                line("214 MESS <Message> or DATA, then lines and a line holding '.'") +
+                line("214 SUBJ <Subject>, HOLD YYMMDDHHMM[SS] [+/-GMT difference], CALLerid <ID>") +
+                line("214 RESE, SEND, QUIT, HELP, LOGI, LEVE") +
+                line("250 End of Help Information"),
+            false, false};
     case SnppCommand::Verb::Logi:
         return reply("250 Login Accepted");
     case SnppCommand::Verb::Leve:
         return level(command.argument);
     case SnppCommand::Verb::Site:
         return site(command.argument);
+    case SnppCommand::Verb::Hold:
+        if (const std::optional<QDateTime> until = SnppHoldTime::parse(command.argument)) {
+            m_holdUntil = *until;
+            return reply("250 Delayed Messaging Selected");
+        }
+        return reply("550 Error, Invalid Delivery Date/Time");
+    case SnppCommand::Verb::Call:
+        if (command.argument.isEmpty() || command.argument.contains('\0'))
+            return reply("550 Error, Invalid Caller ID");
+        m_callerId = command.argument;
+        return reply("250 Caller ID Accepted");
     case SnppCommand::Verb::Unknown:
         break;
     }
@@ -166,7 +171,16 @@ SnppReply SnppProtocol::page(const QByteArray& argument)
         QByteArray text = "550 Error, Invalid Pager ID";
         if (!lookup.failure.isEmpty())
             text += " (" + lookup.failure + ")";
+        m_sink.refused(m_peer, argument,
+                       lookup.failure.isEmpty() ? QByteArray("Invalid Pager ID") : lookup.failure);
         return reply(text);
+    }
+    // A PIN the engine could never page is refused now rather than failing at the call.
+    for (const PagerTarget& target : lookup.targets) {
+        if (const std::optional<QByteArray> why = SnppPageCheck::pinRefusal(target)) {
+            m_sink.refused(m_peer, id, *why);
+            return reply("550 Error, Invalid Pager ID (" + *why + ")");
+        }
     }
     // A group's members mostly share a few companies: each access number is checked once.
     QSet<QByteArray> allowed;
@@ -174,8 +188,10 @@ SnppReply SnppProtocol::page(const QByteArray& argument)
         const QByteArray& number = target.company.AccessNumber;
         if (allowed.contains(number))
             continue;
-        if (!m_access.mayDial(number))
+        if (!m_access.mayDial(number)) {
+            m_sink.refused(m_peer, id, "Access Number Not Allowed: " + number);
             return reply(numberNotAllowed(number));
+        }
         allowed.insert(number);
     }
     // A pager named twice (by a user and by a group holding the user) is paged once.
@@ -201,6 +217,8 @@ SnppReply SnppProtocol::mess(const QByteArray& argument)
         return reply("503 ERROR, Message Already Entered");
     if (argument.isEmpty() || argument.contains('\0'))
         return reply("550 ERROR, Invalid Message");
+    if (const std::optional<SnppReply> refusal = tooLongRefusal(argument))
+        return *refusal;
     m_message = argument;
     m_hasMessage = true;
     return reply("250 Message OK");
@@ -223,10 +241,14 @@ SnppReply SnppProtocol::dataLine(const QByteArray& text)
         m_inData = false;
         QByteArray body = m_dataLines.join('\n');
         m_dataLines.clear();
-        if (m_dataTooLong)
-            return reply("554 Error, Message Too Long");
+        if (m_dataTooLong) {
+            m_sink.refused(m_peer, {}, "Message Too Long");
+            return reply(tooLongReply());
+        }
         if (body.trimmed().isEmpty() || body.contains('\0'))
             return reply("550 Error, Invalid Message");
+        if (const std::optional<SnppReply> refusal = tooLongRefusal(body))
+            return *refusal;
         m_message = std::move(body);
         m_hasMessage = true;
         return reply("250 Message OK");
@@ -253,7 +275,8 @@ SnppReply SnppProtocol::send()
     const QByteArray text = queuedText(m_subject, m_message);
     QList<SnppPage> pages;
     for (const Pager& pager : std::as_const(m_pagers))
-        pages.append({pager.id, pager.target.pin, pager.target.company, text});
+        pages.append(
+            {pager.id, pager.target.pin, pager.target.company, text, m_holdUntil, m_callerId});
     const PageSinkResult result = m_sink.queue(pages, m_peer);
     switch (result.status) {
     case PageSinkResult::Status::Queued:
@@ -262,11 +285,40 @@ SnppReply SnppProtocol::send()
     case PageSinkResult::Status::Busy:
         return {QByteArray(), false, true};
     case PageSinkResult::Status::NumberNotAllowed:
+        m_sink.refused(m_peer, {}, "Access Number Not Allowed: " + result.detail);
         return reply(numberNotAllowed(result.detail));
     case PageSinkResult::Status::Rejected:
+        m_sink.refused(m_peer, {}, result.detail);
+        return reply("550 Message Failed: " + result.detail);
+    case PageSinkResult::Status::Unavailable:
         break;
     }
+    // The queue's own failure: it has been logged with its cause where it happened.
     return reply("554 Message Failed: " + result.detail);
+}
+
+QByteArray SnppProtocol::tooLongReply()
+{
+    return "550 Error, Message Too Long";
+}
+
+std::optional<SnppReply> SnppProtocol::tooLongRefusal(const QByteArray& message) const
+{
+    // The subject given so far is sent with the text; one given later is checked at SEND.
+    const QByteArray text = queuedText(m_subject, message);
+    for (const Pager& pager : m_pagers) {
+        if (SnppPageCheck::tooLong(pager.target, text)) {
+            m_sink.refused(m_peer, pager.id, "Message Too Long");
+            return reply(tooLongReply());
+        }
+    }
+    return std::nullopt;
+}
+
+QByteArray SnppProtocol::busyRefusal()
+{
+    m_sink.refused(m_peer, {}, "Server Busy");
+    return busyReply();
 }
 
 SnppReply SnppProtocol::retrySend()
@@ -274,10 +326,10 @@ SnppReply SnppProtocol::retrySend()
     return send();
 }
 
-SnppReply SnppProtocol::site(const QByteArray& argument) const
+SnppReply SnppProtocol::site(const QByteArray&) const
 {
-    if (isKnownSiteCommand(SnppCommand::splitWord(argument).first))
-        return reply("250 OK");
+    // No SITE command is carried out (HylaFAX's sendpage sends its job options this way and
+    // goes on without them): saying so keeps a client from taking an option as honoured.
     return reply("500 Command Not Implemented");
 }
 
@@ -295,4 +347,6 @@ void SnppProtocol::reset()
     m_message.clear();
     m_hasMessage = false;
     m_subject.clear();
+    m_holdUntil = {};
+    m_callerId.clear();
 }

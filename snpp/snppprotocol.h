@@ -3,8 +3,11 @@
 #include "snpp/ipagerdirectory.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QSet>
+
+#include <optional>
 
 #include <utility>
 
@@ -49,6 +52,9 @@ public:
     // SEND waited for the queue longer than the session allows; the transaction stays.
     static QByteArray busyReply();
 
+    // The SEND waiting for the queue is given up: busyReply(), with the refusal shown.
+    QByteArray busyRefusal();
+
     SnppReply handleLine(const QByteArray& line);
     SnppReply retrySend();
     bool inData() const { return m_inData; }
@@ -77,6 +83,9 @@ private:
     SnppReply mess(const QByteArray& argument);
     SnppReply data();
     SnppReply send();
+    static QByteArray tooLongReply();
+    // The refusal of a message too long for one of the pagers named so far, or nothing.
+    std::optional<SnppReply> tooLongRefusal(const QByteArray& message) const;
     SnppReply site(const QByteArray& argument) const;
     SnppReply level(const QByteArray& argument) const;
     void reset();
@@ -91,6 +100,8 @@ private:
     QByteArray m_message;
     bool m_hasMessage = false;
     QByteArray m_subject;
+    QDateTime m_holdUntil;
+    QByteArray m_callerId;
 
     bool m_inData = false;
     QList<QByteArray> m_dataLines;

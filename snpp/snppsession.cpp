@@ -151,7 +151,7 @@ void SnppSession::retrySend()
         // An end asked for meanwhile answers the SEND at once: nothing of it was queued.
         if (!m_endReply && m_busySince.elapsed() < m_timing.busyLimitMs)
             return;
-        reply = {SnppProtocol::busyReply(), false, false};
+        reply = {m_protocol.busyRefusal(), false, false};
     }
     m_busyPoll->stop();
     m_state = State::Serving;
@@ -201,7 +201,7 @@ bool SnppSession::endIfAsked()
 void SnppSession::endNow(const QByteArray& reply)
 {
     if (m_state == State::WaitingForQueue)
-        closeAfter(SnppProtocol::busyReply() + reply);
+        closeAfter(m_protocol.busyRefusal() + reply);
     else
         closeAfter(reply);
 }

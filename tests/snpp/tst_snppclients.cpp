@@ -3,6 +3,7 @@
 
 #include "calls/callcontrol.h"
 #include "paging/tomxpage.h"
+#include "queue/messagequeuefile.h"
 #include "runtime/nextcheckcountdown.h"
 #include "tests/support/scriptedmodem.h"
 
@@ -97,7 +98,10 @@ TEST_F(PagingClientsTest, SendpageToAUserAGroupOfThreeAndAPinAtACompany)
     ASSERT_EQ(
         sendpage({QStringLiteral("-p"), QStringLiteral("alice"), QStringLiteral("disk full")}), 0)
         << m_output.data() << "(is hylafax-client installed? scripts/install-deps.sh)";
-    ASSERT_EQ(sendpage({QStringLiteral("-p"), QStringLiteral("ops"), QStringLiteral("web down")}),
+    // Asking to be told of the delivery sends SITE commands, which the gateway does not carry
+    // out and says so: sendpage goes on without them.
+    ASSERT_EQ(sendpage({QStringLiteral("-D"), QStringLiteral("-p"), QStringLiteral("ops"),
+                        QStringLiteral("web down")}),
               0)
         << m_output.data();
     ASSERT_EQ(sendpage({QStringLiteral("-p"), QStringLiteral("4242@Metro Paging"),
@@ -141,6 +145,42 @@ TEST_F(PagingClientsTest, NetSnppWithTwoPagersAndAMessageBody)
     EXPECT_EQ(delivered(), (QList<QByteArray>{"1002: web1: disk /var .99% full",
                                               "1003: web1: disk /var .99% full"}));
     EXPECT_EQ(core.queuedCount(), 0);
+}
+
+// Metro Paging takes 80 characters a block: 949 would need far more than the twenty blocks the
+// engine sends, and both clients learn it before anything is queued.
+TEST_F(PagingClientsTest, A949CharacterTextAtLength80IsRefusedToBothClientsAndNothingIsQueued)
+{
+    QByteArray text;
+    while (text.size() < 949)
+        text += "Disk full on db7, ";
+    text.truncate(949);
+    EXPECT_NE(sendpage({QStringLiteral("-p"), QStringLiteral("alice"), QString::fromLatin1(text)}),
+              0)
+        << m_output.data();
+    EXPECT_TRUE(m_output.contains("550")) << m_output.data();
+
+    const QString script = QStringLiteral(R"(
+        use Net::SNPP;
+        my $snpp = Net::SNPP->new('127.0.0.1', Port => $ARGV[0]) or exit 2;
+        $snpp->pager_id('bob') or exit 3;
+        $snpp->content($ARGV[1]) and exit 4;
+        print $snpp->code(), "\n";
+        $snpp->data($ARGV[1]) and exit 5;
+        print $snpp->code(), "\n";
+        $snpp->quit;
+        exit 0;)");
+    ASSERT_EQ(run(QStringLiteral("perl"), {QStringLiteral("-e"), script, QString::number(m_port),
+                                           QString::fromLatin1(text)}),
+              0)
+        << m_output.data();
+    EXPECT_EQ(m_output, "550\n550\n");
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
+    EXPECT_EQ(core.queuedCount(), 0);
+    const QStringList refusals = core.connectionLog().filter(QStringLiteral("Refused"));
+    EXPECT_EQ(refusals.size(), 3) << core.connectionLog().join(u'\n').toStdString();
+    EXPECT_TRUE(refusals.last().contains(QStringLiteral("To: bob (Message Too Long)")))
+        << refusals.join(u'\n').toStdString();
 }
 
 } // namespace

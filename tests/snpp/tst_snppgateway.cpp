@@ -54,7 +54,13 @@ TEST_F(GatewayTest, ProtocolCasesThroughARawSocket)
               QList<QByteArray>{"5551234/MSG1=*MSG*disk full*PIN*1001*USR*127.0.0.1*ID*Alice"});
     EXPECT_EQ(core.queuedCount(), 1);
     EXPECT_EQ(core.connectionLog(),
-              (QStringList{QStringLiteral("Message Received From: 127.0.0.1"),
+              (QStringList{QStringLiteral("SNPP Message Refused From: 127.0.0.1 To: zed (Invalid "
+                                          "Pager ID)"),
+                           QStringLiteral("SNPP Message Refused From: 127.0.0.1 To: dave (Access "
+                                          "Number Not Allowed: 7771234)"),
+                           QStringLiteral("SNPP Message Refused From: 127.0.0.1 To: 42@far paging "
+                                          "(Access Number Not Allowed: 7771234)"),
+                           QStringLiteral("Message Received From: 127.0.0.1"),
                            QStringLiteral("  Msg. To: Alice"), QStringLiteral("         PIN: 1001"),
                            QStringLiteral(" Provider: 5551234"),
                            QStringLiteral("Message: disk full"), QString(42, QLatin1Char('-'))}));
@@ -93,7 +99,7 @@ TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
         EXPECT_EQ(client.command("PAGE ops"), "250 Pager ID Accepted");
         EXPECT_EQ(client.command("PAGE 5*ID*@Metro Paging"), "250 Pager ID Accepted");
         EXPECT_EQ(client.command("MESS call the desk"), "250 Message OK");
-        EXPECT_EQ(client.command("SEND"), "554 Message Failed: Field Holds A Queue Marker");
+        EXPECT_EQ(client.command("SEND"), "550 Message Failed: Field Holds A Queue Marker");
         EXPECT_EQ(client.command("RESE"), "250 RESET OK");
         EXPECT_EQ(client.command("PAGE ops"), "250 Pager ID Accepted");
         EXPECT_EQ(client.command("PAGE dave"), "250 Pager ID Accepted");
@@ -263,6 +269,29 @@ TEST_F(GatewayTest, SendWaitsWhileTheCheckDeliversTheQueueAndOthersAreServedMean
         EXPECT_EQ(client.command("SEND"), SnppProtocol::busyReply().trimmed());
     });
     EXPECT_EQ(queued().size(), 1);
+    EXPECT_EQ(core.connectionLog().filter(QStringLiteral("Refused")),
+              (QStringList{
+                  QStringLiteral("SNPP Message Refused From: 127.0.0.1 To: zed (Invalid Pager ID)"),
+                  QStringLiteral("SNPP Message Refused From: 127.0.0.1 (Server Busy)")}));
+}
+
+// The queue has no place yet for a time to hold a page until: a page held into the future is not
+// taken, rather than paged at once; one whose time has come is queued as any other.
+TEST_F(GatewayTest, APageHeldIntoTheFutureIsNotQueuedAndOneWhoseTimeHasComeIs)
+{
+    runWhilePumping([&] {
+        SnppClient client(m_port);
+        client.line();
+        EXPECT_EQ(client.command("PAGE alice"), "250 Pager ID Accepted");
+        EXPECT_EQ(client.command("HOLD 9912311200 +0000"), "250 Delayed Messaging Selected");
+        EXPECT_EQ(client.command("MESS later"), "250 Message OK");
+        EXPECT_EQ(client.command("SEND"), "554 Message Failed: Delayed Messaging Not Supported");
+        EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
+        EXPECT_EQ(client.command("HOLD 0001011200"), "250 Delayed Messaging Selected");
+        EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
+    });
+    EXPECT_EQ(queued(),
+              QList<QByteArray>{"5551234/MSG1=*MSG*later*PIN*1001*USR*127.0.0.1*ID*alice"});
 }
 
 } // namespace

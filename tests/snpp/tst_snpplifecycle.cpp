@@ -70,6 +70,9 @@ TEST_F(GatewayReload, KeepsSessionsUnlessThePortChangesOrTheGatewayIsSwitchedOff
     EXPECT_EQ(queued(),
               QList<QByteArray>{"5551234/MSG1=*MSG*still here*PIN*1001*USR*127.0.0.1*ID*alice"});
     EXPECT_TRUE(waitFor([&] { return gateway.isDrained(); }));
+    // Listening anew is shown once, with the port; going on at the same port is not.
+    EXPECT_EQ(core.connectionLog().filter(QStringLiteral("Listening")),
+              QStringList{QStringLiteral("SNPP Listening on port %1").arg(moved)});
 }
 
 // The gateway with parts of its own: every pager ID names one pager; the queue is busy for
@@ -89,6 +92,7 @@ struct StubParts final : ISnppAccess, IPagerDirectory, IPageSink
         company.AccessNumber = "5551234";
         return {{{id, company}}, {}};
     }
+    void refused(const QByteArray&, const QByteArray&, const QByteArray&) override {}
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray&) override
     {
         if (pages.front().message == "after the run") {

@@ -321,7 +321,9 @@ TEST_F(SnppService, AStopWaitsUntilTheRepliesInHandReachAClientThatIsStillReadin
     replies.chop(ShuttingDown.size() + 2);
     const QByteArray help = "214 PAGE <Pager ID>: a shared user, a shared group or PIN@Company\r\n"
                             "214 MESS <Message> or DATA, then lines and a line holding '.'\r\n"
-                            "214 SUBJ <Subject>, RESE, SEND, QUIT, HELP, LOGI, LEVE\r\n"
+                            "214 SUBJ <Subject>, HOLD YYMMDDHHMM[SS] [+/-GMT difference], "
+                            "CALLerid <ID>\r\n"
+                            "214 RESE, SEND, QUIT, HELP, LOGI, LEVE\r\n"
                             "250 End of Help Information\r\n";
     ASSERT_GT(replies.size(), SnppSession::MaxPendingOutput);
     EXPECT_TRUE(replies == help.repeated(replies.size() / help.size()))

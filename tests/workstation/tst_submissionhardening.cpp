@@ -4,6 +4,7 @@
 #include "foundation/tinifile.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queueentry.h"
+#include "tests/support/engineblocks.h"
 #include "tests/support/loopbackclient.h"
 #include "tests/workstation/submissionserver.h"
 #include "workstation/conversationlimits.h"
@@ -143,6 +144,36 @@ TEST_F(SubmissionServer, HostileFieldsAreRefusedWithNothingWrittenAndLengthIsSto
         EXPECT_REPLY(c, block(linesWith({"LENGTH: 0080"})), Accepted);
     });
     EXPECT_TRUE(queueFile().contains("\r\nLength=80\r\n")) << queueFile().toStdString();
+}
+
+// The engine sends at most twenty blocks of a page: a text that needs more is refused before
+// "250" and named in the Connection Log, and a text of exactly twenty is queued.
+TEST_F(SubmissionServer, ATextTheEngineWouldCutIsRefusedAndOneOfTwentyBlocksIsQueued)
+{
+    QByteArray long949;
+    while (long949.size() < 949)
+        long949 += "Disk full on db7, ";
+    long949.truncate(949);
+    // With the signature line the engine sends the whole text in twenty blocks at most.
+    const QByteArray twenty = EngineBlocks::longestWhole("1234567", 80, true, "\nReception");
+    ASSERT_GT(twenty.size(), 500);
+    ASSERT_FALSE(EngineBlocks::sendsWhole("1234567", 80, twenty + "d\nReception", true));
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"MSG: " + long949})),
+                     "554 Message Rejected: Message Too Long");
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"MSG: " + twenty + "d"})),
+                     "554 Message Rejected: Message Too Long");
+    });
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
+    EXPECT_TRUE(core.connectionLog().contains(
+        QStringLiteral("Message Refused From: 127.0.0.1 (Message Too Long)")));
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"MSG: " + twenty})), Accepted);
+    });
+    EXPECT_TRUE(queueFile().contains(twenty)) << queueFile().toStdString();
 }
 
 // A client that resets its connection ends its conversation in whatever wait that is in, so
@@ -290,7 +321,8 @@ TEST_F(SubmissionServer, ATextSentInOneWriteIsTakenWholeAcrossSegments)
 
     // About 1.4 KB with the message last, written as two pieces 1 ms apart: queued whole.
     const QByteArray message = "Long " + QByteArray(900, 'm');
-    QList<QByteArray> split = linesWith({"MSG: " + message});
+    // A length that takes the text in one block: only its arrival in pieces is tried here.
+    QList<QByteArray> split = linesWith({"MSG: " + message, "LENGTH: 999"});
     split.move(0, split.size() - 1);
     const QByteArray pieces = block(split);
     bool tried = false;
