@@ -19,7 +19,7 @@ void PageQueuer::setPageQueue(PageQueue* pages, FrontEnd frontEnd)
     m_frontEnd = frontEnd;
 }
 
-bool PageQueuer::write(const QList<QueueSubmission>& submissions, const QList<QByteArray>& pagerIds)
+bool PageQueuer::write(const QList<QueueSubmission>& submissions, const QList<PageOrigin>& origins)
 {
     m_lastIds.clear();
     if (!m_pages)
@@ -29,7 +29,10 @@ bool PageQueuer::write(const QList<QueueSubmission>& submissions, const QList<QB
     for (qsizetype i = 0; i < submissions.size(); ++i) {
         const QueueSubmission& submission = submissions[i];
         NewPage page;
-        page.pagerId = i < pagerIds.size() ? pagerIds[i] : submission.entry.addressee;
+        const PageOrigin origin = i < origins.size() ? origins[i] : PageOrigin{};
+        page.pagerId = origin.pagerId.isEmpty() ? submission.entry.addressee : origin.pagerId;
+        page.senderIdentity = origin.senderIdentity;
+        page.notBefore = origin.notBefore;
         page.section = submission.accessNumber;
         page.settings = submission.settings;
         page.entry = submission.entry;
@@ -57,7 +60,7 @@ std::optional<PageQueuer::Refusal> PageQueuer::check(const QueueSubmission& subm
 }
 
 std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission>& submissions,
-                                                     const QList<QByteArray>& pagerIds)
+                                                     const QList<PageOrigin>& origins)
 {
     for (const QueueSubmission& submission : submissions) {
         if (std::optional<Refusal> refusal = check(submission))
@@ -66,7 +69,7 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission
     // The free keys are looked up and written with no event-loop pass in between, so nothing
     // served meanwhile can take the same key.
     try {
-        if (!write(submissions, pagerIds))
+        if (!write(submissions, origins))
             return Refusal{Refusal::Kind::Rejected, "Queue Full"};
     } catch (const EZelkorError& error) {
         // Nothing was written (the queue file is replaced whole or not at all). The sender

@@ -4,6 +4,8 @@
 #include "intake/pagerefusal.h"
 #include "pages/pagestate.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QList>
 
 #include <optional>
@@ -13,6 +15,15 @@ class IServerStatus;
 class PageQueue;
 class ServerState;
 struct QueueSubmission;
+
+// What the page store keeps of a page beyond its queue entry: the pager as the sender named it
+// (empty: the addressee stands for it), who the sender says it is, and a time it is held until.
+struct PageOrigin
+{
+    QByteArray pagerId;
+    QByteArray senderIdentity;
+    std::optional<QDateTime> notBefore;
+};
 
 // How a page gets into the queue, whichever front end read it: the access number is checked
 // with the admission's number policy, the fields against what the queue file and the paging
@@ -29,6 +40,8 @@ public:
     // name: each gets an id, recorded before its queue write and confirmed after it, and an added
     // log line names it. Without it pages go to the queue alone.
     void setPageQueue(PageQueue* pages, FrontEnd frontEnd);
+    // Whether pages are written through a page store, which can hold one until its time.
+    bool keepsPages() const { return m_pages != nullptr; }
     // The ids the last successful queue() gave its pages, in order; empty without a page store.
     const QList<qint64>& lastIds() const { return m_lastIds; }
 
@@ -39,17 +52,16 @@ public:
     // write, then shows each. When one is refused, a company's section has no free key left
     // ("Queue Full") or the queue file cannot be written ("Queue Unavailable", with a line in
     // the Connection Log and Log.Dat), nothing is written.
-    // `pagerIds` are the pagers as the sender named them, in the pages' order, for the page
-    // store; without them the addressee stands for the pager.
+    // `origins` say, in the pages' order, what the page store keeps of each beyond its entry.
     std::optional<Refusal> queue(const QList<QueueSubmission>& submissions,
-                                 const QList<QByteArray>& pagerIds = {});
+                                 const QList<PageOrigin>& origins = {});
 
 private:
     // The six lines of one page in the "Connection Log" and Log.Dat.
     void show(const QueueSubmission& submission);
     // One write of the pages, through the page store when there is one; their numbers' count, or
     // nothing when a section is full.
-    bool write(const QList<QueueSubmission>& submissions, const QList<QByteArray>& pagerIds);
+    bool write(const QList<QueueSubmission>& submissions, const QList<PageOrigin>& origins);
 
     Admission m_admission;
     IServerStatus& m_status;

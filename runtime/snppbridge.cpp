@@ -102,21 +102,28 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     // While the check's run delivers the queue, a workstation's page waits; so does this one.
     if (m_state.serverBusy())
         return {PageSinkResult::Status::Busy, {}};
-    // The queue file has no place for a time to hold a page until: rather than paging at once
-    // what the client asked to be held, a page held into the future is not taken.
-    const QDateTime now = QDateTime::currentDateTimeUtc();
-    for (const SnppPage& page : pages) {
-        if (page.holdUntil.isValid() && page.holdUntil > now)
-            return {PageSinkResult::Status::Unavailable, "Delayed Messaging Not Supported"};
+    // Without a page store nothing keeps a page's time: rather than paging at once what the
+    // client asked to be held, a page held into the future is not taken.
+    if (!m_queuer.keepsPages()) {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        for (const SnppPage& page : pages) {
+            if (page.holdUntil.isValid() && page.holdUntil > now)
+                return {PageSinkResult::Status::Unavailable, "Delayed Messaging Not Supported"};
+        }
     }
     QList<QueueSubmission> submissions;
-    QList<QByteArray> pagerIds;
+    // A held page sits in the queue like any other; the page store keeps its time and the run
+    // leaves it until then. The caller's own name is kept as the sender's identity.
+    QList<PageOrigin> origins;
     submissions.reserve(pages.size());
     for (const SnppPage& page : pages) {
         submissions.append(submissionOf(page, sender));
-        pagerIds.append(page.pagerId);
+        PageOrigin origin{page.pagerId, page.callerId, std::nullopt};
+        if (page.holdUntil.isValid())
+            origin.notBefore = page.holdUntil;
+        origins.append(origin);
     }
-    const std::optional<PageRefusal> refusal = m_queuer.queue(submissions, pagerIds);
+    const std::optional<PageRefusal> refusal = m_queuer.queue(submissions, origins);
     if (!refusal)
         return {PageSinkResult::Status::Queued, {}};
     switch (refusal->kind) {

@@ -218,6 +218,43 @@ TEST_F(PageFates, AHeldPageStaysQueuedUntilItsTimeAndClearingCancelsIt)
     EXPECT_EQ(core.queuedCount(), 0);
 }
 
+// A paging client's HOLD: the page is taken and kept, with the caller's name, and goes out at the
+// first check after its time, not before.
+// (The check before its time still dials its company: the run reads companies from the queue
+// file, where a held page sits like any other.)
+TEST_F(PageFates, AnSnppPageHeldUntilATimeGoesOutAtTheFirstCheckAfterIt)
+{
+    const QDateTime until = QDateTime::currentDateTimeUtc().addSecs(2);
+    runWhilePumping([&] {
+        SnppClient client(snppServer().port());
+        client.line();
+        client.command("PAGE 3333333@Metro Paging");
+        EXPECT_EQ(client.command("HOLD " +
+                                 until.toString(QStringLiteral("yyMMddHHmmss")).toLatin1() +
+                                 " +0000"),
+                  "250 Delayed Messaging Selected");
+        EXPECT_EQ(client.command("CALL ops-desk"), "250 Caller ID Accepted");
+        client.command("MESS Later");
+        EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
+        client.send("QUIT\r\n");
+        client.rest();
+    });
+    const qint64 id = idOf("3333333");
+    EXPECT_EQ(store().page(id)->senderIdentity, "ops-desk");
+
+    minuteTick();
+    EXPECT_TRUE(modem.pins().isEmpty()) << "a held page went out early";
+    EXPECT_EQ(stateOf(id), PageState::Held);
+
+    // Only a hang would reach the bound; the time is the wall clock's.
+    QDeadlineTimer bound(20'000);
+    while (QDateTime::currentDateTimeUtc() <= until && !bound.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    runtime.sendNow();
+    EXPECT_EQ(modem.pins(), QList<QByteArray>{"3333333"});
+    EXPECT_EQ(stateOf(id), PageState::Delivered);
+}
+
 // A server that died during a call: the next start puts the page back in the queue, its first
 // check sends it, and the ids the new server hands out are new.
 TEST_F(PageFates, ARestartRequeuesAPageCutOffInItsCallAndKeepsIdsUnique)
