@@ -125,7 +125,7 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     }
     const std::optional<PageRefusal> refusal = m_queuer.queue(submissions, origins);
     if (!refusal)
-        return {PageSinkResult::Status::Queued, {}};
+        return {PageSinkResult::Status::Queued, {}, m_queuer.lastIds()};
     switch (refusal->kind) {
     case PageRefusal::Kind::NumberNotAllowed:
         return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};

@@ -32,6 +32,7 @@ struct PageSinkResult
 
     Status status = Status::Queued;
     QByteArray detail;
+    QList<qint64> ids = {}; // Queued: the pages' ids, when the queue gives them ids
 };
 
 // Where a transaction's pages go: the server's queue. A transaction is queued whole or not at

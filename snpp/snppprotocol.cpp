@@ -265,6 +265,33 @@ SnppReply SnppProtocol::dataLine(const QByteArray& text)
     return {};
 }
 
+namespace {
+
+// " (Ids 17,18)": the ids the queue gave a transaction's pages, by which their fate can be
+// asked for later; nothing when it gave none. A run of consecutive ids is written as a range
+// ("Ids 17-5016"), so that a group of thousands still gets a short reply line.
+QByteArray idsText(const QList<qint64>& ids)
+{
+    if (ids.isEmpty())
+        return {};
+    QByteArrayList parts;
+    for (qsizetype first = 0; first < ids.size();) {
+        qsizetype last = first;
+        while (last + 1 < ids.size() && ids[last + 1] == ids[last] + 1)
+            ++last;
+        QByteArray part = QByteArray::number(ids[first]);
+        if (last > first + 1)
+            part += '-' + QByteArray::number(ids[last]);
+        else if (last == first + 1)
+            part += ',' + QByteArray::number(ids[last]);
+        parts.append(part);
+        first = last + 1;
+    }
+    return " (Ids " + parts.join(',') + ')';
+}
+
+} // namespace
+
 SnppReply SnppProtocol::send()
 {
     if (m_pagers.isEmpty() || !m_hasMessage)
@@ -281,7 +308,7 @@ SnppReply SnppProtocol::send()
     switch (result.status) {
     case PageSinkResult::Status::Queued:
         reset();
-        return reply("250 Message Sent Successfully");
+        return reply("250 Message Sent Successfully" + idsText(result.ids));
     case PageSinkResult::Status::Busy:
         return {QByteArray(), false, true};
     case PageSinkResult::Status::NumberNotAllowed:

@@ -257,9 +257,10 @@ protected:
         EXPECT_EQ(failures(),
                   QStringList{QStringLiteral("SNPP Connection Failed: the log window is gone")});
         EXPECT_EQ(prompts.openNotices(), 1);
-        EXPECT_EQ(send("2222222", "next"),
-                  (QList<QByteArray>{greeting, "250 Pager ID Accepted", "250 Message OK",
-                                     "250 Message Sent Successfully", "221 OK, Goodbye\r\n"}));
+        EXPECT_EQ(
+            send("2222222", "next"),
+            (QList<QByteArray>{greeting, "250 Pager ID Accepted", "250 Message OK",
+                               "250 Message Sent Successfully (Ids 2)", "221 OK, Goodbye\r\n"}));
 
         minuteTick();
         EXPECT_EQ(modem.pins(), (QList<QByteArray>{"1111111", "2222222"}));

@@ -110,7 +110,7 @@ protected:
 TEST_F(PageFates, PagesFromBothFrontEndsGetIdsAndEndDelivered)
 {
     submit("1111111", "From a workstation");
-    EXPECT_EQ(sendSnpp("2222222", "From a paging client"), "250 Message Sent Successfully");
+    EXPECT_EQ(sendSnpp("2222222", "From a paging client"), "250 Message Sent Successfully (Ids 2)");
 
     const qint64 first = idOf("1111111");
     const qint64 second = idOf("2222222");
@@ -235,7 +235,7 @@ TEST_F(PageFates, AnSnppPageHeldUntilATimeGoesOutAtTheFirstCheckAfterIt)
                   "250 Delayed Messaging Selected");
         EXPECT_EQ(client.command("CALL ops-desk"), "250 Caller ID Accepted");
         client.command("MESS Later");
-        EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
+        EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully (Ids 1)");
         client.send("QUIT\r\n");
         client.rest();
     });

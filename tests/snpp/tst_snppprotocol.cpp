@@ -161,6 +161,25 @@ TEST_F(SnppProtocolTest, DataEndsAtALoneDotJoinsLinesAndTakesBackDoubledDots)
     EXPECT_EQ(run({"RESE", "DATA", "", "."}).last(), "550 Error, Invalid Message");
 }
 
+// The SEND's reply names the ids the queue gave the pages; runs of consecutive ids are ranges, so
+// a group of thousands still gets a short line.
+TEST_F(SnppProtocolTest, SendNamesThePagesIdsWithRunsAsRanges)
+{
+    using S = PageSinkResult::Status;
+    QList<qint64> group;
+    for (qint64 id = 17; id <= 5016; ++id)
+        group.append(id);
+    parts.results = {{S::Queued, {}, {7}},
+                     {S::Queued, {}, {7, 8}},
+                     {S::Queued, {}, {3, 5, 6, 7, 9, 10}},
+                     {S::Queued, {}, group}};
+    for (const char* expected :
+         {"250 Message Sent Successfully (Ids 7)", "250 Message Sent Successfully (Ids 7,8)",
+          "250 Message Sent Successfully (Ids 3,5-7,9,10)",
+          "250 Message Sent Successfully (Ids 17-5016)"})
+        EXPECT_EQ(run({"PAGE ops", "MESS m", "SEND"}).last(), expected);
+}
+
 TEST_F(SnppProtocolTest, SendReportsEveryAnswerOfTheQueueAndKeepsTheTransactionWhenRefused)
 {
     using S = PageSinkResult::Status;

@@ -64,10 +64,11 @@ bool transactions(SnppClient& client, const QByteArray& name, int& counter, int 
     }
     client.send(commands);
     for (const QByteArray& message : messages) {
+        // The SEND's reply names the page's id, which differs from page to page.
         for (const char* expected :
-             {"250 Pager ID Accepted", "250 Message OK", "250 Message Sent Successfully"}) {
+             {"250 Pager ID Accepted", "250 Message OK", "250 Message Sent Successfully (Ids "}) {
             last = client.line();
-            if (last != expected)
+            if (!last.startsWith(expected))
                 return false;
         }
         outcome.acknowledge(message);
@@ -361,7 +362,7 @@ TEST_F(SnppService, AGroupOfFiveThousandDoesNotHoldUpOtherClientsOrWorkstations)
     EXPECT_EQ(other.line(), Greeting);
     EXPECT_EQ(other.command("PAGE alice"), "250 Pager ID Accepted");
     EXPECT_EQ(other.command("MESS served meanwhile"), "250 Message OK");
-    EXPECT_EQ(other.command("SEND"), "250 Message Sent Successfully");
+    EXPECT_TRUE(other.command("SEND").startsWith("250 Message Sent Successfully (Ids "));
     const QByteArray replies = submitFromWorkstation(m_port, "from a workstation meanwhile");
     EXPECT_TRUE(replies.contains("\n354 Begin Sending Message\n250 Message Accepted For "
                                  "Processing\n250 Recieved 1 Msg(s)"))
