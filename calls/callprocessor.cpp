@@ -154,6 +154,12 @@ void CallProcessor::processCompany(const QByteArray& section)
     const QueuedCompany company = queue.readCompany(section);
     if (company.messages.isEmpty())
         return;
+    const QList<std::optional<qint64>> ids =
+        m_pages ? m_pages->store().idsOf(company) : QList<std::optional<qint64>>();
+    // A company whose pages are all held until later (or already ended) is not called: the
+    // call would only log on and hang up.
+    if (!anyToSend(ids, company.messages.size()))
+        return;
 
     if (const std::optional<QByteArray> refusal = dialRefusal(m_admission, section)) {
         // Its pages stay queued (and counted) until the number is allowed again, or the
@@ -175,8 +181,6 @@ void CallProcessor::processCompany(const QByteArray& section)
     setCallMenu(true, false);
     EventPump::once();
 
-    const QList<std::optional<qint64>> ids =
-        m_pages ? m_pages->store().idsOf(company) : QList<std::optional<qint64>>();
     bool connected = false;
     try {
         connected = m_engine.Connect();
@@ -281,6 +285,21 @@ void CallProcessor::setFlowControl(int hardware, int software)
 {
     m_engine.setComPortHwHandshaking(static_cast<TComPortHwHandshaking>(hardware));
     m_engine.setComPortSwHandshaking(static_cast<TComPortSwHandshaking>(software));
+}
+
+bool CallProcessor::anyToSend(const QList<std::optional<qint64>>& ids, qsizetype messages) const
+{
+    if (!m_pages || ids.size() < messages)
+        return true;
+    for (const std::optional<qint64>& id : ids) {
+        // An entry without a record is sent as it is.
+        if (!id)
+            return true;
+        const std::optional<PageRecord> page = m_pages->store().page(*id);
+        if (!page || page->state == PageState::Queued || page->state == PageState::Sending)
+            return true;
+    }
+    return false;
 }
 
 bool CallProcessor::claim(qint64 id)

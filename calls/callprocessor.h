@@ -92,6 +92,9 @@ private:
     std::optional<QByteArray> sendMessage(const QByteArray& value);
     // Marks a recorded page sending; false when it is not to be sent now (held, cancelled,
     // expired, already final).
+    // Whether any of a company's messages would be sent: one without a record, queued, or
+    // left sending by a run that failed.
+    bool anyToSend(const QList<std::optional<qint64>>& ids, qsizetype messages) const;
     bool claim(qint64 id);
     // Marks the company's recorded pages as not sent on this call.
     void noteNotConnected(const QList<std::optional<qint64>>& ids, const QByteArray& section);

@@ -219,9 +219,7 @@ TEST_F(PageFates, AHeldPageStaysQueuedUntilItsTimeAndClearingCancelsIt)
 }
 
 // A paging client's HOLD: the page is taken and kept, with the caller's name, and goes out at the
-// first check after its time, not before.
-// (The check before its time still dials its company: the run reads companies from the queue
-// file, where a held page sits like any other.)
+// first check after its time, not before; a check before it does not call its company at all.
 TEST_F(PageFates, AnSnppPageHeldUntilATimeGoesOutAtTheFirstCheckAfterIt)
 {
     const QDateTime until = QDateTime::currentDateTimeUtc().addSecs(2);
@@ -245,6 +243,8 @@ TEST_F(PageFates, AnSnppPageHeldUntilATimeGoesOutAtTheFirstCheckAfterIt)
     minuteTick();
     EXPECT_TRUE(modem.pins().isEmpty()) << "a held page went out early";
     EXPECT_EQ(stateOf(id), PageState::Held);
+    EXPECT_FALSE(logged().contains("Sending Messages For: 5551234"))
+        << "a company with nothing to send was called";
 
     // Only a hang would reach the bound; the time is the wall clock's.
     QDeadlineTimer bound(20'000);
