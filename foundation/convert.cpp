@@ -16,7 +16,8 @@ std::optional<qint32> tryStrToInt(const QByteArray& text)
     if (i < text.size() && text[i] == '$') {
         base = 16;
         ++i;
-    } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    } else if (i + 1 < text.size() && text[i] == '0' &&
+               (text[i + 1] == 'x' || text[i + 1] == 'X')) {
         base = 16;
         i += 2;
     }
@@ -53,4 +54,15 @@ qint32 StrToInt(const QByteArray& text)
     if (const auto value = tryStrToInt(text))
         return *value;
     throw EConvertError("'" + text + "' is not a valid integer value");
+}
+
+bool allDigits(QByteArrayView text)
+{
+    if (text.isEmpty())
+        return false;
+    for (const char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 #include <optional>
 
@@ -10,3 +11,6 @@ std::optional<qint32> tryStrToInt(const QByteArray& text);
 
 // As tryStrToInt, but raises EConvertError "'<text>' is not a valid integer value".
 qint32 StrToInt(const QByteArray& text);
+
+// True when `text` is one or more decimal digits and nothing else (no sign, no blanks).
+bool allDigits(QByteArrayView text);

@@ -1,22 +1,13 @@
 #include "http/requestframing.h"
 
+#include "foundation/convert.h"
+
 #include <QList>
 
 namespace {
 
 // The longest Content-Length taken as a number; anything longer is far beyond every limit.
 constexpr qsizetype MaxLengthDigits = 18;
-
-bool allDigits(const QByteArray& text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
 
 } // namespace
 

@@ -1,21 +1,8 @@
 #include "lines/httpresponse.h"
 
+#include "foundation/convert.h"
+
 #include <QList>
-
-namespace {
-
-bool allDigits(QByteArrayView text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
-} // namespace
 
 HttpResponse::State HttpResponse::feed(QByteArrayView bytes)
 {

@@ -1,22 +1,12 @@
 #include "snpp/snppholdtime.h"
 
+#include "foundation/convert.h"
 #include "snpp/snppcommand.h"
 
 #include <QTimeZone>
 
 namespace SnppHoldTime {
 namespace {
-
-bool allDigits(const QByteArray& text)
-{
-    if (text.isEmpty())
-        return false;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
 
 // "+5", "-0600", "+0130": seconds east of UTC, within a day's half.
 std::optional<int> offsetOf(const QByteArray& text)
