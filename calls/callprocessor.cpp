@@ -1,5 +1,6 @@
 #include "calls/callprocessor.h"
 
+#include "calls/callplan.h"
 #include "calls/errornotice.h"
 #include "core/ilogsinks.h"
 #include "core/iserversettings.h"
@@ -158,7 +159,9 @@ void CallProcessor::processCompany(const QByteArray& section)
         m_pages ? m_pages->store().idsOf(company) : QList<std::optional<qint64>>();
     // A company whose pages are all held until later (or already ended) is not called: the
     // call would only log on and hang up.
-    if (!anyToSend(ids, company.messages.size()))
+    const QList<PlannedCall> calls =
+        CallPlan::of(company, ids, m_pages ? &m_pages->store() : nullptr);
+    if (calls.isEmpty())
         return;
 
     if (const std::optional<QByteArray> refusal = dialRefusal(m_admission, section)) {
@@ -169,8 +172,21 @@ void CallProcessor::processCompany(const QByteArray& section)
         return;
     }
 
+    for (const PlannedCall& call : calls) {
+        // A stopped run leaves the rest of the company's messages queued, untried.
+        if (m_stopRequested)
+            break;
+        callCompany(company, ids, call);
+    }
+    queue.removeSectionIfEmpty(section);
+}
+
+void CallProcessor::callCompany(const QueuedCompany& company,
+                                const QList<std::optional<qint64>>& ids, const PlannedCall& call)
+{
+    const QByteArray& section = company.section;
     logLine("Sending Messages For: " + section, "Sending Messages For: " + section);
-    if (!setUpEngine(company)) {
+    if (!call.settings || !setUpEngine(*call.settings, section)) {
         // Without a usable port or with line settings that cannot be read nobody can be called;
         // the messages wait for a corrected configuration or section.
         logLine("Error Connecting To Paging Network: " + section,
@@ -181,6 +197,10 @@ void CallProcessor::processCompany(const QByteArray& section)
     setCallMenu(true, false);
     EventPump::once();
 
+    QList<std::optional<qint64>> callIds;
+    for (const qsizetype i : call.messages)
+        callIds.append(i < ids.size() ? ids[i] : std::nullopt);
+
     bool connected = false;
     try {
         connected = m_engine.Connect();
@@ -190,7 +210,7 @@ void CallProcessor::processCompany(const QByteArray& section)
     if (!connected) {
         logLine("Error Connecting To Paging Network: " + section,
                 " Error Connecting To Paging Network: " + section);
-        noteNotConnected(ids, section);
+        noteNotConnected(callIds, section);
         m_engine.Disconnect();
         if (!m_stopRequested)
             pacing().pauseResponsive(HangUpPauseMs);
@@ -198,12 +218,13 @@ void CallProcessor::processCompany(const QByteArray& section)
     }
 
     EventPump::once();
-    for (qsizetype i = 0; i < company.messages.size(); ++i) {
-        const QueuedCompany::Message& message = company.messages[i];
+    MessageQueue& queue = m_status.queue();
+    for (qsizetype n = 0; n < call.messages.size(); ++n) {
+        const QueuedCompany::Message& message = company.messages[call.messages[n]];
         // A stopped run leaves the rest of the company's messages queued, untried.
         if (m_stopRequested)
             break;
-        const std::optional<qint64> id = i < ids.size() ? ids[i] : std::nullopt;
+        const std::optional<qint64> id = callIds[n];
         // A page held until later, or cancelled or expired since the company was read, stays
         // as the store has it: it is not sent, and its line is not this run's to remove.
         if (id && !claim(*id))
@@ -235,7 +256,6 @@ void CallProcessor::processCompany(const QByteArray& section)
             m_pages->delivered(*id, section, message);
         EventPump::once();
     }
-    queue.removeSectionIfEmpty(section);
     // Whoever stopped the run has hung up; the closing steps make sure of it.
     if (m_stopRequested)
         return;
@@ -245,11 +265,10 @@ void CallProcessor::processCompany(const QByteArray& section)
     EventPump::once();
 }
 
-bool CallProcessor::setUpEngine(const QueuedCompany& company)
+bool CallProcessor::setUpEngine(const CompanyLineSettings& line, const QByteArray& section)
 {
     const TServerConfig& config = m_settings.config();
-    const std::optional<CompanyLineSettings> line = company.lineSettings();
-    if (!portUsable(config) || !line)
+    if (!portUsable(config))
         return false;
 
     // COMn is looked up in the data folder first (a link to the modem's device).
@@ -272,12 +291,12 @@ bool CallProcessor::setUpEngine(const QueuedCompany& company)
         break; // no selection: the engine keeps what it has
     }
     m_engine.setComPortSpeed(static_cast<TComPortBaudRate>(config.ComPortSpeed));
-    m_engine.setComPortDataBits(static_cast<TComPortDataBits>(line->dataBits));
-    m_engine.setComPortParity(static_cast<TComPortParity>(line->parity));
-    m_engine.setComPortStopBits(static_cast<TComPortStopBits>(line->stopBits));
-    m_engine.setMsgLength(line->length);
-    m_engine.setPassword(line->password);
-    m_engine.setProvider(company.section);
+    m_engine.setComPortDataBits(static_cast<TComPortDataBits>(line.dataBits));
+    m_engine.setComPortParity(static_cast<TComPortParity>(line.parity));
+    m_engine.setComPortStopBits(static_cast<TComPortStopBits>(line.stopBits));
+    m_engine.setMsgLength(line.length);
+    m_engine.setPassword(line.password);
+    m_engine.setProvider(section);
     return true;
 }
 
@@ -285,21 +304,6 @@ void CallProcessor::setFlowControl(int hardware, int software)
 {
     m_engine.setComPortHwHandshaking(static_cast<TComPortHwHandshaking>(hardware));
     m_engine.setComPortSwHandshaking(static_cast<TComPortSwHandshaking>(software));
-}
-
-bool CallProcessor::anyToSend(const QList<std::optional<qint64>>& ids, qsizetype messages) const
-{
-    if (!m_pages || ids.size() < messages)
-        return true;
-    for (const std::optional<qint64>& id : ids) {
-        // An entry without a record is sent as it is.
-        if (!id)
-            return true;
-        const std::optional<PageRecord> page = m_pages->store().page(*id);
-        if (!page || page->state == PageState::Queued || page->state == PageState::Sending)
-            return true;
-    }
-    return false;
 }
 
 bool CallProcessor::claim(qint64 id)

@@ -10,7 +10,9 @@
 #include <memory>
 #include <optional>
 
+struct CompanyLineSettings;
 class ErrorNotice;
+struct PlannedCall;
 class Pacing;
 class PageQueue;
 class ILogSinks;
@@ -22,10 +24,11 @@ class ServerState;
 class TOMXPage;
 
 // The call processing run: empties Message.Dat company by company. For each section whose number
-// the allow list allows now it sets the paging engine up from the configuration and the
-// section's line settings, dials and logs on, pages every queued message, reports failed
-// messages to their senders, removes what it handled and hangs up; a section it may not dial
-// keeps its pages. Every step is written to the "Transmition Log" and to Log.Dat.
+// the allow list allows now it makes one call per set of line settings its pages were accepted
+// with (CallPlan): sets the paging engine up from the configuration and those settings, dials
+// and logs on, pages the call's messages, reports failed messages to their senders, removes
+// what it handled and hangs up; a section it may not dial keeps its pages. Every step is
+// written to the "Transmition Log" and to Log.Dat.
 //
 // The run executes on the one thread and pumps events while it waits, so timer ticks, menu
 // commands and client conversations are handled inside it; a second run started from in there
@@ -86,15 +89,15 @@ private:
     void run();
     bool readSectionNames(QList<QByteArray>& names) const;
     void processCompany(const QByteArray& section);
-    bool setUpEngine(const QueuedCompany& company);
+    // One call to the company for the pages of `call`, with their line settings.
+    void callCompany(const QueuedCompany& company, const QList<std::optional<qint64>>& ids,
+                     const PlannedCall& call);
+    bool setUpEngine(const CompanyLineSettings& line, const QByteArray& section);
     void setFlowControl(int hardware, int software);
     // Why the page did not reach the terminal, or nothing when the terminal took it.
     std::optional<QByteArray> sendMessage(const QByteArray& value);
     // Marks a recorded page sending; false when it is not to be sent now (held, cancelled,
     // expired, already final).
-    // Whether any of a company's messages would be sent: one without a record, queued, or
-    // left sending by a run that failed.
-    bool anyToSend(const QList<std::optional<qint64>>& ids, qsizetype messages) const;
     bool claim(qint64 id);
     // Marks the company's recorded pages as not sent on this call.
     void noteNotConnected(const QList<std::optional<qint64>>& ids, const QByteArray& section);

@@ -99,9 +99,8 @@ PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
 
 PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)
 {
-    // While the check's run delivers the queue, a workstation's page waits; so does this one.
-    if (m_state.serverBusy())
-        return {PageSinkResult::Status::Busy, {}};
+    // Taken also while a run delivers the queue: the run removes only the entries it handled,
+    // so a page queued meanwhile waits for the next check.
     // Without a page store nothing keeps a page's time: rather than paging at once what the
     // client asked to be held, a page held into the future is not taken.
     if (!m_queuer.keepsPages()) {

@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -105,6 +106,50 @@ protected:
     }
 
     QList<QByteArray> logged() const { return logTexts(); }
+
+    // A workstation's page for 555-1234 with its own password and length; the reply to the
+    // data block.
+    QByteArray submitWith(const QByteArray& pin, const QByteArray& message,
+                          const QByteArray& password, int length)
+    {
+        const QList<QByteArray> lines{"MSG: " + message,
+                                      "SIG: ",
+                                      "PIN: " + pin,
+                                      "ID: Pat",
+                                      "AN: 5551234",
+                                      "PW: " + password,
+                                      "LENGTH: " + QByteArray::number(length),
+                                      "PARITY: 2",
+                                      "DATA: 2",
+                                      "STOP: 0"};
+        QByteArray reply;
+        runWhilePumping([&] {
+            WorkstationClient client;
+            if (!client.connectTo(port))
+                return;
+            client.exchange("HELO 127.0.0.1", "250 " + TSock::LocalAddress());
+            client.exchange("PAGE 555-1234", "250 OK");
+            client.exchange("DATA", "354 Begin Sending Message");
+            reply = client.exchange(lines.join("\r\n").toBase64(),
+                                    "250 Message Accepted For Processing");
+            client.exchange("DONE", "250 Recieved 1 Msg(s), Delivery in 1 Min.");
+        });
+        return reply;
+    }
+
+    // A paging client's whole transaction for `pin`, as one raw exchange; the reply to SEND.
+    static QByteArray snppTransaction(quint16 snppPort, const QByteArray& pin,
+                                      const QByteArray& message)
+    {
+        SnppClient client(snppPort);
+        client.line();
+        client.command("PAGE " + pin + "@Metro Paging");
+        client.command("MESS " + message);
+        const QByteArray reply = client.command("SEND");
+        client.send("QUIT\r\n");
+        client.rest();
+        return reply;
+    }
 };
 
 TEST_F(PageFates, PagesFromBothFrontEndsGetIdsAndEndDelivered)
@@ -283,6 +328,87 @@ TEST_F(PageFates, ARestartRequeuesAPageCutOffInItsCallAndKeepsIdsUnique)
         << next.state().transmitLog().join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(next.pages().store().page(cut)->state, PageState::Delivered);
     next.stopTakingPages();
+}
+
+// Each page goes out with the password and length it was accepted with. A workstation's page that
+// says a length of 40 (too short for the others' texts) and a password for the same number rewrites
+// the section's keys; the pages queued before it still go out whole at their own length and log on
+// without that password, on a call of their own.
+TEST_F(PageFates, EachPageGoesOutWithTheLineSettingsItWasAcceptedWith)
+{
+    const QByteArray first = "Disk full on the build server, look at it";
+    const QByteArray second = "Backups failed three nights on host two";
+    EXPECT_EQ(sendSnpp("1111111", first), "250 Message Sent Successfully (Ids 1)");
+    EXPECT_EQ(sendSnpp("2222222", second), "250 Message Sent Successfully (Ids 2)");
+    EXPECT_EQ(submitWith("3333333", "Short", "secret", 40), "250 Message Accepted For Processing");
+    // What the section now says is the workstation's.
+    EXPECT_TRUE(dir.read(MessageQueueFile::FileName).contains("Length=40"));
+
+    QList<QByteArray> sent; // "PIN field (log-on line)" per block
+    modem.setOnBlock([&](const ScriptedModem::Block& block) {
+        sent.append(block.pin + " " + block.field + " (" + modem.logonLines().last() + ")");
+    });
+    minuteTick();
+
+    const QByteArray plainLogon = modem.logonLines().value(0);
+    EXPECT_FALSE(plainLogon.contains("secret"));
+    EXPECT_EQ(sent, (QList<QByteArray>{"1111111 " + first + " (" + plainLogon + ")",
+                                       "2222222 " + second + " (" + plainLogon + ")",
+                                       "3333333 Short (" + modem.logonLines().value(1) + ")"}));
+    EXPECT_TRUE(modem.logonLines().value(1).contains("secret"));
+    EXPECT_EQ(modem.dialled(), (QList<QByteArray>{"5551234", "5551234"})) << "one call per set";
+    for (const qint64 id : {1, 2, 3})
+        EXPECT_EQ(stateOf(id), PageState::Delivered) << id;
+}
+
+// Paging clients are served while a run delivers the queue: a raw session's and Net::SNPP's
+// pages sent during the call are answered "250" at once, stay queued when the run ends (it
+// removes only what it handled) and go out at the next check.
+TEST_F(PageFates, PagesSentDuringARunAreTakenAndGoOutAtTheNextCheck)
+{
+    submit("1111111", "Before the run");
+    submit("2222222", "Also before");
+    const quint16 snppPort = snppServer().port();
+    QList<QByteArray> during;
+    int perlExit = -1;
+    QByteArray perlOutput;
+    modem.setOnBlock([&](const ScriptedModem::Block&) {
+        if (!during.isEmpty())
+            return;
+        during.append(core.serverBusy() ? "busy" : "not busy");
+        runWhilePumping([&] {
+            during.append(snppTransaction(snppPort, "4444444", "Raw during the run"));
+            QProcess perl;
+            perl.setProcessChannelMode(QProcess::MergedChannels);
+            perl.start(QStringLiteral("perl"), {QStringLiteral("-e"), QStringLiteral(R"(
+                           use Net::SNPP;
+                           my $snpp = Net::SNPP->new('127.0.0.1', Port => $ARGV[0]) or exit 2;
+                           $snpp->send(Pager => ['5555555@Metro Paging'],
+                                       Message => 'Perl during the run') or exit 3;
+                           $snpp->quit;
+                       )"),
+                                                QString::number(snppPort)});
+            if (perl.waitForFinished(60'000))
+                perlExit = perl.exitCode();
+            perlOutput = perl.readAll();
+        });
+    });
+
+    minuteTick();
+
+    EXPECT_EQ(during, (QList<QByteArray>{"busy", "250 Message Sent Successfully (Ids 3)"}));
+    EXPECT_EQ(perlExit, 0) << perlOutput.constData() << "(is libnet-snpp-perl installed?)";
+    EXPECT_EQ(modem.pins(), (QList<QByteArray>{"1111111", "2222222"}));
+    EXPECT_EQ(core.queuedCount(), 2) << "the pages taken during the run are counted";
+    EXPECT_EQ(stateOf(idOf("4444444")), PageState::Queued);
+    EXPECT_EQ(stateOf(idOf("5555555")), PageState::Queued);
+
+    modem.setOnBlock({});
+    runtime.sendNow();
+    EXPECT_EQ(modem.pins(), (QList<QByteArray>{"1111111", "2222222", "4444444", "5555555"}));
+    EXPECT_EQ(stateOf(idOf("4444444")), PageState::Delivered);
+    EXPECT_EQ(stateOf(idOf("5555555")), PageState::Delivered);
+    EXPECT_EQ(core.queuedCount(), 0);
 }
 
 } // namespace

@@ -167,6 +167,29 @@ TEST_F(GatewayStop, EachSessionEndsAfterTheCommandInHandWithItsReplyThen421)
     EXPECT_TRUE(m_server.isDrained());
 }
 
+// A sink that stays busy: the SEND waiting for it is given up after the limit with the busy
+// reply, nothing is queued, and the session goes on.
+TEST_F(GatewayStop, ASendWaitingOnABusySinkIsGivenUpAfterTheLimit)
+{
+    SnppTiming timing;
+    timing.busyPollMs = 20;
+    timing.busyLimitMs = 100;
+    m_server.setTiming(timing);
+    runWhilePumping([&] {
+        SnppClient client(m_port);
+        ASSERT_EQ(client.line(), Greeting);
+        client.command("PAGE dave");
+        client.command("MESS after the run");
+        EXPECT_EQ(client.command("SEND"), SnppProtocol::busyReply().trimmed());
+        client.command("RESE");
+        client.command("PAGE dave");
+        EXPECT_EQ(client.command("MESS one"), "250 Message OK");
+        EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
+    });
+    EXPECT_GT(m_parts.busyAnswers, 1);
+    EXPECT_EQ(m_parts.queuedMessages, QList<QByteArray>{"one"});
+}
+
 // A client that neither reads nor closes cannot hold a stop: its session is dropped after its
 // drain time, and drained() follows.
 TEST_F(GatewayStop, AClientThatNeverReadsIsDroppedAfterTheDrainTime)
