@@ -38,14 +38,27 @@ bool QueueCommands::sendTestMessage()
     if (!number)
         return false;
 
-    if (!m_status.queue().addTestMessage(*number, *pin))
+    // With a page store the test message is recorded like any page, so its fate is known too.
+    std::optional<qint64> id;
+    if (m_pages) {
+        id = m_pages->takeTestMessage(*number, *pin);
+        if (!id)
+            throw EZelkorError("Message Queue Full For " + *number + "!");
+    } else if (!m_status.queue().addTestMessage(*number, *pin)) {
         throw EZelkorError("Message Queue Full For " + *number + "!");
+    }
 
     const QByteArray lines[] = {
         "Message Received From: Zelkor Server", "  Msg. To: Unknown", "         PIN: " + *pin,
         "Message: Zelkor LAN Server Test",      QByteArray(42, '-'),
     };
     for (const QByteArray& line : lines) {
+        m_log.addConnectionLog(WidgetText::fromBytes(line));
+        m_log.AppendLog(line);
+    }
+    if (id) {
+        const QByteArray line =
+            "Page " + QByteArray::number(*id) + " Queued: " + *number + ' ' + *pin;
         m_log.addConnectionLog(WidgetText::fromBytes(line));
         m_log.AppendLog(line);
     }

@@ -45,6 +45,38 @@ std::optional<QList<qint64>> PageQueue::take(const QList<NewPage>& pages)
     return ids;
 }
 
+std::optional<qint64> PageQueue::takeTestMessage(const QByteArray& accessNumber,
+                                                 const QByteArray& pin)
+{
+    NewPage page;
+    page.pagerId = pin;
+    page.section = accessNumber;
+    page.settings.password = m_queue.readCompany(accessNumber).text("Password", QByteArray());
+    page.settings.length = MessageQueueFile::TestMessageLength;
+    page.settings.parity = MessageQueueFile::TestMessageParity;
+    page.settings.dataBits = MessageQueueFile::TestMessageDataBits;
+    page.settings.stopBits = MessageQueueFile::TestMessageStopBits;
+    page.entry = MessageQueueFile::testEntry(pin);
+    page.frontEnd = FrontEnd::Test;
+    step(Step::Accept);
+    const QList<qint64> ids = m_store.accept({page});
+    std::optional<qint32> number;
+    try {
+        step(Step::QueueWrite);
+        number = m_queue.addTestMessage(accessNumber, pin);
+    } catch (const EZelkorError&) {
+        m_store.abandon(ids);
+        throw;
+    }
+    if (!number) {
+        m_store.abandon(ids);
+        return std::nullopt;
+    }
+    step(Step::Confirm);
+    m_store.confirmQueued(ids, {*number});
+    return ids.first();
+}
+
 void PageQueue::delivered(qint64 id, const QByteArray& section,
                           const QueuedCompany::Message& message)
 {

@@ -45,6 +45,12 @@ public:
     // records are abandoned, or left for reconcile() when even that fails).
     std::optional<QList<qint64>> take(const QList<NewPage>& pages);
 
+    // The operator's test message for `pin` in the access number's section (as
+    // MessageQueue::addTestMessage writes it), recorded like any page: its id, or nothing when
+    // the section is full. Its record keeps the settings the section holds for it: its own
+    // length and codes and the password the section already had. Raises as take() does.
+    std::optional<qint64> takeTestMessage(const QByteArray& accessNumber, const QByteArray& pin);
+
     // The terminal's answer for a page of a call: its fate recorded, then its entry removed
     // from the file and the removal recorded.
     void delivered(qint64 id, const QByteArray& section, const QueuedCompany::Message& message);

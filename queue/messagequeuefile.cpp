@@ -147,10 +147,10 @@ MessageQueueFile::writeSubmissions(const QList<QueueSubmission>& submissions)
 void MessageQueueFile::writeTestMessage(const QByteArray& section, qint32 n, const QByteArray& pin)
 {
     TIniFile ini(m_path);
-    ini.WriteText(section, "Length", "140");
-    ini.WriteNumber(section, "Parity", 2);
-    ini.WriteNumber(section, "DataBits", 2);
-    ini.WriteNumber(section, "StopBits", 0);
+    ini.WriteText(section, "Length", QByteArray::number(TestMessageLength));
+    ini.WriteNumber(section, "Parity", TestMessageParity);
+    ini.WriteNumber(section, "DataBits", TestMessageDataBits);
+    ini.WriteNumber(section, "StopBits", TestMessageStopBits);
     ini.WriteText(section, messageKey(n), testEntry(pin).format());
 }
 

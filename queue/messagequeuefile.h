@@ -54,6 +54,11 @@ public:
     void writeTestMessage(const QByteArray& section, qint32 n, const QByteArray& pin);
     // The entry the test message queues for `pin`.
     static QueueEntry testEntry(const QByteArray& pin);
+    // The line settings the test message writes to its section (the password stays as it is).
+    static constexpr qint32 TestMessageLength = 140;
+    static constexpr qint32 TestMessageParity = 2;
+    static constexpr qint32 TestMessageDataBits = 2;
+    static constexpr qint32 TestMessageStopBits = 0;
 
     bool exists() const;
     // The messages a run takes from the file: every "MSG" key with a value in every section,

@@ -147,8 +147,9 @@ void ServerRuntime::clearQueue()
 
 void ServerRuntime::sendTestPage()
 {
-    m_boundary.run(QStringLiteral("Send Test Msg."), Box::Modal,
-                   [&] { QueueCommands(*m_state, m_prompts).sendTestMessage(); });
+    m_boundary.run(QStringLiteral("Send Test Msg."), Box::Modal, [&] {
+        QueueCommands(*m_state, m_prompts, &m_pages->pageQueue()).sendTestMessage();
+    });
 }
 
 void ServerRuntime::showIpAddress()

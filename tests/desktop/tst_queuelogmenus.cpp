@@ -42,8 +42,10 @@ TEST_F(QueueLogMenusTest, TestMessageThenClearQueue)
     EXPECT_EQ(core.queuedCount(), 1);
     EXPECT_TRUE(dir.exists(MessageQueueFile::FileName));
     const QStringList shown = window->ConnectionLogForm()->lines();
-    ASSERT_EQ(shown.size(), 5);
+    // The five lines of a received message, then the added line with the page's id.
+    ASSERT_EQ(shown.size(), 6);
     EXPECT_EQ(shown[2], QStringLiteral("         PIN: 4321"));
+    EXPECT_EQ(shown[5], QStringLiteral("Page 1 Queued: 555 4321"));
 
     prompts.expectQuestion(QStringLiteral("Clear All Queued Messages?"), true);
     triggerAction(window->menu().ClearMsgQueue1());

@@ -411,4 +411,32 @@ TEST_F(PageFates, PagesSentDuringARunAreTakenAndGoOutAtTheNextCheck)
     EXPECT_EQ(core.queuedCount(), 0);
 }
 
+// The operator's test message is recorded like any page: it has an id from the start, goes out
+// with the settings its section was given for it (length 140, the section's own password) and
+// ends delivered.
+TEST_F(PageFates, TheOperatorsTestMessageHasARecordAndAFate)
+{
+    EXPECT_EQ(submitWith("1111111", "First", "pw1", 80), "250 Message Accepted For Processing");
+    prompts.expectInput(QStringLiteral("Enter PIN To Send To:"), QStringLiteral("7777777"));
+    prompts.expectInput(QStringLiteral("Enter Paging Co. Access Number:"),
+                        QStringLiteral("5551234"));
+    runtime.sendTestPage();
+
+    const qint64 id = idOf("7777777");
+    const std::optional<PageRecord> page = store().page(id);
+    ASSERT_TRUE(page);
+    EXPECT_EQ(page->frontEnd, FrontEnd::Test);
+    EXPECT_EQ(page->state, PageState::Queued);
+    EXPECT_EQ(page->settings.length, 140);
+    EXPECT_EQ(page->settings.password, "pw1");
+    EXPECT_TRUE(logged().contains("Page " + QByteArray::number(id) + " Queued: 5551234 7777777"));
+    EXPECT_EQ(core.queuedCount(), 2);
+
+    minuteTick();
+    EXPECT_EQ(modem.pins(), (QList<QByteArray>{"1111111", "7777777"}));
+    EXPECT_EQ(modem.dialled(), (QList<QByteArray>{"5551234", "5551234"}))
+        << "the test message's length of 140 is a set of settings of its own";
+    EXPECT_EQ(stateOf(id), PageState::Delivered);
+}
+
 } // namespace
