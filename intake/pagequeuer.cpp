@@ -70,7 +70,7 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission
     // served meanwhile can take the same key.
     try {
         if (!write(submissions, origins))
-            return Refusal{Refusal::Kind::Rejected, "Queue Full"};
+            return Refusal{Refusal::Kind::QueueFull, "Queue Full"};
     } catch (const EZelkorError& error) {
         // Nothing was written (the queue file is replaced whole or not at all). The sender
         // learns it at once and may try again later; the operator sees why.

@@ -128,14 +128,13 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     switch (refusal->kind) {
     case PageRefusal::Kind::NumberNotAllowed:
         return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};
+    // A company's section without a free key is the queue's limit, not the page's fault.
+    case PageRefusal::Kind::QueueFull:
     case PageRefusal::Kind::Unavailable:
         return {PageSinkResult::Status::Unavailable, refusal->reason};
     case PageRefusal::Kind::Rejected:
         break;
     }
-    // A company's section without a free key is the queue's limit, not the page's fault.
-    if (refusal->reason == "Queue Full")
-        return {PageSinkResult::Status::Unavailable, refusal->reason};
     return {PageSinkResult::Status::Rejected, refusal->reason};
 }
 

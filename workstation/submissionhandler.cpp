@@ -54,6 +54,7 @@ void SubmissionHandler::logRefusal(const PageRefusal& refusal, const QByteArray&
         break;
     }
     case PageRefusal::Kind::Rejected:
+    case PageRefusal::Kind::QueueFull:
         reason = refusal.reason;
         break;
     case PageRefusal::Kind::Unavailable:
