@@ -119,6 +119,29 @@ TEST_F(GatewayTest, ATransactionWhosePagersCannotAllBeQueuedQueuesNone)
     EXPECT_EQ(core.queuedCount(), 4);
 }
 
+// A company's section with no free key left is the server's limit: 554, nothing queued, and
+// the pages of other companies are still taken.
+TEST_F(GatewayTest, AFullSectionIsTheServersFailureNotThePages)
+{
+    QByteArray file = "[5551234]\r\n";
+    for (qint32 n = 1; n <= MessageQueueFile::MaxMessageNumber; ++n)
+        file += MessageQueueFile::messageKey(n) + "=*MSG*old*PIN*1*USR*127.0.0.1*ID*x\r\n";
+    dir.write(MessageQueueFile::FileName, file);
+    core.setAllowList({"555", "777"});
+    runWhilePumping([&] {
+        SnppClient client(m_port);
+        client.line();
+        EXPECT_EQ(client.command("PAGE alice"), "250 Pager ID Accepted");
+        EXPECT_EQ(client.command("MESS call"), "250 Message OK");
+        EXPECT_EQ(client.command("SEND"), "554 Message Failed: Queue Full");
+        EXPECT_EQ(client.command("RESE"), "250 RESET OK");
+        EXPECT_EQ(client.command("PAGE dave"), "250 Pager ID Accepted");
+        EXPECT_EQ(client.command("MESS call"), "250 Message OK");
+        EXPECT_EQ(client.command("SEND"), "250 Message Sent Successfully");
+    });
+    EXPECT_EQ(queued().size(), MessageQueueFile::MaxMessageNumber + 1);
+}
+
 TEST_F(GatewayTest, FilesThatCannotBeWrittenLoseNoPageAndCountEveryQueuedOne)
 {
     // A folder where the file should be: every write of it fails.
