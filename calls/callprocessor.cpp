@@ -332,8 +332,7 @@ std::optional<QByteArray> CallProcessor::sendMessage(const QByteArray& value)
             "Sending Messages To: " + entry.pin + " From " + entry.sender);
     EventPump::once();
 
-    const QByteArray pageText =
-        entry.signature.isEmpty() ? entry.message : entry.message + '\n' + entry.signature;
+    const QByteArray pageText = entry.pageText();
     try {
         // The engine would refuse an empty page only after closing the port, which would cost
         // every later message of this company its delivery; refuse it here with the same error

@@ -32,11 +32,6 @@ bool holdsNonPrintable(const QByteArray& field)
 
 } // namespace
 
-QByteArray pageText(const QueueEntry& entry)
-{
-    return entry.signature.isEmpty() ? entry.message : entry.message + '\n' + entry.signature;
-}
-
 std::optional<QByteArray> rejectionReason(const QueueSubmission& submission)
 {
     const QueueEntry& entry = submission.entry;
@@ -74,7 +69,7 @@ std::optional<QByteArray> rejectionReason(const QueueSubmission& submission)
         return QByteArray("Message Too Long");
     // The paging engine sends at most TapSplit::MaxBlocks blocks of a page and drops the rest:
     // a text that needs more at its company's length is refused now, not cut when it is sent.
-    if (TapSplit::tooLong(entry.pin, line.length, pageText(entry),
+    if (TapSplit::tooLong(entry.pin, line.length, entry.pageText(),
                           TapSplit::isSevenBitCode(line.dataBits)))
         return QByteArray("Message Too Long");
     return std::nullopt;

@@ -19,10 +19,6 @@ constexpr qsizetype MaxEntryLength = 1023;
 // The most characters per page a company may be queued with.
 constexpr qint32 MaxLength = 9999;
 
-// The text the paging terminal is sent for an entry: the message, then the signature on a line
-// of its own.
-QByteArray pageText(const QueueEntry& entry);
-
 // The short reason for a "554 Message Rejected: " reply, or nothing when the page can be
 // queued as it is, checked in this order: the entry reads back into exactly the fields it was
 // made of; the PIN is not empty and, like the password, printable ASCII; the addressee holds

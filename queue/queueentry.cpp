@@ -30,6 +30,11 @@ QByteArray QueueEntry::format() const
     return value;
 }
 
+QByteArray QueueEntry::pageText() const
+{
+    return signature.isEmpty() ? message : message + '\n' + signature;
+}
+
 QueueEntry QueueEntry::parse(const QByteArray& value)
 {
     QueueEntry entry;

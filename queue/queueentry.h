@@ -23,6 +23,10 @@ struct QueueEntry final
     // The stored form. Fields are written as they are; one that holds a marker is not checked.
     QByteArray format() const;
 
+    // The text the paging terminal is sent: the message, then the signature on a line of its
+    // own. The run sends it and the front ends check its length with it.
+    QByteArray pageText() const;
+
     // Splits a stored value the way call processing reads it: the first five characters (the
     // "*MSG*" marker) are dropped whatever they are; with a "*SIG*" the message ends at the
     // first one and the signature at the next "*PIN*", otherwise the message ends at the first
