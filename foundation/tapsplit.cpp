@@ -111,7 +111,9 @@ std::optional<int> blocksNeeded(const QByteArray& pin, qint32 msgLength, const Q
 bool tooLong(const QByteArray& pin, qint32 msgLength, const QByteArray& message, bool sevenBitLine)
 {
     const std::optional<int> blocks = blocksNeeded(pin, msgLength, message, sevenBitLine);
-    return blocks && *blocks > MaxBlocks;
+    // A text that cannot be split at all (the PIN leaves no room for a continued piece) is not
+    // sent by the engine either: it can never reach the pager at this length.
+    return !blocks || *blocks > MaxBlocks;
 }
 
 bool pinLeavesRoom(qsizetype pinSize, qint32 msgLength)

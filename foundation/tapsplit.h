@@ -47,7 +47,9 @@ std::optional<Pieces> split(const QByteArray& working, qint64 maxChunk, int limi
 std::optional<int> blocksNeeded(const QByteArray& pin, qint32 msgLength, const QByteArray& message,
                                 bool sevenBitLine);
 
-// The message needs more than MaxBlocks blocks: the engine would send only part of it.
+// The engine would not send the message whole: it needs more than MaxBlocks blocks (the engine
+// would send only part of it), or it needs more than one and the PIN leaves no room to split it
+// (the engine would refuse it).
 bool tooLong(const QByteArray& pin, qint32 msgLength, const QByteArray& message, bool sevenBitLine);
 
 // The PIN leaves room for a continued piece at this message length: a page to it can be split

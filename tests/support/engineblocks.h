@@ -8,13 +8,14 @@
 // checks against it.
 namespace EngineBlocks {
 
-// The blocks the engine builds carry the whole text: the last one is not a continued piece.
+// The engine sends the whole text: it builds blocks for it (a text it cannot split it refuses)
+// and the last one is not a continued piece.
 inline bool sendsWhole(const QByteArray& pin, qint32 length, const QByteArray& text,
                        bool sevenBitLine)
 {
     TapBlockBuilder builder(pin, length, sevenBitLine);
     if (!builder.build(TapBlockBuilder::escape(text, sevenBitLine)))
-        return true; // refused whole by the engine, never cut
+        return false;
     const QByteArray& last = builder.blocks().last();
     const qsizetype etx = last.indexOf('\x03');
     return !last.left(etx).endsWith("(CONT.)\r");

@@ -169,9 +169,20 @@ TEST_F(SubmissionServer, ATextTheEngineWouldCutIsRefusedAndOneOfTwentyBlocksIsQu
     EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     EXPECT_TRUE(core.connectionLog().contains(
         QStringLiteral("Message Refused From: 127.0.0.1 (Message Too Long)")));
+    // A PIN that leaves no room to split a text at its length: the engine would refuse the
+    // page at the call, so it is refused now; a text that fits one block still goes.
+    const QByteArray longPin(40, '4');
+    converse([&](WorkstationClient& c) {
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"PIN: " + longPin, "MSG: Disk full on db7 again"})),
+                     "554 Message Rejected: Message Too Long");
+    });
+    EXPECT_FALSE(dir.exists(MessageQueueFile::FileName));
     converse([&](WorkstationClient& c) {
         EXPECT_REPLY(c, "DATA", Begin);
         EXPECT_REPLY(c, block(linesWith({"MSG: " + twenty})), Accepted);
+        EXPECT_REPLY(c, "DATA", Begin);
+        EXPECT_REPLY(c, block(linesWith({"PIN: " + longPin, "SIG: ", "MSG: Disk full"})), Accepted);
     });
     EXPECT_TRUE(queueFile().contains(twenty)) << queueFile().toStdString();
 }

@@ -132,7 +132,9 @@ TEST(SubmissionBlock, SoundBlockPassesAndEachBadFieldGivesItsReason)
         const char* reason; // nullptr: accepted
     };
     const Case cases[] = {
-        {&SubmissionBlock::length, "1", nullptr},
+        // A length of 1 is a length, but no text can be sent at it: the page is refused as the
+        // engine would refuse it at the call.
+        {&SubmissionBlock::length, "1", "Message Too Long"},
         {&SubmissionBlock::length, "9999", nullptr},
         {&SubmissionBlock::length, "0", "Invalid Length"},
         {&SubmissionBlock::length, "10000", "Invalid Length"},
