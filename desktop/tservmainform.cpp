@@ -16,6 +16,8 @@
 #include "desktop/tservoptionform.h"
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/operatorprompts.h"
+#include "pages/ui/pagekeepingpage.h"
+#include "runtime/pagekeeping.h"
 #include "runtime/serverruntime.h"
 #include "runtime/snppbridge.h"
 #include "snpp/ui/snppoptionspage.h"
@@ -91,13 +93,22 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
     m_optionForm->setPrompts(m_prompts);
     m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"),
                           [this] { return m_snppPage->check(); });
+    m_pagesPage = new PageKeepingPage(m_state.dataDir());
+    m_optionForm->addPage(m_pagesPage, QStringLiteral("&Page Keeping"),
+                          [this] { return m_pagesPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
-    // whether or not the port changed, and applies the SNPP gateway's page.
+    // whether or not the port changed, and applies the SNPP gateway's and Pages.Dat's pages.
     m_settings.setOnConfirmed([this] {
         m_tray->setActive(m_state.config().SystemTray);
         m_runtime.listen();
         if (const std::optional<QString> failure = m_snppPage->apply())
             m_prompts.showError(*failure);
+        // Pages.Dat stored from its page is followed at once, as a reload follows it.
+        const PageKeepingOptions::Applied pages = m_pagesPage->apply(m_prompts);
+        if (pages.saved)
+            m_runtime.pages().loadSettings();
+        if (pages.failure)
+            m_prompts.showError(*pages.failure);
     });
 
     connect(&m_runtime, &ServerRuntime::callMenuChanged, this,

@@ -16,6 +16,7 @@ class QMdiSubWindow;
 class ServerRuntime;
 class ServerState;
 class SharedListCommands;
+class PageKeepingPage;
 class SnppOptionsPage;
 class StatusPanels;
 class TANBLForm;
@@ -111,6 +112,7 @@ private:
     QPointer<TANBLForm> m_anblForm;
     SharedListCommands* m_sharedLists;
     SnppOptionsPage* m_snppPage;
+    PageKeepingPage* m_pagesPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;
     HelpWindow* m_help;

@@ -30,6 +30,8 @@ public:
     PageStore& store() const { return *m_store; }
     PageQueue& pageQueue() const { return *m_pageQueue; }
     NotifyRunner& notifier() const { return *m_notify; }
+    // The settings in use: Pages.Dat as last read, or the defaults.
+    const PagesSettings& settings() const { return m_settings; }
 
     // At start, before anything is queued or sent: Pages.Dat read, store and queue brought into
     // agreement (what a kill left), and the commands due from before started.
