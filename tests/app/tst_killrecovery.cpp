@@ -100,7 +100,9 @@ protected:
         if (m_modem.dialled().size() != dialled)
             return 0; // a run began while it was read: no moment of rest to compare
         ++m_agreementChecks;
-        EXPECT_EQ(snapshot.disagreements(), QStringList()) << when;
+        const QStringList disagreements = snapshot.disagreements();
+        EXPECT_TRUE(disagreements.isEmpty()) << when << ":\n"
+                                             << disagreements.join(QLatin1Char('\n')).toStdString();
         QSet<QByteArray> present = delivered();
         for (const QueueStoreSnapshot::Entry& entry : snapshot.entries())
             present.insert(entry.text);
@@ -229,7 +231,8 @@ TEST_F(KillRecovery, NoPageTakenIsLostOrSentTwiceExceptTheOneInHandAtAKill)
 
     // The store: one record a page, delivered, under the id its SNPP reply named; no id twice.
     const QueueStoreSnapshot store = QueueStoreSnapshot::read(m_dir.path());
-    EXPECT_EQ(store.disagreements(), QStringList());
+    EXPECT_TRUE(store.disagreements().isEmpty())
+        << store.disagreements().join(QLatin1Char('\n')).toStdString();
     QHash<QByteArray, qint64> idOf;
     for (const QueueStoreSnapshot::Record& record : store.records()) {
         EXPECT_FALSE(idOf.contains(record.text)) << "two records of " << record.text.data();
