@@ -91,8 +91,7 @@ protected:
     }
 
     // After a start: the store agrees with the queue, and every page taken is still queued or
-    // was delivered.
-    // Gives the number of queued pages.
+    // was delivered. Gives the number of queued pages.
     qsizetype expectAgreement(const char* when)
     {
         const qsizetype dialled = m_modem.dialled().size();
@@ -161,6 +160,8 @@ void KillRecovery::round(int number, unsigned seed)
     const bool atOnce = number % 2 == 0;
     const int delay = std::uniform_int_distribution<int>(0, 900)(random);
     bool due = false;
+    // Takes a timer still pending when the round ends with it.
+    QObject roundScope;
     if (atOnce) {
         m_modem.queueBlockReplies(QList<QByteArray>(k - 1, ScriptedModem::ack()) +
                                   QList<QByteArray>{ScriptedModem::silence()});
@@ -173,13 +174,13 @@ void KillRecovery::round(int number, unsigned seed)
             ::kill(static_cast<pid_t>(m_program.pid()), SIGKILL);
             due = true;
         } else {
-            QTimer::singleShot(delay, [&] { due = true; });
+            QTimer::singleShot(delay, &roundScope, [&] { due = true; });
         }
     });
-    ASSERT_TRUE(m_program.waitFor([&] { return due || !m_program.running(); }))
-        << m_program.output();
-    killNow();
+    const bool ended = m_program.waitFor([&] { return due || !m_program.running(); });
     m_modem.setOnBlock({});
+    ASSERT_TRUE(ended) << m_program.output();
+    killNow();
     senders.stop();
 }
 
