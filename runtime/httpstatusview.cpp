@@ -1,6 +1,7 @@
 #include "runtime/httpstatusview.h"
 
 #include "core/serverstate.h"
+#include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "pages/pagerecord.h"
 #include "pages/pagestore.h"
@@ -57,6 +58,18 @@ HttpPageRecord httpRecord(const PageRecord& page)
 
 } // namespace
 
+template <typename Read> auto HttpStatusView::fromStore(Read read) const -> decltype(read())
+{
+    try {
+        auto result = read();
+        m_storeProblem.reset();
+        return result;
+    } catch (const EZelkorError& error) {
+        m_storeProblem = "the pages cannot be read: " + error.message();
+        return {};
+    }
+}
+
 HttpStatusView::HttpStatusView(const ServerState& state, PageKeeping& pages,
                                const ServerMeter& meter)
     : m_state(state), m_pages(pages), m_meter(meter)
@@ -70,7 +83,7 @@ std::optional<HttpPageRecord> HttpStatusView::page(const QString& id) const
     // Only the ids the store hands out: decimal digits, no sign, no blanks.
     if (!isNumber || number <= 0 || QString::number(number) != id)
         return std::nullopt;
-    const std::optional<PageRecord> page = m_pages.store().page(number);
+    const std::optional<PageRecord> page = fromStore([&] { return m_pages.store().page(number); });
     if (!page || page->state == PageState::Accepting)
         return std::nullopt;
     return httpRecord(*page);
@@ -79,7 +92,8 @@ std::optional<HttpPageRecord> HttpStatusView::page(const QString& id) const
 QList<HttpPageRecord> HttpStatusView::recentPages(int count) const
 {
     QList<HttpPageRecord> records;
-    for (const PageRecord& page : m_pages.store().recent(count)) {
+    const QList<PageRecord> pages = fromStore([&] { return m_pages.store().recent(count); });
+    for (const PageRecord& page : pages) {
         if (page.state != PageState::Accepting)
             records.append(httpRecord(page));
     }
@@ -88,16 +102,18 @@ QList<HttpPageRecord> HttpStatusView::recentPages(int count) const
 
 QList<HttpCompanyQueue> HttpStatusView::queuedByCompany() const
 {
-    QList<HttpCompanyQueue> companies;
-    const MessageQueue& queue = m_state.queue();
-    if (!queue.exists())
+    return fromStore([&] {
+        QList<HttpCompanyQueue> companies;
+        const MessageQueue& queue = m_state.queue();
+        if (!queue.exists())
+            return companies;
+        for (const QByteArray& section : queue.sectionNames()) {
+            const qsizetype messages = queue.readCompany(section).messages.size();
+            if (messages > 0)
+                companies.append({section, static_cast<int>(messages)});
+        }
         return companies;
-    for (const QByteArray& section : queue.sectionNames()) {
-        const qsizetype messages = queue.readCompany(section).messages.size();
-        if (messages > 0)
-            companies.append({section, static_cast<int>(messages)});
-    }
-    return companies;
+    });
 }
 
 std::optional<QDateTime> HttpStatusView::nextCheck() const
@@ -128,7 +144,7 @@ std::optional<QByteArray> HttpStatusView::queueProblem() const
     const QFileInfo queueFile(m_state.queue().path());
     if (queueFile.exists() && !queueFile.isWritable())
         return "the queue file cannot be written: " + WidgetText::toBytes(queueFile.filePath());
-    return std::nullopt;
+    return m_storeProblem;
 }
 
 HttpMetricsSnapshot HttpStatusView::snapshot() const
@@ -141,7 +157,7 @@ HttpMetricsSnapshot HttpStatusView::snapshot() const
     metrics.delivered = m_meter.finished(PageState::Delivered);
     metrics.failed = m_meter.finished(PageState::Failed);
     metrics.expired = m_meter.finished(PageState::Expired);
-    const QMap<PageState, qint64> counts = m_pages.store().counts();
+    const QMap<PageState, qint64> counts = fromStore([&] { return m_pages.store().counts(); });
     for (const PageState state : {PageState::Queued, PageState::Held, PageState::Sending})
         metrics.queued += static_cast<quint64>(counts.value(state));
     metrics.calls = m_meter.calls();

@@ -9,7 +9,8 @@ class ServerState;
 
 // What the HTTP front end shows of the running server: pages from the page store, the queue
 // per company from the queue file, the countdown to the next check, the call in progress and the
-// counters the server keeps. Reads everything afresh for every question.
+// counters the server keeps. Reads everything afresh for every question. A failure to read
+// never reaches the HTTP server: the answer is empty and the health check says why.
 class HttpStatusView final : public IHttpPageStatus, public IHttpMetrics
 {
 public:
@@ -25,7 +26,12 @@ public:
     HttpMetricsSnapshot snapshot() const override;
 
 private:
+    // Runs a read of the page store; a store that cannot be read gives the empty answer, and
+    // the health check reports it until a read succeeds again.
+    template <typename Read> auto fromStore(Read read) const -> decltype(read());
+
     const ServerState& m_state;
     PageKeeping& m_pages;
     const ServerMeter& m_meter;
+    mutable std::optional<QByteArray> m_storeProblem;
 };
