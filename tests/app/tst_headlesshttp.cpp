@@ -322,6 +322,16 @@ TEST_F(HeadlessHttp, CurlAndAlertmanagerPageAndThePagesAreDeliveredOnce)
         << metrics.constData();
     EXPECT_TRUE(metrics.contains("zelkor_pages_delivered_total 5")) << metrics.constData();
     EXPECT_TRUE(metrics.contains("zelkor_calls_total 1")) << metrics.constData();
+    // The real server's counters as Prometheus' own linter reads them.
+    QProcess promtool;
+    promtool.setProcessChannelMode(QProcess::MergedChannels);
+    promtool.start(QStringLiteral("promtool"),
+                   {QStringLiteral("check"), QStringLiteral("metrics")});
+    ASSERT_TRUE(promtool.waitForStarted());
+    promtool.write(metrics);
+    promtool.closeWriteChannel();
+    ASSERT_TRUE(promtool.waitForFinished(30000));
+    EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAll().constData() << metrics.constData();
 
     signal(SIGTERM);
     ASSERT_TRUE(waitFor([&] { return m_program.state() == QProcess::NotRunning; })) << output();
