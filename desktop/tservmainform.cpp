@@ -16,6 +16,8 @@
 #include "desktop/tservoptionform.h"
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/operatorprompts.h"
+#include "http/ui/httpoptionspage.h"
+#include "runtime/httpbridge.h"
 #include "runtime/serverruntime.h"
 #include "runtime/snppbridge.h"
 #include "snpp/ui/snppoptionspage.h"
@@ -91,12 +93,17 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
     m_optionForm->setPrompts(m_prompts);
     m_optionForm->addPage(m_snppPage, QStringLiteral("S&NPP Gateway"),
                           [this] { return m_snppPage->check(); });
+    m_httpPage = new HttpOptionsPage(m_runtime.http());
+    m_optionForm->addPage(m_httpPage, QStringLiteral("&HTTP"),
+                          [this] { return m_httpPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
-    // whether or not the port changed, and applies the SNPP gateway's page.
+    // whether or not the port changed, and applies the SNPP gateway's and the HTTP pages.
     m_settings.setOnConfirmed([this] {
         m_tray->setActive(m_state.config().SystemTray);
         m_runtime.listen();
         if (const std::optional<QString> failure = m_snppPage->apply())
+            m_prompts.showError(*failure);
+        if (const std::optional<QString> failure = m_httpPage->apply())
             m_prompts.showError(*failure);
     });
 

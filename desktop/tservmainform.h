@@ -17,6 +17,7 @@ class ServerRuntime;
 class ServerState;
 class SharedListCommands;
 class SnppOptionsPage;
+class HttpOptionsPage;
 class StatusPanels;
 class TANBLForm;
 class TAboutBox;
@@ -111,6 +112,7 @@ private:
     QPointer<TANBLForm> m_anblForm;
     SharedListCommands* m_sharedLists;
     SnppOptionsPage* m_snppPage;
+    HttpOptionsPage* m_httpPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;
     HelpWindow* m_help;

@@ -82,6 +82,11 @@ std::optional<QString> HttpBridge::configure(const HttpSettings& settings)
     return failure ? failure : listenFailure;
 }
 
+bool HttpBridge::isListening() const
+{
+    return m_frontEnd->isListening();
+}
+
 void HttpBridge::stop()
 {
     m_frontEnd->stop();

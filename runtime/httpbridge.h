@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/admission.h"
+#include "http/httpoptionsentry.h"
 #include "http/httpsettings.h"
 #include "http/ihttpaccess.h"
 #include "http/ihttppageintake.h"
@@ -27,7 +28,10 @@ struct PagerTarget;
 // gateway's; its pages go into the queue and the page store as every other front end's do, with
 // the same checks, log lines and counting, and are answered only once they are on the disk. Its
 // settings are Http.Dat's, read at start and at every reload.
-class HttpBridge final : public QObject, public IHttpAccess, public IHttpPageIntake
+class HttpBridge final : public QObject,
+                         public IHttpAccess,
+                         public IHttpPageIntake,
+                         public IHttpSettingsHolder
 {
     Q_OBJECT
 
@@ -41,7 +45,8 @@ public:
 
     HttpFrontEnd& frontEnd() const { return *m_frontEnd; }
     const HttpStatusView& view() const { return m_view; }
-    const HttpSettings& settings() const { return m_settings; }
+    const HttpSettings& settings() const override { return m_settings; }
+    bool isListening() const override;
     void setGuard(Guard guard) { m_guard = std::move(guard); }
 
     // Reads Http.Dat and listens as it says. A file that cannot be used leaves the settings in
@@ -52,7 +57,7 @@ public:
     void start();
     // Stores the settings and listens as they say (the options dialog). The text for the
     // operator when the file cannot be written or the port cannot be listened on.
-    std::optional<QString> configure(const HttpSettings& settings);
+    std::optional<QString> configure(const HttpSettings& settings) override;
     // Stops listening and drops every connection.
     void stop();
 
