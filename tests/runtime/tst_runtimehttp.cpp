@@ -11,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTcpSocket>
 
 #include <gtest/gtest.h>
@@ -181,6 +183,38 @@ TEST_F(RuntimeHttp, ACallThatNeverReachesTheTerminalIsCountedFailed)
     EXPECT_EQ(counts.callsFailed, 1u);
     EXPECT_EQ(counts.queued, 1u) << "the page waits for the next call";
     EXPECT_FALSE(http().view().callInProgress());
+}
+
+// Another process renames the store's table under the running server: the pages cannot be read,
+// the answers are empty and the health check says why, until a read succeeds again.
+TEST_F(RuntimeHttp, APageStoreThatCannotBeReadGivesEmptyAnswersAndAHealthProblem)
+{
+    const QString id = page({"alice"}, "disk full").pages.value(0).id;
+    ASSERT_FALSE(id.isEmpty());
+    const HttpStatusView& view = http().view();
+    const auto alter = [&](const QString& statement) {
+        const QString name = QStringLiteral("other-process");
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            other.setDatabaseName(store().filePath());
+            ASSERT_TRUE(other.open());
+            QSqlQuery query(other);
+            ASSERT_TRUE(query.exec(statement)) << statement.toStdString();
+        }
+        QSqlDatabase::removeDatabase(name);
+    };
+
+    alter(QStringLiteral("ALTER TABLE pages RENAME TO gone"));
+    EXPECT_FALSE(view.page(id));
+    EXPECT_TRUE(view.recentPages(100).isEmpty());
+    EXPECT_EQ(view.snapshot().queued, 0u);
+    const std::optional<QByteArray> problem = view.queueProblem();
+    ASSERT_TRUE(problem);
+    EXPECT_TRUE(problem->contains("cannot be read")) << problem->constData();
+
+    alter(QStringLiteral("ALTER TABLE gone RENAME TO pages"));
+    EXPECT_TRUE(view.page(id));
+    EXPECT_FALSE(view.queueProblem());
 }
 
 // Http.Dat read at start and at every reload: the same port keeps the listener and its
