@@ -3,6 +3,7 @@
 #include "desktop/widgetprompts.h"
 #include "desktop/zelkorapplication.h"
 #include "foundation/folderlock.h"
+#include "http/httpsettings.h"
 #include "runtime/datafolder.h"
 #include "runtime/serverruntime.h"
 #include "service/headlessprompts.h"
@@ -48,7 +49,8 @@ int runHeadless(int argc, char** argv, const ProgramOptions& options)
 }
 
 // Prints the help, the version or a mistake in the command line, makes the data folder, claims
-// it with `lock` and applies --snpp-port. Gives an exit code when the program ends here.
+// it with `lock` and applies --snpp-port and --http-port. Gives an exit code when the program ends
+// here.
 std::optional<int> settle(const ProgramOptions& options, FolderLock& lock)
 {
     switch (options.action) {
@@ -83,6 +85,15 @@ std::optional<int> settle(const ProgramOptions& options, FolderLock& lock)
         const QStringList snpp{QStringLiteral("zelkor-server"), QStringLiteral("--snpp-port"),
                                *options.snppPort};
         if (const auto problem = SnppSettings::applyArguments(snpp, options.dataDir)) {
+            std::fprintf(stderr, "zelkor-server: %s\n", problem->constData());
+            return 2;
+        }
+    }
+    // "--http-port N" does the same for the HTTP front end in Http.Dat.
+    if (options.httpPort) {
+        const QStringList http{QStringLiteral("zelkor-server"), QStringLiteral("--http-port"),
+                               *options.httpPort};
+        if (const auto problem = HttpSettings::applyArguments(http, options.dataDir)) {
             std::fprintf(stderr, "zelkor-server: %s\n", problem->constData());
             return 2;
         }

@@ -16,7 +16,9 @@
 #include "desktop/tservoptionform.h"
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/operatorprompts.h"
+#include "http/ui/httpoptionspage.h"
 #include "pages/ui/pagekeepingpage.h"
+#include "runtime/httpbridge.h"
 #include "runtime/pagekeeping.h"
 #include "runtime/serverruntime.h"
 #include "runtime/snppbridge.h"
@@ -96,8 +98,12 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
     m_pagesPage = new PageKeepingPage(m_state.dataDir());
     m_optionForm->addPage(m_pagesPage, QStringLiteral("&Page Keeping"),
                           [this] { return m_pagesPage->check(); });
+    m_httpPage = new HttpOptionsPage(m_runtime.http());
+    m_optionForm->addPage(m_httpPage, QStringLiteral("&HTTP"),
+                          [this] { return m_httpPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
-    // whether or not the port changed, and applies the SNPP gateway's and Pages.Dat's pages.
+    // whether or not the port changed, and applies the SNPP gateway's, Pages.Dat's and the HTTP
+    // pages.
     m_settings.setOnConfirmed([this] {
         m_tray->setActive(m_state.config().SystemTray);
         m_runtime.listen();
@@ -109,6 +115,8 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
             m_runtime.pages().loadSettings();
         if (pages.failure)
             m_prompts.showError(*pages.failure);
+        if (const std::optional<QString> failure = m_httpPage->apply())
+            m_prompts.showError(*failure);
     });
 
     connect(&m_runtime, &ServerRuntime::callMenuChanged, this,

@@ -18,6 +18,7 @@ class ServerState;
 class SharedListCommands;
 class PageKeepingPage;
 class SnppOptionsPage;
+class HttpOptionsPage;
 class StatusPanels;
 class TANBLForm;
 class TAboutBox;
@@ -113,6 +114,7 @@ private:
     SharedListCommands* m_sharedLists;
     SnppOptionsPage* m_snppPage;
     PageKeepingPage* m_pagesPage;
+    HttpOptionsPage* m_httpPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;
     HelpWindow* m_help;

@@ -13,6 +13,11 @@ void PageQueue::setStepObserver(std::function<void(Step)> observer)
     m_observer = std::move(observer);
 }
 
+void PageQueue::setOnTaken(std::function<void(const QList<NewPage>&)> onTaken)
+{
+    m_onTaken = std::move(onTaken);
+}
+
 void PageQueue::step(Step step) const
 {
     if (m_observer)
@@ -42,6 +47,8 @@ std::optional<QList<qint64>> PageQueue::take(const QList<NewPage>& pages)
     }
     step(Step::Confirm);
     m_store.confirmQueued(ids, *numbers);
+    if (m_onTaken)
+        m_onTaken(pages);
     return ids;
 }
 

@@ -37,6 +37,9 @@ public:
         DeleteQueue,
     };
     void setStepObserver(std::function<void(Step)> observer);
+    // Told of the pages of every take() once they are all durable (the runtime counts them per
+    // front end).
+    void setOnTaken(std::function<void(const QList<NewPage>&)> onTaken);
 
     // Takes the pages: records them, writes them to the queue with one write, records where
     // they went. Their ids, in order, once every step is durable (the "250" may go out); nothing
@@ -71,4 +74,5 @@ private:
     PageStore& m_store;
     MessageQueue& m_queue;
     std::function<void(Step)> m_observer;
+    std::function<void(const QList<NewPage>&)> m_onTaken;
 };

@@ -34,6 +34,8 @@ void NextCheckCountdown::tick(const QDateTime& now)
     if (!due || m_state.serverBusy())
         return;
     m_state.setNextCheck(queTime);
+    if (m_onCheck)
+        m_onCheck(now);
     // A counter that missed a page must not keep it from its delivery: the file is asked too.
     if (m_state.queue().holdsMessages() && m_onAutomaticRun) {
         m_state.setServerBusy(true);

@@ -18,10 +18,16 @@ public:
     // are queued, with ServerBusy raised, and expected to lower it when the run ends however
     // it ends. Without a handler no run starts and ServerBusy stays down.
     void setOnAutomaticRun(std::function<void()> handler) { m_onAutomaticRun = std::move(handler); }
+    // Told of every check that falls due, with or without pages to send.
+    void setOnCheck(std::function<void(const QDateTime&)> handler)
+    {
+        m_onCheck = std::move(handler);
+    }
 
     void tick(const QDateTime& now);
 
 private:
     ServerState& m_state;
     std::function<void()> m_onAutomaticRun;
+    std::function<void(const QDateTime&)> m_onCheck;
 };

@@ -12,8 +12,10 @@
 #include "pages/pagequeue.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
+#include "runtime/httpbridge.h"
 #include "runtime/nextcheckcountdown.h"
 #include "runtime/pagekeeping.h"
+#include "runtime/servermeter.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
@@ -34,6 +36,8 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
       m_listener(std::make_unique<ServerListener>(*m_submissions, *m_state, *m_state, prompts)),
       m_snpp(std::make_unique<SnppBridge>(*m_state, prompts)),
       m_calls(std::make_unique<CallControl>(*m_state, prompts)),
+      m_meter(std::make_unique<ServerMeter>(*m_state, *m_pages, m_calls->processor())),
+      m_http(std::make_unique<HttpBridge>(*m_state, *m_pages, *m_snpp, *m_meter, prompts)),
       m_countdown(std::make_unique<NextCheckCountdown>(*m_state)),
       m_ticker(std::make_unique<QTimer>())
 {
@@ -45,10 +49,15 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
     m_snpp->gateway().server().setGuard([this](const std::function<void()>& work) {
         return m_boundary.run(QStringLiteral("SNPP Connection"), Box::Notice, work);
     });
+    // So is each HTTP client's page: a failure is told to the operator, the client gets 503.
+    m_http->setGuard([this](const std::function<void()>& work) {
+        return m_boundary.run(QStringLiteral("HTTP Request"), Box::Notice, work);
+    });
     // Every page taken and every page sent goes through the page store.
     m_submissions->queuer().setPageQueue(&m_pages->pageQueue(), FrontEnd::Workstation);
     m_snpp->queuer().setPageQueue(&m_pages->pageQueue(), FrontEnd::Snpp);
     m_calls->processor().setPageQueue(&m_pages->pageQueue());
+    m_countdown->setOnCheck([this](const QDateTime& at) { m_meter->noteCheck(at); });
     m_countdown->setOnAutomaticRun([this] {
         checkPages();
         m_calls->automaticRun();
@@ -86,6 +95,7 @@ bool ServerRuntime::start(WithoutListener policy)
     if (!listening && policy == WithoutListener::Stop)
         return false;
     m_snpp->start();
+    m_http->start();
     return listening;
 }
 
@@ -112,6 +122,7 @@ bool ServerRuntime::reload()
     // A port that cannot be opened now leaves the server delivering its queue.
     const bool listening = listen();
     m_snpp->start();
+    m_http->start();
     return listening;
 }
 
@@ -128,6 +139,7 @@ void ServerRuntime::tick(const QDateTime& now)
 void ServerRuntime::sendNow()
 {
     m_boundary.run(QStringLiteral("Send Now"), Box::Modal, [&] {
+        m_meter->noteCheck(m_state->now());
         checkPages();
         m_calls->sendNow();
     });
@@ -171,6 +183,7 @@ void ServerRuntime::stopTakingPages()
 {
     m_listener->stopListening();
     m_snpp->stop();
+    m_http->stop();
 }
 
 bool ServerRuntime::closeQuery()

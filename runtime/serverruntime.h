@@ -9,12 +9,14 @@
 #include <memory>
 
 class CallControl;
+class HttpBridge;
 class IOperatorPrompts;
 class NextCheckCountdown;
 class PageKeeping;
 class Pacing;
 class QTimer;
 class ServerListener;
+class ServerMeter;
 class ServerState;
 class SnppBridge;
 class SubmissionHandler;
@@ -41,6 +43,9 @@ public:
     ServerState& state() const { return *m_state; }
     ServerListener& listener() const { return *m_listener; }
     SnppBridge& snpp() const { return *m_snpp; }
+    HttpBridge& http() const { return *m_http; }
+    // The counters the HTTP front end publishes.
+    const ServerMeter& meter() const { return *m_meter; }
     CallControl& calls() const { return *m_calls; }
     // The page store with the queue: every page's id and fate.
     PageKeeping& pages() const { return *m_pages; }
@@ -55,7 +60,7 @@ public:
     // With the settings in the state: brings the page store and the queue into agreement (what a
     // kill left), counts a queue left by a run that ended without its close into QueuedCount,
     // starts the countdown at the check interval, reads Allow.txt, shows the clock, listens on the
-    // configured port and starts the SNPP gateway. True when listening.
+    // configured port and starts the SNPP gateway and the HTTP front end. True when listening.
     bool start(WithoutListener policy);
     // The one-second tick, from now on; the window's timer runs from its creation, the
     // service's from its start.
@@ -65,8 +70,9 @@ public:
     // used is shown in the error box.
     bool listen();
     // The service's reload, once it has put the settings read again in the state: Allow.txt
-    // is read again and the listener restarted; the SNPP gateway reads its settings again and
-    // keeps its sessions unless its port changed or it was switched off. True when listening.
+    // is read again and the listener restarted; the SNPP gateway and the HTTP front end read
+    // their settings again and keep their clients unless the port changed or they were switched
+    // off. True when listening.
     bool reload();
 
     // The operator's commands, each within the boundary.
@@ -120,6 +126,8 @@ private:
     std::unique_ptr<ServerListener> m_listener;
     std::unique_ptr<SnppBridge> m_snpp;
     std::unique_ptr<CallControl> m_calls;
+    std::unique_ptr<ServerMeter> m_meter;
+    std::unique_ptr<HttpBridge> m_http;
     std::unique_ptr<NextCheckCountdown> m_countdown;
     std::unique_ptr<QTimer> m_ticker;
     bool m_stopping = false;

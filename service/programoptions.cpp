@@ -26,7 +26,12 @@ ProgramOptions ProgramOptions::parse(const QStringList& arguments, const QString
         QStringLiteral("snpp-port"),
         QStringLiteral("Switches the SNPP gateway on at this port (0: off) and keeps the setting."),
         QStringLiteral("port"));
-    parser.addOptions({help, version, headless, dataDir, snppPort});
+    const QCommandLineOption httpPort(
+        QStringLiteral("http-port"),
+        QStringLiteral("Switches the HTTP front end on at this port (0: off) and keeps the "
+                       "setting in Http.Dat."),
+        QStringLiteral("port"));
+    parser.addOptions({help, version, headless, dataDir, snppPort, httpPort});
 
     ProgramOptions options;
     if (!parser.parse(arguments)) {
@@ -60,5 +65,7 @@ ProgramOptions ProgramOptions::parse(const QStringList& arguments, const QString
     options.dataDir = QDir::cleanPath(QDir(workingDir).absoluteFilePath(folder));
     if (parser.isSet(snppPort))
         options.snppPort = parser.value(snppPort);
+    if (parser.isSet(httpPort))
+        options.httpPort = parser.value(httpPort);
     return options;
 }

@@ -5,7 +5,8 @@
 
 #include <optional>
 
-// The program's command line: --headless, --data-dir DIR, --snpp-port N, --help, --version.
+// The program's command line: --headless, --data-dir DIR, --snpp-port N, --http-port N, --help,
+// --version.
 // Read before any application object exists, because the mode decides which one the program
 // creates: a headless server must never try to reach a display.
 struct ProgramOptions
@@ -20,6 +21,8 @@ struct ProgramOptions
     QString dataDir;
     // The SNPP port given on the command line, as written.
     std::optional<QString> snppPort;
+    // The HTTP port given on the command line, as written.
+    std::optional<QString> httpPort;
 
     static ProgramOptions parse(const QStringList& arguments, const QString& workingDir);
 };

@@ -543,7 +543,8 @@ TEST(HeadlessCommandLine, HelpVersionAndMistakesNeedNoDisplay)
     };
     const auto help = run({QStringLiteral("--help")});
     EXPECT_EQ(help.first, 0);
-    for (const char* option : {"--headless", "--data-dir", "--snpp-port", "--version"})
+    for (const char* option :
+         {"--headless", "--data-dir", "--snpp-port", "--http-port", "--version"})
         EXPECT_TRUE(help.second.contains(option)) << help.second.constData();
     const auto version = run({QStringLiteral("--version")});
     EXPECT_EQ(version.first, 0);

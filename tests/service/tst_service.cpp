@@ -32,7 +32,7 @@ TEST(LogLineTextTest, NoBytesFromAPeerEndTheLineOrHideAmongOthers)
               QByteArray("2026-12-07 17:40:01 Transmission: a\\x0d\\x0ab\\\\x0d \xc3\xa9\\x85\n"));
 }
 
-TEST(ProgramOptionsTest, ReadsTheModeTheFolderAndTheGatewayPort)
+TEST(ProgramOptionsTest, ReadsTheModeTheFolderAndTheFrontEndsPorts)
 {
     const QString work = QStringLiteral("/srv/work");
     const QString program = QStringLiteral("zelkor-server");
@@ -42,15 +42,19 @@ TEST(ProgramOptionsTest, ReadsTheModeTheFolderAndTheGatewayPort)
     EXPECT_FALSE(plain.headless);
     EXPECT_EQ(plain.dataDir, work);
     EXPECT_FALSE(plain.snppPort);
+    EXPECT_FALSE(plain.httpPort);
 
     ProgramOptions service = ProgramOptions::parse(
         {program, QStringLiteral("--headless"), QStringLiteral("--data-dir=../state/./zelkor"),
-         QStringLiteral("--snpp-port"), QStringLiteral("444")},
+         QStringLiteral("--snpp-port"), QStringLiteral("444"), QStringLiteral("--http-port=0")},
         work);
     EXPECT_EQ(service.action, ProgramOptions::Action::Run);
     EXPECT_TRUE(service.headless);
     EXPECT_EQ(service.dataDir, QStringLiteral("/srv/state/zelkor"));
     EXPECT_EQ(service.snppPort, QStringLiteral("444"));
+    EXPECT_EQ(service.httpPort, QStringLiteral("0"));
+    EXPECT_EQ(ProgramOptions::parse({program, QStringLiteral("--http-port")}, work).action,
+              ProgramOptions::Action::Error);
 
     EXPECT_EQ(ProgramOptions::parse({program, QStringLiteral("--data-dir")}, work).action,
               ProgramOptions::Action::Error);

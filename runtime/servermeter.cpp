@@ -1,0 +1,76 @@
+#include "runtime/servermeter.h"
+
+#include "calls/callprocessor.h"
+#include "core/serverstate.h"
+#include "foundation/errors.h"
+#include "foundation/widgettext.h"
+#include "pages/pagequeue.h"
+#include "pages/pagerecord.h"
+#include "pages/pagestore.h"
+#include "runtime/pagekeeping.h"
+
+namespace {
+
+// The text after `marker` in `line`, or nothing when the line does not hold it.
+std::optional<QByteArray> after(const QString& line, const QString& marker)
+{
+    const qsizetype at = line.indexOf(marker);
+    if (at < 0)
+        return std::nullopt;
+    return WidgetText::toBytes(line.mid(at + marker.size()).trimmed());
+}
+
+} // namespace
+
+ServerMeter::ServerMeter(ServerState& state, PageKeeping& pages, CallProcessor& run,
+                         QObject* parent)
+    : QObject(parent), m_state(state)
+{
+    pages.pageQueue().setOnTaken([this](const QList<NewPage>& taken) {
+        for (const NewPage& page : taken)
+            ++m_accepted[page.frontEnd];
+    });
+    PageStore& store = pages.store();
+    connect(&store, &PageStore::pageFinished, this, [this, &store](qint64 id) {
+        // The store was written a moment ago; a page it cannot read now is not counted.
+        try {
+            if (const std::optional<PageRecord> page = store.page(id))
+                ++m_finished[page->state];
+        } catch (const EZelkorError&) {
+        }
+    });
+    connect(&state, &ServerState::transmitLogAdded, this, &ServerMeter::noteTransmitLine);
+    connect(&run, &CallProcessor::runEnded, this, [this] { endCall(false); });
+}
+
+double ServerMeter::lineSeconds() const
+{
+    qint64 ms = m_lineMs;
+    if (m_call)
+        ms += std::max<qint64>(0, m_call->since.msecsTo(m_state.now()));
+    return static_cast<double>(ms) / 1000.0;
+}
+
+void ServerMeter::noteTransmitLine(const QString& line)
+{
+    if (const std::optional<QByteArray> company =
+            after(line, QStringLiteral("Sending Messages For: "))) {
+        endCall(false);
+        ++m_calls;
+        m_call = Call{*company, m_state.now()};
+    } else if (after(line, QStringLiteral("Error Connecting To Paging Network: "))) {
+        endCall(true);
+    } else if (line.endsWith(QStringLiteral("Call(s) Compleated"))) {
+        endCall(false);
+    }
+}
+
+void ServerMeter::endCall(bool failed)
+{
+    if (!m_call)
+        return;
+    m_lineMs += std::max<qint64>(0, m_call->since.msecsTo(m_state.now()));
+    if (failed)
+        ++m_failedCalls;
+    m_call.reset();
+}

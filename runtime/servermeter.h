@@ -1,0 +1,62 @@
+#pragma once
+
+#include "pages/pagestate.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QMap>
+#include <QObject>
+
+#include <optional>
+
+class CallProcessor;
+class PageKeeping;
+class ServerState;
+
+// The running server's counters since it started, for the monitoring that reads them: pages
+// taken per front end, pages that reached delivered, failed or expired, the calls the run made
+// (those that never reached the paging terminal counted apart) and the time they held the line,
+// the last queue check and the call in progress.
+//
+// The run announces each company's call in the "Transmition Log" ("Sending Messages For: N",
+// then "Error Connecting To Paging Network: N" when it could not log on); a call ends with the
+// next company's, the run's "Call(s) Compleated" or the run's end.
+class ServerMeter final : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Call
+    {
+        QByteArray company; // the access number the run dials
+        QDateTime since;
+    };
+
+    ServerMeter(ServerState& state, PageKeeping& pages, CallProcessor& run,
+                QObject* parent = nullptr);
+
+    quint64 accepted(FrontEnd frontEnd) const { return m_accepted.value(frontEnd); }
+    quint64 finished(PageState state) const { return m_finished.value(state); }
+    quint64 calls() const { return m_calls; }
+    quint64 failedCalls() const { return m_failedCalls; }
+    double lineSeconds() const;
+    const std::optional<QDateTime>& lastCheck() const { return m_lastCheck; }
+    const std::optional<Call>& callInProgress() const { return m_call; }
+
+    // A queue check took place (whether or not it found pages to send).
+    void noteCheck(const QDateTime& at) { m_lastCheck = at; }
+    // One line of the "Transmition Log", as the run wrote it.
+    void noteTransmitLine(const QString& line);
+
+private:
+    void endCall(bool failed);
+
+    const ServerState& m_state;
+    QMap<FrontEnd, quint64> m_accepted;
+    QMap<PageState, quint64> m_finished;
+    quint64 m_calls = 0;
+    quint64 m_failedCalls = 0;
+    qint64 m_lineMs = 0;
+    std::optional<QDateTime> m_lastCheck;
+    std::optional<Call> m_call;
+};
