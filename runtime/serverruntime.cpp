@@ -14,6 +14,7 @@
 #include "queue/messagequeue.h"
 #include "runtime/nextcheckcountdown.h"
 #include "runtime/pagekeeping.h"
+#include "runtime/routedlines.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
@@ -34,6 +35,8 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
       m_listener(std::make_unique<ServerListener>(*m_submissions, *m_state, *m_state, prompts)),
       m_snpp(std::make_unique<SnppBridge>(*m_state, prompts)),
       m_calls(std::make_unique<CallControl>(*m_state, prompts)),
+      m_routes(std::make_unique<RoutedLines>(
+          [this](const QByteArray& text) { m_calls->pageProgress(text); })),
       m_countdown(std::make_unique<NextCheckCountdown>(*m_state)),
       m_ticker(std::make_unique<QTimer>())
 {
@@ -49,6 +52,7 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
     m_submissions->queuer().setPageQueue(&m_pages->pageQueue(), FrontEnd::Workstation);
     m_snpp->queuer().setPageQueue(&m_pages->pageQueue(), FrontEnd::Snpp);
     m_calls->processor().setPageQueue(&m_pages->pageQueue());
+    m_calls->processor().setLineChooser(m_routes.get());
     m_countdown->setOnAutomaticRun([this] {
         checkPages();
         m_calls->automaticRun();
@@ -71,6 +75,7 @@ void ServerRuntime::setPacing(const Pacing& pacing)
 {
     m_listener->setPacing(pacing);
     m_calls->engine().setPacing(pacing);
+    m_routes->setPacing(pacing);
 }
 
 bool ServerRuntime::start(WithoutListener policy)
@@ -81,6 +86,7 @@ bool ServerRuntime::start(WithoutListener policy)
     KeptQueue::takeOver(*m_state);
     m_state->setNextCheck(m_state->config().QueTime);
     m_state->loadAllowList();
+    loadRoutes();
     m_state->setClockText(DateTimeText::clock(m_state->now()));
     const bool listening = listen();
     if (!listening && policy == WithoutListener::Stop)
@@ -108,6 +114,7 @@ bool ServerRuntime::listen()
 bool ServerRuntime::reload()
 {
     m_state->loadAllowList();
+    loadRoutes();
     m_pages->loadSettings();
     // A port that cannot be opened now leaves the server delivering its queue.
     const bool listening = listen();
@@ -235,6 +242,14 @@ void ServerRuntime::finishWhenIdle()
         return;
     m_stopped = true;
     emit stopped();
+}
+
+void ServerRuntime::loadRoutes()
+{
+    // The modem's COM port as Lines.Dat numbers it (COM1 is 1).
+    const QString path = m_state->dataDir() + QLatin1Char('/') + LinesFile::FileName;
+    for (const QByteArray& problem : m_routes->load(path, m_state->config().ComPort + 1))
+        note(WidgetText::fromBytes(problem));
 }
 
 void ServerRuntime::note(const QString& line)

@@ -14,6 +14,7 @@ class NextCheckCountdown;
 class PageKeeping;
 class Pacing;
 class QTimer;
+class RoutedLines;
 class ServerListener;
 class ServerState;
 class SnppBridge;
@@ -44,6 +45,8 @@ public:
     CallControl& calls() const { return *m_calls; }
     // The page store with the queue: every page's id and fate.
     PageKeeping& pages() const { return *m_pages; }
+    // The routes of Lines.Dat the calls use.
+    RoutedLines& routes() const { return *m_routes; }
     // The durations of conversations and calls; standard unless given. It must outlive this.
     void setPacing(const Pacing& pacing);
 
@@ -54,8 +57,8 @@ public:
     };
     // With the settings in the state: brings the page store and the queue into agreement (what a
     // kill left), counts a queue left by a run that ended without its close into QueuedCount,
-    // starts the countdown at the check interval, reads Allow.txt, shows the clock, listens on the
-    // configured port and starts the SNPP gateway. True when listening.
+    // starts the countdown at the check interval, reads Allow.txt and Lines.Dat, shows the clock,
+    // listens on the configured port and starts the SNPP gateway. True when listening.
     bool start(WithoutListener policy);
     // The one-second tick, from now on; the window's timer runs from its creation, the
     // service's from its start.
@@ -65,8 +68,9 @@ public:
     // used is shown in the error box.
     bool listen();
     // The service's reload, once it has put the settings read again in the state: Allow.txt
-    // is read again and the listener restarted; the SNPP gateway reads its settings again and
-    // keeps its sessions unless its port changed or it was switched off. True when listening.
+    // and Lines.Dat are read again and the listener restarted; the SNPP gateway reads its settings
+    // again and keeps its sessions unless its port changed or it was switched off. True when
+    // listening.
     bool reload();
 
     // The operator's commands, each within the boundary.
@@ -110,6 +114,8 @@ private:
     void checkPages();
     // One line to the Connection Log and Log.Dat.
     void note(const QString& line);
+    // Lines.Dat read again; each line of it that cannot be used is noted.
+    void loadRoutes();
 
     IOperatorPrompts& m_prompts;
     // Each part is declared after the parts it refers to, so it goes before them.
@@ -120,6 +126,7 @@ private:
     std::unique_ptr<ServerListener> m_listener;
     std::unique_ptr<SnppBridge> m_snpp;
     std::unique_ptr<CallControl> m_calls;
+    std::unique_ptr<RoutedLines> m_routes;
     std::unique_ptr<NextCheckCountdown> m_countdown;
     std::unique_ptr<QTimer> m_ticker;
     bool m_stopping = false;
