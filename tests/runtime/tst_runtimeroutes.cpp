@@ -1,7 +1,10 @@
+#include "calls/callcontrol.h"
+#include "calls/callprocessor.h"
 #include "core/serverstate.h"
 #include "directories/sharedpaths.h"
 #include "lines/linesfile.h"
 #include "pages/pagestore.h"
+#include "paging/ipagingline.h"
 #include "queue/messagequeuefile.h"
 #include "runtime/pagekeeping.h"
 #include "runtime/snppbridge.h"
@@ -182,15 +185,18 @@ TEST_F(RoutedCalls, StopsActOnTheRoutedLineInUse)
     page("2222222@Net Paging", "in hand");
     page("3333333@Net Paging", "kept");
     tap.terminal().queueBlockReplies({ScriptedTerminal::silence()});
+    bool lineUpAfterStop = true;
     tap.terminal().setOnBlock([&](const ScriptedTerminal::Block&) {
         if (tap.terminal().blocks().size() != 1)
             return;
         runtime.stop();
         runtime.stop();
+        lineUpAfterStop = runtime.calls().processor().lineInUse().inCall();
     });
 
     runtime.sendNow();
 
+    EXPECT_FALSE(lineUpAfterStop) << "the second stop did not hang the routed line up";
     EXPECT_EQ(tap.terminal().blocks().size(), 1) << "the call went on after the second stop";
     EXPECT_TRUE(tap.waitForClose(30));
     EXPECT_TRUE(tap.terminal().endOfCallReceived());
