@@ -16,6 +16,7 @@
 #include "desktop/tservoptionform.h"
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/operatorprompts.h"
+#include "lines/ui/linespage.h"
 #include "pages/ui/pagekeepingpage.h"
 #include "runtime/pagekeeping.h"
 #include "runtime/serverruntime.h"
@@ -96,6 +97,9 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
     m_pagesPage = new PageKeepingPage(m_state.dataDir());
     m_optionForm->addPage(m_pagesPage, QStringLiteral("&Page Keeping"),
                           [this] { return m_pagesPage->check(); });
+    m_linesPage = new LinesPage(m_state.dataDir());
+    m_optionForm->addPage(m_linesPage, QStringLiteral("&Delivery Lines"),
+                          [this] { return m_linesPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
     // whether or not the port changed, and applies the SNPP gateway's and Pages.Dat's pages.
     m_settings.setOnConfirmed([this] {
@@ -109,6 +113,12 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
             m_runtime.pages().loadSettings();
         if (pages.failure)
             m_prompts.showError(*pages.failure);
+        // So is Lines.Dat: the routes count from the next call on.
+        const LinesOptions::Applied lines = m_linesPage->apply(m_prompts);
+        if (lines.saved)
+            m_runtime.loadRoutes();
+        if (lines.failure)
+            m_prompts.showError(*lines.failure);
     });
 
     connect(&m_runtime, &ServerRuntime::callMenuChanged, this,

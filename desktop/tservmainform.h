@@ -16,6 +16,7 @@ class QMdiSubWindow;
 class ServerRuntime;
 class ServerState;
 class SharedListCommands;
+class LinesPage;
 class PageKeepingPage;
 class SnppOptionsPage;
 class StatusPanels;
@@ -113,6 +114,7 @@ private:
     SharedListCommands* m_sharedLists;
     SnppOptionsPage* m_snppPage;
     PageKeepingPage* m_pagesPage;
+    LinesPage* m_linesPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;
     HelpWindow* m_help;

@@ -73,6 +73,10 @@ public:
     // listening.
     bool reload();
 
+    // Lines.Dat read again (start and reload do it too); each line of it that cannot be used is
+    // noted in the Connection Log and Log.Dat. The routes count from the next call on.
+    void loadRoutes();
+
     // The operator's commands, each within the boundary.
     void tick();
     void tick(const QDateTime& now);
@@ -114,8 +118,6 @@ private:
     void checkPages();
     // One line to the Connection Log and Log.Dat.
     void note(const QString& line);
-    // Lines.Dat read again; each line of it that cannot be used is noted.
-    void loadRoutes();
 
     IOperatorPrompts& m_prompts;
     // Each part is declared after the parts it refers to, so it goes before them.
