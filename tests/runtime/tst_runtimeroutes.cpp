@@ -17,6 +17,7 @@
 #include "tests/support/scriptedtapserver.h"
 #include "tests/support/workstationclient.h"
 
+#include <QDir>
 #include <QFile>
 #include <QUrl>
 
@@ -283,6 +284,23 @@ TEST_F(RoutedCalls, BadLinesAreReportedWithTheirNumbersAndTheRestIsUsed)
     runtime.sendNow();
     EXPECT_EQ(modem.dialled(), Texts{"5557000"});
     EXPECT_EQ(tap.connections(), 1);
+}
+
+// A Lines.Dat that cannot be read at a reload says nothing about the routes: those in use stay,
+// and the log says why the file was not taken.
+TEST_F(RoutedCalls, AnUnreadableFileKeepsTheRoutesInUse)
+{
+    routes("5557000=" + tapUrl() + "\r\n");
+    page("2222222@Net Paging", "still routed");
+    QFile::remove(dir.file(LinesFile::FileName));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(LinesFile::FileName));
+    runtime.reload();
+
+    runtime.sendNow();
+
+    EXPECT_TRUE(loggedStartingWith("Lines.Dat: cannot be read"));
+    EXPECT_TRUE(modem.dialled().isEmpty()) << "the route was dropped";
+    EXPECT_EQ(tap.terminal().blocks().size(), 1);
 }
 
 // TAP over TLS, behind socat with a certificate for "localhost" from a CA the test makes.
