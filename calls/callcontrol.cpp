@@ -43,7 +43,8 @@ void CallControl::sendNow()
 
 void CallControl::cancelCall()
 {
-    m_engine->Disconnect();
+    // The modem between calls, or whichever line the call in hand is on.
+    m_processor->lineInUse().Disconnect();
 }
 
 void CallControl::automaticRun()
@@ -72,14 +73,15 @@ bool CallControl::closeQuery(const std::function<void()>& stopListening)
     // queue stays for the next start) and logs them (ServerRuntime::stop).
     IOperatorPrompts& prompts = m_prompts;
     const bool duringRun = m_processor->running();
-    if (m_engine->PortOpen()) {
+    if (m_processor->lineInUse().inCall()) {
         if (!prompts.askYesNo(IOperatorPrompts::BoxKind::Confirmation,
                               QStringLiteral("Connection Active! Terminate?")))
             return false;
         // During a run the call ends only once the operator has said whether the queue is to
         // be sent first: the running call then goes on delivering it.
+        // The line is asked for again: the call may have moved on while the box was open.
         if (!duringRun)
-            m_engine->Disconnect();
+            m_processor->lineInUse().Disconnect();
     }
     bool sendFirst = false;
     if (m_status.queuedCount() > 0) {
@@ -115,8 +117,9 @@ bool CallControl::closeAfterRun(bool sendFirst)
     m_sendFirst = sendFirst;
     if (!sendFirst) {
         m_processor->requestStop();
-        if (m_engine->PortOpen())
-            m_engine->Disconnect();
+        IPagingLine& line = m_processor->lineInUse();
+        if (line.inCall())
+            line.Disconnect();
     }
     // A run the close request started itself is followed by the close anyway.
     if (!m_closingRun)

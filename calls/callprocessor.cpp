@@ -2,6 +2,7 @@
 
 #include "calls/callplan.h"
 #include "calls/errornotice.h"
+#include "calls/ilinechooser.h"
 #include "core/ilogsinks.h"
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
@@ -13,6 +14,7 @@
 #include "foundation/widgettext.h"
 #include "pages/pagequeue.h"
 #include "pages/pagestore.h"
+#include "paging/elinelost.h"
 #include "paging/epageerror.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
@@ -64,6 +66,13 @@ CallProcessor::~CallProcessor() = default;
 const Pacing& CallProcessor::pacing() const
 {
     return m_engine.pacing();
+}
+
+IPagingLine& CallProcessor::lineInUse()
+{
+    if (m_route)
+        return *m_route;
+    return m_engine;
 }
 
 void CallProcessor::ProcessCalls()
@@ -186,7 +195,12 @@ void CallProcessor::callCompany(const QueuedCompany& company,
 {
     const QByteArray& section = company.section;
     logLine("Sending Messages For: " + section, "Sending Messages For: " + section);
+    // A fresh line per call: routes reloaded meanwhile count from this call on.
+    m_route = m_chooser ? m_chooser->routedLine(section) : nullptr;
+    if (m_route)
+        logLine("Line: " + m_route->lineName(), "Line: " + m_route->lineName());
     if (!call.settings || !setUpEngine(*call.settings, section)) {
+        m_route.reset();
         // Without a usable port or with line settings that cannot be read nobody can be called;
         // the messages wait for a corrected configuration or section.
         logLine("Error Connecting To Paging Network: " + section,
@@ -201,9 +215,10 @@ void CallProcessor::callCompany(const QueuedCompany& company,
     for (const qsizetype i : call.messages)
         callIds.append(i < ids.size() ? ids[i] : std::nullopt);
 
+    IPagingLine& line = lineInUse();
     bool connected = false;
     try {
-        connected = m_engine.Connect();
+        connected = line.Connect();
     } catch (const std::exception&) {
         connected = false;
     }
@@ -211,9 +226,12 @@ void CallProcessor::callCompany(const QueuedCompany& company,
         logLine("Error Connecting To Paging Network: " + section,
                 " Error Connecting To Paging Network: " + section);
         noteNotConnected(callIds, section);
-        m_engine.Disconnect();
-        if (!m_stopRequested)
-            pacing().pauseResponsive(HangUpPauseMs);
+        if (m_stopRequested) {
+            line.Disconnect();
+            m_route.reset();
+        } else {
+            endCall();
+        }
         return;
     }
 
@@ -237,6 +255,9 @@ void CallProcessor::callCompany(const QueuedCompany& company,
                 logLine(line, line);
             }
             failure = sendMessage(message.value);
+        } catch (const ELineLost&) {
+            lineLost(callIds, n, section);
+            break;
         } catch (...) {
             // The call ended before the terminal answered for the page: it waits for the next.
             if (id)
@@ -260,13 +281,46 @@ void CallProcessor::callCompany(const QueuedCompany& company,
     if (m_stopRequested)
         return;
 
-    m_engine.Disconnect();
-    pacing().pauseResponsive(HangUpPauseMs);
+    endCall();
     EventPump::once();
+}
+
+void CallProcessor::lineLost(const QList<std::optional<qint64>>& callIds, qsizetype n,
+                             const QByteArray& section)
+{
+    // The line has logged its reason; the pages wait for the next check as after a failed
+    // connection.
+    const QByteArray note = "Error Connecting To Paging Network: " + section;
+    logLine(note, " " + note);
+    if (!m_pages)
+        return;
+    if (const std::optional<qint64> id = callIds[n])
+        m_pages->store().requeue(*id, note);
+    for (qsizetype rest = n + 1; rest < callIds.size(); ++rest) {
+        if (callIds[rest])
+            m_pages->store().addNote(*callIds[rest], note);
+    }
+}
+
+void CallProcessor::endCall()
+{
+    IPagingLine& line = lineInUse();
+    line.Disconnect();
+    // A modem needs its pause before it dials again; a carrier on the network does not.
+    if (line.pausesAfterHangUp())
+        pacing().pauseResponsive(HangUpPauseMs);
+    m_route.reset();
 }
 
 bool CallProcessor::setUpEngine(const CompanyLineSettings& line, const QByteArray& section)
 {
+    if (m_route) {
+        // A carrier on the network needs no port: only the company's own settings.
+        m_route->setMsgLength(line.length);
+        m_route->setPassword(line.password);
+        m_route->setProvider(section);
+        return true;
+    }
     const TServerConfig& config = m_settings.config();
     if (!portUsable(config))
         return false;
@@ -337,9 +391,10 @@ std::optional<QByteArray> CallProcessor::sendMessage(const QByteArray& value)
         // The engine would refuse an empty page only after closing the port, which would cost
         // every later message of this company its delivery; refuse it here with the same error
         // and keep the line.
-        if (pageText.isEmpty() && m_engine.PortOpen())
+        IPagingLine& line = lineInUse();
+        if (pageText.isEmpty() && line.inCall())
             throw EPageError(EPageError::Code::NoMessage);
-        if (!m_engine.SendPage(entry.pin, pageText)) {
+        if (!line.SendPage(entry.pin, pageText)) {
             m_prompts.beep();
             m_prompts.showMessage(IOperatorPrompts::BoxKind::Error,
                                   QStringLiteral("Error Sending Message To \"%1\"")
@@ -376,14 +431,17 @@ void CallProcessor::closingSteps()
     m_notice.reset();
     std::exception_ptr failure;
     try {
-        if (m_engine.PortOpen())
-            m_engine.Disconnect();
+        if (lineInUse().inCall())
+            lineInUse().Disconnect();
     } catch (...) {
         failure = std::current_exception();
     }
     // However the hang-up went, the line must not stay held.
+    if (lineInUse().inCall())
+        lineInUse().hangUp();
     if (m_engine.PortOpen())
         m_engine.ClosePort();
+    m_route.reset();
     EventPump::once();
     setCallMenu(false, true);
     // The counter follows the file: what is left now (pages refused a dial, companies not

@@ -12,6 +12,8 @@
 
 struct CompanyLineSettings;
 class ErrorNotice;
+class ILineChooser;
+class IPagingLine;
 struct PlannedCall;
 class Pacing;
 class PageQueue;
@@ -27,8 +29,10 @@ class TOMXPage;
 // the allow list allows now it makes one call per set of line settings its pages were accepted
 // with (CallPlan): sets the paging engine up from the configuration and those settings, dials
 // and logs on, pages the call's messages, reports failed messages to their senders, removes
-// what it handled and hangs up; a section it may not dial keeps its pages. Every step is
-// written to the "Transmition Log" and to Log.Dat.
+// what it handled and hangs up; a section it may not dial keeps its pages. A company the line
+// chooser routes to a carrier on the network is called over that line instead of the modem,
+// after the same allow list check. Every step is written to the "Transmition Log" and to
+// Log.Dat.
 //
 // The run executes on the one thread and pumps events while it waits, so timer ticks, menu
 // commands and client conversations are handled inside it; a second run started from in there
@@ -75,6 +79,11 @@ public:
     // store's sequence. A message whose record is held, cancelled or already final is passed
     // over. Without it the run works on the queue file alone.
     void setPageQueue(PageQueue* pages) { m_pages = pages; }
+    // From the next call on, each company the chooser has a line for is called over it; without
+    // one every company is dialled on the modem. It must outlive this.
+    void setLineChooser(ILineChooser* chooser) { m_chooser = chooser; }
+    // The line of the call in hand (the modem between calls): Cancel Call and a stop act on it.
+    IPagingLine& lineInUse();
 
     // The nominal length of the pause after each hang-up (6000 ms), scaled by the pacing.
     static constexpr int HangUpPauseMs = 6000;
@@ -93,6 +102,12 @@ private:
     void callCompany(const QueuedCompany& company, const QList<std::optional<qint64>>& ids,
                      const PlannedCall& call);
     bool setUpEngine(const CompanyLineSettings& line, const QByteArray& section);
+    // The call ended before the message `n` of `callIds` was handed over (the connection to a
+    // carrier on the network failed): it and the rest of the call stay queued, noted so.
+    void lineLost(const QList<std::optional<qint64>>& callIds, qsizetype n,
+                  const QByteArray& section);
+    // Ends the call on the line in use, with the modem's pause after hanging up.
+    void endCall();
     void setFlowControl(int hardware, int software);
     // Why the page did not reach the terminal, or nothing when the terminal took it.
     std::optional<QByteArray> sendMessage(const QByteArray& value);
@@ -114,6 +129,8 @@ private:
     ILogSinks& m_log;
     IOperatorPrompts& m_prompts;
     TOMXPage& m_engine;
+    ILineChooser* m_chooser = nullptr;
+    std::unique_ptr<IPagingLine> m_route;  // the network line of the call in hand, if any
     std::unique_ptr<ErrorNotice> m_notice; // working state of the running run
     NoticeCheck m_noticeCheck;
     PageQueue* m_pages = nullptr;

@@ -17,6 +17,7 @@
 #include "directories/ui/sharedlistcommands.h"
 #include "foundation/operatorprompts.h"
 #include "http/ui/httpoptionspage.h"
+#include "lines/ui/linespage.h"
 #include "pages/ui/pagekeepingpage.h"
 #include "runtime/httpbridge.h"
 #include "runtime/pagekeeping.h"
@@ -101,6 +102,9 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
     m_httpPage = new HttpOptionsPage(m_runtime.http());
     m_optionForm->addPage(m_httpPage, QStringLiteral("&HTTP"),
                           [this] { return m_httpPage->check(); });
+    m_linesPage = new LinesPage(m_state.dataDir());
+    m_optionForm->addPage(m_linesPage, QStringLiteral("&Delivery Lines"),
+                          [this] { return m_linesPage->check(); });
     // Every confirmed settings dialog applies the tray setting and restarts the listener,
     // whether or not the port changed, and applies the SNPP gateway's, Pages.Dat's and the HTTP
     // pages.
@@ -117,6 +121,12 @@ TServMainForm::TServMainForm(ServerRuntime& runtime, IOperatorPrompts& prompts,
             m_prompts.showError(*pages.failure);
         if (const std::optional<QString> failure = m_httpPage->apply())
             m_prompts.showError(*failure);
+        // So is Lines.Dat: the routes count from the next call on.
+        const LinesOptions::Applied lines = m_linesPage->apply(m_prompts);
+        if (lines.saved)
+            m_runtime.loadRoutes();
+        if (lines.failure)
+            m_prompts.showError(*lines.failure);
     });
 
     connect(&m_runtime, &ServerRuntime::callMenuChanged, this,

@@ -16,6 +16,7 @@ class QMdiSubWindow;
 class ServerRuntime;
 class ServerState;
 class SharedListCommands;
+class LinesPage;
 class PageKeepingPage;
 class SnppOptionsPage;
 class HttpOptionsPage;
@@ -115,6 +116,7 @@ private:
     SnppOptionsPage* m_snppPage;
     PageKeepingPage* m_pagesPage;
     HttpOptionsPage* m_httpPage;
+    LinesPage* m_linesPage;
     LogWindowTiler* m_tiler;
     MainWindowTray* m_tray;
     HelpWindow* m_help;

@@ -16,6 +16,7 @@
 #include "runtime/nextcheckcountdown.h"
 #include "runtime/pagekeeping.h"
 #include "runtime/servermeter.h"
+#include "runtime/routedlines.h"
 #include "runtime/snppbridge.h"
 #include "snpp/snppgateway.h"
 #include "snpp/snppserver.h"
@@ -38,6 +39,8 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
       m_calls(std::make_unique<CallControl>(*m_state, prompts)),
       m_meter(std::make_unique<ServerMeter>(*m_state, *m_pages, m_calls->processor())),
       m_http(std::make_unique<HttpBridge>(*m_state, *m_pages, *m_snpp, *m_meter, prompts)),
+      m_routes(std::make_unique<RoutedLines>(
+          [this](const QByteArray& text) { m_calls->pageProgress(text); })),
       m_countdown(std::make_unique<NextCheckCountdown>(*m_state)),
       m_ticker(std::make_unique<QTimer>())
 {
@@ -58,6 +61,7 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
     m_snpp->queuer().setPageQueue(&m_pages->pageQueue(), FrontEnd::Snpp);
     m_calls->processor().setPageQueue(&m_pages->pageQueue());
     m_countdown->setOnCheck([this](const QDateTime& at) { m_meter->noteCheck(at); });
+    m_calls->processor().setLineChooser(m_routes.get());
     m_countdown->setOnAutomaticRun([this] {
         checkPages();
         m_calls->automaticRun();
@@ -80,6 +84,7 @@ void ServerRuntime::setPacing(const Pacing& pacing)
 {
     m_listener->setPacing(pacing);
     m_calls->engine().setPacing(pacing);
+    m_routes->setPacing(pacing);
 }
 
 bool ServerRuntime::start(WithoutListener policy)
@@ -90,6 +95,7 @@ bool ServerRuntime::start(WithoutListener policy)
     KeptQueue::takeOver(*m_state);
     m_state->setNextCheck(m_state->config().QueTime);
     m_state->loadAllowList();
+    loadRoutes();
     m_state->setClockText(DateTimeText::clock(m_state->now()));
     const bool listening = listen();
     if (!listening && policy == WithoutListener::Stop)
@@ -118,6 +124,7 @@ bool ServerRuntime::listen()
 bool ServerRuntime::reload()
 {
     m_state->loadAllowList();
+    loadRoutes();
     m_pages->loadSettings();
     // A port that cannot be opened now leaves the server delivering its queue.
     const bool listening = listen();
@@ -248,6 +255,14 @@ void ServerRuntime::finishWhenIdle()
         return;
     m_stopped = true;
     emit stopped();
+}
+
+void ServerRuntime::loadRoutes()
+{
+    // The modem's COM port as Lines.Dat numbers it (COM1 is 1).
+    const QString path = m_state->dataDir() + QLatin1Char('/') + LinesFile::FileName;
+    for (const QByteArray& problem : m_routes->load(path, m_state->config().ComPort + 1))
+        note(WidgetText::fromBytes(problem));
 }
 
 void ServerRuntime::note(const QString& line)

@@ -15,6 +15,7 @@ class NextCheckCountdown;
 class PageKeeping;
 class Pacing;
 class QTimer;
+class RoutedLines;
 class ServerListener;
 class ServerMeter;
 class ServerState;
@@ -49,6 +50,8 @@ public:
     CallControl& calls() const { return *m_calls; }
     // The page store with the queue: every page's id and fate.
     PageKeeping& pages() const { return *m_pages; }
+    // The routes of Lines.Dat the calls use.
+    RoutedLines& routes() const { return *m_routes; }
     // The durations of conversations and calls; standard unless given. It must outlive this.
     void setPacing(const Pacing& pacing);
 
@@ -59,8 +62,9 @@ public:
     };
     // With the settings in the state: brings the page store and the queue into agreement (what a
     // kill left), counts a queue left by a run that ended without its close into QueuedCount,
-    // starts the countdown at the check interval, reads Allow.txt, shows the clock, listens on the
-    // configured port and starts the SNPP gateway and the HTTP front end. True when listening.
+    // starts the countdown at the check interval, reads Allow.txt and Lines.Dat, shows the clock,
+    // listens on the configured port and starts the SNPP gateway and the HTTP front end. True
+    // when listening.
     bool start(WithoutListener policy);
     // The one-second tick, from now on; the window's timer runs from its creation, the
     // service's from its start.
@@ -70,10 +74,14 @@ public:
     // used is shown in the error box.
     bool listen();
     // The service's reload, once it has put the settings read again in the state: Allow.txt
-    // is read again and the listener restarted; the SNPP gateway and the HTTP front end read
-    // their settings again and keep their clients unless the port changed or they were switched
-    // off. True when listening.
+    // and Lines.Dat are read again and the listener restarted; the SNPP gateway and the HTTP
+    // front end read their settings again and keep their clients unless the port changed or they
+    // were switched off. True when listening.
     bool reload();
+
+    // Lines.Dat read again (start and reload do it too); each line of it that cannot be used is
+    // noted in the Connection Log and Log.Dat. The routes count from the next call on.
+    void loadRoutes();
 
     // The operator's commands, each within the boundary.
     void tick();
@@ -128,6 +136,7 @@ private:
     std::unique_ptr<CallControl> m_calls;
     std::unique_ptr<ServerMeter> m_meter;
     std::unique_ptr<HttpBridge> m_http;
+    std::unique_ptr<RoutedLines> m_routes;
     std::unique_ptr<NextCheckCountdown> m_countdown;
     std::unique_ptr<QTimer> m_ticker;
     bool m_stopping = false;
