@@ -199,8 +199,10 @@ void CallProcessor::callCompany(const QueuedCompany& company,
     m_route = m_chooser ? m_chooser->routedLine(section) : nullptr;
     if (m_route)
         logLine("Line: " + m_route->lineName(), "Line: " + m_route->lineName());
+    emit callStarted(section, lineInUse().lineName());
     if (!call.settings || !setUpEngine(*call.settings, section)) {
         m_route.reset();
+        emit callEnded(false);
         // Without a usable port or with line settings that cannot be read nobody can be called;
         // the messages wait for a corrected configuration or section.
         logLine("Error Connecting To Paging Network: " + section,
@@ -226,6 +228,7 @@ void CallProcessor::callCompany(const QueuedCompany& company,
         logLine("Error Connecting To Paging Network: " + section,
                 " Error Connecting To Paging Network: " + section);
         noteNotConnected(callIds, section);
+        emit callEnded(false);
         if (m_stopRequested) {
             line.Disconnect();
             m_route.reset();
@@ -237,6 +240,7 @@ void CallProcessor::callCompany(const QueuedCompany& company,
 
     EventPump::once();
     MessageQueue& queue = m_status.queue();
+    bool lost = false;
     for (qsizetype n = 0; n < call.messages.size(); ++n) {
         const QueuedCompany::Message& message = company.messages[call.messages[n]];
         // A stopped run leaves the rest of the company's messages queued, untried.
@@ -257,6 +261,7 @@ void CallProcessor::callCompany(const QueuedCompany& company,
             failure = sendMessage(message.value);
         } catch (const ELineLost&) {
             lineLost(callIds, n, section);
+            lost = true;
             break;
         } catch (...) {
             // The call ended before the terminal answered for the page: it waits for the next.
@@ -277,6 +282,8 @@ void CallProcessor::callCompany(const QueuedCompany& company,
             m_pages->delivered(*id, section, message);
         EventPump::once();
     }
+    // The call's time on the line ends here, before the pause after the hang-up.
+    emit callEnded(!lost);
     // Whoever stopped the run has hung up; the closing steps make sure of it.
     if (m_stopRequested)
         return;

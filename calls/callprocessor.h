@@ -90,6 +90,11 @@ public:
 
 signals:
     void callMenuChanged(bool cancelCallEnabled, bool sendNowEnabled);
+    // A call to a company begins, over the line named (after its "Sending Messages For:" line).
+    void callStarted(const QByteArray& company, const QByteArray& lineName);
+    // That call is over: `reached` when it logged on to the paging terminal (or carrier) and
+    // kept the line to its end. A run broken off by a failure ends with runEnded() alone.
+    void callEnded(bool reached);
     // A run is over, however it ended (after its closing steps, before ProcessCalls returns or
     // passes its failure on).
     void runEnded();

@@ -3,24 +3,10 @@
 #include "calls/callprocessor.h"
 #include "core/serverstate.h"
 #include "foundation/errors.h"
-#include "foundation/widgettext.h"
 #include "pages/pagequeue.h"
 #include "pages/pagerecord.h"
 #include "pages/pagestore.h"
 #include "runtime/pagekeeping.h"
-
-namespace {
-
-// The text after `marker` in `line`, or nothing when the line does not hold it.
-std::optional<QByteArray> after(const QString& line, const QString& marker)
-{
-    const qsizetype at = line.indexOf(marker);
-    if (at < 0)
-        return std::nullopt;
-    return WidgetText::toBytes(line.mid(at + marker.size()).trimmed());
-}
-
-} // namespace
 
 ServerMeter::ServerMeter(ServerState& state, PageKeeping& pages, CallProcessor& run,
                          QObject* parent)
@@ -39,8 +25,15 @@ ServerMeter::ServerMeter(ServerState& state, PageKeeping& pages, CallProcessor& 
         } catch (const EZelkorError&) {
         }
     });
-    connect(&state, &ServerState::transmitLogAdded, this, &ServerMeter::noteTransmitLine);
-    connect(&run, &CallProcessor::runEnded, this, [this] { endCall(false); });
+    connect(&run, &CallProcessor::callStarted, this,
+            [this](const QByteArray& company, const QByteArray&) {
+                endCall(false);
+                ++m_calls;
+                m_call = Call{company, m_state.now()};
+            });
+    connect(&run, &CallProcessor::callEnded, this, [this](bool reached) { endCall(!reached); });
+    // A run broken off by a failure: the call in hand did not end as planned.
+    connect(&run, &CallProcessor::runEnded, this, [this] { endCall(true); });
 }
 
 double ServerMeter::lineSeconds() const
@@ -49,20 +42,6 @@ double ServerMeter::lineSeconds() const
     if (m_call)
         ms += std::max<qint64>(0, m_call->since.msecsTo(m_state.now()));
     return static_cast<double>(ms) / 1000.0;
-}
-
-void ServerMeter::noteTransmitLine(const QString& line)
-{
-    if (const std::optional<QByteArray> company =
-            after(line, QStringLiteral("Sending Messages For: "))) {
-        endCall(false);
-        ++m_calls;
-        m_call = Call{*company, m_state.now()};
-    } else if (after(line, QStringLiteral("Error Connecting To Paging Network: "))) {
-        endCall(true);
-    } else if (line.endsWith(QStringLiteral("Call(s) Compleated"))) {
-        endCall(false);
-    }
 }
 
 void ServerMeter::endCall(bool failed)

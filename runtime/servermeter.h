@@ -18,9 +18,9 @@ class ServerState;
 // (those that never reached the paging terminal counted apart) and the time they held the line,
 // the last queue check and the call in progress.
 //
-// The run announces each company's call in the "Transmition Log" ("Sending Messages For: N",
-// then "Error Connecting To Paging Network: N" when it could not log on); a call ends with the
-// next company's, the run's "Call(s) Compleated" or the run's end.
+// The run announces each call as it starts and ends; a run broken off by a failure ends the call
+// in hand with it. A call's line time runs from its start to its end, the pause after a modem's
+// hang-up not included.
 class ServerMeter final : public QObject
 {
     Q_OBJECT
@@ -45,8 +45,6 @@ public:
 
     // A queue check took place (whether or not it found pages to send).
     void noteCheck(const QDateTime& at) { m_lastCheck = at; }
-    // One line of the "Transmition Log", as the run wrote it.
-    void noteTransmitLine(const QString& line);
 
 private:
     void endCall(bool failed);
