@@ -39,6 +39,7 @@ struct HttpIntakeResult
         Queued,
         Malformed,        // detail: what is wrong with the request
         UnknownPager,     // detail: the pager ID that names nobody
+        PagerRefused,     // detail: the pager ID and why it can never be paged (a PIN too long)
         NumberNotAllowed, // detail: the pager ID, or the access number, that may not be dialled
         TooLong,          // detail: the pager ID whose company cannot take the text whole
         Unavailable,      // detail: why the queue cannot be written now

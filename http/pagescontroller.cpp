@@ -48,6 +48,8 @@ HttpAnswer PagesController::answer(const HttpIntakeResult& result)
         return HttpAnswer::error(400, result.detail);
     case Outcome::UnknownPager:
         return HttpAnswer::error(422, "unknown pager: " + result.detail);
+    case Outcome::PagerRefused:
+        return HttpAnswer::error(422, "pager refused: " + result.detail);
     case Outcome::NumberNotAllowed:
         return HttpAnswer::error(422, "number not allowed: " + result.detail);
     case Outcome::TooLong:

@@ -139,7 +139,7 @@ std::optional<HttpIntakeResult> HttpBridge::refusalFor(const QByteArray& pagerId
                                                        const QByteArray& text) const
 {
     if (const std::optional<QByteArray> reason = SnppPageCheck::pinRefusal(target))
-        return HttpIntakeResult::refused(Outcome::Malformed, pagerId + ": " + *reason);
+        return HttpIntakeResult::refused(Outcome::PagerRefused, pagerId + ": " + *reason);
     const QByteArray& number = target.company.AccessNumber;
     if (!m_admission.mayDial(number))
         return HttpIntakeResult::refused(Outcome::NumberNotAllowed, pagerId + " (" + number + ")");

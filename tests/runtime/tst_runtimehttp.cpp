@@ -106,6 +106,12 @@ TEST_F(RuntimeHttp, AUserAndAGroupAreQueuedWithIdsAndARefusedPagerQueuesNothing)
         {{"ops", "dave"}, "x", Outcome::NumberNotAllowed, "dave (4441234)"},
         {{"alice", "nobody"}, "x", Outcome::UnknownPager, "nobody"},
         {{"bob", "alice"}, QByteArray(20 * 80, 'w'), Outcome::TooLong, "bob"},
+        // A PIN that leaves no room for any text at its company's length names a pager that can
+        // never be paged.
+        {{"alice", QByteArray(40, '7') + "@Metro Paging"},
+         "x",
+         Outcome::PagerRefused,
+         QByteArray(40, '7') + "@Metro Paging: PIN Too Long"},
     };
     for (const Refused& refused : refusals) {
         const HttpIntakeResult result = page(refused.to, refused.message);
