@@ -40,8 +40,9 @@ struct HttpPageRecord
 // The pages waiting for one paging company.
 struct HttpCompanyQueue
 {
-    QByteArray company;
+    QByteArray company; // the access number, as the queue knows the company
     int pages = 0;
+    QByteArray name; // the company's name in the company list, empty when none has the number
 
     bool operator==(const HttpCompanyQueue&) const = default;
 };

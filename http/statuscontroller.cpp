@@ -79,8 +79,12 @@ QByteArray StatusController::page(const QDateTime& now) const
         html += QStringLiteral("<table id=\"queue\"><tr><th>Company</th>"
                                "<th class=\"num\">Pages</th></tr>");
         for (const HttpCompanyQueue& queue : queues) {
+            const QString company = queue.name.isEmpty()
+                                        ? escaped(queue.company)
+                                        : escaped(queue.name) + QStringLiteral(" (") +
+                                              escaped(queue.company) + QLatin1Char(')');
             html += QStringLiteral("<tr><td>%1</td><td class=\"num\">%2</td></tr>")
-                        .arg(escaped(queue.company), QString::number(queue.pages));
+                        .arg(company, QString::number(queue.pages));
         }
         html += QStringLiteral("</table>");
     }

@@ -1,6 +1,8 @@
 #include "runtime/httpstatusview.h"
 
 #include "core/serverstate.h"
+#include "directories/companydirectory.h"
+#include "directories/sharedpaths.h"
 #include "foundation/errors.h"
 #include "foundation/widgettext.h"
 #include "pages/pagerecord.h"
@@ -107,13 +109,33 @@ QList<HttpCompanyQueue> HttpStatusView::queuedByCompany() const
         const MessageQueue& queue = m_state.queue();
         if (!queue.exists())
             return companies;
+        const QHash<QByteArray, QByteArray> names = companyNames();
         for (const QByteArray& section : queue.sectionNames()) {
             const qsizetype messages = queue.readCompany(section).messages.size();
             if (messages > 0)
-                companies.append({section, static_cast<int>(messages)});
+                companies.append(
+                    {section, static_cast<int>(messages), names.value(section.trimmed())});
         }
         return companies;
     });
+}
+
+QHash<QByteArray, QByteArray> HttpStatusView::companyNames() const
+{
+    // The company list lies beside the shared user file; the first company with a number names
+    // it. A list that cannot be read leaves the numbers alone.
+    QHash<QByteArray, QByteArray> names;
+    try {
+        const CompanyDirectory companies(SharedPaths::directoryOf(
+            WidgetText::fromFileName(m_state.config().UserFile), m_state.dataDir()));
+        for (const QByteArray& name : companies.names()) {
+            const QByteArray number = companies.read(name).AccessNumber.trimmed();
+            if (!number.isEmpty() && !names.contains(number))
+                names.insert(number, name);
+        }
+    } catch (const EZelkorError&) {
+    }
+    return names;
 }
 
 std::optional<QDateTime> HttpStatusView::nextCheck() const

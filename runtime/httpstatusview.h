@@ -26,6 +26,8 @@ public:
     HttpMetricsSnapshot snapshot() const override;
 
 private:
+    // The companies' names by their access numbers, from the company list.
+    QHash<QByteArray, QByteArray> companyNames() const;
     // Runs a read of the page store; a store that cannot be read gives the empty answer, and
     // the health check reports it until a read succeeds again.
     template <typename Read> auto fromStore(Read read) const -> decltype(read());

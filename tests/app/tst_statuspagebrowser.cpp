@@ -183,11 +183,13 @@ TEST_F(StatusPageInBrowser, ShowsQueuedPagesByCompanyAndTheStateOfEachPage)
               0)
         << bytes.right(2000).constData();
     const QString dom = QString::fromUtf8(bytes);
-    // The queue knows a company by its access number.
+    // The queue knows a company by its access number; the page names it from the company list.
     EXPECT_TRUE(dom.contains(QStringLiteral("<span id=\"queued\">3</span>"))) << bytes.constData();
-    EXPECT_TRUE(dom.contains(QStringLiteral("<tr><td>5551234</td><td class=\"num\">2</td></tr>")))
+    EXPECT_TRUE(dom.contains(
+        QStringLiteral("<tr><td>Metro Paging (5551234)</td><td class=\"num\">2</td></tr>")))
         << bytes.constData();
-    EXPECT_TRUE(dom.contains(QStringLiteral("<tr><td>5559999</td><td class=\"num\">1</td></tr>")))
+    EXPECT_TRUE(dom.contains(
+        QStringLiteral("<tr><td>Harbour Paging (5559999)</td><td class=\"num\">1</td></tr>")))
         << bytes.constData();
     EXPECT_TRUE(dom.contains(QStringLiteral("<span id=\"recent\">4</span>"))) << bytes.constData();
     const QString deliveredRow = rowOf(dom, delivered[0]);

@@ -128,6 +128,6 @@ QList<HttpCompanyQueue> FakeServer::queuedByCompany() const
     }
     QList<HttpCompanyQueue> queues;
     for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        queues.append({it.key(), it.value()});
+        queues.append({it.key(), it.value(), {}});
     return queues;
 }

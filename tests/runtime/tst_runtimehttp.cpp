@@ -143,7 +143,7 @@ TEST_F(RuntimeHttp, APageShowsItsFateAfterTheCheckAndTheCountersFollowTheRun)
     const HttpStatusView& view = http().view();
     ASSERT_TRUE(view.page(id));
     EXPECT_EQ(view.page(id)->state, HttpPageState::Queued);
-    EXPECT_EQ(view.queuedByCompany(), (QList<HttpCompanyQueue>{{"5551234", 2}}));
+    EXPECT_EQ(view.queuedByCompany(), (QList<HttpCompanyQueue>{{"5551234", 2, "Metro Paging"}}));
     EXPECT_FALSE(view.page(QStringLiteral("0")));
     EXPECT_FALSE(view.page(QStringLiteral("+") + id));
     EXPECT_FALSE(view.snapshot().lastCheck);
