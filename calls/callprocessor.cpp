@@ -3,6 +3,7 @@
 #include "calls/callplan.h"
 #include "calls/errornotice.h"
 #include "calls/ilinechooser.h"
+#include "calls/modemsetup.h"
 #include "core/ilogsinks.h"
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
@@ -19,7 +20,6 @@
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
 #include "queue/queueentry.h"
-#include "serial/comporttypes.h"
 
 #include <exception>
 
@@ -42,14 +42,6 @@ std::optional<QByteArray> dialRefusal(const Admission& admission, const QByteArr
         break;
     }
     return QByteArray("Access Number Not Allowed");
-}
-
-// A port and a speed of the settings that the serial port knows (COM1 to COM4, 110 to 115200
-// bit/s); without a selection (-1) nobody can be called.
-bool portUsable(const TServerConfig& config)
-{
-    return config.ComPort >= pnCOM1 && config.ComPort <= pnCOM4 && config.ComPortSpeed >= br110 &&
-           config.ComPortSpeed <= br115200;
 }
 
 } // namespace
@@ -328,43 +320,7 @@ bool CallProcessor::setUpEngine(const CompanyLineSettings& line, const QByteArra
         m_route->setProvider(section);
         return true;
     }
-    const TServerConfig& config = m_settings.config();
-    if (!portUsable(config))
-        return false;
-
-    // COMn is looked up in the data folder first (a link to the modem's device).
-    m_engine.setDeviceDirectory(m_settings.dataDir());
-    m_engine.setComPort(static_cast<TComPortNumber>(config.ComPort));
-    switch (config.FlowControl) {
-    case 0:
-        setFlowControl(hhNONE, shNONE);
-        break;
-    case 1:
-        setFlowControl(hhRTSCTS, shNONE);
-        break;
-    case 2:
-        setFlowControl(hhNONE, shXONXOFF);
-        break;
-    case 3:
-        setFlowControl(hhRTSCTS, shXONXOFF);
-        break;
-    default:
-        break; // no selection: the engine keeps what it has
-    }
-    m_engine.setComPortSpeed(static_cast<TComPortBaudRate>(config.ComPortSpeed));
-    m_engine.setComPortDataBits(static_cast<TComPortDataBits>(line.dataBits));
-    m_engine.setComPortParity(static_cast<TComPortParity>(line.parity));
-    m_engine.setComPortStopBits(static_cast<TComPortStopBits>(line.stopBits));
-    m_engine.setMsgLength(line.length);
-    m_engine.setPassword(line.password);
-    m_engine.setProvider(section);
-    return true;
-}
-
-void CallProcessor::setFlowControl(int hardware, int software)
-{
-    m_engine.setComPortHwHandshaking(static_cast<TComPortHwHandshaking>(hardware));
-    m_engine.setComPortSwHandshaking(static_cast<TComPortSwHandshaking>(software));
+    return ModemSetup::apply(m_engine, m_settings.config(), m_settings.dataDir(), line, section);
 }
 
 bool CallProcessor::claim(qint64 id)

@@ -113,7 +113,6 @@ private:
                   const QByteArray& section);
     // Ends the call on the line in use, with the modem's pause after hanging up.
     void endCall();
-    void setFlowControl(int hardware, int software);
     // Why the page did not reach the terminal, or nothing when the terminal took it.
     std::optional<QByteArray> sendMessage(const QByteArray& value);
     // Marks a recorded page sending; false when it is not to be sent now (held, cancelled,
