@@ -3,8 +3,9 @@
 #include "foundation/widgettext.h"
 #include "http/httpoptionsentry.h"
 
+#include "ui/dialogshowwatcher.h"
+
 #include <QCheckBox>
-#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QIntValidator>
@@ -16,6 +17,8 @@ HttpOptionsPage::HttpOptionsPage(IHttpSettingsHolder& holder, QWidget* parent)
     : QWidget(parent), m_holder(holder)
 {
     setObjectName(QStringLiteral("HttpPage"));
+    // Each opening of the dialog shows the settings in use afresh.
+    new DialogShowWatcher(this, [this] { load(); });
     setProperty("helpContext", HelpTopic);
 
     auto* box = new QGroupBox(QStringLiteral("HTTP"), this);
@@ -77,25 +80,4 @@ std::optional<QString> HttpOptionsPage::check() const
 std::optional<QString> HttpOptionsPage::apply()
 {
     return entry().apply(m_holder);
-}
-
-bool HttpOptionsPage::event(QEvent* event)
-{
-    // The page follows the dialog it is put into: each opening shows the settings in use
-    // afresh, and edits of a cancelled dialog are forgotten.
-    if (event->type() == QEvent::ParentChange) {
-        if (m_watchedWindow)
-            m_watchedWindow->removeEventFilter(this);
-        m_watchedWindow = window() != this ? window() : nullptr;
-        if (m_watchedWindow)
-            m_watchedWindow->installEventFilter(this);
-    }
-    return QWidget::event(event);
-}
-
-bool HttpOptionsPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_watchedWindow && event->type() == QEvent::Show)
-        load();
-    return QWidget::eventFilter(watched, event);
 }

@@ -30,10 +30,6 @@ public:
     // Stores and applies what is entered; a text for the operator when it cannot.
     std::optional<QString> apply();
 
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     HttpOptionsEntry entry() const;
 
@@ -41,5 +37,4 @@ private:
     QCheckBox* m_enabled;
     QLineEdit* m_port;
     QLineEdit* m_token;
-    QWidget* m_watchedWindow = nullptr;
 };

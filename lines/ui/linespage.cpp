@@ -1,6 +1,7 @@
 #include "lines/ui/linespage.h"
 
-#include <QEvent>
+#include "ui/dialogshowwatcher.h"
+
 #include <QFontDatabase>
 #include <QGroupBox>
 #include <QLabel>
@@ -10,6 +11,8 @@
 LinesPage::LinesPage(const QString& dataDir, QWidget* parent) : QWidget(parent), m_options(dataDir)
 {
     setObjectName(QStringLiteral("LinesPage"));
+    // Each opening of the dialog shows the settings in use afresh.
+    new DialogShowWatcher(this, [this] { load(); });
     setProperty("helpContext", HelpTopic);
 
     auto* box = new QGroupBox(QStringLiteral("Delivery Lines (Lines.Dat)"), this);
@@ -62,25 +65,4 @@ std::optional<QString> LinesPage::check()
 LinesOptions::Applied LinesPage::apply(IOperatorPrompts& prompts)
 {
     return m_options.apply(m_text->toPlainText(), prompts);
-}
-
-bool LinesPage::event(QEvent* event)
-{
-    // The page follows the dialog it is put into: each opening of the dialog shows the file
-    // afresh, and edits of a cancelled dialog are forgotten.
-    if (event->type() == QEvent::ParentChange) {
-        if (m_watchedWindow)
-            m_watchedWindow->removeEventFilter(this);
-        m_watchedWindow = window() != this ? window() : nullptr;
-        if (m_watchedWindow)
-            m_watchedWindow->installEventFilter(this);
-    }
-    return QWidget::event(event);
-}
-
-bool LinesPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_watchedWindow && event->type() == QEvent::Show)
-        load();
-    return QWidget::eventFilter(watched, event);
 }

@@ -32,13 +32,8 @@ public:
     // Stores the text when it changed; `saved` tells the server to read the file again.
     LinesOptions::Applied apply(IOperatorPrompts& prompts);
 
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     LinesOptions m_options;
     QPlainTextEdit* m_text;
     QLabel* m_fileNote;
-    QWidget* m_watchedWindow = nullptr;
 };

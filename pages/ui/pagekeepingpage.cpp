@@ -1,6 +1,7 @@
 #include "pages/ui/pagekeepingpage.h"
 
-#include <QEvent>
+#include "ui/dialogshowwatcher.h"
+
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,6 +31,8 @@ PageKeepingPage::PageKeepingPage(const QString& dataDir, QWidget* parent)
     : QWidget(parent), m_options(dataDir)
 {
     setObjectName(QStringLiteral("PageKeepingPage"));
+    // Each opening of the dialog shows the settings in use afresh.
+    new DialogShowWatcher(this, [this] { load(); });
     setProperty("helpContext", HelpTopic);
 
     auto* box = new QGroupBox(QStringLiteral("Page Keeping"), this);
@@ -116,25 +119,4 @@ PageKeepingOptions::Applied PageKeepingPage::apply(IOperatorPrompts& prompts)
 PageKeepingOptions::Entries PageKeepingPage::entries() const
 {
     return {m_keepDays->text(), m_maxAgeHours->text(), m_notifyCommand->text()};
-}
-
-bool PageKeepingPage::event(QEvent* event)
-{
-    // The page follows the dialog it is put into: each opening of the dialog shows the file
-    // afresh, and edits of a cancelled dialog are forgotten.
-    if (event->type() == QEvent::ParentChange) {
-        if (m_watchedWindow)
-            m_watchedWindow->removeEventFilter(this);
-        m_watchedWindow = window() != this ? window() : nullptr;
-        if (m_watchedWindow)
-            m_watchedWindow->installEventFilter(this);
-    }
-    return QWidget::event(event);
-}
-
-bool PageKeepingPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_watchedWindow && event->type() == QEvent::Show)
-        load();
-    return QWidget::eventFilter(watched, event);
 }

@@ -33,10 +33,6 @@ public:
     // used is replaced. `saved` tells the server to read the file again.
     PageKeepingOptions::Applied apply(IOperatorPrompts& prompts);
 
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     PageKeepingOptions::Entries entries() const;
 
@@ -45,5 +41,4 @@ private:
     QLineEdit* m_maxAgeHours;
     QLineEdit* m_notifyCommand;
     QLabel* m_fileNote;
-    QWidget* m_watchedWindow = nullptr;
 };

@@ -5,8 +5,9 @@
 #include "snpp/snppserver.h"
 #include "snpp/snppsettings.h"
 
+#include "ui/dialogshowwatcher.h"
+
 #include <QCheckBox>
-#include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QIntValidator>
@@ -18,6 +19,8 @@ SnppOptionsPage::SnppOptionsPage(SnppGateway& gateway, QWidget* parent)
     : QWidget(parent), m_gateway(gateway)
 {
     setObjectName(QStringLiteral("SnppPage"));
+    // Each opening of the dialog shows the settings in use afresh.
+    new DialogShowWatcher(this, [this] { load(); });
     setProperty("helpContext", HelpTopic);
 
     auto* box = new QGroupBox(QStringLiteral("SNPP Gateway"), this);
@@ -82,25 +85,4 @@ std::optional<QString> SnppOptionsPage::apply()
     if (settings == m_gateway.settings() && settings.enabled == m_gateway.server().isListening())
         return std::nullopt;
     return m_gateway.configure(settings);
-}
-
-bool SnppOptionsPage::event(QEvent* event)
-{
-    // The page follows the dialog it is put into: each opening of the dialog shows the
-    // gateway's settings afresh, and edits of a cancelled dialog are forgotten.
-    if (event->type() == QEvent::ParentChange) {
-        if (m_watchedWindow)
-            m_watchedWindow->removeEventFilter(this);
-        m_watchedWindow = window() != this ? window() : nullptr;
-        if (m_watchedWindow)
-            m_watchedWindow->installEventFilter(this);
-    }
-    return QWidget::event(event);
-}
-
-bool SnppOptionsPage::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_watchedWindow && event->type() == QEvent::Show)
-        load();
-    return QWidget::eventFilter(watched, event);
 }

@@ -30,13 +30,8 @@ public:
     // (nothing changes then) or the gateway could not take the settings.
     std::optional<QString> apply();
 
-protected:
-    bool event(QEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     SnppGateway& m_gateway;
     QCheckBox* m_enabled;
     QLineEdit* m_port;
-    QWidget* m_watchedWindow = nullptr;
 };
