@@ -153,7 +153,7 @@ protected:
     // Starts the program in a zone whose next full minute, and so its first check, comes
     // `secondsToCheck` seconds later, so that a test queues its pages before that check
     // without waiting for the machine's own next minute.
-    void start(int secondsToCheck = 30)
+    void start(int secondsToCheck = 25)
     {
         QProcessEnvironment zone;
         zone.insert(QStringLiteral("TZ"),
