@@ -2,13 +2,13 @@
 #include "core/serverconfig.h"
 #include "queue/messagequeuefile.h"
 #include "tests/support/freeport.h"
+#include "tests/support/headlessprocess.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/smallfilesystem.h"
 #include "tests/support/tempdatadir.h"
 #include "tests/support/workstationclient.h"
 
-#include <QDir>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -64,16 +64,8 @@ protected:
         m_data = m_dir.path();
     }
 
-    void TearDown() override
-    {
-        if (m_program.state() != QProcess::NotRunning) {
-            m_program.kill();
-            m_program.waitForFinished();
-        }
-    }
-
     // Server.Dat with COM1 at 9600 baud, the test's port and a check every `queTime` minutes
-    // (0: none); the first check after a start comes at the next full minute.
+    // (0: none); the first check after a start comes at the program's next full minute.
     void writeSettings(qint32 queTime)
     {
         TServerConfig config = TServerConfig::defaults(m_data);
@@ -86,46 +78,33 @@ protected:
         ASSERT_TRUE(ConfigFile::SaveConfig(m_data, config, m_prompts));
     }
 
-    void start()
+    // Starts the program in a zone whose next full minute, and so its first check, comes about
+    // `secondsToCheck` seconds later: time for the test to start it, queue its pages and send
+    // its signals first, instead of waiting for the machine's own next minute. A check that
+    // comes too early under load finds nothing due and the next minute's check does the work,
+    // so a short margin can cost a minute, never a result.
+    void start(int secondsToCheck = 10)
     {
-        m_out.clear();
-        m_err.clear();
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            environment.remove(QString::fromLatin1(name));
-        m_program.setProcessEnvironment(environment);
-        m_program.setWorkingDirectory(QDir::tempPath());
-        m_program.start(QStringLiteral(ZELKOR_SERVER_BINARY),
-                        {QStringLiteral("--headless"), QStringLiteral("--data-dir"), m_data});
-        ASSERT_TRUE(m_program.waitForStarted());
+        QProcessEnvironment zone;
+        zone.insert(QStringLiteral("TZ"),
+                    QString::fromLatin1(ShiftedZone::atSecond(60 - secondsToCheck).tz()));
+        ASSERT_TRUE(m_program.start(m_data, {}, zone));
     }
 
-    // Pumps this test's event loop (the modem answers meanwhile) until `condition` holds or the
-    // safety limit passes.
     bool waitFor(const std::function<bool()>& condition, int seconds = 150)
     {
-        return QTest::qWaitFor(
-            [&] {
-                collect();
-                return condition();
-            },
-            seconds * 1000);
+        return m_program.waitFor(condition, seconds);
     }
     bool waitForOutput(const QByteArray& text, int seconds = 150)
     {
-        return waitFor([&] { return m_out.contains(text); }, seconds);
+        return m_program.waitForOutput(text, seconds);
     }
-    bool waitForExit(int seconds = 150)
-    {
-        return waitFor([&] { return m_program.state() == QProcess::NotRunning; }, seconds);
-    }
-    void collect()
-    {
-        m_out += m_program.readAllStandardOutput();
-        m_err += m_program.readAllStandardError();
-    }
-    std::string output() const { return (m_out + "\n--- stderr ---\n" + m_err).toStdString(); }
-    void signal(int number) { ::kill(static_cast<pid_t>(m_program.processId()), number); }
+    bool waitForExit(int seconds = 150) { return m_program.waitForExit(seconds); }
+    const QByteArray& out() { return m_program.out(); }
+    const QByteArray& err() { return m_program.err(); }
+    std::string output() { return m_program.output(); }
+    void signal(int number) { m_program.signal(number); }
+    QProcess& process() { return m_program.process(); }
 
     // A whole submission from `from`; the replies the server gave, one per line.
     QByteArray submit(const QList<QByteArray>& messages, const QByteArray& from = "127.0.0.2")
@@ -155,10 +134,8 @@ protected:
     QString m_data;
     ScriptedModem m_modem;
     ScriptedPrompts m_prompts;
-    QProcess m_program;
+    HeadlessProcess m_program{QStringLiteral(ZELKOR_SERVER_BINARY)};
     QByteArray m_port;
-    QByteArray m_out;
-    QByteArray m_err;
 };
 
 TEST_F(HeadlessProgram, PageTakenOverTcpIsDeliveredThroughTheModemAtTheNextCheck)
@@ -178,7 +155,7 @@ TEST_F(HeadlessProgram, PageTakenOverTcpIsDeliveredThroughTheModemAtTheNextCheck
     EXPECT_EQ(m_modem.dialled(), QList<QByteArray>{"5551234"});
 
     // Both live logs reach standard output, one line each with its time stamp and its log.
-    for (const QByteArray& line : m_out.split('\n')) {
+    for (const QByteArray& line : out().split('\n')) {
         if (line.isEmpty())
             continue;
         EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d "
@@ -187,14 +164,14 @@ TEST_F(HeadlessProgram, PageTakenOverTcpIsDeliveredThroughTheModemAtTheNextCheck
                         .hasMatch())
             << line.constData();
     }
-    EXPECT_TRUE(m_out.contains("Transmission: ")) << output();
-    EXPECT_TRUE(m_out.contains("Sending Messages For: 5551234")) << output();
+    EXPECT_TRUE(out().contains("Transmission: ")) << output();
+    EXPECT_TRUE(out().contains("Sending Messages For: 5551234")) << output();
     EXPECT_FALSE(MessageQueueFile(m_dir.path() + QStringLiteral("/Message.Dat")).countMessages());
 
     signal(SIGTERM);
     ASSERT_TRUE(waitForExit()) << output();
-    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_program.exitCode(), 0) << output();
+    EXPECT_EQ(process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process().exitCode(), 0) << output();
 }
 
 TEST_F(HeadlessProgram, SighupReadsAllowTxtAgain)
@@ -208,7 +185,7 @@ TEST_F(HeadlessProgram, SighupReadsAllowTxtAgain)
     m_dir.write(QStringLiteral("Allow.txt"), "555\r\n");
     signal(SIGHUP);
     ASSERT_TRUE(waitForOutput("Reloading Server.Dat and Allow.txt")) << output();
-    ASSERT_TRUE(waitFor([&] { return m_out.count("Listening on port " + m_port) == 2; }))
+    ASSERT_TRUE(waitFor([&] { return out().count("Listening on port " + m_port) == 2; }))
         << output();
     const QByteArray replies = submit({"taken"});
     EXPECT_TRUE(replies.contains("250 Message Accepted For Processing")) << replies.constData();
@@ -240,13 +217,13 @@ TEST_F(HeadlessProgram, SigtermDuringACallSendsTheMessageInHandHangsUpAndKeepsTh
     ASSERT_EQ(m_modem.blocks().size(), 1) << output();
     m_modem.sendRaw(ScriptedModem::ack());
     ASSERT_TRUE(waitForExit()) << output();
-    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(m_program.exitCode(), 0) << output();
+    EXPECT_EQ(process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process().exitCode(), 0) << output();
     ASSERT_EQ(m_modem.blocks().size(), 1) << output();
     EXPECT_TRUE(m_modem.blocks().front().field.contains("first"));
     EXPECT_FALSE(m_modem.lineOpen());
     EXPECT_GE(m_modem.hangUps(), 1);
-    EXPECT_TRUE(m_out.contains("Call(s) Compleated")) << output();
+    EXPECT_TRUE(out().contains("Call(s) Compleated")) << output();
     // The message not yet sent stays for the next start.
     const QByteArray queue = m_dir.read(QStringLiteral("Message.Dat"));
     EXPECT_TRUE(queue.contains("second"));
@@ -271,7 +248,7 @@ TEST_F(HeadlessProgram, FullDiskDuringARunEndsTheRunAndTheServerGoesOn)
     start();
     ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
     ASSERT_EQ(submit({"first", "second"}).count("250 Message Accepted For Processing"), 2);
-    const auto program = static_cast<pid_t>(m_program.processId());
+    const auto program = static_cast<pid_t>(m_program.pid());
     m_modem.queueBlockReplies({ScriptedModem::silence()});
     m_modem.setOnBlock([&](const ScriptedModem::Block&) {
         if (m_modem.blocks().size() == 1)
@@ -284,14 +261,14 @@ TEST_F(HeadlessProgram, FullDiskDuringARunEndsTheRunAndTheServerGoesOn)
     m_modem.sendRaw(ScriptedModem::ack());
     // A program that the failure ends is not waited for.
     waitFor([&] {
-        return m_out.contains("Queue Check Failed: ") || m_program.state() != QProcess::Running;
+        return out().contains("Queue Check Failed: ") || process().state() != QProcess::Running;
     });
-    ASSERT_EQ(m_program.state(), QProcess::Running) << output();
-    ASSERT_TRUE(m_out.contains("Queue Check Failed: ")) << output();
-    EXPECT_TRUE(m_out.contains("Call(s) Compleated")) << output();
+    ASSERT_EQ(process().state(), QProcess::Running) << output();
+    ASSERT_TRUE(out().contains("Queue Check Failed: ")) << output();
+    EXPECT_TRUE(out().contains("Call(s) Compleated")) << output();
     // Whichever of the queue file and the page store beside it hit the full disk first is named.
-    EXPECT_TRUE(m_err.contains("Unable to write to " + QFile::encodeName(disk.path())) ||
-                m_err.contains("Page store " + QFile::encodeName(disk.path())))
+    EXPECT_TRUE(err().contains("Unable to write to " + QFile::encodeName(disk.path())) ||
+                err().contains("Page store " + QFile::encodeName(disk.path())))
         << output();
     EXPECT_EQ(m_modem.blocks().size(), 1) << "the run went on after its queue failed";
     EXPECT_FALSE(m_modem.lineOpen());
@@ -301,7 +278,7 @@ TEST_F(HeadlessProgram, FullDiskDuringARunEndsTheRunAndTheServerGoesOn)
     EXPECT_TRUE(submit({"third"}).contains("Queue Unavailable")) << output();
     disk.makeRoom(program);
     ASSERT_TRUE(submit({"third"}).contains("250 Message Accepted For Processing")) << output();
-    ASSERT_TRUE(waitFor([&] { return m_out.count("Call(s) Compleated") == 2; })) << output();
+    ASSERT_TRUE(waitFor([&] { return out().count("Call(s) Compleated") == 2; })) << output();
     QList<QByteArray> delivered;
     for (const ScriptedModem::Block& block : m_modem.blocks())
         delivered.append(block.field);
@@ -313,7 +290,7 @@ TEST_F(HeadlessProgram, FullDiskDuringARunEndsTheRunAndTheServerGoesOn)
     EXPECT_EQ(MessageQueueFile(disk.file(QStringLiteral("Message.Dat"))).countMessages(), 0);
     signal(SIGTERM);
     ASSERT_TRUE(waitForExit()) << output();
-    EXPECT_EQ(m_program.exitCode(), 0) << output();
+    EXPECT_EQ(process().exitCode(), 0) << output();
 }
 
 TEST_F(HeadlessProgram, SigtermClosesAnOpenConversationAndExits)
@@ -329,7 +306,7 @@ TEST_F(HeadlessProgram, SigtermClosesAnOpenConversationAndExits)
     // would wait a minute for it). The stop must not wait with it.
     signal(SIGTERM);
     ASSERT_TRUE(waitForExit(30)) << output();
-    EXPECT_EQ(m_program.exitCode(), 0) << output();
+    EXPECT_EQ(process().exitCode(), 0) << output();
     EXPECT_TRUE(idle.closedByServer());
 }
 
@@ -400,7 +377,7 @@ TEST_F(HeadlessProgram, PageAcceptedBeforeAKillIsDeliveredAfterTheRestart)
     ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
     ASSERT_TRUE(submit({"survives the kill"}).contains("250 Message Accepted For Processing"));
     m_program.kill();
-    ASSERT_TRUE(m_program.waitForFinished());
+    ASSERT_FALSE(m_program.running());
 
     writeSettings(1);
     start();
@@ -423,7 +400,7 @@ TEST_F(HeadlessProgram, AKeptQueueIsDialledOnlyWhereTheAllowListAllowsAtTheRun)
     ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
     ASSERT_TRUE(submit({"queued while allowed"}).contains("250 Message Accepted For Processing"));
     m_program.kill();
-    ASSERT_TRUE(m_program.waitForFinished());
+    ASSERT_FALSE(m_program.running());
 
     const auto stored = [](const QByteArray& pin, const QByteArray& message) {
         return "*MSG*" + message + "*PIN*" + pin + "*USR*127.0.0.9*ID*Hand";
@@ -457,8 +434,8 @@ TEST_F(HeadlessProgram, AKeptQueueIsDialledOnlyWhereTheAllowListAllowsAtTheRun)
 
     const QByteArray notAllowed = "Not Dialled: 5551234 (Access Number Not Allowed)";
     const QByteArray invalid = "Not Dialled: 19005550000;S0=1 (Invalid Access Number)";
-    EXPECT_EQ(m_out.count(notAllowed), 1) << output();
-    EXPECT_EQ(m_out.count(invalid), 1) << output();
+    EXPECT_EQ(out().count(notAllowed), 1) << output();
+    EXPECT_EQ(out().count(invalid), 1) << output();
     const QByteArray log = m_dir.read(QStringLiteral("Log.Dat"));
     EXPECT_EQ(log.count(notAllowed), 1) << log.constData();
     EXPECT_EQ(log.count(invalid), 1) << log.constData();
@@ -470,7 +447,7 @@ TEST_F(HeadlessProgram, AKeptQueueIsDialledOnlyWhereTheAllowListAllowsAtTheRun)
 
     signal(SIGTERM);
     ASSERT_TRUE(waitForExit()) << output();
-    EXPECT_TRUE(m_out.contains("Stopped; 3 queued message(s) kept for the next start")) << output();
+    EXPECT_TRUE(out().contains("Stopped; 3 queued message(s) kept for the next start")) << output();
 }
 
 // A queue kept from a killed run: every page of a section far beyond the store's 8 KiB key
@@ -487,11 +464,11 @@ TEST_F(HeadlessProgram, AllOf1200KeptPagesAreCountedAtTheStartAndTheStop)
     writeSettings(0);
     start();
     ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
-    EXPECT_TRUE(m_out.contains("Connection: Queued messages kept from the last run: 1200"))
+    EXPECT_TRUE(out().contains("Connection: Queued messages kept from the last run: 1200"))
         << output();
     signal(SIGTERM);
     ASSERT_TRUE(waitForExit()) << output();
-    EXPECT_TRUE(m_out.contains("Stopped; 1200 queued message(s) kept for the next start"))
+    EXPECT_TRUE(out().contains("Stopped; 1200 queued message(s) kept for the next start"))
         << output();
     EXPECT_EQ(m_dir.read(QStringLiteral("Message.Dat")), file);
 }
@@ -502,14 +479,14 @@ TEST_F(HeadlessProgram, MissingServerDatIsWrittenWithTheDefaults)
 {
     start();
     ASSERT_TRUE(waitFor([&] {
-        return m_out.contains("Listening on port") || m_program.state() == QProcess::NotRunning;
+        return out().contains("Listening on port") || process().state() == QProcess::NotRunning;
     })) << output();
-    EXPECT_TRUE(m_out.contains("Server.Dat was missing: settings written to Server.Dat"))
+    EXPECT_TRUE(out().contains("Server.Dat was missing: settings written to Server.Dat"))
         << output();
     EXPECT_EQ(m_dir.read(QStringLiteral("Server.Dat")),
               TServerConfig::defaults(m_dir.path()).toRecord());
-    if (m_program.state() == QProcess::NotRunning) {
-        EXPECT_TRUE(m_out.contains("Could not listen on port 5612")) << output();
+    if (process().state() == QProcess::NotRunning) {
+        EXPECT_TRUE(out().contains("Could not listen on port 5612")) << output();
     }
 }
 
@@ -519,13 +496,13 @@ TEST_F(HeadlessProgram, DamagedServerDatIsKeptAsBadAndReplacedByTheDefaults)
     m_dir.write(QStringLiteral("Server.Dat"), damaged);
     start();
     ASSERT_TRUE(waitFor([&] {
-        return m_out.contains("Listening on port") || m_program.state() == QProcess::NotRunning;
+        return out().contains("Listening on port") || process().state() == QProcess::NotRunning;
     })) << output();
     EXPECT_EQ(m_dir.read(QStringLiteral("Server.Dat.bad")), damaged);
     EXPECT_EQ(m_dir.read(QStringLiteral("Server.Dat")),
               TServerConfig::defaults(m_dir.path()).toRecord());
-    EXPECT_TRUE(m_out.contains("Server.Dat was damaged (kept as Server.Dat.bad)")) << output();
-    EXPECT_TRUE(m_err.contains("Corupted Configuration File!")) << output();
+    EXPECT_TRUE(out().contains("Server.Dat was damaged (kept as Server.Dat.bad)")) << output();
+    EXPECT_TRUE(err().contains("Corupted Configuration File!")) << output();
 }
 
 TEST(HeadlessCommandLine, HelpVersionAndMistakesNeedNoDisplay)

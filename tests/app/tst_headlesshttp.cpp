@@ -2,11 +2,11 @@
 #include "core/serverconfig.h"
 #include "queue/messagequeuefile.h"
 #include "tests/support/freeport.h"
+#include "tests/support/headlessprocess.h"
 #include "tests/support/scriptedmodem.h"
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 
-#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,7 +14,6 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTime>
 
 #include <gtest/gtest.h>
 
@@ -151,43 +150,25 @@ protected:
         ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));
     }
 
-    void TearDown() override
+    // Starts the program in a zone whose next full minute, and so its first check, comes
+    // `secondsToCheck` seconds later, so that a test queues its pages before that check
+    // without waiting for the machine's own next minute.
+    void start(int secondsToCheck = 25)
     {
-        if (m_program.state() != QProcess::NotRunning) {
-            m_program.kill();
-            m_program.waitForFinished();
-        }
-    }
-
-    void start()
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-            environment.remove(QString::fromLatin1(name));
-        m_program.setProcessEnvironment(environment);
-        m_program.setWorkingDirectory(QDir::tempPath());
-        m_program.start(QStringLiteral(ZELKOR_SERVER_BINARY),
-                        {QStringLiteral("--headless"), QStringLiteral("--data-dir"), m_dir.path(),
-                         QStringLiteral("--http-port"), QString::fromLatin1(m_httpPort)});
-        ASSERT_TRUE(m_program.waitForStarted());
+        QProcessEnvironment zone;
+        zone.insert(QStringLiteral("TZ"),
+                    QString::fromLatin1(ShiftedZone::atSecond(60 - secondsToCheck).tz()));
+        ASSERT_TRUE(m_program.start(
+            m_dir.path(), {QStringLiteral("--http-port"), QString::fromLatin1(m_httpPort)}, zone));
     }
 
     bool waitFor(const std::function<bool()>& condition, int seconds = 150)
     {
-        return QTest::qWaitFor(
-            [&] {
-                m_out += m_program.readAllStandardOutput();
-                m_err += m_program.readAllStandardError();
-                return condition();
-            },
-            seconds * 1000);
+        return m_program.waitFor(condition, seconds);
     }
-    bool waitForOutput(const QByteArray& text)
-    {
-        return waitFor([&] { return m_out.contains(text); });
-    }
-    std::string output() const { return (m_out + "\n--- stderr ---\n" + m_err).toStdString(); }
-    void signal(int number) { ::kill(static_cast<pid_t>(m_program.processId()), number); }
+    bool waitForOutput(const QByteArray& text) { return m_program.waitForOutput(text); }
+    std::string output() { return m_program.output(); }
+    void signal(int number) { m_program.signal(number); }
 
     QString url(const QString& path, const QByteArray& port = {}) const
     {
@@ -237,24 +218,13 @@ protected:
     TempDataDir m_dir;
     ScriptedModem m_modem;
     ScriptedPrompts m_prompts;
-    QProcess m_program;
+    HeadlessProcess m_program{QStringLiteral(ZELKOR_SERVER_BINARY)};
     QByteArray m_port;
     QByteArray m_httpPort;
-    QByteArray m_out;
-    QByteArray m_err;
 };
-
-// The first check comes at the next full minute: a test that needs its pages queued before it
-// starts late in a minute waits for the next one.
-void startEarlyInAMinute()
-{
-    if (QTime::currentTime().second() > 35)
-        QTest::qWait((62 - QTime::currentTime().second()) * 1000);
-}
 
 TEST_F(HeadlessHttp, CurlAndAlertmanagerPageAndThePagesAreDeliveredOnce)
 {
-    startEarlyInAMinute();
     start();
     ASSERT_TRUE(waitForOutput("HTTP Listening on port " + m_httpPort)) << output();
     EXPECT_TRUE(m_dir.read(QStringLiteral("Http.Dat")).contains("Token=" + Token))
@@ -334,8 +304,8 @@ TEST_F(HeadlessHttp, CurlAndAlertmanagerPageAndThePagesAreDeliveredOnce)
     EXPECT_EQ(promtool.exitCode(), 0) << promtool.readAll().constData() << metrics.constData();
 
     signal(SIGTERM);
-    ASSERT_TRUE(waitFor([&] { return m_program.state() == QProcess::NotRunning; })) << output();
-    EXPECT_EQ(m_program.exitCode(), 0) << output();
+    ASSERT_TRUE(waitFor([&] { return !m_program.running(); })) << output();
+    EXPECT_EQ(m_program.process().exitCode(), 0) << output();
 }
 
 // SIGHUP with another port in Http.Dat: the old port is closed, the new one serves.
@@ -354,7 +324,7 @@ TEST_F(HeadlessHttp, SighupMovesTheListenerToThePortHttpDatNowNames)
     EXPECT_EQ(curl(QStringLiteral("/healthz")).exitCode, 7) << "nothing listens on the old port";
 
     signal(SIGTERM);
-    ASSERT_TRUE(waitFor([&] { return m_program.state() == QProcess::NotRunning; })) << output();
+    ASSERT_TRUE(waitFor([&] { return !m_program.running(); })) << output();
 }
 
 } // namespace
