@@ -8,35 +8,14 @@
 #include "http/httpfrontend.h"
 #include "queue/queuesubmission.h"
 #include "runtime/pagekeeping.h"
+#include "runtime/pagersubmission.h"
 #include "snpp/ipagerdirectory.h"
 #include "snpp/snpppagecheck.h"
+#include "snpp/snppprotocol.h"
 
 namespace {
 
 using Outcome = HttpIntakeResult::Outcome;
-
-// The page as the queue takes it, for one pager of the pager ID it was sent to.
-QueueSubmission submissionOf(const PagerTarget& target, const QByteArray& pagerId,
-                             const QByteArray& text, const QByteArray& sender)
-{
-    QueueSubmission submission;
-    submission.accessNumber = target.company.AccessNumber;
-    submission.settings.password = target.company.Password;
-    submission.settings.length = SnppPageCheck::lengthOf(target.company);
-    submission.settings.parity = target.company.Parity;
-    submission.settings.dataBits = target.company.DataBits;
-    submission.settings.stopBits = target.company.StopBits;
-    submission.entry.message = text;
-    submission.entry.pin = target.pin;
-    submission.entry.sender = sender;
-    submission.entry.addressee = pagerId;
-    return submission;
-}
-
-QByteArray textOf(const HttpPageRequest& request)
-{
-    return request.subject.isEmpty() ? request.message : request.subject + ": " + request.message;
-}
 
 } // namespace
 
@@ -150,7 +129,8 @@ std::optional<HttpIntakeResult> HttpBridge::refusalFor(const QByteArray& pagerId
 
 HttpIntakeResult HttpBridge::take(const HttpPageRequest& request)
 {
-    const QByteArray text = textOf(request);
+    // The subject goes ahead of the text on one line, as over SNPP.
+    const QByteArray text = SnppProtocol::queuedText(request.subject, request.message);
     QList<QueueSubmission> submissions;
     QList<PageOrigin> origins;
     QList<QByteArray> addressees;
@@ -165,7 +145,8 @@ HttpIntakeResult HttpBridge::take(const HttpPageRequest& request)
         for (const PagerTarget& target : lookup.targets) {
             if (std::optional<HttpIntakeResult> refusal = refusalFor(pagerId, target, text))
                 return *refusal;
-            submissions.append(submissionOf(target, pagerId, text, request.sender));
+            submissions.append(
+                pagerSubmission(target.company, target.pin, text, pagerId, request.sender));
             origins.append(PageOrigin{pagerId, {}, request.holdUntil});
             addressees.append(pagerId);
         }

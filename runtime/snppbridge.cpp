@@ -6,33 +6,10 @@
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
 #include "queue/queuesubmission.h"
+#include "runtime/pagersubmission.h"
 #include "snpp/pagerdirectory.h"
 #include "snpp/snppgateway.h"
-#include "snpp/snpppagecheck.h"
 #include "snpp/snppserver.h"
-
-namespace {
-
-// The page as the queue takes it. The directory hands companies over as its dialog shows them:
-// the length is the text of one of the dialog's entries. Any other text is taken as length 0,
-// which the queue's checks refuse.
-QueueSubmission submissionOf(const SnppPage& page, const QByteArray& sender)
-{
-    QueueSubmission submission;
-    submission.accessNumber = page.company.AccessNumber;
-    submission.settings.password = page.company.Password;
-    submission.settings.length = SnppPageCheck::lengthOf(page.company);
-    submission.settings.parity = page.company.Parity;
-    submission.settings.dataBits = page.company.DataBits;
-    submission.settings.stopBits = page.company.StopBits;
-    submission.entry.message = page.message;
-    submission.entry.pin = page.pin;
-    submission.entry.sender = sender;
-    submission.entry.addressee = page.pagerId;
-    return submission;
-}
-
-} // namespace
 
 SnppBridge::SnppBridge(ServerState& state, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_state(state), m_log(state), m_admission(state), m_queuer(state),
@@ -116,7 +93,8 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
     QList<PageOrigin> origins;
     submissions.reserve(pages.size());
     for (const SnppPage& page : pages) {
-        submissions.append(submissionOf(page, sender));
+        submissions.append(
+            pagerSubmission(page.company, page.pin, page.message, page.pagerId, sender));
         PageOrigin origin{page.pagerId, page.callerId, std::nullopt};
         if (page.holdUntil.isValid())
             origin.notBefore = page.holdUntil;
