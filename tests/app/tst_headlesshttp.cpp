@@ -1,6 +1,7 @@
 #include "core/configfile.h"
 #include "core/serverconfig.h"
 #include "queue/messagequeuefile.h"
+#include "tests/app/modemprogramconfig.h"
 #include "tests/support/freeport.h"
 #include "tests/support/headlessprocess.h"
 #include "tests/support/scriptedmodem.h"
@@ -138,13 +139,7 @@ protected:
         m_dir.write(QStringLiteral("sGroup.Dat"), "[Ops]\r\nUser0=Alice\r\nUser1=Bob\r\n");
         // Off, with a token: the command line switches it on and keeps the token.
         m_dir.write(QStringLiteral("Http.Dat"), "[HTTP]\r\nEnabled=0\r\nToken=" + Token + "\r\n");
-        TServerConfig config = TServerConfig::defaults(m_dir.path());
-        config.Port = m_port;
-        config.ComPort = 0;
-        config.ComPortSpeed = 6;
-        config.FlowControl = 0;
-        config.QueTime = 1;
-        config.Logging = true;
+        TServerConfig config = modemProgramConfig(m_dir.path(), m_port);
         config.UserFile = "sUser.Dat";
         config.GroupFile = "sGroup.Dat";
         ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));

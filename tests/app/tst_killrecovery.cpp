@@ -1,6 +1,7 @@
 #include "core/configfile.h"
 #include "core/serverconfig.h"
 #include "queue/messagequeuefile.h"
+#include "tests/app/modemprogramconfig.h"
 #include "tests/app/pagesenders.h"
 #include "tests/app/queuestoresnapshot.h"
 #include "tests/support/freeport.h"
@@ -50,13 +51,7 @@ protected:
                     "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n");
         m_dir.write(QStringLiteral("sUser.Dat"),
                     "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n");
-        TServerConfig config = TServerConfig::defaults(m_dir.path());
-        config.Port = freeLoopbackPort();
-        config.ComPort = 0;
-        config.ComPortSpeed = 6;
-        config.FlowControl = 0;
-        config.QueTime = 1;
-        config.Logging = true;
+        TServerConfig config = modemProgramConfig(m_dir.path(), freeLoopbackPort());
         m_port = config.Port.toUShort();
         m_snppPort = freeLoopbackPort().toUShort();
         ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));

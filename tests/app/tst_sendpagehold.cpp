@@ -1,6 +1,7 @@
 #include "core/configfile.h"
 #include "core/serverconfig.h"
 #include "queue/messagequeuefile.h"
+#include "tests/app/modemprogramconfig.h"
 #include "tests/app/queuestoresnapshot.h"
 #include "tests/support/freeport.h"
 #include "tests/support/headlessprocess.h"
@@ -37,13 +38,7 @@ protected:
         m_dir.write(QStringLiteral("sUser.Dat"),
                     "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n"
                     "[bob]\r\nPIN=2002\r\nPROVIDER=Harbour Paging\r\n");
-        TServerConfig config = TServerConfig::defaults(m_dir.path());
-        config.Port = freeLoopbackPort();
-        config.ComPort = 0;
-        config.ComPortSpeed = 6;
-        config.FlowControl = 0;
-        config.QueTime = 1;
-        config.Logging = true;
+        TServerConfig config = modemProgramConfig(m_dir.path(), freeLoopbackPort());
         m_snppPort = freeLoopbackPort();
         ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));
     }

@@ -1,5 +1,6 @@
 #include "core/configfile.h"
 #include "core/serverconfig.h"
+#include "tests/app/modemprogramconfig.h"
 #include "tests/support/freeport.h"
 #include "tests/support/headlessprocess.h"
 #include "tests/support/scriptedmodem.h"
@@ -61,13 +62,7 @@ protected:
                     "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n"
                     "[bob]\r\nPIN=1002\r\nPROVIDER=Metro Paging\r\n"
                     "[carol]\r\nPIN=2003\r\nPROVIDER=Harbour Paging\r\n");
-        TServerConfig config = TServerConfig::defaults(m_dir.path());
-        config.Port = freeLoopbackPort();
-        config.ComPort = 0;
-        config.ComPortSpeed = 6;
-        config.FlowControl = 0;
-        config.QueTime = 1;
-        config.Logging = true;
+        TServerConfig config = modemProgramConfig(m_dir.path(), freeLoopbackPort());
         config.UserFile = "sUser.Dat";
         ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));
         m_config = config;
