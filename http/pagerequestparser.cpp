@@ -26,8 +26,13 @@ std::optional<QByteArray> pagerId(const QJsonValue& value)
     const QString text = value.toString().trimmed();
     if (text.isEmpty())
         return std::nullopt;
-    for (const QChar c : text) {
-        if (isControl(c) || c.isSpace())
+    // A user or group name is one word; in PIN@Company the company's name may hold blanks, as
+    // the company list's names do ("1001@Metro Paging").
+    const qsizetype at = text.indexOf(QLatin1Char('@'));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool blankInCompany = at >= 0 && i > at && c == QLatin1Char(' ');
+        if (isControl(c) || (c.isSpace() && !blankInCompany))
             return std::nullopt;
     }
     return WidgetText::toBytes(text);
@@ -86,7 +91,8 @@ std::variant<HttpPageRequest, QByteArray> PageRequestParser::parse(const QJsonOb
         for (const QJsonValue& entry : list) {
             const std::optional<QByteArray> id = pagerId(entry);
             if (!id)
-                return QByteArray("to must hold pager IDs: strings without blanks");
+                return QByteArray(
+                    "to must hold pager IDs: strings without blanks but in a company's name");
             request.pagerIds.append(*id);
         }
     } else {

@@ -19,12 +19,13 @@ TEST(PageRequestParser, TakesOneOrManyPagersAndTheOptionalFields)
     EXPECT_EQ(std::get<HttpPageRequest>(one).message, "disk full");
     EXPECT_FALSE(std::get<HttpPageRequest>(one).holdUntil);
 
-    auto many =
-        parse(R"({"to": ["alice", "ops", "5551234@Metro"], "message": " two\r\n lines\tand a tab ",
+    auto many = parse(
+        R"({"to": ["alice", "ops", "5551234@Metro Paging"], "message": " two\r\n lines\tand a tab ",
                           "subject": "db", "hold_until": "2026-12-07T18:40:00.5+01:00"})");
     ASSERT_TRUE(std::holds_alternative<HttpPageRequest>(many));
     const HttpPageRequest& request = std::get<HttpPageRequest>(many);
-    EXPECT_EQ(request.pagerIds, (QList<QByteArray>{"alice", "ops", "5551234@Metro"}));
+    EXPECT_EQ(request.pagerIds, (QList<QByteArray>{"alice", "ops", "5551234@Metro Paging"}))
+        << "a company's name may hold blanks";
     EXPECT_EQ(request.message, "two lines and a tab") << "a page is one line";
     EXPECT_EQ(request.subject, "db");
     ASSERT_TRUE(request.holdUntil);
@@ -41,6 +42,7 @@ TEST(PageRequestParser, RefusesMalformedRequestsSayingWhy)
         {R"({"to": 5, "message": "x"})", "pager ID"},
         {R"({"to": ["alice", 5], "message": "x"})", "pager IDs"},
         {R"({"to": "two words", "message": "x"})", "pager ID"},
+        {R"({"to": "1001@Metro\tPaging", "message": "x"})", "pager ID"},
         {R"({"to": "", "message": "x"})", "pager ID"},
         {R"({"to": "alice", "message": 5})", "message must be a string"},
         {R"({"to": "alice", "message": "  \n "})", "message is empty"},
