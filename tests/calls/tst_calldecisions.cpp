@@ -39,11 +39,13 @@ TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrMessagesOrWithT
     EXPECT_EQ(sectionKeys("5551234").size(), 2);
 
     queueMessage("5551234", entry("1111111", "One"));
-    ASSERT_TRUE(engine().OpenPort());
+    bool opened = false;
+    processor().onEngine([&](TOMXPage& modem) { opened = modem.OpenPort(); });
+    ASSERT_TRUE(opened);
     core.setServerBusy(true);
     processor().ProcessCalls();
     EXPECT_FALSE(core.serverBusy());
-    engine().ClosePort();
+    processor().onEngine([](TOMXPage& modem) { modem.ClosePort(); });
 
     EXPECT_TRUE(core.transmitLog().isEmpty());
     EXPECT_TRUE(logTexts().isEmpty());

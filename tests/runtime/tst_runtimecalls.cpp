@@ -170,9 +170,19 @@ TEST_P(CloseDuringRun, TheQueueOutlivesTheRunAndTheServerClosesAfterIt)
         modem.setOnBlock([&](const ScriptedModem::Block&) { shutDown(); });
     if (c.phase == Phase::HangUpPause) {
         // Comes in the pause after the first company's hang-up: the line is closed by then.
+        // The line hangs up on its own thread: the close comes once the run has heard so.
         QObject::connect(&core, &ServerState::transmitLogAdded, &runtime, [&](const QString& l) {
-            if (l.endsWith(QStringLiteral("Disconnecting...")))
-                QTimer::singleShot(0, &runtime, shutDown);
+            if (!l.endsWith(QStringLiteral("Disconnecting...")))
+                return;
+            auto* poll = new QTimer(&runtime);
+            QObject::connect(poll, &QTimer::timeout, &runtime, [&, poll] {
+                if (runtime.calls().processor().inCall())
+                    return;
+                poll->deleteLater();
+                poll->stop();
+                shutDown();
+            });
+            poll->start(1);
         });
     } else {
         prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);
