@@ -66,12 +66,10 @@ TEST_F(ParallelLines, FourCompaniesGoOutOnTwoLinesAtOnceEachOnOneLineEveryPageOn
     }
     // A block on either line while the other line is in its call shows the two calls at once.
     bool overlapped = false;
-    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
-        overlapped = overlapped || inCall(m_second);
-    });
-    m_second.setOnBlock([&](const ScriptedModem::Block&) {
-        overlapped = overlapped || inCall(m_modem);
-    });
+    m_modem.setOnBlock(
+        [&](const ScriptedModem::Block&) { overlapped = overlapped || inCall(m_second); });
+    m_second.setOnBlock(
+        [&](const ScriptedModem::Block&) { overlapped = overlapped || inCall(m_modem); });
 
     m_calls->sendNow();
 
