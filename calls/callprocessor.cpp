@@ -124,8 +124,9 @@ MessageQueue& CallProcessor::queue()
 
 QByteArray CallProcessor::modemName(int slot) const
 {
-    const std::optional<int> port = slot < m_ports.size() ? m_ports[slot] : std::optional<int>();
-    const int number = port.value_or(m_settings.config().ComPort + 1);
+    int number = m_settings.config().ComPort + 1;
+    if (slot < m_ports.size() && m_ports[slot].has_value())
+        number = *m_ports[slot];
     if (number < 1 || number > 4)
         return QByteArray("COM?");
     return "COM" + QByteArray::number(number);

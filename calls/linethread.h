@@ -3,10 +3,15 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <QList>
+
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class IPagingLine;
 class QThread;
@@ -19,7 +24,8 @@ class QThread;
 // The line is made on its thread and lives there; the thread that made this object (the run,
 // which owns the queue and the logs) hands it work one step at a time and hears back through
 // the step's `done`, which runs on that thread. Progress texts of the line arrive as
-// progress() on that thread too.
+// progress() on that thread too. Steps, replies and texts pass through queues under a lock of
+// this object's own; Qt's event queue only wakes the thread that is to take them.
 class LineThread final : public QObject
 {
     Q_OBJECT
@@ -61,10 +67,43 @@ signals:
     // A progress text of the line.
     void progress(const QByteArray& text);
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    class Home;
+    struct Step
+    {
+        Work work;
+        Done done;
+    };
+    struct Reply
+    {
+        Done done;
+        std::exception_ptr failure;
+    };
+
+    // On the line's thread.
+    void makeLine();
+    void takeStep();
+    void takeCancel();
+    void lineEnds();
+    void sendProgress(const QByteArray& text);
+    // On this object's thread.
+    void takeReplies();
+
     QThread* m_thread = nullptr;
-    QObject* m_home = nullptr; // lives on the line's thread: steps are queued to it
+    Home* m_home = nullptr; // lives on the line's thread: steps are posted to it
     std::unique_ptr<IPagingLine> m_line;
     int m_pending = 0;
     std::atomic<bool> m_cutPauses{false};
+
+    std::mutex m_mutex;
+    Maker m_maker; // until the line is made
+    std::condition_variable m_made;
+    bool m_lineMade = false;
+    bool m_ended = false;
+    std::deque<Step> m_steps;
+    std::deque<Reply> m_replies;
+    QList<QByteArray> m_texts;
 };

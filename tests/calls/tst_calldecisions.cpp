@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace {
 
 using RunGuards = CallFixture;
@@ -255,7 +257,8 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
     queueMessage("5551234", entry("2222222", "Two"));
     // Once the first block is out, the next progress report fails inside the engine with an
     // error nothing in the run handles.
-    bool failing = false;
+    // Set on this thread, read on the line's.
+    std::atomic<bool> failing{false};
     m_modem.setOnBlock([&](const ScriptedModem::Block&) { failing = true; });
     engine().setOnPageProgress([&](const QByteArray& text) {
         if (failing)
