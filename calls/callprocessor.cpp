@@ -21,6 +21,7 @@
 #include "queue/messagequeue.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -140,30 +141,41 @@ void CallProcessor::ProcessCalls()
     if (m_running)
         return;
 
-    struct BusyReset
-    {
-        IServerStatus& status;
-        ~BusyReset() { status.setServerBusy(false); }
-    } busyReset{m_status};
-
     // The file decides as well as the counter: a page the counter missed (a file edited by
     // hand) is delivered all the same.
     const MessageQueue& queue = m_status.queue();
-    if (!queue.exists() || !queue.holdsMessages() || engine().PortOpen())
+    if (!queue.exists() || !queue.holdsMessages() || engine().PortOpen()) {
+        m_status.setServerBusy(false);
         return;
+    }
 
     m_running = true;
     m_stopRequested = false;
     m_failure = nullptr;
+    const quint64 run = ++m_runsStarted;
+    ++m_frames;
     try {
-        run();
+        beginRun();
     } catch (...) {
-        m_running = false;
-        emit runEnded();
-        throw;
+        // Whatever ended the run, no line stays held.
+        fail(std::current_exception());
     }
-    m_running = false;
-    emit runEnded();
+    endIfDone();
+    // The run ends as its last line reports back, in whichever wait that comes (a client's
+    // conversation may be waiting on this thread above this one); this frame returns once
+    // what runs above it has returned.
+    while (m_runsEnded < run) {
+        EventPump::waitForEvents();
+        if (m_frames == 1)
+            m_done.clear();
+    }
+    if (m_frames == 1)
+        m_done.clear();
+    --m_frames;
+    if (m_failedRun == run && m_runFailure) {
+        const std::exception_ptr failure = std::exchange(m_runFailure, nullptr);
+        std::rethrow_exception(failure);
+    }
 }
 
 void CallProcessor::requestStop()
@@ -224,48 +236,45 @@ void CallProcessor::fail(std::exception_ptr failure)
         call->cancel();
 }
 
-void CallProcessor::run()
+void CallProcessor::beginRun()
 {
-    try {
-        if (m_log.connectionLog().size() > MemoLineLimit)
-            m_log.clearConnectionLog();
-        if (m_log.transmitLog().size() > MemoLineLimit)
-            m_log.clearTransmitLog();
-        logLine("Call Processing Started", "Call Processing Started");
+    if (m_log.connectionLog().size() > MemoLineLimit)
+        m_log.clearConnectionLog();
+    if (m_log.transmitLog().size() > MemoLineLimit)
+        m_log.clearTransmitLog();
+    logLine("Call Processing Started", "Call Processing Started");
 
-        m_notice = std::make_unique<ErrorNotice>(pacing());
+    m_notice = std::make_unique<ErrorNotice>(pacing());
 
-        QList<QByteArray> sections;
-        if (!readSectionNames(sections)) {
-            logLine("No Messages Read!", "No Messages Read");
-        } else {
-            EventPump::once();
-            m_waiting = sections;
-            prepareLines();
-            dispatch();
-            // The lines report back through events; clients are served meanwhile.
-            while (!m_active.empty() || (!m_waiting.isEmpty() && !stopRequested())) {
-                EventPump::waitForEvents();
-                m_done.clear();
-            }
-        }
-        if (m_failure)
-            std::rethrow_exception(m_failure);
-    } catch (...) {
-        m_waiting.clear();
-        // Whatever ended the run, no line stays held.
-        fail(std::current_exception());
-        while (!m_active.empty())
-            EventPump::waitForEvents();
-        m_done.clear();
-        try {
-            closingSteps();
-        } catch (...) {
-            // The failure that ended the run is the one the operator has to see.
-        }
-        std::rethrow_exception(m_failure);
+    QList<QByteArray> sections;
+    if (!readSectionNames(sections)) {
+        logLine("No Messages Read!", "No Messages Read");
+        return;
     }
-    closingSteps();
+    EventPump::once();
+    m_waiting = sections;
+    prepareLines();
+    dispatch();
+}
+
+void CallProcessor::endIfDone()
+{
+    if (!m_running || !m_active.empty() || (!m_waiting.isEmpty() && !stopRequested()))
+        return;
+    m_waiting.clear();
+    try {
+        closingSteps();
+    } catch (...) {
+        // A failure that ended the run is the one the operator has to see.
+        if (!m_failure)
+            m_failure = std::current_exception();
+    }
+    m_running = false;
+    m_runsEnded = m_runsStarted;
+    m_failedRun = m_runsStarted;
+    m_runFailure = std::exchange(m_failure, nullptr);
+    m_status.setServerBusy(false);
+    emit runEnded();
 }
 
 bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
@@ -406,6 +415,7 @@ void CallProcessor::companyFinished(CompanyCall* call)
     } catch (...) {
         fail(std::current_exception());
     }
+    endIfDone();
 }
 
 void CallProcessor::noteCallStarted(const QByteArray& company, const QByteArray& lineName)

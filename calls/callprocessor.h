@@ -60,8 +60,9 @@ public:
     const Pacing& pacing() const override;
 
     // One run over the whole queue, when the queue file holds messages or QueuedCount says so.
-    // Returns when it is over; clears ServerBusy however it ends (a run refused because another
-    // is running leaves that to the running one). A run that starts sets QueuedCount to the
+    // Returns when it is over and whatever waits on this thread above it has returned; clears
+    // ServerBusy as it ends, however it ends (a run refused because another is running leaves
+    // that to the running one). A run that starts sets QueuedCount to the
     // messages left in the file when it ends. Failures it does not handle itself leave it after
     // its closing steps.
     void ProcessCalls();
@@ -115,7 +116,11 @@ signals:
     void runEnded();
 
 private:
-    void run();
+    // The run's first steps: its log lines, the companies it will call, the first calls.
+    void beginRun();
+    // Ends the run once no line is busy and nothing more is to be started: its closing steps,
+    // ServerBusy cleared, runEnded().
+    void endIfDone();
     bool readSectionNames(QList<QByteArray>& names) const;
     void prepareLines();
     LineThread& modemLine(int slot);
@@ -168,6 +173,13 @@ private:
     std::vector<std::unique_ptr<CompanyCall>> m_active;
     std::vector<std::unique_ptr<CompanyCall>> m_done; // finished, destroyed by the run's loop
     std::exception_ptr m_failure;
+    // Runs started and ended; the failure that ended the run numbered m_failedRun, for its
+    // ProcessCalls to pass on; ProcessCalls frames on the stack.
+    quint64 m_runsStarted = 0;
+    quint64 m_runsEnded = 0;
+    quint64 m_failedRun = 0;
+    std::exception_ptr m_runFailure;
+    int m_frames = 0;
     bool m_namesLines = false;
     bool m_running = false;
     bool m_stopRequested = false;

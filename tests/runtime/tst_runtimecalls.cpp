@@ -126,7 +126,7 @@ TEST_F(EndToEnd, ClientsWaitingOnTheServerDoNotHoldTheCall)
         // The terminal answers this block once both clients are waiting on the server.
         EventPump::waitFor(WorkstationClient::SafetyMs, [&] { return waiting.load(); });
     });
-    // When the line hangs up: were all pages out while both clients still waited?
+    // When the line hangs up and when the run ends: were both clients still waiting?
     bool clientsWaitedAtHangUp = false;
     qsizetype pagesAtHangUp = 0;
     QObject::connect(&core, &ServerState::transmitLogAdded, &runtime, [&](const QString& l) {
@@ -134,7 +134,13 @@ TEST_F(EndToEnd, ClientsWaitingOnTheServerDoNotHoldTheCall)
             return;
         pagesAtHangUp = modem.pins().size();
         clientsWaitedAtHangUp = waiting && stillOpen(silent) && stillOpen(busy);
-        // Their conversations end now, and with them the waits the run's end sits beneath.
+    });
+    bool clientsWaitedAtRunEnd = false;
+    bool busyAfterRun = true;
+    QObject::connect(&runtime.calls().processor(), &CallProcessor::runEnded, &runtime, [&] {
+        clientsWaitedAtRunEnd = waiting && stillOpen(silent) && stillOpen(busy);
+        busyAfterRun = core.serverBusy();
+        // Their conversations end now, and with them the waits this test's tick sits beneath.
         if (waiting) {
             silent.abort();
             busy.abort();
@@ -149,10 +155,12 @@ TEST_F(EndToEnd, ClientsWaitingOnTheServerDoNotHoldTheCall)
     EXPECT_EQ(busyReply, "355 Server Busy, Please Wait");
     EXPECT_EQ(modem.pins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
     EXPECT_EQ(core.queuedCount(), 0);
-    // The call was over while both still waited: it did not wait for either of them. (The
-    // run's closing lines come once the conversations nested in its wait have ended.)
+    // The call and the run were over while both still waited: neither waited for them, and
+    // workstations are no longer answered busy.
     EXPECT_EQ(pagesAtHangUp, 3);
     EXPECT_TRUE(clientsWaitedAtHangUp) << "the call waited for a client";
+    EXPECT_TRUE(clientsWaitedAtRunEnd) << "the run's end waited for a client";
+    EXPECT_FALSE(busyAfterRun);
 }
 
 // A failed page whose sender is this host: its notice would go to the server's own port and be
