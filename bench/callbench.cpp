@@ -4,9 +4,10 @@
 // Run by hand: callbench [--quick] [sizes...].
 //
 // Per size it prints the run's wall time, the time the server's thread spent blocked in the
-// event loop and in the engine's fixed pauses (waiting on the line), the rest ("active": queue
-// file work, parsing, logging, the disk) and the thread's CPU time, each per message, and the
-// same per message beyond a one-message run, which leaves out the call's fixed costs.
+// event loop (waiting on the line, whose engine and fixed pauses are on the line's own thread),
+// the rest ("active": queue file work, parsing, logging, the disk) and the thread's CPU time, each
+// per message, and the same per message beyond a one-message run, which leaves out the call's fixed
+// costs.
 
 #include "bench/benchprompts.h"
 #include "calls/callcontrol.h"
@@ -42,17 +43,6 @@ double threadCpuMs()
 // 1 % of every duration: a block's pause is 10 ms, a reply may take 100 ms before the terminal
 // counts as silent, which the modem thread never comes near.
 const Pacing BenchPacing(0.01);
-
-// Milliseconds one sleep of `nominalMs` really takes at the benchmark's scale.
-double measuredSleepMs(int nominalMs)
-{
-    constexpr int rounds = 50;
-    QElapsedTimer clock;
-    clock.start();
-    for (int i = 0; i < rounds; ++i)
-        BenchPacing.sleep(nominalMs);
-    return static_cast<double>(clock.nsecsElapsed()) / 1e6 / rounds;
-}
 
 // The modem and terminal, living on a thread of their own.
 class ModemThread final
@@ -94,17 +84,7 @@ struct Figures
     double activeMs() const { return wallMs - blockedMs - pausedMs; }
 };
 
-// The fixed pauses of one call with one single-block message per queued message: before the
-// first prompt, around the log-on line, after the log-on, before and after each block and
-// before hanging up.
-struct PauseCosts
-{
-    double connect = 0;
-    double perBlock = 0;
-    double hangUp = 0;
-};
-
-Figures runOnce(int messages, const PauseCosts& pauses)
+Figures runOnce(int messages)
 {
     QTemporaryDir dir;
     BenchPrompts prompts;
@@ -158,7 +138,6 @@ Figures runOnce(int messages, const PauseCosts& pauses)
     QObject::disconnect(toBlock);
     QObject::disconnect(awake);
     f.blockedMs = blockedMs;
-    f.pausedMs = pauses.connect + pauses.hangUp + messages * pauses.perBlock;
     modemThread.onThread([&] { f.delivered = int(modemThread.modem().blocks().size()); });
     QFile left(core.queue().path());
     f.emptied = core.queuedCount() == 0 &&
@@ -169,11 +148,11 @@ Figures runOnce(int messages, const PauseCosts& pauses)
 }
 
 // The median run of `rounds`, by active time.
-Figures median(int messages, int rounds, const PauseCosts& pauses)
+Figures median(int messages, int rounds)
 {
     std::vector<Figures> runs;
     for (int i = 0; i < rounds; ++i)
-        runs.push_back(runOnce(messages, pauses));
+        runs.push_back(runOnce(messages));
     std::sort(runs.begin(), runs.end(),
               [](const Figures& a, const Figures& b) { return a.activeMs() < b.activeMs(); });
     return runs[runs.size() / 2];
@@ -195,21 +174,12 @@ int main(int argc, char** argv)
     if (sizes.empty())
         sizes = {10, 100, 1000};
 
-    PauseCosts pauses;
-    const double block = measuredSleepMs(1000);
-    pauses.perBlock = block + measuredSleepMs(10);
-    pauses.connect =
-        measuredSleepMs(150) + block + measuredSleepMs(500) + measuredSleepMs(10) + block;
-    pauses.hangUp = block;
-    std::printf("Fixed pauses as measured: %.2f ms per block, %.2f ms per call\n", pauses.perBlock,
-                pauses.connect + pauses.hangUp);
-
     const int rounds = quick ? 1 : 3;
-    const Figures one = median(1, rounds, pauses);
+    const Figures one = median(1, rounds);
     std::printf("%6s %9s %8s %8s | %s\n", "queued", "delivered", "wall", "blocked",
                 "per message: active  cpu | beyond one message: active  cpu (ms)");
     for (const int size : sizes) {
-        const Figures f = median(size, rounds, pauses);
+        const Figures f = median(size, rounds);
         const double n = f.messages;
         const double extra = std::max(1.0, n - 1);
         std::printf("%6d %9d %8.0f %8.0f |              %7.3f %6.3f |                     %7.3f "

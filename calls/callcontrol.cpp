@@ -4,30 +4,22 @@
 #include "core/serverstate.h"
 #include "foundation/operatorprompts.h"
 #include "foundation/widgettext.h"
-#include "paging/tomxpage.h"
 
 namespace {
 const QString HyphenLine = QStringLiteral("--------------------------");
 }
 
 CallControl::CallControl(ServerState& state, IOperatorPrompts& prompts)
-    : m_status(state), m_log(state), m_prompts(prompts), m_engine(std::make_unique<TOMXPage>())
+    : m_status(state), m_log(state), m_prompts(prompts),
+      m_processor(std::make_unique<CallProcessor>(state, prompts))
 {
-    // OMXPage1 as the main window creates it: COM1 at 2400 baud, 7 data bits, even parity, tone
-    // dialling, "ATZ", 80 characters; the run sets port and line settings before each call.
-    m_engine->setDeviceDirectory(state.dataDir());
-    m_engine->setComPort(pnCOM1);
-    m_engine->setComPortSpeed(br2400);
-    m_engine->setComPortDataBits(db7BITS);
-    m_engine->setComPortParity(ptEVEN);
-    m_engine->setComPortPollingDelay(0);
-    m_engine->setDialMethod(dmTone);
-    m_engine->setInitString("ATZ");
-    m_engine->setMsgLength(80);
-    m_engine->setPinNumber(PlaceholderPin);
-    m_engine->setOnPageProgress([this](const QByteArray& text) { pageProgress(text); });
-    m_processor = std::make_unique<CallProcessor>(state, prompts, *m_engine);
+    connect(m_processor.get(), &CallProcessor::lineProgress, this, &CallControl::pageProgress);
     connect(m_processor.get(), &CallProcessor::runEnded, this, &CallControl::runEnded);
+}
+
+TOMXPage& CallControl::engine()
+{
+    return m_processor->engine();
 }
 
 CallControl::~CallControl() = default;
@@ -43,8 +35,8 @@ void CallControl::sendNow()
 
 void CallControl::cancelCall()
 {
-    // The modem between calls, or whichever line the call in hand is on.
-    m_processor->lineInUse().Disconnect();
+    // Every line in a call, or the modem between calls.
+    m_processor->cancelCalls();
 }
 
 void CallControl::automaticRun()
@@ -73,15 +65,14 @@ bool CallControl::closeQuery(const std::function<void()>& stopListening)
     // queue stays for the next start) and logs them (ServerRuntime::stop).
     IOperatorPrompts& prompts = m_prompts;
     const bool duringRun = m_processor->running();
-    if (m_processor->lineInUse().inCall()) {
+    if (m_processor->inCall()) {
         if (!prompts.askYesNo(IOperatorPrompts::BoxKind::Confirmation,
                               QStringLiteral("Connection Active! Terminate?")))
             return false;
         // During a run the call ends only once the operator has said whether the queue is to
         // be sent first: the running call then goes on delivering it.
-        // The line is asked for again: the call may have moved on while the box was open.
         if (!duringRun)
-            m_processor->lineInUse().Disconnect();
+            m_processor->hangUpIdleLines();
     }
     bool sendFirst = false;
     if (m_status.queuedCount() > 0) {
@@ -117,9 +108,7 @@ bool CallControl::closeAfterRun(bool sendFirst)
     m_sendFirst = sendFirst;
     if (!sendFirst) {
         m_processor->requestStop();
-        IPagingLine& line = m_processor->lineInUse();
-        if (line.inCall())
-            line.Disconnect();
+        m_processor->cancelCalls();
     }
     // A run the close request started itself is followed by the close anyway.
     if (!m_closingRun)

@@ -13,10 +13,10 @@ class IServerStatus;
 class ServerState;
 class TOMXPage;
 
-// The running server's side of calling: it owns the paging engine (the window's OMXPage1) and
-// the call processing run, and carries out the commands that drive them (send now, cancel the
-// call, the automatic check, the close request) and the engine's progress reports. It needs no
-// display, so tests drive the whole delivery through it.
+// The running server's side of calling: it owns the call processing run with its lines, and carries
+// out the commands that drive them (send now, cancel the call, the automatic check, the close
+// request) and the engine's progress reports. It needs no display, so tests drive the whole
+// delivery through it.
 class CallControl final : public QObject
 {
     Q_OBJECT
@@ -25,7 +25,8 @@ public:
     CallControl(ServerState& state, IOperatorPrompts& prompts);
     ~CallControl() override;
 
-    TOMXPage& engine() { return *m_engine; }
+    // The first modem line's engine; see CallProcessor::engine.
+    TOMXPage& engine();
     CallProcessor& processor() { return *m_processor; }
 
     // A run without raising ServerBusy, then panel 3 emptied.
@@ -63,7 +64,6 @@ private:
     IServerStatus& m_status;
     ILogSinks& m_log;
     IOperatorPrompts& m_prompts;
-    std::unique_ptr<TOMXPage> m_engine;
     std::unique_ptr<CallProcessor> m_processor;
     bool m_closePending = false;  // a close waits for the running run to end
     bool m_closeApproved = false; // that run is over: the window closes without asking again

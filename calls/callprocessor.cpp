@@ -1,9 +1,11 @@
 #include "calls/callprocessor.h"
 
+#include "calls/callcontrol.h"
 #include "calls/callplan.h"
+#include "calls/companycall.h"
 #include "calls/errornotice.h"
 #include "calls/ilinechooser.h"
-#include "calls/modemsetup.h"
+#include "calls/linethread.h"
 #include "core/ilogsinks.h"
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
@@ -15,13 +17,11 @@
 #include "foundation/widgettext.h"
 #include "pages/pagequeue.h"
 #include "pages/pagestore.h"
-#include "paging/elinelost.h"
-#include "paging/epageerror.h"
 #include "paging/tomxpage.h"
 #include "queue/messagequeue.h"
-#include "queue/queueentry.h"
 
-#include <exception>
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -44,99 +44,237 @@ std::optional<QByteArray> dialRefusal(const Admission& admission, const QByteArr
     return QByteArray("Access Number Not Allowed");
 }
 
-} // namespace
-
-CallProcessor::CallProcessor(ServerState& state, IOperatorPrompts& prompts, TOMXPage& engine,
-                             QObject* parent)
-    : QObject(parent), m_settings(state), m_admission(state), m_status(state), m_log(state),
-      m_prompts(prompts), m_engine(engine)
+// A modem engine as the main window creates OMXPage1: COM1 at 2400 baud, 7 data bits, even
+// parity, tone dialling, "ATZ", 80 characters; each call sets port and line settings.
+std::unique_ptr<IPagingLine> newModem(const QString& dataDir)
 {
+    auto engine = std::make_unique<TOMXPage>();
+    engine->setDeviceDirectory(dataDir);
+    engine->setComPort(pnCOM1);
+    engine->setComPortSpeed(br2400);
+    engine->setComPortDataBits(db7BITS);
+    engine->setComPortParity(ptEVEN);
+    engine->setComPortPollingDelay(0);
+    engine->setDialMethod(dmTone);
+    engine->setInitString("ATZ");
+    engine->setMsgLength(80);
+    engine->setPinNumber(CallControl::PlaceholderPin);
+    return engine;
 }
 
-CallProcessor::~CallProcessor() = default;
+} // namespace
+
+CallProcessor::CallProcessor(ServerState& state, IOperatorPrompts& prompts, QObject* parent)
+    : QObject(parent), m_settings(state), m_admission(state), m_status(state), m_log(state),
+      m_prompts(prompts)
+{
+    modemLine(0);
+}
+
+CallProcessor::~CallProcessor()
+{
+    // Deliveries first: they hold the modem lines.
+    m_active.clear();
+    m_done.clear();
+    m_modems.clear();
+}
+
+LineThread& CallProcessor::modemLine(int slot)
+{
+    while (static_cast<int>(m_modems.size()) <= slot) {
+        const int index = static_cast<int>(m_modems.size());
+        const QString dir = m_settings.dataDir();
+        m_modems.push_back(std::make_unique<LineThread>([dir] { return newModem(dir); }));
+        connect(m_modems.back().get(), &LineThread::progress, this,
+                [this, index](const QByteArray& text) {
+                    emit lineProgress(m_namesLines ? modemName(index) + ": " + text : text);
+                });
+    }
+    return *m_modems[static_cast<size_t>(slot)];
+}
+
+TOMXPage& CallProcessor::engine()
+{
+    return static_cast<TOMXPage&>(m_modems.front()->line());
+}
+
+void CallProcessor::onEngine(const std::function<void(TOMXPage&)>& work)
+{
+    m_modems.front()->runNow([&work](IPagingLine& line) { work(static_cast<TOMXPage&>(line)); });
+}
 
 const Pacing& CallProcessor::pacing() const
 {
-    return m_engine.pacing();
+    return static_cast<TOMXPage&>(m_modems.front()->line()).pacing();
 }
 
-IPagingLine& CallProcessor::lineInUse()
+const TServerConfig& CallProcessor::config() const
 {
-    if (m_route)
-        return *m_route;
-    return m_engine;
+    return m_settings.config();
+}
+
+const QString& CallProcessor::dataDir() const
+{
+    return m_settings.dataDir();
+}
+
+MessageQueue& CallProcessor::queue()
+{
+    return m_status.queue();
+}
+
+QByteArray CallProcessor::modemName(int slot) const
+{
+    int number = m_settings.config().ComPort + 1;
+    if (slot < m_ports.size() && m_ports[slot].has_value())
+        number = *m_ports[slot];
+    if (number < 1 || number > 4)
+        return QByteArray("COM?");
+    return "COM" + QByteArray::number(number);
 }
 
 void CallProcessor::ProcessCalls()
 {
     // A run started from inside a running one (Send Now, or the countdown, during one of its
-    // event pumps) would dial on the line the outer run holds and send its messages twice. The
-    // outer run clears ServerBusy when it ends.
+    // event pumps) would dial on the lines the outer run holds and send its messages twice.
+    // The outer run clears ServerBusy when it ends.
     if (m_running)
         return;
-
-    struct BusyReset
-    {
-        IServerStatus& status;
-        ~BusyReset() { status.setServerBusy(false); }
-    } busyReset{m_status};
 
     // The file decides as well as the counter: a page the counter missed (a file edited by
     // hand) is delivered all the same.
     const MessageQueue& queue = m_status.queue();
-    if (!queue.exists() || !queue.holdsMessages() || m_engine.PortOpen())
+    if (!queue.exists() || !queue.holdsMessages() || engine().PortOpen()) {
+        m_status.setServerBusy(false);
         return;
+    }
 
     m_running = true;
     m_stopRequested = false;
+    m_failure = nullptr;
+    const quint64 run = ++m_runsStarted;
+    ++m_frames;
     try {
-        run();
+        beginRun();
     } catch (...) {
-        m_running = false;
-        emit runEnded();
-        throw;
+        // Whatever ended the run, no line stays held.
+        fail(std::current_exception());
     }
-    m_running = false;
-    emit runEnded();
+    endIfDone();
+    // The run ends as its last line reports back, in whichever wait that comes (a client's
+    // conversation may be waiting on this thread above this one); this frame returns once
+    // what runs above it has returned.
+    while (m_runsEnded < run) {
+        EventPump::waitForEvents();
+        if (m_frames == 1)
+            m_done.clear();
+    }
+    if (m_frames == 1)
+        m_done.clear();
+    --m_frames;
+    if (m_failedRun == run && m_runFailure) {
+        const std::exception_ptr failure = std::exchange(m_runFailure, nullptr);
+        std::rethrow_exception(failure);
+    }
 }
 
 void CallProcessor::requestStop()
 {
-    if (m_running)
-        m_stopRequested = true;
+    if (!m_running)
+        return;
+    m_stopRequested = true;
+    for (const std::unique_ptr<CompanyCall>& call : m_active)
+        call->cutPauses();
 }
 
-void CallProcessor::run()
+void CallProcessor::cancelCalls()
 {
-    try {
-        if (m_log.connectionLog().size() > MemoLineLimit)
-            m_log.clearConnectionLog();
-        if (m_log.transmitLog().size() > MemoLineLimit)
-            m_log.clearTransmitLog();
-        logLine("Call Processing Started", "Call Processing Started");
-
-        m_notice = std::make_unique<ErrorNotice>(pacing());
-
-        QList<QByteArray> sections;
-        if (!readSectionNames(sections)) {
-            logLine("No Messages Read!", "No Messages Read");
-        } else {
-            EventPump::once();
-            for (const QByteArray& section : std::as_const(sections)) {
-                if (m_stopRequested)
-                    break;
-                processCompany(section);
-            }
-        }
-    } catch (...) {
-        try {
-            closingSteps();
-        } catch (...) {
-            // The failure that ended the run is the one the operator has to see.
-        }
-        throw;
+    if (!m_running) {
+        // The modem between calls, as the window's Cancel Call always hung it up.
+        hangUpIdleLines();
+        return;
     }
-    closingSteps();
+    for (const std::unique_ptr<CompanyCall>& call : m_active)
+        call->cancel();
+}
+
+bool CallProcessor::inCall()
+{
+    if (m_running) {
+        return std::any_of(m_active.begin(), m_active.end(),
+                           [](const std::unique_ptr<CompanyCall>& call) { return call->inCall(); });
+    }
+    return std::any_of(m_modems.begin(), m_modems.end(),
+                       [](const std::unique_ptr<LineThread>& line) {
+                           return !line->busy() && line->line().inCall();
+                       });
+}
+
+void CallProcessor::hangUpIdleLines()
+{
+    for (const std::unique_ptr<LineThread>& line : m_modems) {
+        if (line->busy())
+            continue;
+        line->runNow([](IPagingLine& modem) {
+            try {
+                modem.Disconnect();
+            } catch (...) {
+            }
+            if (modem.inCall())
+                modem.hangUp();
+        });
+    }
+}
+
+void CallProcessor::fail(std::exception_ptr failure)
+{
+    if (!m_failure)
+        m_failure = failure;
+    // Nothing more is started; the calls in hand hang up at once.
+    requestStop();
+    for (const std::unique_ptr<CompanyCall>& call : m_active)
+        call->cancel();
+}
+
+void CallProcessor::beginRun()
+{
+    if (m_log.connectionLog().size() > MemoLineLimit)
+        m_log.clearConnectionLog();
+    if (m_log.transmitLog().size() > MemoLineLimit)
+        m_log.clearTransmitLog();
+    logLine("Call Processing Started", "Call Processing Started");
+
+    m_notice = std::make_unique<ErrorNotice>(pacing());
+
+    QList<QByteArray> sections;
+    if (!readSectionNames(sections)) {
+        logLine("No Messages Read!", "No Messages Read");
+        return;
+    }
+    EventPump::once();
+    m_waiting = sections;
+    prepareLines();
+    dispatch();
+}
+
+void CallProcessor::endIfDone()
+{
+    if (!m_running || !m_active.empty() || (!m_waiting.isEmpty() && !stopRequested()))
+        return;
+    m_waiting.clear();
+    try {
+        closingSteps();
+    } catch (...) {
+        // A failure that ended the run is the one the operator has to see.
+        if (!m_failure)
+            m_failure = std::current_exception();
+    }
+    m_running = false;
+    m_runsEnded = m_runsStarted;
+    m_failedRun = m_runsStarted;
+    m_runFailure = std::exchange(m_failure, nullptr);
+    m_status.setServerBusy(false);
+    emit runEnded();
 }
 
 bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
@@ -150,230 +288,156 @@ bool CallProcessor::readSectionNames(QList<QByteArray>& names) const
     return false;
 }
 
-void CallProcessor::processCompany(const QByteArray& section)
+void CallProcessor::prepareLines()
+{
+    m_ports.clear();
+    const QList<int> ports = m_chooser ? m_chooser->modemPorts() : QList<int>();
+    for (const int port : ports)
+        m_ports.append(port);
+    if (m_ports.isEmpty())
+        m_ports.append(std::nullopt);
+    for (int slot = 0; slot < m_ports.size(); ++slot)
+        modemLine(slot).setCutPauses(false);
+    // Lines are named in the logs when two of them may take turns in it.
+    bool routed = false;
+    if (m_chooser) {
+        for (const QByteArray& section : std::as_const(m_waiting))
+            routed = routed || m_chooser->route(section).has_value();
+    }
+    m_namesLines = m_ports.size() > 1 || routed;
+}
+
+int CallProcessor::routedTo(const QByteArray& host) const
+{
+    return static_cast<int>(std::count_if(m_active.begin(), m_active.end(),
+                                          [&](const std::unique_ptr<CompanyCall>& call) {
+                                              return !call->modem() && call->host() == host;
+                                          }));
+}
+
+std::optional<int> CallProcessor::freeModem() const
+{
+    for (int slot = 0; slot < m_ports.size(); ++slot) {
+        LineThread* line = m_modems[static_cast<size_t>(slot)].get();
+        const bool taken = std::any_of(
+            m_active.begin(), m_active.end(),
+            [line](const std::unique_ptr<CompanyCall>& call) { return call->modem() == line; });
+        if (!taken)
+            return slot;
+    }
+    return std::nullopt;
+}
+
+void CallProcessor::dispatch()
+{
+    for (qsizetype i = 0; i < m_waiting.size();) {
+        if (stopRequested())
+            return;
+        const QByteArray section = m_waiting[i];
+        std::optional<int> slot;
+        if (const std::optional<ILineChooser::Route> route =
+                m_chooser ? m_chooser->route(section) : std::nullopt) {
+            if (routedTo(route->host) >= RoutedPerHost) {
+                ++i;
+                continue;
+            }
+        } else {
+            slot = freeModem();
+            if (!slot) {
+                ++i;
+                continue;
+            }
+        }
+        m_waiting.removeAt(i);
+        startCompany(section, slot);
+    }
+}
+
+bool CallProcessor::startCompany(const QByteArray& section, std::optional<int> slot)
 {
     MessageQueue& queue = m_status.queue();
-    const QueuedCompany company = queue.readCompany(section);
+    // Read when a line is free for it: pages queued meanwhile go on this call.
+    QueuedCompany company = queue.readCompany(section);
     if (company.messages.isEmpty())
-        return;
-    const QList<std::optional<qint64>> ids =
+        return false;
+    QList<std::optional<qint64>> ids =
         m_pages ? m_pages->store().idsOf(company) : QList<std::optional<qint64>>();
     // A company whose pages are all held until later (or already ended) is not called: the
     // call would only log on and hang up.
-    const QList<PlannedCall> calls =
-        CallPlan::of(company, ids, m_pages ? &m_pages->store() : nullptr);
+    QList<PlannedCall> calls = CallPlan::of(company, ids, m_pages ? &m_pages->store() : nullptr);
     if (calls.isEmpty())
-        return;
+        return false;
 
     if (const std::optional<QByteArray> refusal = dialRefusal(m_admission, section)) {
         // Its pages stay queued (and counted) until the number is allowed again, or the
         // operator clears the queue; each run says once why they were not sent.
         const QByteArray text = "Not Dialled: " + section + " (" + *refusal + ")";
         logLine(text, text);
-        return;
+        return false;
     }
 
-    for (const PlannedCall& call : calls) {
-        // A stopped run leaves the rest of the company's messages queued, untried.
-        if (m_stopRequested)
-            break;
-        callCompany(company, ids, call);
+    CallRunSteps& steps = *this;
+    std::unique_ptr<CompanyCall> call;
+    if (slot) {
+        call = std::make_unique<CompanyCall>(steps, std::move(company), std::move(ids),
+                                             std::move(calls), modemLine(*slot), m_ports[*slot]);
+    } else {
+        // The route as it stands now: a reload since the dispatch may have changed it.
+        std::optional<ILineChooser::Route> route = m_chooser->route(section);
+        if (!route)
+            return false;
+        call = std::make_unique<CompanyCall>(steps, std::move(company), std::move(ids),
+                                             std::move(calls), std::move(*route));
     }
-    queue.removeSectionIfEmpty(section);
+    CompanyCall* started = call.get();
+    connect(started, &CompanyCall::finished, this, [this, started] { companyFinished(started); });
+    connect(started, &CompanyCall::lineProgress, this,
+            [this](const QByteArray& name, const QByteArray& text) {
+                emit lineProgress(m_namesLines ? name + ": " + text : text);
+            });
+    m_active.push_back(std::move(call));
+    started->start();
+    return true;
 }
 
-void CallProcessor::callCompany(const QueuedCompany& company,
-                                const QList<std::optional<qint64>>& ids, const PlannedCall& call)
+void CallProcessor::companyFinished(CompanyCall* call)
 {
-    const QByteArray& section = company.section;
-    logLine("Sending Messages For: " + section, "Sending Messages For: " + section);
-    // A fresh line per call: routes reloaded meanwhile count from this call on.
-    m_route = m_chooser ? m_chooser->routedLine(section) : nullptr;
-    if (m_route)
-        logLine("Line: " + m_route->lineName(), "Line: " + m_route->lineName());
-    emit callStarted(section, lineInUse().lineName());
-    if (!call.settings || !setUpEngine(*call.settings, section)) {
-        m_route.reset();
-        emit callEnded(false);
-        // Without a usable port or with line settings that cannot be read nobody can be called;
-        // the messages wait for a corrected configuration or section.
-        logLine("Error Connecting To Paging Network: " + section,
-                " Error Connecting To Paging Network: " + section);
+    const auto it = std::find_if(
+        m_active.begin(), m_active.end(),
+        [call](const std::unique_ptr<CompanyCall>& active) { return active.get() == call; });
+    if (it == m_active.end())
         return;
-    }
-
-    setCallMenu(true, false);
-    EventPump::once();
-
-    QList<std::optional<qint64>> callIds;
-    for (const qsizetype i : call.messages)
-        callIds.append(i < ids.size() ? ids[i] : std::nullopt);
-
-    IPagingLine& line = lineInUse();
-    bool connected = false;
+    // Destroyed by the run's own loop: it is still on the stack.
+    m_done.push_back(std::move(*it));
+    m_active.erase(it);
     try {
-        connected = line.Connect();
-    } catch (const std::exception&) {
-        connected = false;
+        dispatch();
+    } catch (...) {
+        fail(std::current_exception());
     }
-    if (!connected) {
-        logLine("Error Connecting To Paging Network: " + section,
-                " Error Connecting To Paging Network: " + section);
-        noteNotConnected(callIds, section);
-        emit callEnded(false);
-        if (m_stopRequested) {
-            line.Disconnect();
-            m_route.reset();
-        } else {
-            endCall();
-        }
-        return;
-    }
-
-    EventPump::once();
-    MessageQueue& queue = m_status.queue();
-    bool lost = false;
-    for (qsizetype n = 0; n < call.messages.size(); ++n) {
-        const QueuedCompany::Message& message = company.messages[call.messages[n]];
-        // A stopped run leaves the rest of the company's messages queued, untried.
-        if (m_stopRequested)
-            break;
-        const std::optional<qint64> id = callIds[n];
-        // A page held until later, or cancelled or expired since the company was read, stays
-        // as the store has it: it is not sent, and its line is not this run's to remove.
-        if (id && !claim(*id))
-            continue;
-        std::optional<QByteArray> failure;
-        try {
-            if (id) {
-                const QByteArray line = "Sending Page " + QByteArray::number(*id) +
-                                        " To: " + QueueEntry::parse(message.value).pin;
-                logLine(line, line);
-            }
-            failure = sendMessage(message.value);
-        } catch (const ELineLost&) {
-            lineLost(callIds, n, section);
-            lost = true;
-            break;
-        } catch (...) {
-            // The call ended before the terminal answered for the page: it waits for the next.
-            if (id)
-                m_pages->store().requeue(*id, "Call Ended Before The Terminal Answered");
-            throw;
-        }
-        // Handled, whatever came of it: removed (and counted off) at once, so a run that ends
-        // early never pages it again, and only this line, so a message queued meanwhile for the
-        // same company stays for the next run. When the operator cleared the queue during the
-        // call, the key may by now hold a message queued after that; that one stays, and the
-        // counter, reset by the clearing, counts only it.
-        if (!id)
-            queue.removeMessage(section, message);
-        else if (failure)
-            m_pages->failed(*id, *failure, section, message);
-        else
-            m_pages->delivered(*id, section, message);
-        EventPump::once();
-    }
-    // The call's time on the line ends here, before the pause after the hang-up.
-    emit callEnded(!lost);
-    // Whoever stopped the run has hung up; the closing steps make sure of it.
-    if (m_stopRequested)
-        return;
-
-    endCall();
-    EventPump::once();
+    endIfDone();
 }
 
-void CallProcessor::lineLost(const QList<std::optional<qint64>>& callIds, qsizetype n,
-                             const QByteArray& section)
+void CallProcessor::noteCallStarted(const QByteArray& company, const QByteArray& lineName)
 {
-    // The line has logged its reason; the pages wait for the next check as after a failed
-    // connection.
-    const QByteArray note = "Error Connecting To Paging Network: " + section;
-    logLine(note, " " + note);
-    if (!m_pages)
-        return;
-    if (const std::optional<qint64> id = callIds[n])
-        m_pages->store().requeue(*id, note);
-    for (qsizetype rest = n + 1; rest < callIds.size(); ++rest) {
-        if (callIds[rest])
-            m_pages->store().addNote(*callIds[rest], note);
-    }
+    setCallMenu(true, false);
+    emit callStarted(company, lineName);
 }
 
-void CallProcessor::endCall()
+void CallProcessor::noteCallEnded(const QByteArray& company, bool reached)
 {
-    IPagingLine& line = lineInUse();
-    line.Disconnect();
-    // A modem needs its pause before it dials again; a carrier on the network does not.
-    if (line.pausesAfterHangUp())
-        pacing().pauseResponsive(HangUpPauseMs);
-    m_route.reset();
-}
-
-bool CallProcessor::setUpEngine(const CompanyLineSettings& line, const QByteArray& section)
-{
-    if (m_route) {
-        // A carrier on the network needs no port: only the company's own settings.
-        m_route->setMsgLength(line.length);
-        m_route->setPassword(line.password);
-        m_route->setProvider(section);
-        return true;
-    }
-    return ModemSetup::apply(m_engine, m_settings.config(), m_settings.dataDir(), line, section);
+    emit callEnded(company, reached);
 }
 
 bool CallProcessor::claim(qint64 id)
 {
     if (m_pages->store().markSending(id))
         return true;
-    // Only one run sends at a time: a page still marked sending was left so by a run that
-    // failed before it could record the terminal's answer, and goes out again.
+    // Each company is on one line and only one run sends at a time: a page still marked
+    // sending was left so by a run that failed before it could record the terminal's answer,
+    // and goes out again.
     const std::optional<PageRecord> page = m_pages->store().page(id);
     return page && page->state == PageState::Sending;
-}
-
-void CallProcessor::noteNotConnected(const QList<std::optional<qint64>>& ids,
-                                     const QByteArray& section)
-{
-    for (const std::optional<qint64>& id : ids) {
-        if (id)
-            m_pages->store().addNote(*id, "Error Connecting To Paging Network: " + section);
-    }
-}
-
-std::optional<QByteArray> CallProcessor::sendMessage(const QByteArray& value)
-{
-    const QueueEntry entry = QueueEntry::parse(value);
-    logLine("Sending Messages To: " + entry.pin + " From " + entry.sender,
-            "Sending Messages To: " + entry.pin + " From " + entry.sender);
-    EventPump::once();
-
-    const QByteArray pageText = entry.pageText();
-    try {
-        // The engine would refuse an empty page only after closing the port, which would cost
-        // every later message of this company its delivery; refuse it here with the same error
-        // and keep the line.
-        IPagingLine& line = lineInUse();
-        if (pageText.isEmpty() && line.inCall())
-            throw EPageError(EPageError::Code::NoMessage);
-        if (!line.SendPage(entry.pin, pageText)) {
-            m_prompts.beep();
-            m_prompts.showMessage(IOperatorPrompts::BoxKind::Error,
-                                  QStringLiteral("Error Sending Message To \"%1\"")
-                                      .arg(WidgetText::fromBytes(entry.addressee)));
-            return QByteArray("Error Sending Message");
-        }
-    } catch (const EPageError& error) {
-        const QByteArray text = "Error Sending Messages To: " + entry.pin + " From " +
-                                entry.sender + " (" + error.message() + ")";
-        logLine(text, text);
-        // A terminal that hung up is the paging company's doing, not the sender's.
-        if (!error.terminalDisconnected())
-            notifySender(entry.sender, entry.pin, error.message());
-        return error.message();
-    }
-    return std::nullopt;
 }
 
 void CallProcessor::notifySender(const QByteArray& sender, const QByteArray& pin,
@@ -392,43 +456,26 @@ void CallProcessor::notifySender(const QByteArray& sender, const QByteArray& pin
 void CallProcessor::closingSteps()
 {
     m_notice.reset();
-    std::exception_ptr failure;
-    try {
-        if (lineInUse().inCall())
-            lineInUse().Disconnect();
-    } catch (...) {
-        failure = std::current_exception();
-    }
-    // However the hang-up went, the line must not stay held.
-    if (lineInUse().inCall())
-        lineInUse().hangUp();
-    if (m_engine.PortOpen())
-        m_engine.ClosePort();
-    m_route.reset();
+    m_waiting.clear();
     EventPump::once();
     setCallMenu(false, true);
     // The counter follows the file: what is left now (pages refused a dial, companies not
     // reached, pages queued during the run) is what the next run will find.
     m_status.queue().recount();
-    try {
-        // Both the window and the log get the line with its own time stamp.
-        const QString completed = m_log.timeStamp() + QStringLiteral(" Call(s) Compleated");
-        m_log.addTransmitLog(completed);
-        m_log.addTransmitLog(QStringLiteral("--------------------------"));
-        m_log.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
-        m_log.AppendLog(WidgetText::toBytes(completed));
-        m_log.AppendLog("--------------------------");
-    } catch (...) {
-        if (!failure)
-            failure = std::current_exception();
-    }
+    // Both the window and the log get the line with its own time stamp.
+    const QString completed = m_log.timeStamp() + QStringLiteral(" Call(s) Compleated");
+    m_log.addTransmitLog(completed);
+    m_log.addTransmitLog(QStringLiteral("--------------------------"));
+    m_log.addTransmitLog(QString()); // the memo line ended in CR LF shows an empty line
+    m_log.AppendLog(WidgetText::toBytes(completed));
+    m_log.AppendLog("--------------------------");
     m_status.setProgress(QString());
-    if (failure)
-        std::rethrow_exception(failure);
 }
 
 void CallProcessor::setCallMenu(bool cancelCallEnabled, bool sendNowEnabled)
 {
+    if (m_cancelCallEnabled == cancelCallEnabled && m_sendNowEnabled == sendNowEnabled)
+        return;
     m_cancelCallEnabled = cancelCallEnabled;
     m_sendNowEnabled = sendNowEnabled;
     emit callMenuChanged(cancelCallEnabled, sendNowEnabled);

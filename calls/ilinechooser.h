@@ -1,23 +1,37 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class IPagingLine;
 
-// Chooses the line a company is called over when it is not dialled on the modem: a carrier
-// reached over the network for its access number. The run asks once per call and owns the line
-// it is given for that call only, so a change of the routes between calls takes effect at the
-// next call and never pulls a line from under the call in hand.
+// Chooses the lines the run delivers over: the modem lines (COM ports) it may use at once, and
+// for a company reached over the network instead of dialled, its carrier's line. The run asks
+// at each call and makes a fresh line for it, so a change of the routes between calls takes
+// effect at the next call and never pulls a line from under the call in hand.
 class ILineChooser
 {
 public:
+    // A carrier's line for one company.
+    struct Route
+    {
+        QByteArray name; // as log lines name the line: "tap+tls://host:18101"
+        QByteArray host; // calls to one host share its limit of lines at once
+        // Makes the line, set up with its pacing; called on the thread the line will live on.
+        std::function<std::unique_ptr<IPagingLine>()> make;
+    };
+
     virtual ~ILineChooser() = default;
 
-    // A fresh line for the company with `accessNumber`, set up with its pacing and progress
-    // handler; nothing when the company is dialled on the modem.
-    virtual std::unique_ptr<IPagingLine> routedLine(const QByteArray& accessNumber) = 0;
+    // The route of the company with `accessNumber`; nothing when it is dialled on a modem.
+    virtual std::optional<Route> route(const QByteArray& accessNumber) const = 0;
+    // The COM port numbers (1 for COM1) of the modem lines, in order; empty when only the
+    // settings' own port is a modem line.
+    virtual QList<int> modemPorts() const = 0;
 
 protected:
     ILineChooser() = default;

@@ -49,6 +49,8 @@ public:
     static LinesFile parse(const QByteArray& bytes, int defaultComPort);
 
     bool present() const { return m_present; }
+    // The file lists the modem lines (a [Modems] Ports key that could be used).
+    bool portsGiven() const { return m_portsGiven; }
     // COM port numbers, 1 to 4, each once, in the order given.
     const QList<int>& ports() const { return m_ports; }
     const QList<Route>& routes() const { return m_routes; }

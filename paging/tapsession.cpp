@@ -126,7 +126,12 @@ bool TapSession::sendBlock(const QByteArray& block, int number, int count)
         "Sending Block " + QByteArray::number(number) + " of " + QByteArray::number(count);
     for (int sends = 1;; ++sends) {
         progress(sending);
-        m_channel.pacing().sleep(1000);
+        // The line has a thread of its own: its pause before each block keeps that thread's
+        // events served, so a hang-up asked for meanwhile (Cancel Call, a second stop) ends the
+        // page here rather than after its last block.
+        m_channel.pacing().pauseResponsiveUntil(1000, [this] { return !m_channel.isOpen(); });
+        if (!m_channel.isOpen())
+            return false;
         m_channel.write(block);
         m_channel.pacing().sleep(10);
         switch (m_channel.waitForReply(kBlockReplies, 10)) {

@@ -153,7 +153,7 @@ std::optional<QDateTime> HttpStatusView::nextCheck() const
 
 std::optional<HttpCallInProgress> HttpStatusView::callInProgress() const
 {
-    if (const std::optional<ServerMeter::Call>& call = m_meter.callInProgress())
+    if (const std::optional<ServerMeter::Call> call = m_meter.callInProgress())
         return HttpCallInProgress{call->company, call->since};
     return std::nullopt;
 }

@@ -6,26 +6,23 @@
 namespace {
 
 template <typename Line>
-std::unique_ptr<IPagingLine> made(const CarrierRoute& route, const Pacing* pacing,
-                                  const RoutedLines::ProgressHandler& progress)
+std::unique_ptr<IPagingLine> made(const CarrierRoute& route, const Pacing* pacing)
 {
     auto line = std::make_unique<Line>(route);
     if (pacing)
         line->setPacing(*pacing);
-    line->setOnPageProgress(progress);
     return line;
 }
 
 } // namespace
 
-RoutedLines::RoutedLines(ProgressHandler progress)
-    : m_progress(std::move(progress)), m_file(LinesFile(1))
-{
-}
+// Without Ports in the file the modem line is the settings' port, whichever it is: the default
+// port given to the file is never used.
+RoutedLines::RoutedLines() : m_file(LinesFile(1)) {}
 
-QList<QByteArray> RoutedLines::load(const QString& path, int defaultComPort)
+QList<QByteArray> RoutedLines::load(const QString& path)
 {
-    LinesFile file = LinesFile::read(path, defaultComPort);
+    LinesFile file = LinesFile::read(path, 1);
     QList<QByteArray> problems;
     bool unreadable = false;
     for (const LinesFile::Problem& problem : file.problems()) {
@@ -39,16 +36,29 @@ QList<QByteArray> RoutedLines::load(const QString& path, int defaultComPort)
     return problems;
 }
 
-std::unique_ptr<IPagingLine> RoutedLines::routedLine(const QByteArray& accessNumber)
+std::optional<ILineChooser::Route> RoutedLines::route(const QByteArray& accessNumber) const
 {
     const std::optional<CarrierRoute> route = m_file.routeFor(accessNumber);
     if (!route)
-        return nullptr;
+        return std::nullopt;
+    Route result;
+    result.name = route->name();
+    result.host = route->host().toUtf8();
+    // The maker holds its own copy of the route: a reload meanwhile does not touch it.
     switch (route->protocol()) {
     case CarrierRoute::Protocol::Tap:
-        return made<TapNetworkLine>(*route, m_pacing, m_progress);
+        result.make = [route = *route, pacing = m_pacing] {
+            return made<TapNetworkLine>(route, pacing);
+        };
+        break;
     case CarrierRoute::Protocol::Wctp:
-        return made<WctpLine>(*route, m_pacing, m_progress);
+        result.make = [route = *route, pacing = m_pacing] { return made<WctpLine>(route, pacing); };
+        break;
     }
-    return nullptr;
+    return result;
+}
+
+QList<int> RoutedLines::modemPorts() const
+{
+    return m_file.portsGiven() ? m_file.ports() : QList<int>();
 }

@@ -26,30 +26,45 @@ ServerMeter::ServerMeter(ServerState& state, PageKeeping& pages, CallProcessor& 
         }
     });
     connect(&run, &CallProcessor::callStarted, this,
-            [this](const QByteArray& company, const QByteArray&) {
-                endCall(false);
+            [this](const QByteArray& company, const QByteArray& line) {
+                endCall(company, false);
                 ++m_calls;
-                m_call = Call{company, m_state.now()};
+                m_inProgress.insert(company, Call{company, line, m_state.now()});
             });
-    connect(&run, &CallProcessor::callEnded, this, [this](bool reached) { endCall(!reached); });
-    // A run broken off by a failure: the call in hand did not end as planned.
-    connect(&run, &CallProcessor::runEnded, this, [this] { endCall(true); });
+    connect(&run, &CallProcessor::callEnded, this,
+            [this](const QByteArray& company, bool reached) { endCall(company, !reached); });
+    // A run broken off by a failure: the calls in hand did not end as planned.
+    connect(&run, &CallProcessor::runEnded, this, [this] {
+        for (const QByteArray& company : m_inProgress.keys())
+            endCall(company, true);
+    });
 }
 
 double ServerMeter::lineSeconds() const
 {
     qint64 ms = m_lineMs;
-    if (m_call)
-        ms += std::max<qint64>(0, m_call->since.msecsTo(m_state.now()));
+    for (const Call& call : m_inProgress)
+        ms += std::max<qint64>(0, call.since.msecsTo(m_state.now()));
     return static_cast<double>(ms) / 1000.0;
 }
 
-void ServerMeter::endCall(bool failed)
+std::optional<ServerMeter::Call> ServerMeter::callInProgress() const
 {
-    if (!m_call)
+    std::optional<Call> first;
+    for (const Call& call : m_inProgress) {
+        if (!first || call.since < first->since)
+            first = call;
+    }
+    return first;
+}
+
+void ServerMeter::endCall(const QByteArray& company, bool failed)
+{
+    const auto it = m_inProgress.find(company);
+    if (it == m_inProgress.end())
         return;
-    m_lineMs += std::max<qint64>(0, m_call->since.msecsTo(m_state.now()));
+    m_lineMs += std::max<qint64>(0, it->since.msecsTo(m_state.now()));
     if (failed)
         ++m_failedCalls;
-    m_call.reset();
+    m_inProgress.erase(it);
 }

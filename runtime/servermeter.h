@@ -18,9 +18,9 @@ class ServerState;
 // (those that never reached the paging terminal counted apart) and the time they held the line,
 // the last queue check and the call in progress.
 //
-// The run announces each call as it starts and ends; a run broken off by a failure ends the call
-// in hand with it. A call's line time runs from its start to its end, the pause after a modem's
-// hang-up not included.
+// The run announces each call as it starts and ends, on every line; a run broken off by a
+// failure ends the calls in hand with it. A call's line time runs from its start to its end, the
+// pause after a modem's hang-up not included.
 class ServerMeter final : public QObject
 {
     Q_OBJECT
@@ -29,6 +29,7 @@ public:
     struct Call
     {
         QByteArray company; // the access number the run dials
+        QByteArray line;    // the line it is on ("COM2", "tap+tls://host:18101")
         QDateTime since;
     };
 
@@ -41,13 +42,15 @@ public:
     quint64 failedCalls() const { return m_failedCalls; }
     double lineSeconds() const;
     const std::optional<QDateTime>& lastCheck() const { return m_lastCheck; }
-    const std::optional<Call>& callInProgress() const { return m_call; }
+    // The call in progress that started first, when calls are on several lines at once.
+    std::optional<Call> callInProgress() const;
+    qsizetype callsInProgress() const { return m_inProgress.size(); }
 
     // A queue check took place (whether or not it found pages to send).
     void noteCheck(const QDateTime& at) { m_lastCheck = at; }
 
 private:
-    void endCall(bool failed);
+    void endCall(const QByteArray& company, bool failed);
 
     const ServerState& m_state;
     QMap<FrontEnd, quint64> m_accepted;
@@ -56,5 +59,5 @@ private:
     quint64 m_failedCalls = 0;
     qint64 m_lineMs = 0;
     std::optional<QDateTime> m_lastCheck;
-    std::optional<Call> m_call;
+    QMap<QByteArray, Call> m_inProgress; // by company: a company is on one line at a time
 };

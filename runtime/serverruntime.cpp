@@ -39,8 +39,7 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
       m_calls(std::make_unique<CallControl>(*m_state, prompts)),
       m_meter(std::make_unique<ServerMeter>(*m_state, *m_pages, m_calls->processor())),
       m_http(std::make_unique<HttpBridge>(*m_state, *m_pages, *m_snpp, *m_meter, prompts)),
-      m_routes(std::make_unique<RoutedLines>(
-          [this](const QByteArray& text) { m_calls->pageProgress(text); })),
+      m_routes(std::make_unique<RoutedLines>()),
       m_countdown(std::make_unique<NextCheckCountdown>(*m_state)),
       m_ticker(std::make_unique<QTimer>())
 {
@@ -259,9 +258,8 @@ void ServerRuntime::finishWhenIdle()
 
 void ServerRuntime::loadRoutes()
 {
-    // The modem's COM port as Lines.Dat numbers it (COM1 is 1).
     const QString path = m_state->dataDir() + QLatin1Char('/') + LinesFile::FileName;
-    for (const QByteArray& problem : m_routes->load(path, m_state->config().ComPort + 1))
+    for (const QByteArray& problem : m_routes->load(path))
         note(WidgetText::fromBytes(problem));
 }
 

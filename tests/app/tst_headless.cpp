@@ -1,5 +1,6 @@
 #include "core/configfile.h"
 #include "core/serverconfig.h"
+#include "foundation/tapsplit.h"
 #include "queue/messagequeuefile.h"
 #include "tests/support/freeport.h"
 #include "tests/support/headlessprocess.h"
@@ -228,6 +229,60 @@ TEST_F(HeadlessProgram, SigtermDuringACallSendsTheMessageInHandHangsUpAndKeepsTh
     const QByteArray queue = m_dir.read(QStringLiteral("Message.Dat"));
     EXPECT_TRUE(queue.contains("second"));
     EXPECT_FALSE(queue.contains("first"));
+}
+
+// A page of twenty blocks takes the line twenty seconds and more (a second's pause per block).
+// Meanwhile the server's own thread is free: a paging client's greeting comes at once, and a
+// second SIGTERM hangs the line up mid-page instead of waiting for the page to end.
+TEST_F(HeadlessProgram, ALongPageOnTheLineHoldsNeitherAGreetingNorASecondStop)
+{
+    QByteArray text;
+    for (int word = 0; TapSplit::blocksNeeded("1234567", 80, text, false).value_or(0) < 20; ++word)
+        text += "word" + QByteArray::number(word) + ' ';
+    ASSERT_EQ(TapSplit::blocksNeeded("1234567", 80, text, false), 20);
+    writeSettings(0);
+    const QByteArray snppPort = freeLoopbackPort();
+    QProcessEnvironment zone;
+    zone.insert(QStringLiteral("TZ"), QString::fromLatin1(ShiftedZone::atSecond(50).tz()));
+    ASSERT_TRUE(m_program.start(
+        m_data, {QStringLiteral("--snpp-port"), QString::fromLatin1(snppPort)}, zone));
+    ASSERT_TRUE(waitForOutput("Listening on port " + m_port)) << output();
+    ASSERT_TRUE(submit({text}).contains("250 Message Accepted For Processing"));
+
+    qint64 greetingMs = -1;
+    QByteArray greeting;
+    bool signalled = false;
+    m_modem.setOnBlock([&](const ScriptedModem::Block&) {
+        if (m_modem.blocks().size() != 2)
+            return;
+        // The program is another process: this thread may wait for its answer.
+        const auto asked = std::chrono::steady_clock::now();
+        WorkstationClient client;
+        if (client.connectTo(snppPort.toUShort()))
+            greeting = client.read(3);
+        greetingMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now() - asked)
+                         .count();
+        client.close();
+        signalled = true;
+        signal(SIGTERM);
+    });
+    writeSettings(1);
+    signal(SIGHUP);
+
+    ASSERT_TRUE(waitFor([&] { return signalled; })) << output();
+    ASSERT_TRUE(waitForOutput("Stopping: the call in progress ends after its current message"))
+        << output();
+    signal(SIGTERM);
+    ASSERT_TRUE(waitForOutput("Stopping now: the call in progress is hung up")) << output();
+    ASSERT_TRUE(waitForExit()) << output();
+
+    EXPECT_TRUE(greeting.startsWith("220")) << greeting.constData();
+    // A loopback greeting from a server that is not busy; a call on its thread took 20 s.
+    EXPECT_LT(greetingMs, 5000);
+    EXPECT_LT(m_modem.blocks().size(), 20) << "the second stop waited for the page to end";
+    EXPECT_FALSE(m_modem.lineOpen());
+    EXPECT_EQ(process().exitCode(), 0) << output();
 }
 
 // The queue cannot be rewritten during a run: the data folder's file system fills up while the

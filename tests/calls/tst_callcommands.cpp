@@ -151,7 +151,9 @@ TEST_F(CallCommands, CloseWithMessagesQueuedAnsweredNoGivesThemUp)
 
 TEST_F(CallCommands, CloseDuringACallAsksBeforeHangingUp)
 {
-    ASSERT_TRUE(engine().OpenPort());
+    bool opened = false;
+    processor().onEngine([&](TOMXPage& modem) { opened = modem.OpenPort(); });
+    ASSERT_TRUE(opened);
     prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), false);
     EXPECT_FALSE(m_calls->closeQuery({}));
     EXPECT_TRUE(engine().PortOpen());

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 namespace {
 
 using RunGuards = CallFixture;
@@ -39,11 +41,13 @@ TEST_F(RunGuards, DoesNothingButClearServerBusyWithoutQueueFileOrMessagesOrWithT
     EXPECT_EQ(sectionKeys("5551234").size(), 2);
 
     queueMessage("5551234", entry("1111111", "One"));
-    ASSERT_TRUE(engine().OpenPort());
+    bool opened = false;
+    processor().onEngine([&](TOMXPage& modem) { opened = modem.OpenPort(); });
+    ASSERT_TRUE(opened);
     core.setServerBusy(true);
     processor().ProcessCalls();
     EXPECT_FALSE(core.serverBusy());
-    engine().ClosePort();
+    processor().onEngine([](TOMXPage& modem) { modem.ClosePort(); });
 
     EXPECT_TRUE(core.transmitLog().isEmpty());
     EXPECT_TRUE(logTexts().isEmpty());
@@ -253,7 +257,8 @@ TEST_F(RunGuards, AFailureThatEndsTheRunStillHangsUpAndRunsTheClosingSteps)
     queueMessage("5551234", entry("2222222", "Two"));
     // Once the first block is out, the next progress report fails inside the engine with an
     // error nothing in the run handles.
-    bool failing = false;
+    // Set on this thread, read on the line's.
+    std::atomic<bool> failing{false};
     m_modem.setOnBlock([&](const ScriptedModem::Block&) { failing = true; });
     engine().setOnPageProgress([&](const QByteArray& text) {
         if (failing)

@@ -1,6 +1,8 @@
 #include "calls/callcontrol.h"
 #include "calls/callprocessor.h"
 #include "core/serverstate.h"
+#include "foundation/eventpump.h"
+#include "foundation/pacing.h"
 #include "foundation/ttimecounter.h"
 #include "net/tsock.h"
 #include "paging/tomxpage.h"
@@ -10,6 +12,12 @@
 #include "workstation/serverlistener.h"
 
 #include <QTimer>
+
+#include <sys/socket.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -81,6 +89,78 @@ TEST_F(EndToEnd, AWorkstationIsAnsweredBusyWhileTheCheckCallsAndServedAfterwards
     EXPECT_EQ(duringCall[1], "355 Server Busy, Please Wait");
     EXPECT_EQ(core.queuedCount(), 0);
     EXPECT_FALSE(core.serverBusy());
+}
+
+// True while the server keeps the connection open (nothing to read, no end of it).
+bool stillOpen(const WorkstationClient& client)
+{
+    char byte = 0;
+    const ssize_t n = ::recv(client.handle(), &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+}
+
+// A connection that has said nothing yet and a workstation answered "355" both wait on the
+// server for their next bytes (5 s and 120 s); the call goes on meanwhile on its line.
+TEST_F(EndToEnd, ClientsWaitingOnTheServerDoNotHoldTheCall)
+{
+    submit("1111111", "One", "");
+    submit("2222222", "Two", "");
+    submit("3333333", "Three", "");
+    // The clients' limits as they stand; only the call runs at a fiftieth.
+    runtime.listener().setPacing(Pacing::standard());
+    WorkstationClient silent;
+    WorkstationClient busy;
+    QByteArray busyReply;
+    std::atomic<bool> waiting{false};
+    std::thread clients;
+    modem.setOnBlock([&](const ScriptedModem::Block&) {
+        if (clients.joinable())
+            return;
+        clients = std::thread([&] {
+            if (silent.connectTo(port, "127.0.0.2") && busy.connectTo(port, "127.0.0.3")) {
+                busy.exchange("HELO 127.0.0.3", "250 " + TSock::LocalAddress());
+                busyReply = busy.exchange("DATA", "355 Server Busy, Please Wait");
+            }
+            waiting = true;
+        });
+        // The terminal answers this block once both clients are waiting on the server.
+        EventPump::waitFor(WorkstationClient::SafetyMs, [&] { return waiting.load(); });
+    });
+    // When the line hangs up and when the run ends: were both clients still waiting?
+    bool clientsWaitedAtHangUp = false;
+    qsizetype pagesAtHangUp = 0;
+    QObject::connect(&core, &ServerState::transmitLogAdded, &runtime, [&](const QString& l) {
+        if (!l.endsWith(QStringLiteral("Disconnecting...")))
+            return;
+        pagesAtHangUp = modem.pins().size();
+        clientsWaitedAtHangUp = waiting && stillOpen(silent) && stillOpen(busy);
+    });
+    bool clientsWaitedAtRunEnd = false;
+    bool busyAfterRun = true;
+    QObject::connect(&runtime.calls().processor(), &CallProcessor::runEnded, &runtime, [&] {
+        clientsWaitedAtRunEnd = waiting && stillOpen(silent) && stillOpen(busy);
+        busyAfterRun = core.serverBusy();
+        // Their conversations end now, and with them the waits this test's tick sits beneath.
+        if (waiting) {
+            silent.abort();
+            busy.abort();
+        }
+    });
+
+    minuteTick();
+
+    ASSERT_TRUE(clients.joinable());
+    clients.join();
+
+    EXPECT_EQ(busyReply, "355 Server Busy, Please Wait");
+    EXPECT_EQ(modem.pins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
+    EXPECT_EQ(core.queuedCount(), 0);
+    // The call and the run were over while both still waited: neither waited for them, and
+    // workstations are no longer answered busy.
+    EXPECT_EQ(pagesAtHangUp, 3);
+    EXPECT_TRUE(clientsWaitedAtHangUp) << "the call waited for a client";
+    EXPECT_TRUE(clientsWaitedAtRunEnd) << "the run's end waited for a client";
+    EXPECT_FALSE(busyAfterRun);
 }
 
 // A failed page whose sender is this host: its notice would go to the server's own port and be
@@ -170,9 +250,19 @@ TEST_P(CloseDuringRun, TheQueueOutlivesTheRunAndTheServerClosesAfterIt)
         modem.setOnBlock([&](const ScriptedModem::Block&) { shutDown(); });
     if (c.phase == Phase::HangUpPause) {
         // Comes in the pause after the first company's hang-up: the line is closed by then.
+        // The line hangs up on its own thread: the close comes once the run has heard so.
         QObject::connect(&core, &ServerState::transmitLogAdded, &runtime, [&](const QString& l) {
-            if (l.endsWith(QStringLiteral("Disconnecting...")))
-                QTimer::singleShot(0, &runtime, shutDown);
+            if (!l.endsWith(QStringLiteral("Disconnecting...")))
+                return;
+            auto* poll = new QTimer(&runtime);
+            QObject::connect(poll, &QTimer::timeout, &runtime, [&, poll] {
+                if (runtime.calls().processor().inCall())
+                    return;
+                poll->deleteLater();
+                poll->stop();
+                shutDown();
+            });
+            poll->start(1);
         });
     } else {
         prompts.expectQuestion(QStringLiteral("Connection Active! Terminate?"), true);

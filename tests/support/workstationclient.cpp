@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QMetaObject>
 
 #include <atomic>
@@ -127,9 +128,9 @@ void runWhilePumping(const std::function<void()>& client)
     std::thread thread([&] {
         client();
         finished = true;
-        // Wakes the event loop below, which may be blocked waiting for events.
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(), [] {}, Qt::QueuedConnection);
+        // Wakes the event loop below, which may be blocked waiting for events. A plain event,
+        // which Qt makes nothing of and frees itself.
+        QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::User));
     });
     while (!finished)
         EventPump::waitForEvents();
