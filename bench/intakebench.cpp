@@ -12,6 +12,7 @@
 #include "core/serverstate.h"
 #include "foundation/pacing.h"
 #include "http/httpfrontend.h"
+#include "net/tsock.h"
 #include "queue/messagequeuefile.h"
 #include "runtime/httpbridge.h"
 #include "runtime/serverruntime.h"
@@ -23,7 +24,6 @@
 #include "tests/support/freeport.h"
 #include "tests/support/workstationclient.h"
 #include "workstation/serverlistener.h"
-#include "net/tsock.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -93,8 +93,8 @@ struct Run
     int pages = 0;
     int failures = 0;
     double seconds = 0;
-    double cpu = 0;      // server thread, seconds
-    double catchUp = 0;  // seconds from the last acknowledgement until Message.Dat held all
+    double cpu = 0;     // server thread, seconds
+    double catchUp = 0; // seconds from the last acknowledgement until Message.Dat held all
     double rate() const { return seconds > 0 ? pages / seconds : 0; }
 };
 
@@ -110,11 +110,17 @@ public:
         write("Allow.txt", "555\r\n");
         write("Http.Dat", "[HTTP]\r\nEnabled=1\r\nPort=" + freeLoopbackPort() + "\r\n");
         write("Snpp.Dat", "[SNPP]\r\nEnabled=1\r\nPort=" + freeLoopbackPort() + "\r\n");
-        QByteArray file = "[" + Section +
-                          "]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\nStopBits=0\r\n";
-        for (int n = 1; n <= queued; ++n)
-            file += "MSG" + QByteArray::number(n) + "=*MSG*queued before " +
+        // A section holds at most 9,999 messages: a long queue is spread over companies of
+        // 2,000 each, the first of them the one every page of the runs goes to.
+        QByteArray file;
+        for (int n = 0; n < queued; ++n) {
+            if (n % 2000 == 0)
+                file += "[" + (n == 0 ? Section : "555" + QByteArray::number(9000 + n / 2000)) +
+                        "]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\n"
+                        "StopBits=0\r\n";
+            file += "MSG" + QByteArray::number(n % 2000 + 1) + "=*MSG*queued before " +
                     QByteArray::number(n) + "*PIN*1001*USR*127.0.0.1*ID*alice\r\n";
+        }
         if (queued > 0)
             write("Message.Dat", file);
         m_queued = queued;
@@ -182,8 +188,7 @@ public:
         const qint32 expected = m_queued + static_cast<qint32>(m_acknowledged.size());
         const QString path = MessageQueueFile::pathIn(m_dir.path());
         pumpUntil([&] {
-            return MessageQueueFile(path).countMessages() >= expected ||
-                   catchUp.elapsed() > 5000;
+            return MessageQueueFile(path).countMessages() >= expected || catchUp.elapsed() > 5000;
         });
         run.catchUp = catchUp.nsecsElapsed() / 1e9;
         return run;
@@ -220,8 +225,8 @@ public:
         std::atomic<bool> ready{false};
         std::thread opener([&] {
             for (int i = 0; i < count; ++i) {
-                m_silent.push_back(std::make_unique<SnppClient>(
-                    m_snppPort, clientAddress(200 + i).constData()));
+                m_silent.push_back(
+                    std::make_unique<SnppClient>(m_snppPort, clientAddress(200 + i).constData()));
                 m_silent.back()->line();
             }
             ready = true;
@@ -252,12 +257,12 @@ private:
     {
         static const QByteArray Begin = "354 Begin Sending Message";
         static const QByteArray Accepted = "250 Message Accepted For Processing";
-        const QByteArray block = QByteArray("MSG: " + text +
-                                            "\r\nPIN: 1001\r\nID: alice\r\n"
-                                            "AN: " +
-                                            Section +
-                                            "\r\nLENGTH: 80\r\nPARITY: 2\r\nDATA: 2\r\nSTOP: 0")
-                                     .toBase64();
+        const QByteArray block =
+            QByteArray("MSG: " + text +
+                       "\r\nPIN: 1001\r\nID: alice\r\n"
+                       "AN: " +
+                       Section + "\r\nLENGTH: 80\r\nPARITY: 2\r\nDATA: 2\r\nSTOP: 0")
+                .toBase64();
         WorkstationClient c;
         return c.connectTo(m_wsPort, from) &&
                c.exchange("HELO 127.0.0.1", "250 " + TSock::LocalAddress()).startsWith("250 ") &&
