@@ -38,6 +38,12 @@ MessageQueue::~MessageQueue()
     }
 }
 
+void MessageQueue::setDirectWriteLimit(qint64 bytes)
+{
+    QMutexLocker locked(&m_lock);
+    m_directWriteLimit = bytes;
+}
+
 EIniFileError MessageQueue::queueWriteError() const
 {
     // The operator knows the queue as Message.Dat; its journal is part of it.
@@ -147,6 +153,15 @@ std::optional<QList<qint32>> MessageQueue::add(const QList<QueueSubmission>& sub
 {
     QMutexLocker locked(&m_lock);
     loadJournal();
+    if (m_pending.isEmpty() && QFileInfo(m_file.path()).size() < m_directWriteLimit) {
+        // A short queue is rewritten at once: no dearer than the journal's append at this size,
+        // and Message.Dat is current for anyone who reads it.
+        std::optional<QList<qint32>> numbers = m_file.writeSubmissions(submissions);
+        m_keys.forget();
+        if (numbers)
+            setCount(m_count + static_cast<qint32>(numbers->size()));
+        return numbers;
+    }
     // A queue file that cannot be written refuses pages as it did before they went through the
     // journal: a folder in its place, or a write of it that failed and fails again.
     if (m_syncFailing)

@@ -24,9 +24,10 @@
 // between is not seen by the count until then; the run and the countdown therefore ask the file
 // as well (holdsMessages).
 //
-// Rewriting Message.Dat for every page would make each page cost as much as the whole queue, so
-// a page is appended to the journal beside it (QueueJournal, synced to the disk before the page
-// is acknowledged) and Message.Dat is brought up to date from there, with all the pages taken
+// While Message.Dat is short (DefaultDirectWriteLimit) a page is written into it at once. Past
+// that, rewriting it for every page would make each page cost as much as the whole queue, so a
+// page is appended to the journal beside it (QueueJournal, synced to the disk before the page is
+// acknowledged) and Message.Dat is brought up to date from there, with all the pages taken
 // meanwhile at once: SyncDelayMs after the first page not yet in it, before
 // anything reads the queue through this object (a run, a count, a clear), at a stop, and at the
 // first use after a start, which replays what a kill left in the journal. The methods may be
@@ -39,6 +40,8 @@ public:
     explicit MessageQueue(const QString& dataDir, QObject* parent = nullptr);
     ~MessageQueue() override;
 
+    // Below this size of Message.Dat a page is written into it at once.
+    static constexpr qint64 DefaultDirectWriteLimit = 16 * 1024;
     // Message.Dat is brought up to date this long after the first page not yet in it.
     static constexpr int SyncDelayMs = 200;
 
@@ -51,6 +54,8 @@ public:
     void sync() const;
     // Pages taken and not yet written into Message.Dat.
     qint32 pagesNotInFile() const;
+    // From this size of Message.Dat on, pages go through the journal (0: always).
+    void setDirectWriteLimit(qint64 bytes);
     // QueuedCount.
     qint32 count() const { return m_count; }
 
@@ -64,11 +69,10 @@ public:
     // count, or nothing (and a count of 0) when there is no file.
     std::optional<qint32> takeOver();
 
-    // Takes the pages, each under the lowest free key of its section, with one append to the
-    // journal that is on the disk when this returns, and counts them; Message.Dat gets them at
-    // the next sync. The keys' numbers; nothing, with nothing written, when a section has no
-    // free key left. Raises EIniFileError when the journal cannot be written; nothing is taken
-    // then either.
+    // Takes the pages, each under the lowest free key of its section, with one write of
+    // Message.Dat or one append to the journal, on the disk when this returns, and counts them. The
+    // keys' numbers; nothing, with nothing written, when a section has no free key left. Raises
+    // EIniFileError when the file or the journal cannot be written; nothing is taken then either.
     std::optional<QList<qint32>> add(const QList<QueueSubmission>& submissions);
     // The operator's test message for `pin`, in the access number's section under its next free
     // key, counted. The key's number, or nothing when the section is full. Raises EIniFileError
@@ -110,5 +114,6 @@ private:
     mutable qint32 m_pendingPages = 0;
     mutable bool m_journalLoaded = false;
     mutable bool m_syncFailing = false;
+    qint64 m_directWriteLimit = DefaultDirectWriteLimit;
     QTimer m_syncTimer;
 };

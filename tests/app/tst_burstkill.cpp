@@ -27,7 +27,8 @@ constexpr int Rounds = 3;
 // The built program taking a burst of pages from SNPP clients as fast as they can send, killed
 // with SIGKILL in the middle of it and started again over the same data folder: after each
 // start Message.Dat holds every page whose "250" a client read, each exactly once, and the page
-// store agrees with it. The check is far away, so no run takes pages out meanwhile.
+// store agrees with it. The queue is long from the start; the check is far away, so no run takes
+// pages out meanwhile.
 class BurstKill : public ::testing::Test
 {
 protected:
@@ -39,6 +40,14 @@ protected:
                     "Parity=2\r\nDataBits=2\r\nStopBits=0\r\n");
         m_dir.write(QStringLiteral("sUser.Dat"),
                     "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n");
+        // A long queue already there (a company unreachable for a while), so that pages go
+        // through the journal from the first one on.
+        QByteArray queue = "[5557777]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\n"
+                           "StopBits=0\r\n";
+        for (int n = 1; n <= 400; ++n)
+            queue += "MSG" + QByteArray::number(n) + "=*MSG*waiting " + QByteArray::number(n) +
+                     "*PIN*1001*USR*127.0.0.1*ID*alice\r\n";
+        m_dir.write(QStringLiteral("Message.Dat"), queue);
         TServerConfig config = modemProgramConfig(m_dir.path(), freeLoopbackPort());
         m_snppPort = freeLoopbackPort().toUShort();
         ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));

@@ -66,6 +66,7 @@ struct DiskState
         if (hasJournal)
             dir.write(QueueJournal::FileName, journal);
         MessageQueue queue(dir.path());
+        queue.setDirectWriteLimit(0);
         queue.takeOver();
         const QHash<QByteArray, int> values = valuesIn(queue.path());
         if (values.size() != queue.count())
@@ -74,11 +75,19 @@ struct DiskState
     }
 };
 
+// Every page through the journal, however short the queue.
+std::unique_ptr<MessageQueue> journalled(const QString& dataDir)
+{
+    auto queue = std::make_unique<MessageQueue>(dataDir);
+    queue->setDirectWriteLimit(0);
+    return queue;
+}
+
 class QueueJournalReplay : public ::testing::Test
 {
 protected:
     TempDataDir dir;
-    std::unique_ptr<MessageQueue> queue = std::make_unique<MessageQueue>(dir.path());
+    std::unique_ptr<MessageQueue> queue = journalled(dir.path());
 };
 
 TEST_F(QueueJournalReplay, EveryReadOfTheQueueFindsThePagesTakenBeforeIt)
@@ -96,7 +105,7 @@ TEST_F(QueueJournalReplay, EveryReadOfTheQueueFindsThePagesTakenBeforeIt)
     };
     for (const auto& [what, read] : readers) {
         TempDataDir own;
-        auto q = std::make_unique<MessageQueue>(own.path());
+        auto q = journalled(own.path());
         ASSERT_TRUE(q->add({page("555", "one"), page("555", "two")}));
         ASSERT_TRUE(q->add({page("777", "three")}));
         ASSERT_EQ(q->pagesNotInFile(), 3) << what;
@@ -184,7 +193,7 @@ TEST_F(QueueJournalReplay, AJournalOfGarbageIsCutAndTheQueueGoesOn)
 {
     dir.write(MessageQueueFile::FileName, "[555]\r\nMSG1=" + valueOf("old") + "\r\n");
     dir.write(QueueJournal::FileName, "[555]\r\nMSG2=not a record\r\n");
-    queue = std::make_unique<MessageQueue>(dir.path());
+    queue = journalled(dir.path());
     EXPECT_EQ(queue->takeOver(), 1);
     ASSERT_EQ(queue->add({page("555", "new")}), QList<qint32>{2});
     // A kill now: the new page comes back once, the garbage never.
@@ -248,6 +257,21 @@ TEST_F(QueueJournalReplay, AKillAtAnyPointLeavesEveryAcknowledgedPageOnceAfterTh
         }
     }
     EXPECT_GT(counter, 100);
+}
+
+TEST_F(QueueJournalReplay, AShortQueueIsWrittenAtOnceALongOneThroughTheJournal)
+{
+    queue->setDirectWriteLimit(1024);
+    int pages = 0;
+    while (QFileInfo(queue->path()).size() < 1024) {
+        ASSERT_TRUE(queue->add({page("555", "short " + QByteArray::number(pages++))}));
+        ASSERT_EQ(queue->pagesNotInFile(), 0);
+        ASSERT_EQ(valuesIn(queue->path()).size(), pages) << "in Message.Dat at once";
+    }
+    ASSERT_TRUE(queue->add({page("555", "long")}));
+    EXPECT_EQ(queue->pagesNotInFile(), 1);
+    EXPECT_EQ(queue->readCompany("555").messages.size(), pages + 1);
+    EXPECT_EQ(queue->count(), pages + 1);
 }
 
 } // namespace
