@@ -178,15 +178,24 @@ TEST_F(QueueJournalReplay, AFileChangedByHandKeepsItsPagesFromThoseTakenLater)
 TEST_F(QueueJournalReplay, ARewriteThatFailsKeepsThePagesForTheNextStart)
 {
     ASSERT_TRUE(queue->add({page("555", "kept")}));
-    // Message.Dat cannot be written now: a folder stands in its place.
-    ASSERT_TRUE(QDir(dir.path()).mkdir(MessageQueueFile::FileName));
+    // Message.Dat cannot be written now: it is a link into a folder that is not there.
+    ASSERT_TRUE(QFile::link(dir.file(QStringLiteral("gone/Message.Dat")),
+                            dir.file(MessageQueueFile::FileName)));
     EXPECT_THROW(queue->sync(), EIniFileError);
     EXPECT_THROW(queue->add({page("555", "refused")}), EIniFileError)
         << "a queue that cannot be written takes no more pages";
     EXPECT_EQ(queue->pagesNotInFile(), 1);
     queue.reset();
-    ASSERT_TRUE(QDir(dir.path()).rmdir(MessageQueueFile::FileName));
+    ASSERT_TRUE(QFile::remove(dir.file(MessageQueueFile::FileName)));
     EXPECT_EQ(DiskState::of(dir).afterStart(), (QHash<QByteArray, int>{{valueOf("kept"), 1}}));
+}
+
+TEST_F(QueueJournalReplay, AFolderInPlaceOfMessageDatRefusesThePageAtOnce)
+{
+    ASSERT_TRUE(QDir(dir.path()).mkdir(MessageQueueFile::FileName));
+    EXPECT_THROW(queue->add({page("555", "refused")}), EIniFileError);
+    EXPECT_EQ(queue->pagesNotInFile(), 0);
+    EXPECT_EQ(queue->count(), 0);
 }
 
 TEST_F(QueueJournalReplay, AJournalOfGarbageIsCutAndTheQueueGoesOn)
