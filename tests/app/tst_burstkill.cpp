@@ -156,6 +156,7 @@ TEST_F(BurstKill, EveryAcknowledgedPageIsQueuedOnceAfterAKillInTheMiddleOfABurst
     m_program.signal(SIGTERM);
     ASSERT_TRUE(m_program.waitForExit()) << m_program.output();
     expectEveryAcknowledgedPageOnce("after the stop");
+    EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Jnl"))) << "a clean stop leaves no journal";
 }
 
 } // namespace
