@@ -35,6 +35,8 @@ public:
         QByteArray section;
         QByteArray key;
         QByteArray value;
+
+        bool operator==(const Entry&) const = default;
     };
     // The same as WriteText for each entry in order, whatever its section, with one read and
     // one write of the file: all of them land or, when the write fails, none.

@@ -1,13 +1,18 @@
 #pragma once
 
+#include "foundation/errors.h"
 #include "queue/messagequeuefile.h"
 #include "queue/queuedcompany.h"
+#include "queue/queuejournal.h"
+#include "queue/queuekeycache.h"
 #include "queue/queuesubmission.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QObject>
+#include <QRecursiveMutex>
 #include <QString>
+#include <QTimer>
 
 #include <optional>
 
@@ -18,6 +23,15 @@
 // deleted, and the file's own count at start-up and after a run. A file changed by hand in
 // between is not seen by the count until then; the run and the countdown therefore ask the file
 // as well (holdsMessages).
+//
+// While Message.Dat is short (DefaultDirectWriteLimit) a page is written into it at once. Past
+// that, rewriting it for every page would make each page cost as much as the whole queue, so a
+// page is appended to the journal beside it (QueueJournal, synced to the disk before the page is
+// acknowledged) and Message.Dat is brought up to date from there, with all the pages taken
+// meanwhile at once: SyncDelayMs after the first page not yet in it, before
+// anything reads the queue through this object (a run, a count, a clear), at a stop, and at the
+// first use after a start, which replays what a kill left in the journal. The methods may be
+// called from any thread; the timer belongs to the object's own.
 class MessageQueue final : public QObject
 {
     Q_OBJECT
@@ -26,9 +40,22 @@ public:
     explicit MessageQueue(const QString& dataDir, QObject* parent = nullptr);
     ~MessageQueue() override;
 
+    // Below this size of Message.Dat a page is written into it at once.
+    static constexpr qint64 DefaultDirectWriteLimit = 16 * 1024;
+    // Message.Dat is brought up to date this long after the first page not yet in it.
+    static constexpr int SyncDelayMs = 200;
+
     const QString& path() const { return m_file.path(); }
-    // The file itself, to read (the page store compares its records with it at start-up).
-    const MessageQueueFile& file() const { return m_file; }
+    // The file itself, to read (the page store compares its records with it at start-up),
+    // brought up to date first. Raises EIniFileError when that cannot be done.
+    const MessageQueueFile& file() const;
+    // Writes the pages the journal holds into Message.Dat, then empties the journal. Raises
+    // EIniFileError when either cannot be written; both keep every page then.
+    void sync() const;
+    // Pages taken and not yet written into Message.Dat.
+    qint32 pagesNotInFile() const;
+    // From this size of Message.Dat on, pages go through the journal (0: always).
+    void setDirectWriteLimit(qint64 bytes);
     // QueuedCount.
     qint32 count() const { return m_count; }
 
@@ -42,17 +69,17 @@ public:
     // count, or nothing (and a count of 0) when there is no file.
     std::optional<qint32> takeOver();
 
-    // Writes the pages, each under the lowest free key of its section, with one write of the
-    // file, and counts them. The keys' numbers; nothing, with nothing written, when a section has
-    // no free key left. Raises EIniFileError when the file cannot be written; nothing is
-    // written then either.
+    // Takes the pages, each under the lowest free key of its section, with one write of
+    // Message.Dat or one append to the journal, on the disk when this returns, and counts them. The
+    // keys' numbers; nothing, with nothing written, when a section has no free key left. Raises
+    // EIniFileError when the file or the journal cannot be written; nothing is taken then either.
     std::optional<QList<qint32>> add(const QList<QueueSubmission>& submissions);
     // The operator's test message for `pin`, in the access number's section under its next free
     // key, counted. The key's number, or nothing when the section is full. Raises EIniFileError
     // when the file cannot be written.
     std::optional<qint32> addTestMessage(const QByteArray& accessNumber, const QByteArray& pin);
-    // Deletes the file; the count is 0 once it is gone. False, with the count as it was, when
-    // the file is still there.
+    // Deletes the file (the pages not yet in it go with it); the count is 0 once it is gone.
+    // False, with the count as it was, when the file is still there.
     bool clear();
 
     // What a run reads and removes, section by section (MessageQueueFile).
@@ -72,7 +99,21 @@ signals:
 
 private:
     void setCount(qint32 count);
+    // Under m_lock.
+    void loadJournal() const;
+    void syncLocked() const;
+    void scheduleSync();
+    EIniFileError queueWriteError() const;
 
     MessageQueueFile m_file;
     qint32 m_count = 0;
+    mutable QRecursiveMutex m_lock;
+    mutable QueueJournal m_journal;
+    mutable QueueKeyCache m_keys;
+    mutable QList<TIniFile::Entry> m_pending;
+    mutable qint32 m_pendingPages = 0;
+    mutable bool m_journalLoaded = false;
+    mutable bool m_syncFailing = false;
+    qint64 m_directWriteLimit = DefaultDirectWriteLimit;
+    QTimer m_syncTimer;
 };

@@ -57,7 +57,9 @@ template <typename Visit> void forEachEntry(const IniLines& file, Visit&& visit)
     }
 }
 
-QList<TIniFile::Entry> submissionEntries(const QueueSubmission& s, qint32 n)
+} // namespace
+
+QList<TIniFile::Entry> MessageQueueFile::submissionEntries(const QueueSubmission& s, qint32 n)
 {
     const CompanyLineSettings& line = s.settings;
     return {{s.accessNumber, "Password", line.password},
@@ -67,6 +69,8 @@ QList<TIniFile::Entry> submissionEntries(const QueueSubmission& s, qint32 n)
             {s.accessNumber, "StopBits", QByteArray::number(line.stopBits)},
             {s.accessNumber, MessageQueueFile::messageKey(n), s.entry.format()}};
 }
+
+namespace {
 
 void writeLines(const IniLines& file, const QString& path)
 {
@@ -162,6 +166,23 @@ QueueEntry MessageQueueFile::testEntry(const QByteArray& pin)
     entry.sender = "0.0.0.127";
     entry.addressee = "Torvex LAN Server";
     return entry;
+}
+
+QHash<QByteArray, std::vector<bool>> MessageQueueFile::takenKeys() const
+{
+    QHash<QByteArray, std::vector<bool>> taken;
+    forEachEntry(IniLines::read(m_path),
+                 [&](QByteArrayView section, qsizetype, QByteArrayView key, QByteArrayView value) {
+                     const auto n = canonicalMessageNumber(key.toByteArray());
+                     if (!n || *n < 1 || *n > MaxMessageNumber || value.isEmpty())
+                         return;
+                     auto it = taken.find(IniLines::folded(section));
+                     if (it == taken.end())
+                         it = taken.insert(IniLines::folded(section),
+                                           std::vector<bool>(MaxMessageNumber + 1, false));
+                     (*it)[*n] = true;
+                 });
+    return taken;
 }
 
 qint32 MessageQueueFile::countMessages() const

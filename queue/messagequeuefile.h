@@ -4,10 +4,14 @@
 #include "queue/queueentry.h"
 #include "queue/queuesubmission.h"
 
+#include "foundation/tinifile.h"
+
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The format of the queue file Message.Dat: one section per paging company access number (the
 // section name is the number exactly as it arrived), holding the company's line settings and one
@@ -42,6 +46,12 @@ public:
     // "DataBits", "StopBits", then "MSG" + n. Raises EIniFileError when the file cannot be
     // written.
     void writeSubmission(const QueueSubmission& submission, qint32 n);
+
+    // The entries a submission writes under key "MSG" + n, in the order they are written.
+    static QList<TIniFile::Entry> submissionEntries(const QueueSubmission& submission, qint32 n);
+    // Which of MSG1..MaxMessageNumber hold a message, for every section name (folded as
+    // IniLines folds names; all sections of a name together), from one read of the file.
+    QHash<QByteArray, std::vector<bool>> takenKeys() const;
 
     // Several submissions, each written as writeSubmission writes it under the lowest free key
     // of its section that the ones before it left, with one write of the file: all of them or
