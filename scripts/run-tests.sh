@@ -15,11 +15,9 @@ ctest --output-on-failure -j"$(nproc)"
 # (a build of their own; ZELKOR_SKIP_TSAN=1 leaves it out).
 if [ "${ZELKOR_SKIP_TSAN:-0}" != 1 ]; then
     cd "$root"
-    BUILD_DIR=${TSAN_BUILD_DIR:-build-tsan} BUILD_TARGET="tst_calls tst_runtime" \
+    BUILD_DIR=${TSAN_BUILD_DIR:-build-tsan} BUILD_TARGET=tst_calls \
         scripts/build.sh -DZELKOR_TSAN=ON -DZELKOR_FATAL_WARNINGS=ON
     tsan_dir=$(cd "${TSAN_BUILD_DIR:-build-tsan}" && pwd)
     export TSAN_OPTIONS="halt_on_error=1 exitcode=66 suppressions=$PWD/tests/support/tsan.supp"
     "$tsan_dir/tests/calls/tst_calls"
-    "$tsan_dir/tests/runtime/tst_runtime" \
-        --gtest_filter='RoutedCalls*:EndToEnd*:CloseDuringRun*:Interleavings*'
 fi
