@@ -5,7 +5,9 @@
 // acknowledged page, and the resident memory with the longest queue and 50 open sessions. Each
 // run starts a server of its own on a data folder holding exactly the pages queued before. After
 // each run every acknowledged page must be in Message.Dat exactly once; anything else is
-// printed as a FAILURE and the exit code is 1. Run by hand: intakebench [pages-per-run].
+// printed as a FAILURE and the exit code is 1. Run by hand: intakebench [pages-per-run
+// [front-end]], where front-end is workstation, snpp or http (all three without it; one alone
+// keeps a profile of the server's thread to that front end's path).
 
 #include "bench/benchprompts.h"
 #include "bench/httpclient.h"
@@ -310,12 +312,19 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int total = argc > 1 ? std::max(40, std::atoi(argv[1])) : 400;
+    const QByteArray only = argc > 2 ? QByteArray(argv[2]).toLower() : QByteArray();
+    if (!only.isEmpty() && only != "workstation" && only != "snpp" && only != "http") {
+        std::fprintf(stderr, "usage: intakebench [pages-per-run [workstation|snpp|http]]\n");
+        return 2;
+    }
     int failures = 0;
     std::printf("%-12s %7s %7s %6s %9s %10s %11s\n", "front end", "queued", "clients", "pages",
                 "pages/s", "CPU/page", "file lag");
     // Each run on a data folder of its own that holds exactly `queued` pages when it starts.
     for (const int queued : {0, 2000, 10000}) {
         for (const Front front : {Front::Workstation, Front::Snpp, Front::Http}) {
+            if (!only.isEmpty() && QByteArray(frontName(front)).toLower() != only)
+                continue;
             for (const int clients : {1, 20}) {
                 Bench bench(queued);
                 const Run run = bench.pages(front, clients, std::max(1, total / clients), "r");

@@ -21,15 +21,17 @@
 
 namespace {
 
-constexpr int Clients = 8;
+constexpr int Clients = 20;
 constexpr int Rounds = 3;
 
 // The built program taking a burst of pages from SNPP clients as fast as they can send, killed
 // with SIGKILL in the middle of it and started again over the same data folder: after each
 // start Message.Dat holds every page whose "250" a client read, each exactly once, and the page
-// store agrees with it. The queue is long from the start; the check is far away, so no run takes
-// pages out meanwhile.
-class BurstKill : public ::testing::Test
+// store agrees with it. The check is far away, so no run takes pages out meanwhile. The
+// parameter is the number of pages already queued: with none, the first pages are written
+// straight into the short Message.Dat and later ones, past its size limit, through the journal;
+// with a long queue every page goes through the journal.
+class BurstKill : public ::testing::TestWithParam<int>
 {
 protected:
     void SetUp() override
@@ -42,12 +44,14 @@ protected:
                     "[alice]\r\nPIN=1001\r\nPROVIDER=Metro Paging\r\n");
         // A long queue already there (a company unreachable for a while), so that pages go
         // through the journal from the first one on.
-        QByteArray queue = "[5557777]\r\nPassword=\r\nLength=80\r\nParity=2\r\nDataBits=2\r\n"
-                           "StopBits=0\r\n";
-        for (int n = 1; n <= 400; ++n)
-            queue += "MSG" + QByteArray::number(n) + "=*MSG*waiting " + QByteArray::number(n) +
-                     "*PIN*1001*USR*127.0.0.1*ID*alice\r\n";
-        m_dir.write(QStringLiteral("Message.Dat"), queue);
+        if (GetParam() > 0) {
+            QByteArray queue = "[5557777]\r\nPassword=\r\nLength=80\r\nParity=2\r\n"
+                               "DataBits=2\r\nStopBits=0\r\n";
+            for (int n = 1; n <= GetParam(); ++n)
+                queue += "MSG" + QByteArray::number(n) + "=*MSG*waiting " + QByteArray::number(n) +
+                         "*PIN*1001*USR*127.0.0.1*ID*alice\r\n";
+            m_dir.write(QStringLiteral("Message.Dat"), queue);
+        }
         TServerConfig config = modemProgramConfig(m_dir.path(), freeLoopbackPort());
         m_snppPort = freeLoopbackPort().toUShort();
         ASSERT_TRUE(ConfigFile::SaveConfig(m_dir.path(), config, m_prompts));
@@ -137,7 +141,7 @@ protected:
     int m_outsideAtKill = 0;
 };
 
-TEST_F(BurstKill, EveryAcknowledgedPageIsQueuedOnceAfterAKillInTheMiddleOfABurst)
+TEST_P(BurstKill, EveryAcknowledgedPageIsQueuedOnceAfterAKillInTheMiddleOfABurst)
 {
     for (int round = 0; round < Rounds; ++round) {
         SCOPED_TRACE(::testing::Message() << "round " << round);
@@ -152,11 +156,16 @@ TEST_F(BurstKill, EveryAcknowledgedPageIsQueuedOnceAfterAKillInTheMiddleOfABurst
     ASSERT_FALSE(HasFatalFailure());
     expectEveryAcknowledgedPageOnce("after the last start");
     EXPECT_GE(m_acknowledged.size(), 20 + 80 + 140);
-    EXPECT_GT(m_outsideAtKill, 0) << "no kill found a page outside Message.Dat";
+    // Behind a long queue some acknowledged pages are only in the journal when the kill comes.
+    if (GetParam() > 0) {
+        EXPECT_GT(m_outsideAtKill, 0) << "no kill found a page outside Message.Dat";
+    }
     m_program.signal(SIGTERM);
     ASSERT_TRUE(m_program.waitForExit()) << m_program.output();
     expectEveryAcknowledgedPageOnce("after the stop");
     EXPECT_FALSE(m_dir.exists(QStringLiteral("Message.Jnl"))) << "a clean stop leaves no journal";
 }
+
+INSTANTIATE_TEST_SUITE_P(Queued, BurstKill, ::testing::Values(0, 400));
 
 } // namespace
