@@ -6,6 +6,7 @@
 #include "calls/errornotice.h"
 #include "calls/ilinechooser.h"
 #include "calls/linethread.h"
+#include "calls/modemsetup.h"
 #include "core/ilogsinks.h"
 #include "core/iserversettings.h"
 #include "core/iserverstatus.h"
@@ -86,9 +87,7 @@ LineThread& CallProcessor::modemLine(int slot)
         const QString dir = m_settings.dataDir();
         m_modems.push_back(std::make_unique<LineThread>([dir] { return newModem(dir); }));
         connect(m_modems.back().get(), &LineThread::progress, this,
-                [this, index](const QByteArray& text) {
-                    emit lineProgress(m_namesLines ? modemName(index) + ": " + text : text);
-                });
+                [this, index](const QByteArray& text) { progressOf(modemName(index), text); });
     }
     return *m_modems[static_cast<size_t>(slot)];
 }
@@ -125,12 +124,13 @@ MessageQueue& CallProcessor::queue()
 
 QByteArray CallProcessor::modemName(int slot) const
 {
-    int number = m_settings.config().ComPort + 1;
-    if (slot < m_ports.size() && m_ports[slot].has_value())
-        number = *m_ports[slot];
-    if (number < 1 || number > 4)
-        return QByteArray("COM?");
-    return "COM" + QByteArray::number(number);
+    return ModemSetup::lineName(m_settings.config(),
+                                slot < m_ports.size() ? m_ports[slot] : std::nullopt);
+}
+
+void CallProcessor::progressOf(const QByteArray& lineName, const QByteArray& text)
+{
+    emit lineProgress(m_namesLines ? lineName + ": " + text : text);
 }
 
 void CallProcessor::ProcessCalls()
@@ -335,8 +335,9 @@ void CallProcessor::dispatch()
             return;
         const QByteArray section = m_waiting[i];
         std::optional<int> slot;
-        if (const std::optional<ILineChooser::Route> route =
-                m_chooser ? m_chooser->route(section) : std::nullopt) {
+        std::optional<ILineChooser::Route> route =
+            m_chooser ? m_chooser->route(section) : std::nullopt;
+        if (route) {
             if (routedTo(route->host) >= RoutedPerHost) {
                 ++i;
                 continue;
@@ -349,31 +350,32 @@ void CallProcessor::dispatch()
             }
         }
         m_waiting.removeAt(i);
-        startCompany(section, slot);
+        startCompany(section, slot, std::move(route));
     }
 }
 
-bool CallProcessor::startCompany(const QByteArray& section, std::optional<int> slot)
+void CallProcessor::startCompany(const QByteArray& section, std::optional<int> slot,
+                                 std::optional<ILineChooser::Route> route)
 {
     MessageQueue& queue = m_status.queue();
     // Read when a line is free for it: pages queued meanwhile go on this call.
     QueuedCompany company = queue.readCompany(section);
     if (company.messages.isEmpty())
-        return false;
+        return;
     QList<std::optional<qint64>> ids =
         m_pages ? m_pages->store().idsOf(company) : QList<std::optional<qint64>>();
     // A company whose pages are all held until later (or already ended) is not called: the
     // call would only log on and hang up.
     QList<PlannedCall> calls = CallPlan::of(company, ids, m_pages ? &m_pages->store() : nullptr);
     if (calls.isEmpty())
-        return false;
+        return;
 
     if (const std::optional<QByteArray> refusal = dialRefusal(m_admission, section)) {
         // Its pages stay queued (and counted) until the number is allowed again, or the
         // operator clears the queue; each run says once why they were not sent.
         const QByteArray text = "Not Dialled: " + section + " (" + *refusal + ")";
         logLine(text, text);
-        return false;
+        return;
     }
 
     CallRunSteps& steps = *this;
@@ -382,22 +384,14 @@ bool CallProcessor::startCompany(const QByteArray& section, std::optional<int> s
         call = std::make_unique<CompanyCall>(steps, std::move(company), std::move(ids),
                                              std::move(calls), modemLine(*slot), m_ports[*slot]);
     } else {
-        // The route as it stands now: a reload since the dispatch may have changed it.
-        std::optional<ILineChooser::Route> route = m_chooser->route(section);
-        if (!route)
-            return false;
         call = std::make_unique<CompanyCall>(steps, std::move(company), std::move(ids),
                                              std::move(calls), std::move(*route));
     }
     CompanyCall* started = call.get();
     connect(started, &CompanyCall::finished, this, [this, started] { companyFinished(started); });
-    connect(started, &CompanyCall::lineProgress, this,
-            [this](const QByteArray& name, const QByteArray& text) {
-                emit lineProgress(m_namesLines ? name + ": " + text : text);
-            });
+    connect(started, &CompanyCall::lineProgress, this, &CallProcessor::progressOf);
     m_active.push_back(std::move(call));
     started->start();
-    return true;
 }
 
 void CallProcessor::companyFinished(CompanyCall* call)

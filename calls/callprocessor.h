@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calls/callrunsteps.h"
+#include "calls/ilinechooser.h"
 #include "core/admission.h"
 
 #include <QByteArray>
@@ -99,9 +100,6 @@ public:
     // settings' modem. It must outlive this.
     void setLineChooser(ILineChooser* chooser) { m_chooser = chooser; }
 
-    // The nominal length of the pause after each hang-up (6000 ms), scaled by the pacing.
-    static constexpr int HangUpPauseMs = 6000;
-
 signals:
     void callMenuChanged(bool cancelCallEnabled, bool sendNowEnabled);
     // A progress text of a line; named ("COM2: ...") when more than one line may be in use.
@@ -130,12 +128,14 @@ private:
     int routedTo(const QByteArray& host) const;
     // A modem line no company is on, or nothing.
     std::optional<int> freeModem() const;
-    // The company's delivery over the modem line `slot`, or over its route when `slot` is
-    // nothing: false when there is nothing to call it for, or it may not be dialled.
-    bool startCompany(const QByteArray& section, std::optional<int> slot);
+    // The company's delivery over the modem line `slot`, or over `route` when `slot` is
+    // nothing; none when there is nothing to call it for, or it may not be dialled.
+    void startCompany(const QByteArray& section, std::optional<int> slot,
+                      std::optional<ILineChooser::Route> route);
     QByteArray modemName(int slot) const;
+    // A line's progress text, named when more than one line may be in use.
+    void progressOf(const QByteArray& lineName, const QByteArray& text);
     void companyFinished(CompanyCall* call);
-    bool linesIdle() const { return m_active.empty(); }
     void closingSteps();
     void setCallMenu(bool cancelCallEnabled, bool sendNowEnabled);
 

@@ -57,10 +57,7 @@ QByteArray CompanyCall::lineName() const
 {
     if (m_route)
         return m_route->name;
-    const int port = m_port.value_or(m_run.config().ComPort + 1);
-    if (port < 1 || port > 4)
-        return QByteArray("COM?");
-    return "COM" + QByteArray::number(port);
+    return ModemSetup::lineName(m_run.config(), m_port);
 }
 
 void CompanyCall::start()

@@ -53,3 +53,11 @@ bool ModemSetup::apply(TOMXPage& engine, const TServerConfig& config, const QStr
     engine.setProvider(section);
     return true;
 }
+
+QByteArray ModemSetup::lineName(const TServerConfig& config, std::optional<int> port)
+{
+    const int number = port.has_value() ? *port : config.ComPort + 1;
+    if (number < 1 || number > 4)
+        return QByteArray("COM?");
+    return "COM" + QByteArray::number(number);
+}

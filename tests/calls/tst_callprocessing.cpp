@@ -1,4 +1,5 @@
 #include "calls/callprocessor.h"
+#include "calls/companycall.h"
 
 #include "foundation/pacing.h"
 #include "paging/tomxpage.h"
@@ -135,7 +136,7 @@ TEST_F(Delivery, ABusyCompanyKeepsItsMessagesAndTheNextIsCalledAfterTheHangUpPau
 
     EXPECT_EQ(m_modem.dialled(), (QList<QByteArray>{"5550001", "5550002"}));
     ASSERT_EQ(dialledAt.size(), 2);
-    EXPECT_GE(dialledAt[1] - dialledAt[0], pacing.scaled(CallProcessor::HangUpPauseMs))
+    EXPECT_GE(dialledAt[1] - dialledAt[0], pacing.scaled(CompanyCall::HangUpPauseMs))
         << "the second company was dialled before the pause after the first hang-up";
 
     const QStringList window = transmitTexts();
