@@ -1,11 +1,7 @@
 #include "foundation/cachedinifile.h"
 
-#include <QFile>
-
 #include <ctime>
 #include <utility>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -29,27 +25,9 @@ qint64 wallClockNs()
 
 CachedIniFile::CachedIniFile(QString path) : m_path(std::move(path)) {}
 
-CachedIniFile::Stamp CachedIniFile::stampOf(const QString& path)
-{
-    Stamp stamp;
-    struct stat status
-    {
-    };
-    // Through a symbolic link to the file it names: a list shared from another folder.
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0)
-        return stamp;
-    stamp.exists = true;
-    stamp.device = status.st_dev;
-    stamp.inode = status.st_ino;
-    stamp.size = status.st_size;
-    stamp.modifiedNs = nanoseconds(status.st_mtim);
-    stamp.changedNs = nanoseconds(status.st_ctim);
-    return stamp;
-}
-
 const IniSnapshot& CachedIniFile::current()
 {
-    const Stamp before = stampOf(m_path);
+    const FileStamp before = FileStamp::of(m_path);
     if (m_stamp && *m_stamp == before)
         return m_snapshot;
     const qint64 readAt = wallClockNs();
@@ -57,7 +35,7 @@ const IniSnapshot& CachedIniFile::current()
     // Kept for later calls only when the file did not change while it was read and its last
     // write lies far enough back that a further one would show in its modification time.
     const bool settled = before.modifiedNs < readAt - SettleNs;
-    if (stampOf(m_path) == before && (settled || !before.exists))
+    if (FileStamp::of(m_path) == before && (settled || !before.exists))
         m_stamp = before;
     else
         m_stamp.reset();

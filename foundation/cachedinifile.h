@@ -1,5 +1,7 @@
 #pragma once
 
+#include "foundation/filestamp.h"
+
 #include "foundation/inisnapshot.h"
 
 #include <QString>
@@ -24,23 +26,9 @@ public:
     const IniSnapshot& current();
 
 private:
-    struct Stamp
-    {
-        bool exists = false;
-        dev_t device = 0;
-        ino_t inode = 0;
-        off_t size = 0;
-        qint64 modifiedNs = 0;
-        qint64 changedNs = 0;
-
-        bool operator==(const Stamp&) const = default;
-    };
-
-    static Stamp stampOf(const QString& path);
-
     QString m_path;
     IniSnapshot m_snapshot;
     // The stamp of the file that m_snapshot holds, once it can stand for the file until the
     // stamp changes.
-    std::optional<Stamp> m_stamp;
+    std::optional<FileStamp> m_stamp;
 };

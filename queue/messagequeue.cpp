@@ -7,8 +7,6 @@
 #include "foundation/widgettext.h"
 
 #include <QFileInfo>
-#include <QMutexLocker>
-#include <QThread>
 #include <QtGlobal>
 
 MessageQueue::MessageQueue(const QString& dataDir, QObject* parent)
@@ -40,7 +38,6 @@ MessageQueue::~MessageQueue()
 
 void MessageQueue::setDirectWriteLimit(qint64 bytes)
 {
-    QMutexLocker locked(&m_lock);
     m_directWriteLimit = bytes;
 }
 
@@ -69,7 +66,7 @@ void MessageQueue::loadJournal() const
     m_journalLoaded = true;
 }
 
-void MessageQueue::syncLocked() const
+void MessageQueue::sync() const
 {
     loadJournal();
     if (m_pending.isEmpty())
@@ -94,15 +91,8 @@ void MessageQueue::syncLocked() const
     m_pendingPages = 0;
 }
 
-void MessageQueue::sync() const
-{
-    QMutexLocker locked(&m_lock);
-    syncLocked();
-}
-
 qint32 MessageQueue::pagesNotInFile() const
 {
-    QMutexLocker locked(&m_lock);
     return m_pendingPages;
 }
 
@@ -114,33 +104,27 @@ const MessageQueueFile& MessageQueue::file() const
 
 bool MessageQueue::exists() const
 {
-    QMutexLocker locked(&m_lock);
     loadJournal();
     return !m_pending.isEmpty() || m_file.exists();
 }
 
 qint32 MessageQueue::messagesInFile() const
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     return m_file.countMessages();
 }
 
 bool MessageQueue::holdsMessages() const
 {
-    {
-        QMutexLocker locked(&m_lock);
-        loadJournal();
-        if (m_count > 0 || m_pendingPages > 0)
-            return true;
-    }
+    loadJournal();
+    if (m_count > 0 || m_pendingPages > 0)
+        return true;
     return messagesInFile() > 0;
 }
 
 std::optional<qint32> MessageQueue::takeOver()
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     if (!m_file.exists()) {
         setCount(0);
         return std::nullopt;
@@ -151,7 +135,6 @@ std::optional<qint32> MessageQueue::takeOver()
 
 std::optional<QList<qint32>> MessageQueue::add(const QList<QueueSubmission>& submissions)
 {
-    QMutexLocker locked(&m_lock);
     loadJournal();
     if (m_pending.isEmpty() && QFileInfo(m_file.path()).size() < m_directWriteLimit) {
         // A short queue is rewritten at once: no dearer than the journal's append at this size,
@@ -165,7 +148,7 @@ std::optional<QList<qint32>> MessageQueue::add(const QList<QueueSubmission>& sub
     // A queue file that cannot be written refuses pages as it did before they went through the
     // journal: a folder in its place, or a write of it that failed and fails again.
     if (m_syncFailing)
-        syncLocked();
+        sync();
     const QFileInfo info(m_file.path());
     if (info.exists() && !info.isFile())
         throw queueWriteError();
@@ -191,25 +174,14 @@ std::optional<QList<qint32>> MessageQueue::add(const QList<QueueSubmission>& sub
 
 void MessageQueue::scheduleSync()
 {
-    if (QThread::currentThread() == thread()) {
-        if (!m_syncTimer.isActive())
-            m_syncTimer.start(SyncDelayMs);
-        return;
-    }
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            if (!m_syncTimer.isActive())
-                m_syncTimer.start(SyncDelayMs);
-        },
-        Qt::QueuedConnection);
+    if (!m_syncTimer.isActive())
+        m_syncTimer.start(SyncDelayMs);
 }
 
 std::optional<qint32> MessageQueue::addTestMessage(const QByteArray& accessNumber,
                                                    const QByteArray& pin)
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     // A message already queued under MSG1 must not be overwritten by the test, so the test
     // takes the section's next free key as a submission does.
     const std::optional<qint32> n = m_file.nextFreeMessageKey(accessNumber);
@@ -223,12 +195,11 @@ std::optional<qint32> MessageQueue::addTestMessage(const QByteArray& accessNumbe
 
 bool MessageQueue::clear()
 {
-    QMutexLocker locked(&m_lock);
     // The pages not yet in the file go into it first, so that a kill at any point of the clear
     // leaves either the whole queue or none of it, never a journal to replay into a deleted
     // queue.
     try {
-        syncLocked();
+        sync();
     } catch (const EZelkorError&) {
         return false;
     }
@@ -243,22 +214,19 @@ bool MessageQueue::clear()
 
 QList<QByteArray> MessageQueue::sectionNames() const
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     return m_file.sectionNames();
 }
 
 QueuedCompany MessageQueue::readCompany(const QByteArray& section) const
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     return m_file.readCompany(section);
 }
 
 bool MessageQueue::removeMessage(const QByteArray& section, const QueuedCompany::Message& message)
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     if (!m_file.removeMessage(section, message))
         return false;
     m_keys.forget();
@@ -269,16 +237,14 @@ bool MessageQueue::removeMessage(const QByteArray& section, const QueuedCompany:
 
 bool MessageQueue::removeSectionIfEmpty(const QByteArray& section)
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     m_keys.forget();
     return m_file.removeSectionIfEmpty(section);
 }
 
 void MessageQueue::recount()
 {
-    QMutexLocker locked(&m_lock);
-    syncLocked();
+    sync();
     setCount(m_file.countMessages());
 }
 

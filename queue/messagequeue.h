@@ -10,7 +10,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 #include <QTimer>
 
@@ -30,8 +29,8 @@
 // acknowledged) and Message.Dat is brought up to date from there, with all the pages taken
 // meanwhile at once: SyncDelayMs after the first page not yet in it, before
 // anything reads the queue through this object (a run, a count, a clear), at a stop, and at the
-// first use after a start, which replays what a kill left in the journal. The methods may be
-// called from any thread; the timer belongs to the object's own.
+// first use after a start, which replays what a kill left in the journal. Like every part of
+// the queue it is used on the server's own thread only.
 class MessageQueue final : public QObject
 {
     Q_OBJECT
@@ -99,15 +98,12 @@ signals:
 
 private:
     void setCount(qint32 count);
-    // Under m_lock.
     void loadJournal() const;
-    void syncLocked() const;
     void scheduleSync();
     EIniFileError queueWriteError() const;
 
     MessageQueueFile m_file;
     qint32 m_count = 0;
-    mutable QRecursiveMutex m_lock;
     mutable QueueJournal m_journal;
     mutable QueueKeyCache m_keys;
     mutable QList<TIniFile::Entry> m_pending;

@@ -3,30 +3,11 @@
 #include "foundation/inilines.h"
 #include "queue/messagequeuefile.h"
 
-#include <QFile>
-
-#include <sys/stat.h>
-
 QueueKeyCache::QueueKeyCache(QString path) : m_path(std::move(path)) {}
-
-QueueKeyCache::Signature QueueKeyCache::signature() const
-{
-    Signature s;
-    struct stat info;
-    if (::stat(QFile::encodeName(m_path).constData(), &info) != 0)
-        return s;
-    s.exists = true;
-    s.device = static_cast<quint64>(info.st_dev);
-    s.inode = static_cast<quint64>(info.st_ino);
-    s.size = static_cast<qint64>(info.st_size);
-    s.changedNs = static_cast<qint64>(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec;
-    s.modifiedNs = static_cast<qint64>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    return s;
-}
 
 bool QueueKeyCache::describesFile() const
 {
-    return m_signature && *m_signature == signature();
+    return m_signature && *m_signature == FileStamp::of(m_path);
 }
 
 void QueueKeyCache::refresh(const QList<TIniFile::Entry>& pending)
@@ -34,7 +15,7 @@ void QueueKeyCache::refresh(const QList<TIniFile::Entry>& pending)
     if (describesFile())
         return;
     // The signature first: a change made while the file is read shows as a change next time.
-    m_signature = signature();
+    m_signature = FileStamp::of(m_path);
     m_taken = MessageQueueFile(m_path).takenKeys();
     for (const TIniFile::Entry& entry : pending)
         mark(entry);
@@ -75,7 +56,7 @@ std::optional<QList<qint32>> QueueKeyCache::take(const QList<QueueSubmission>& s
 
 void QueueKeyCache::adoptFile()
 {
-    m_signature = signature();
+    m_signature = FileStamp::of(m_path);
 }
 
 void QueueKeyCache::forget()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/filestamp.h"
 #include "foundation/tinifile.h"
 #include "queue/queuesubmission.h"
 
@@ -35,20 +36,9 @@ public:
     void forget();
 
 private:
-    struct Signature
-    {
-        bool exists = false;
-        quint64 device = 0;
-        quint64 inode = 0;
-        qint64 size = 0;
-        qint64 changedNs = 0;
-        qint64 modifiedNs = 0;
-        bool operator==(const Signature&) const = default;
-    };
-    Signature signature() const;
     void mark(const TIniFile::Entry& entry);
 
     QString m_path;
-    std::optional<Signature> m_signature;
+    std::optional<FileStamp> m_signature;
     QHash<QByteArray, std::vector<bool>> m_taken;
 };
