@@ -3,6 +3,7 @@
 #include "core/admission.h"
 #include "intake/pagerefusal.h"
 #include "pages/pagestate.h"
+#include "queue/queuesubmission.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -14,7 +15,6 @@ class ILogSinks;
 class IServerStatus;
 class PageQueue;
 class ServerState;
-struct QueueSubmission;
 
 // What the page store keeps of a page beyond its queue entry: the pager as the sender named it
 // (empty: the addressee stands for it), who the sender says it is, and a time it is held until.
@@ -56,12 +56,37 @@ public:
     std::optional<Refusal> queue(const QList<QueueSubmission>& submissions,
                                  const QList<PageOrigin>& origins = {});
 
+    // The pages of one client, and what became of them.
+    struct Transaction
+    {
+        QList<QueueSubmission> submissions;
+        // What the page store keeps of each page beyond its entry, in the pages' order.
+        QList<PageOrigin> origins;
+        // After queueAll(): the refusal, or nothing and the pages' ids (empty without a page
+        // store).
+        std::optional<Refusal> refusal;
+        QList<qint64> ids;
+    };
+    // The transactions of several clients, each checked as queue() checks it, and those that
+    // pass written with one write, so that they share one durable write; each gets its own
+    // refusal or ids, as if it had been queued alone. When the shared write finds a company's
+    // section without a free key, each is written alone, so only those that do not fit are
+    // refused. When the shared write fails, every one of them is "Queue Unavailable".
+    void queueAll(QList<Transaction>& transactions);
+
 private:
     // The six lines of one page in the "Connection Log" and Log.Dat.
     void show(const QueueSubmission& submission);
-    // One write of the pages, through the page store when there is one; their numbers' count, or
-    // nothing when a section is full.
-    bool write(const QList<QueueSubmission>& submissions, const QList<PageOrigin>& origins);
+    // One write of the pages, through the page store when there is one: false when a section is
+    // full. Their ids (empty without a page store) go to `ids`.
+    bool write(const QList<QueueSubmission>& submissions, const QList<PageOrigin>& origins,
+               QList<qint64>& ids);
+    // The refusal of the first page of `transaction` that fails its checks.
+    std::optional<Refusal> firstRefusal(const QList<QueueSubmission>& submissions) const;
+    // The write failed: the sender's line in the Connection Log and Log.Dat.
+    void notQueued(const QList<QueueSubmission>& submissions, const QByteArray& why);
+    // Every page of a queued transaction shown, with its id when it has one.
+    void showQueued(const QList<QueueSubmission>& submissions, const QList<qint64>& ids);
 
     Admission m_admission;
     IServerStatus& m_status;

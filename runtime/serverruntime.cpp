@@ -51,6 +51,9 @@ ServerRuntime::ServerRuntime(const QString& dataDir, IOperatorPrompts& prompts, 
     m_snpp->gateway().server().setGuard([this](const std::function<void()>& work) {
         return m_boundary.run(QStringLiteral("SNPP Connection"), Box::Notice, work);
     });
+    m_snpp->setGuard([this](const std::function<void()>& work) {
+        return m_boundary.run(QStringLiteral("SNPP Connection"), Box::Notice, work);
+    });
     // So is each HTTP client's page: a failure is told to the operator, the client gets 503.
     m_http->setGuard([this](const std::function<void()>& work) {
         return m_boundary.run(QStringLiteral("HTTP Request"), Box::Notice, work);

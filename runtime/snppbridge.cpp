@@ -13,7 +13,8 @@
 
 SnppBridge::SnppBridge(ServerState& state, IOperatorPrompts& prompts, QObject* parent)
     : QObject(parent), m_state(state), m_log(state), m_admission(state), m_queuer(state),
-      m_prompts(prompts), m_gateway(new SnppGateway(state.dataDir(), *this, *this, *this, this))
+      m_batch(m_queuer), m_prompts(prompts),
+      m_gateway(new SnppGateway(state.dataDir(), *this, *this, *this, this))
 {
     connect(&m_gateway->server(), &SnppServer::tooManySessions, this,
             [&state](const QByteArray& address) {
@@ -74,35 +75,44 @@ PagerLookup SnppBridge::resolve(const QByteArray& pagerId) const
     return m_directory->resolve(pagerId);
 }
 
-PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)
+std::optional<PageSinkResult> SnppBridge::holdRefusal(const QList<SnppPage>& pages) const
 {
-    // Taken also while a run delivers the queue: the run removes only the entries it handled,
-    // so a page queued meanwhile waits for the next check.
     // Without a page store nothing keeps a page's time: rather than paging at once what the
     // client asked to be held, a page held into the future is not taken.
-    if (!m_queuer.keepsPages()) {
-        const QDateTime now = QDateTime::currentDateTimeUtc();
-        for (const SnppPage& page : pages) {
-            if (page.holdUntil.isValid() && page.holdUntil > now)
-                return {PageSinkResult::Status::Unavailable, "Delayed Messaging Not Supported"};
-        }
+    if (m_queuer.keepsPages())
+        return std::nullopt;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    for (const SnppPage& page : pages) {
+        if (page.holdUntil.isValid() && page.holdUntil > now)
+            return PageSinkResult{PageSinkResult::Status::Unavailable,
+                                  "Delayed Messaging Not Supported"};
     }
-    QList<QueueSubmission> submissions;
+    return std::nullopt;
+}
+
+PageQueuer::Transaction SnppBridge::transaction(const QList<SnppPage>& pages,
+                                                const QByteArray& sender)
+{
     // A held page sits in the queue like any other; the page store keeps its time and the run
     // leaves it until then. The caller's own name is kept as the sender's identity.
-    QList<PageOrigin> origins;
-    submissions.reserve(pages.size());
+    PageQueuer::Transaction transaction;
+    transaction.submissions.reserve(pages.size());
     for (const SnppPage& page : pages) {
-        submissions.append(
+        transaction.submissions.append(
             pagerSubmission(page.company, page.pin, page.message, page.pagerId, sender));
         PageOrigin origin{page.pagerId, page.callerId, std::nullopt};
         if (page.holdUntil.isValid())
             origin.notBefore = page.holdUntil;
-        origins.append(origin);
+        transaction.origins.append(origin);
     }
-    const std::optional<PageRefusal> refusal = m_queuer.queue(submissions, origins);
+    return transaction;
+}
+
+PageSinkResult SnppBridge::result(const std::optional<PageRefusal>& refusal,
+                                  const QList<qint64>& ids)
+{
     if (!refusal)
-        return {PageSinkResult::Status::Queued, {}, m_queuer.lastIds()};
+        return {PageSinkResult::Status::Queued, {}, ids};
     switch (refusal->kind) {
     case PageRefusal::Kind::NumberNotAllowed:
         return {PageSinkResult::Status::NumberNotAllowed, refusal->reason};
@@ -114,6 +124,35 @@ PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray&
         break;
     }
     return {PageSinkResult::Status::Rejected, refusal->reason};
+}
+
+PageSinkResult SnppBridge::queue(const QList<SnppPage>& pages, const QByteArray& sender)
+{
+    // Taken also while a run delivers the queue: the run removes only the entries it handled,
+    // so a page queued meanwhile waits for the next check.
+    if (std::optional<PageSinkResult> refusal = holdRefusal(pages))
+        return *refusal;
+    const PageQueuer::Transaction pagesOf = transaction(pages, sender);
+    const std::optional<PageRefusal> refusal = m_queuer.queue(pagesOf.submissions, pagesOf.origins);
+    return result(refusal, m_queuer.lastIds());
+}
+
+std::optional<quint64> SnppBridge::queueLater(const QList<SnppPage>& pages,
+                                              const QByteArray& sender, Answer answer)
+{
+    PageQueuer::Transaction pagesOf = transaction(pages, sender);
+    if (std::optional<PageSinkResult> refusal = holdRefusal(pages))
+        pagesOf.refusal = PageRefusal{PageRefusal::Kind::Unavailable, refusal->detail};
+    return m_batch.add(
+        std::move(pagesOf), [answer = std::move(answer)](const PageBatch::Outcome& outcome) {
+            answer(outcome.failed ? PageSinkResult{PageSinkResult::Status::Failed, {}}
+                                  : result(outcome.refusal, outcome.ids));
+        });
+}
+
+void SnppBridge::withdraw(quint64 ticket)
+{
+    m_batch.withdraw(ticket);
 }
 
 void SnppBridge::refused(const QByteArray& sender, const QByteArray& pagerId,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/admission.h"
+#include "intake/pagebatch.h"
 #include "intake/pagequeuer.h"
 #include "snpp/ipagerdirectory.h"
 #include "snpp/ipagesink.h"
@@ -49,6 +50,14 @@ public:
     bool mayDial(const QByteArray& accessNumber) const override;
     PagerLookup resolve(const QByteArray& pagerId) const override;
     PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) override;
+    // The SENDs of every session that arrive in one pass of the event loop are written together
+    // in the next (PageBatch), each answered after that one durable write.
+    std::optional<quint64> queueLater(const QList<SnppPage>& pages, const QByteArray& sender,
+                                      Answer answer) override;
+    void withdraw(quint64 ticket) override;
+    // The shared write of the sessions' pages runs through `guard`; when it raises, every
+    // session of that write ends without its reply.
+    void setGuard(PageBatch::Guard guard) { m_batch.setGuard(std::move(guard)); }
     void refused(const QByteArray& sender, const QByteArray& pagerId,
                  const QByteArray& reason) override;
 
@@ -57,10 +66,19 @@ signals:
     void drained();
 
 private:
+    // A page held into the future when nothing can keep its time: "Delayed Messaging Not
+    // Supported".
+    std::optional<PageSinkResult> holdRefusal(const QList<SnppPage>& pages) const;
+    static PageQueuer::Transaction transaction(const QList<SnppPage>& pages,
+                                               const QByteArray& sender);
+    static PageSinkResult result(const std::optional<PageRefusal>& refusal,
+                                 const QList<qint64>& ids);
+
     const ServerState& m_state;
     ILogSinks& m_log;
     Admission m_admission;
     PageQueuer m_queuer;
+    PageBatch m_batch;
     IOperatorPrompts& m_prompts;
     SnppGateway* m_gateway;
     // The shared lists the settings name, as last looked up.

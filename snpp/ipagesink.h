@@ -6,6 +6,9 @@
 #include <QDateTime>
 #include <QList>
 
+#include <functional>
+#include <optional>
+
 // One page of a transaction, ready to queue: to one pager of one paging company.
 struct SnppPage
 {
@@ -28,6 +31,8 @@ struct PageSinkResult
         NumberNotAllowed, // detail: the access number
         Rejected,         // detail: the short reason; the page itself cannot be taken
         Unavailable,      // detail: the short reason; the queue cannot take pages now
+        Failed, // the server failed while taking them (and told the operator): whether they
+                // were queued is not known
     };
 
     Status status = Status::Queued;
@@ -44,6 +49,23 @@ public:
 
     // `sender` is the client's real address.
     virtual PageSinkResult queue(const QList<SnppPage>& pages, const QByteArray& sender) = 0;
+
+    // Queues the pages together with those other clients hand in meanwhile, with one durable
+    // write for all of them. `answer` gets what queue() would have given, once and later (never
+    // from within this call), unless withdraw() comes first with the ticket given here. A sink
+    // that writes each transaction alone gives no ticket: queue() is used instead.
+    using Answer = std::function<void(const PageSinkResult& result)>;
+    virtual std::optional<quint64> queueLater(const QList<SnppPage>& pages,
+                                              const QByteArray& sender, Answer answer)
+    {
+        Q_UNUSED(pages);
+        Q_UNUSED(sender);
+        Q_UNUSED(answer);
+        return std::nullopt;
+    }
+    // The client is sent away or has gone before its pages were written: they are not queued
+    // and no answer comes.
+    virtual void withdraw(quint64 ticket) { Q_UNUSED(ticket); }
 
     // The gateway refused what `sender` gave for `pagerId` (or for the transaction's pagers,
     // when empty): shown to the operator with the short reason.

@@ -304,7 +304,20 @@ SnppReply SnppProtocol::send()
     for (const Pager& pager : std::as_const(m_pagers))
         pages.append(
             {pager.id, pager.target.pin, pager.target.company, text, m_holdUntil, m_callerId});
-    const PageSinkResult result = m_sink.queue(pages, m_peer);
+    if (m_answered) {
+        if (const std::optional<quint64> ticket = m_sink.queueLater(pages, m_peer, m_answered)) {
+            m_waitingSend = ticket;
+            SnppReply waiting;
+            waiting.awaitingQueue = true;
+            return waiting;
+        }
+    }
+    return answer(m_sink.queue(pages, m_peer));
+}
+
+SnppReply SnppProtocol::answer(const PageSinkResult& result)
+{
+    m_waitingSend.reset();
     switch (result.status) {
     case PageSinkResult::Status::Queued:
         reset();
@@ -317,11 +330,21 @@ SnppReply SnppProtocol::send()
     case PageSinkResult::Status::Rejected:
         m_sink.refused(m_peer, {}, result.detail);
         return reply("550 Message Failed: " + result.detail);
+    case PageSinkResult::Status::Failed:
+        // The server's failure has been told to the operator; the client learns from the close
+        // that its pages were not confirmed.
+        return {QByteArray(), true, false};
     case PageSinkResult::Status::Unavailable:
         break;
     }
     // The queue's own failure: it has been logged with its cause where it happened.
     return reply("554 Message Failed: " + result.detail);
+}
+
+void SnppProtocol::withdrawSend()
+{
+    if (const std::optional<quint64> ticket = std::exchange(m_waitingSend, std::nullopt))
+        m_sink.withdraw(*ticket);
 }
 
 QByteArray SnppProtocol::tooLongReply()

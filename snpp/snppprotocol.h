@@ -1,6 +1,7 @@
 #pragma once
 
 #include "snpp/ipagerdirectory.h"
+#include "snpp/ipagesink.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -11,7 +12,6 @@
 
 #include <utility>
 
-class IPageSink;
 class ISnppAccess;
 struct SnppPage;
 
@@ -24,6 +24,9 @@ struct SnppReply
     bool close = false;
     // SEND found the queue being delivered: nothing is sent yet; retrySend() asks again.
     bool pending = false;
+    // SEND handed the pages to the queue, which answers later: the session waits for the
+    // answer (SnppProtocol::answer) and reads nothing meanwhile.
+    bool awaitingQueue = false;
 };
 
 // The command handler of one paging client's session: lines in, replies out, no socket and no
@@ -57,6 +60,15 @@ public:
 
     SnppReply handleLine(const QByteArray& line);
     SnppReply retrySend();
+
+    // With this set, SEND hands its pages to a queue that writes several clients' pages at once
+    // (when the queue does so) and `answered` is called with its answer, to be passed to
+    // answer(); the reply to SEND says it waits (awaitingQueue).
+    void setLaterAnswers(IPageSink::Answer answered) { m_answered = std::move(answered); }
+    // The reply to the SEND that waited for the queue.
+    SnppReply answer(const PageSinkResult& result);
+    // The SEND waiting for the queue's answer is given up: its pages are not queued.
+    void withdrawSend();
     bool inData() const { return m_inData; }
 
     // The transaction being built.
@@ -94,6 +106,9 @@ private:
     const IPagerDirectory& m_directory;
     IPageSink& m_sink;
     QByteArray m_peer;
+    IPageSink::Answer m_answered;
+    // The queue's ticket of the SEND waiting for its answer.
+    std::optional<quint64> m_waitingSend;
 
     QList<Pager> m_pagers;
     QSet<PagerKey> m_pagerKeys;

@@ -1,5 +1,6 @@
 #include "snpp/snppsession.h"
 
+#include <QPointer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -16,6 +17,12 @@ SnppSession::SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnpp
       m_continue(new QTimer(this))
 {
     m_socket->setParent(this);
+    // The queue's answer to a SEND comes in a later pass; a session gone by then takes none
+    // (it withdrew its pages when it ended).
+    m_protocol.setLaterAnswers([self = QPointer<SnppSession>(this)](const PageSinkResult& result) {
+        if (self)
+            self->answered(result);
+    });
     // Qt takes no more from the kernel than one whole line: what a client sends beyond that
     // waits in the kernel until the session has used up what it has.
     m_socket->setReadBufferSize(MaxLine + 2);
@@ -45,7 +52,10 @@ SnppSession::SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnpp
     });
 }
 
-SnppSession::~SnppSession() = default;
+SnppSession::~SnppSession()
+{
+    m_protocol.withdrawSend();
+}
 
 void SnppSession::start()
 {
@@ -118,6 +128,13 @@ void SnppSession::takeInput()
 
 void SnppSession::handle(const SnppReply& reply)
 {
+    if (reply.awaitingQueue) {
+        // The pages are with the queue, which answers once they are durable, in a later pass.
+        // Nothing else is read meanwhile, and the idle limit waits for the answer.
+        m_state = State::WaitingForQueue;
+        m_idle->stop();
+        return;
+    }
     if (reply.pending) {
         // The queue is being delivered. The client waits for its answer, so the idle limit
         // does not run meanwhile; its further lines wait unread.
@@ -154,6 +171,30 @@ void SnppSession::retrySend()
         reply = {m_protocol.busyRefusal(), false, false};
     }
     m_busyPoll->stop();
+    m_state = State::Serving;
+    m_idle->start();
+    handle(reply);
+    if (endIfAsked())
+        return;
+    takeInput();
+}
+
+void SnppSession::answered(const PageSinkResult& result)
+{
+    if (m_state != State::WaitingForQueue)
+        return;
+    if (result.status == PageSinkResult::Status::Failed) {
+        fail();
+        return;
+    }
+    m_handling = true;
+    SnppReply reply;
+    const bool handled = guarded([&] { reply = m_protocol.answer(result); });
+    m_handling = false;
+    if (!handled) {
+        fail();
+        return;
+    }
     m_state = State::Serving;
     m_idle->start();
     handle(reply);
@@ -210,6 +251,8 @@ void SnppSession::closeAfter(const QByteArray& reply)
 {
     if (m_state == State::Closing || m_state == State::Finished)
         return;
+    // A SEND still waiting for the queue is answered by this reply: its pages stay out.
+    m_protocol.withdrawSend();
     m_state = State::Closing;
     m_idle->stop();
     m_busyPoll->stop();
@@ -248,6 +291,7 @@ void SnppSession::finish()
 {
     if (m_state == State::Finished)
         return;
+    m_protocol.withdrawSend();
     m_state = State::Finished;
     m_idle->stop();
     m_busyPoll->stop();

@@ -68,6 +68,8 @@ private:
     bool endIfAsked();
     void endNow(const QByteArray& reply);
     void retrySend();
+    // The queue's answer to the SEND that waits for it.
+    void answered(const PageSinkResult& result);
     // Runs `work` through the guard; true when it returned.
     bool guarded(const std::function<void()>& work);
     // A command failed: the session ends without its reply.
