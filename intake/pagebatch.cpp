@@ -18,11 +18,14 @@ quint64 PageBatch::add(PageQueuer::Transaction transaction, Answer answer)
     return ticket;
 }
 
-void PageBatch::withdraw(quint64 ticket)
+bool PageBatch::withdraw(quint64 ticket)
 {
+    if (m_writing.contains(ticket))
+        return false;
     m_waiting.removeIf([ticket](const Waiting& waiting) { return waiting.ticket == ticket; });
     if (m_waiting.isEmpty())
         m_next.stop();
+    return true;
 }
 
 void PageBatch::write()
@@ -34,6 +37,7 @@ void PageBatch::write()
     QList<PageQueuer::Transaction> transactions;
     QList<qsizetype> written; // the index in `transactions` of each waiting one, or -1
     for (const Waiting& waiting : std::as_const(batch)) {
+        m_writing.append(waiting.ticket);
         if (waiting.transaction.refusal) {
             written.append(-1);
         } else {
@@ -57,6 +61,7 @@ void PageBatch::write()
             outcome.refusal = transactions[written[i]].refusal;
             outcome.ids = transactions[written[i]].ids;
         }
+        m_writing.removeOne(batch[i].ticket);
         batch[i].answer(outcome);
     }
 }

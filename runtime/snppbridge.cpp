@@ -150,9 +150,9 @@ std::optional<quint64> SnppBridge::queueLater(const QList<SnppPage>& pages,
         });
 }
 
-void SnppBridge::withdraw(quint64 ticket)
+bool SnppBridge::withdraw(quint64 ticket)
 {
-    m_batch.withdraw(ticket);
+    return m_batch.withdraw(ticket);
 }
 
 void SnppBridge::refused(const QByteArray& sender, const QByteArray& pagerId,

@@ -341,10 +341,14 @@ SnppReply SnppProtocol::answer(const PageSinkResult& result)
     return reply("554 Message Failed: " + result.detail);
 }
 
-void SnppProtocol::withdrawSend()
+bool SnppProtocol::withdrawSend()
 {
-    if (const std::optional<quint64> ticket = std::exchange(m_waitingSend, std::nullopt))
-        m_sink.withdraw(*ticket);
+    if (!m_waitingSend)
+        return true;
+    if (!m_sink.withdraw(*m_waitingSend))
+        return false;
+    m_waitingSend.reset();
+    return true;
 }
 
 QByteArray SnppProtocol::tooLongReply()

@@ -67,8 +67,9 @@ public:
     void setLaterAnswers(IPageSink::Answer answered) { m_answered = std::move(answered); }
     // The reply to the SEND that waited for the queue.
     SnppReply answer(const PageSinkResult& result);
-    // The SEND waiting for the queue's answer is given up: its pages are not queued.
-    void withdrawSend();
+    // The SEND waiting for the queue's answer is given up: its pages are not queued. False when
+    // the queue is writing them already: its answer is on its way.
+    bool withdrawSend();
     bool inData() const { return m_inData; }
 
     // The transaction being built.

@@ -52,10 +52,7 @@ SnppSession::SnppSession(QTcpSocket* socket, QByteArray peerAddress, const ISnpp
     });
 }
 
-SnppSession::~SnppSession()
-{
-    m_protocol.withdrawSend();
-}
+SnppSession::~SnppSession() = default;
 
 void SnppSession::start()
 {
@@ -205,8 +202,8 @@ void SnppSession::answered(const PageSinkResult& result)
 
 void SnppSession::end(const QByteArray& reply)
 {
-    if (m_handling) {
-        // Inside a command: its reply goes first.
+    // Inside a command, or with a SEND whose pages are being written: its reply goes first.
+    if (m_handling || (m_state == State::WaitingForQueue && !m_protocol.withdrawSend())) {
         if (!m_endReply)
             m_endReply = reply;
         return;
@@ -251,8 +248,6 @@ void SnppSession::closeAfter(const QByteArray& reply)
 {
     if (m_state == State::Closing || m_state == State::Finished)
         return;
-    // A SEND still waiting for the queue is answered by this reply: its pages stay out.
-    m_protocol.withdrawSend();
     m_state = State::Closing;
     m_idle->stop();
     m_busyPoll->stop();
@@ -291,6 +286,7 @@ void SnppSession::finish()
 {
     if (m_state == State::Finished)
         return;
+    // A client gone before its SEND's pages were written leaves them out.
     m_protocol.withdrawSend();
     m_state = State::Finished;
     m_idle->stop();
