@@ -28,6 +28,15 @@ bool PageBatch::withdraw(quint64 ticket)
     return true;
 }
 
+bool PageBatch::guarded(const std::function<void()>& work) const
+{
+    if (!m_guard) {
+        work();
+        return true;
+    }
+    return m_guard(work);
+}
+
 void PageBatch::write()
 {
     // Transactions handed in while the answers below are given go into the next write.
@@ -45,12 +54,7 @@ void PageBatch::write()
             transactions.append(waiting.transaction);
         }
     }
-    const auto work = [&] { m_queuer.queueAll(transactions); };
-    bool done = true;
-    if (m_guard)
-        done = m_guard(work);
-    else
-        work();
+    const bool done = guarded([&] { m_queuer.writeAll(transactions); });
     for (qsizetype i = 0; i < batch.size(); ++i) {
         Outcome outcome;
         if (written[i] < 0) {
@@ -58,8 +62,13 @@ void PageBatch::write()
         } else if (!done) {
             outcome.failed = true;
         } else {
-            outcome.refusal = transactions[written[i]].refusal;
-            outcome.ids = transactions[written[i]].ids;
+            const PageQueuer::Transaction& transaction = transactions[written[i]];
+            outcome.refusal = transaction.refusal;
+            outcome.ids = transaction.ids;
+            // Each client's pages are shown on their own: a log that fails for one of them
+            // fails that client alone.
+            if (!outcome.refusal)
+                outcome.failed = !guarded([&] { m_queuer.showQueued(transaction); });
         }
         m_writing.removeOne(batch[i].ticket);
         batch[i].answer(outcome);

@@ -19,8 +19,8 @@ class PageBatch final : public QObject
     Q_OBJECT
 
 public:
-    // What became of one transaction. `failed`: the write was cut short by a failure that the
-    // guard dealt with; whether its pages were queued is not known.
+    // What became of one transaction. `failed`: the write, or the showing of its pages, was cut
+    // short by a failure that the guard dealt with; whether its pages were queued is not known.
     struct Outcome
     {
         bool failed = false;
@@ -57,6 +57,7 @@ private:
     };
 
     void write();
+    bool guarded(const std::function<void()>& work) const;
 
     PageQueuer& m_queuer;
     Guard m_guard;

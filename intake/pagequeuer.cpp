@@ -74,12 +74,14 @@ std::optional<PageQueuer::Refusal> PageQueuer::queue(const QList<QueueSubmission
                                                      const QList<PageOrigin>& origins)
 {
     QList<Transaction> one{{submissions, origins, std::nullopt, {}}};
-    queueAll(one);
+    writeAll(one);
+    if (!one.first().refusal)
+        showQueued(one.first());
     m_lastIds = one.first().ids;
     return one.first().refusal;
 }
 
-void PageQueuer::queueAll(QList<Transaction>& transactions)
+void PageQueuer::writeAll(QList<Transaction>& transactions)
 {
     QList<Transaction*> passed;
     for (Transaction& transaction : transactions) {
@@ -129,17 +131,10 @@ void PageQueuer::queueAll(QList<Transaction>& transactions)
         // that do not fit are refused, as when they came one after the other.
         for (Transaction* transaction : std::as_const(passed)) {
             QList<Transaction> alone{{transaction->submissions, transaction->origins, {}, {}}};
-            queueAll(alone);
+            writeAll(alone);
             transaction->refusal = alone.first().refusal;
             transaction->ids = alone.first().ids;
         }
-        return;
-    }
-    // Every page is in the queue now, and counted. The log lines cannot fail the page: a log
-    // that cannot be written is reported to the operator by the log writer itself.
-    for (const Transaction* transaction : std::as_const(passed)) {
-        if (!transaction->refusal)
-            showQueued(transaction->submissions, transaction->ids);
     }
 }
 
@@ -152,8 +147,12 @@ void PageQueuer::notQueued(const QList<QueueSubmission>& submissions, const QByt
     m_log.AppendLog(line);
 }
 
-void PageQueuer::showQueued(const QList<QueueSubmission>& submissions, const QList<qint64>& ids)
+void PageQueuer::showQueued(const Transaction& transaction)
 {
+    // Every page is in the queue now, and counted. The log lines cannot fail the page: a log
+    // that cannot be written is reported to the operator by the log writer itself.
+    const QList<QueueSubmission>& submissions = transaction.submissions;
+    const QList<qint64>& ids = transaction.ids;
     for (qsizetype i = 0; i < submissions.size(); ++i) {
         show(submissions[i]);
         if (i < ids.size()) {

@@ -62,7 +62,7 @@ public:
         QList<QueueSubmission> submissions;
         // What the page store keeps of each page beyond its entry, in the pages' order.
         QList<PageOrigin> origins;
-        // After queueAll(): the refusal, or nothing and the pages' ids (empty without a page
+        // After writeAll(): the refusal, or nothing and the pages' ids (empty without a page
         // store).
         std::optional<Refusal> refusal;
         QList<qint64> ids;
@@ -71,8 +71,13 @@ public:
     // pass written with one write, so that they share one durable write; each gets its own
     // refusal or ids, as if it had been queued alone. When the shared write finds a company's
     // section without a free key, each is written alone, so only those that do not fit are
-    // refused. When the shared write fails, every one of them is "Queue Unavailable".
-    void queueAll(QList<Transaction>& transactions);
+    // refused. When the shared write fails, every one of them is "Queue Unavailable" (with its
+    // sender's line in the Connection Log and Log.Dat). The queued ones are not shown yet:
+    // showQueued() does that for each, so that a log that fails for one fails that one alone.
+    void writeAll(QList<Transaction>& transactions);
+    // The pages of a transaction that writeAll() queued, shown in the "Connection Log" and
+    // Log.Dat with their ids.
+    void showQueued(const Transaction& transaction);
 
 private:
     // The six lines of one page in the "Connection Log" and Log.Dat.
@@ -85,8 +90,6 @@ private:
     std::optional<Refusal> firstRefusal(const QList<QueueSubmission>& submissions) const;
     // The write failed: the sender's line in the Connection Log and Log.Dat.
     void notQueued(const QList<QueueSubmission>& submissions, const QByteArray& why);
-    // Every page of a queued transaction shown, with its id when it has one.
-    void showQueued(const QList<QueueSubmission>& submissions, const QList<qint64>& ids);
 
     Admission m_admission;
     IServerStatus& m_status;

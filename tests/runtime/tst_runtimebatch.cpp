@@ -185,4 +185,37 @@ TEST_F(SharedWrite, AFailedWriteRefusesEveryTransactionAndQueuesNone)
     EXPECT_EQ(core.queuedCount(), 0);
 }
 
+// Showing one client's pages fails (the log window is gone): that client alone is left without
+// an answer; the others of the same write are answered, and every page stays queued.
+TEST_F(SharedWrite, ALogFailureForOneClientFailsThatClientAlone)
+{
+    QStringList failures;
+    m_batch.setGuard([&](const std::function<void()>& work) {
+        try {
+            work();
+            return true;
+        } catch (const std::exception& error) {
+            failures.append(QString::fromLatin1(error.what()));
+            return false;
+        }
+    });
+    QObject::connect(&core, &ServerState::connectionLogAdded, &core, [](const QString& line) {
+        if (line == QStringLiteral("Message: boom"))
+            throw std::runtime_error("the log window is gone");
+    });
+    add("before", transaction({{"1111111"}}, "fine"));
+    add("failing", transaction({{"2222222"}}, "boom"));
+    add("after", transaction({{"3333333"}}, "also fine"));
+    ASSERT_TRUE(waitFor([&] { return m_outcomes.size() == 3; }));
+
+    EXPECT_EQ(failures, QStringList{QStringLiteral("the log window is gone")});
+    EXPECT_TRUE(m_outcomes.value("failing").failed);
+    for (const char* name : {"before", "after"}) {
+        EXPECT_FALSE(m_outcomes.value(name).failed) << name;
+        EXPECT_FALSE(m_outcomes.value(name).refusal) << name;
+        EXPECT_EQ(m_outcomes.value(name).ids.size(), 1) << name;
+    }
+    EXPECT_EQ(queuedPins(), (QList<QByteArray>{"1111111", "2222222", "3333333"}));
+}
+
 } // namespace
