@@ -20,8 +20,8 @@
 class StatementCache final
 {
 public:
-    // `fail` raises the caller's error with the driver's text; it must not return. The
-    // connection is the caller's and must outlive the cache's statements.
+    // `fail` raises the caller's error with the driver's text; it must not return. The cache
+    // keeps a handle of the connection: it must be gone before the connection is removed.
     using Fail = std::function<void(const QString& detail)>;
     StatementCache(const QSqlDatabase& db, Fail fail);
     ~StatementCache();
@@ -69,7 +69,7 @@ private:
     // builds texts with values in them.
     static constexpr qsizetype MaxStatements = 64;
 
-    const QSqlDatabase& m_db;
+    QSqlDatabase m_db;
     Fail m_fail;
     QHash<QString, std::shared_ptr<Statement>> m_statements;
 };
