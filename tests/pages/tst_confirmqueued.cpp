@@ -30,7 +30,7 @@ TEST_F(PageStoreTest, ConfirmingLeavesAPageThatIsNoLongerAcceptingAsItIs)
     const auto before = pages().page(ids[0]);
     ASSERT_TRUE(before);
     ASSERT_EQ(before->state, S::Queued);
-    // The third is accepting again for the purpose of this test: a new one in its place.
+    // The reconciliation dropped the third as well: one accepted after it is still accepting.
     const qint64 third = pages().accept({fresh}).first();
 
     clock = clock.addSecs(5);
