@@ -2,6 +2,7 @@
 
 #include "foundation/widgettext.h"
 #include "pages/pagestoreerror.h"
+#include "pages/statementcache.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -81,35 +82,44 @@ PageDatabase::PageDatabase(const QString& path) : m_path(path), m_connection(uni
         QSqlDatabase::removeDatabase(m_connection);
         fail(QStringLiteral("cannot be opened"), detail);
     }
+    m_statements = std::make_unique<StatementCache>(m_db, [this](const QString& detail) {
+        fail(QStringLiteral("cannot be read or written"), detail);
+    });
     try {
-        QSqlQuery mode = run(QStringLiteral("PRAGMA journal_mode=WAL"));
-        const bool wal = mode.next() && mode.value(0).toString().compare(QStringLiteral("wal"),
-                                                                         Qt::CaseInsensitive) == 0;
-        mode.finish();
+        bool wal = false;
+        run(QStringLiteral("PRAGMA journal_mode=WAL"), {}, [&](const QSqlQuery& row) {
+            wal = row.value(0).toString().compare(QStringLiteral("wal"), Qt::CaseInsensitive) == 0;
+        });
         if (!wal)
             fail(QStringLiteral("cannot be opened"),
                  QStringLiteral("its journal cannot be switched to write-ahead logging"));
         run(QStringLiteral("PRAGMA synchronous=FULL"));
         // 2 is FULL: a commit is on the disk when it returns. Checked, since SQLite ignores a
         // setting it cannot apply without a word.
-        QSqlQuery synchronous = run(QStringLiteral("PRAGMA synchronous"));
-        const bool full = synchronous.next() && synchronous.value(0).toInt() == 2;
-        synchronous.finish();
+        bool full = false;
+        run(QStringLiteral("PRAGMA synchronous"), {},
+            [&](const QSqlQuery& row) { full = row.value(0).toInt() == 2; });
         if (!full)
             fail(QStringLiteral("cannot be opened"),
                  QStringLiteral("its writes cannot be made synchronous"));
         run(QStringLiteral("PRAGMA foreign_keys=ON"));
         createSchema();
     } catch (...) {
-        m_db.close();
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connection);
+        close();
         throw;
     }
 }
 
 PageDatabase::~PageDatabase()
 {
+    close();
+}
+
+void PageDatabase::close()
+{
+    // The statements go first: a connection is only closed and removed once no query of it is
+    // left.
+    m_statements.reset();
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connection);
@@ -117,9 +127,9 @@ PageDatabase::~PageDatabase()
 
 void PageDatabase::createSchema()
 {
-    QSqlQuery version = run(QStringLiteral("PRAGMA user_version"));
-    const int found = version.next() ? version.value(0).toInt() : 0;
-    version.finish();
+    int found = 0;
+    run(QStringLiteral("PRAGMA user_version"), {},
+        [&](const QSqlQuery& row) { found = row.value(0).toInt(); });
     if (found > SchemaVersion)
         fail(QStringLiteral("cannot be used"),
              QStringLiteral("it was written by a newer server (layout %1)").arg(found));
@@ -155,17 +165,17 @@ void PageDatabase::Transaction::commit()
     m_done = true;
 }
 
-QSqlQuery PageDatabase::run(const QString& sql, const QVariantList& values)
+qint64 PageDatabase::run(const QString& sql, const QVariantList& values, const RowReader& row)
 {
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql))
-        fail(QStringLiteral("cannot be read or written"), query.lastError().text());
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        fail(QStringLiteral("cannot be read or written"), query.lastError().text());
-    return query;
+    StatementCache::Use use(*m_statements, sql, values);
+    QSqlQuery& query = use.query();
+    if (row) {
+        while (query.next())
+            row(query);
+        if (query.lastError().isValid())
+            fail(QStringLiteral("cannot be read or written"), query.lastError().text());
+    }
+    return query.numRowsAffected();
 }
 
 QVariant PageDatabase::blob(const QByteArray& bytes)
@@ -190,94 +200,97 @@ QDateTime PageDatabase::timeFrom(const QVariant& value)
 
 QList<PageRecord> PageDatabase::records(const QString& condition, const QVariantList& values)
 {
-    QSqlQuery query =
-        run(QStringLiteral("SELECT %1 FROM pages %2").arg(Columns, condition), values);
     QList<PageRecord> records;
-    while (query.next()) {
-        PageRecord r;
-        int c = 0;
-        r.id = query.value(c++).toLongLong();
-        r.state = PageStates::fromName(query.value(c++).toByteArray()).value_or(PageState::Failed);
-        r.reason = query.value(c++).toByteArray();
-        r.pagerId = query.value(c++).toByteArray();
-        r.pin = query.value(c++).toByteArray();
-        r.company = query.value(c++).toByteArray();
-        r.sender = query.value(c++).toByteArray();
-        r.senderIdentity = query.value(c++).toByteArray();
-        r.frontEnd = PageStates::frontEndFromName(query.value(c++).toByteArray())
-                         .value_or(FrontEnd::Unknown);
-        r.settings.password = query.value(c++).toByteArray();
-        r.settings.length = query.value(c++).toInt();
-        r.settings.parity = query.value(c++).toInt();
-        r.settings.dataBits = query.value(c++).toInt();
-        r.settings.stopBits = query.value(c++).toInt();
-        r.text = query.value(c++).toByteArray();
-        r.signature = query.value(c++).toByteArray();
-        r.addressee = query.value(c++).toByteArray();
-        if (const QDateTime at = timeFrom(query.value(c++)); at.isValid())
-            r.notBefore = at;
-        r.acceptedAt = timeFrom(query.value(c++));
-        r.updatedAt = timeFrom(query.value(c++));
-        if (const QDateTime at = timeFrom(query.value(c++)); at.isValid())
-            r.finishedAt = at;
-        r.tie.section = query.value(c++).toByteArray();
-        r.tie.key = query.value(c++).toByteArray();
-        r.tie.value = query.value(c++).toByteArray();
-        r.inQueue = query.value(c++).toBool();
-        records.append(std::move(r));
-    }
+    run(QStringLiteral("SELECT %1 FROM pages %2").arg(Columns, condition), values,
+        [&](const QSqlQuery& query) {
+            PageRecord r;
+            int c = 0;
+            r.id = query.value(c++).toLongLong();
+            r.state =
+                PageStates::fromName(query.value(c++).toByteArray()).value_or(PageState::Failed);
+            r.reason = query.value(c++).toByteArray();
+            r.pagerId = query.value(c++).toByteArray();
+            r.pin = query.value(c++).toByteArray();
+            r.company = query.value(c++).toByteArray();
+            r.sender = query.value(c++).toByteArray();
+            r.senderIdentity = query.value(c++).toByteArray();
+            r.frontEnd = PageStates::frontEndFromName(query.value(c++).toByteArray())
+                             .value_or(FrontEnd::Unknown);
+            r.settings.password = query.value(c++).toByteArray();
+            r.settings.length = query.value(c++).toInt();
+            r.settings.parity = query.value(c++).toInt();
+            r.settings.dataBits = query.value(c++).toInt();
+            r.settings.stopBits = query.value(c++).toInt();
+            r.text = query.value(c++).toByteArray();
+            r.signature = query.value(c++).toByteArray();
+            r.addressee = query.value(c++).toByteArray();
+            if (const QDateTime at = timeFrom(query.value(c++)); at.isValid())
+                r.notBefore = at;
+            r.acceptedAt = timeFrom(query.value(c++));
+            r.updatedAt = timeFrom(query.value(c++));
+            if (const QDateTime at = timeFrom(query.value(c++)); at.isValid())
+                r.finishedAt = at;
+            r.tie.section = query.value(c++).toByteArray();
+            r.tie.key = query.value(c++).toByteArray();
+            r.tie.value = query.value(c++).toByteArray();
+            r.inQueue = query.value(c++).toBool();
+            records.append(std::move(r));
+        });
     return records;
 }
 
 QList<PageHistoryEntry> PageDatabase::history(qint64 id)
 {
-    QSqlQuery query =
-        run(QStringLiteral("SELECT at, state, note FROM history WHERE page_id = ? ORDER BY rowid"),
-            {id});
     QList<PageHistoryEntry> entries;
-    while (query.next()) {
-        entries.append(
-            {timeFrom(query.value(0)),
-             PageStates::fromName(query.value(1).toByteArray()).value_or(PageState::Failed),
-             query.value(2).toByteArray()});
-    }
+    run(QStringLiteral("SELECT at, state, note FROM history WHERE page_id = ? ORDER BY rowid"),
+        {id}, [&](const QSqlQuery& query) {
+            entries.append(
+                {timeFrom(query.value(0)),
+                 PageStates::fromName(query.value(1).toByteArray()).value_or(PageState::Failed),
+                 query.value(2).toByteArray()});
+        });
     return entries;
 }
 
 qint64 PageDatabase::insert(const NewPage& page, PageState state, const QueueTie& tie, bool inQueue,
                             const QByteArray& note, qint64 now)
 {
-    QSqlQuery query = run(
-        QStringLiteral(
-            "INSERT INTO pages (state, reason, pager_id, pin, company, sender, sender_identity, "
-            "front_end, password, length, parity, data_bits, stop_bits, text, signature, "
-            "addressee, not_before, accepted_at, updated_at, queue_section, queue_key, "
-            "queue_value, in_queue) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-            "?, ?, ?, ?, ?, ?)"),
-        {QString::fromLatin1(PageStates::name(state)),
-         blob({}),
-         blob(page.pagerId),
-         blob(page.entry.pin),
-         blob(page.section),
-         blob(page.entry.sender),
-         blob(page.senderIdentity),
-         QString::fromLatin1(PageStates::frontEndName(page.frontEnd)),
-         blob(page.settings.password),
-         page.settings.length,
-         page.settings.parity,
-         page.settings.dataBits,
-         page.settings.stopBits,
-         blob(page.entry.message),
-         blob(page.entry.signature),
-         blob(page.entry.addressee),
-         time(page.notBefore),
-         now,
-         now,
-         blob(tie.section),
-         tie.key.isEmpty() ? QVariant(QMetaType::fromType<QByteArray>()) : blob(tie.key),
-         blob(tie.value),
-         inQueue ? 1 : 0});
-    const qint64 id = query.lastInsertId().toLongLong();
+    qint64 id = 0;
+    {
+        StatementCache::Use use(
+            *m_statements,
+            QStringLiteral(
+                "INSERT INTO pages (state, reason, pager_id, pin, company, sender, "
+                "sender_identity, "
+                "front_end, password, length, parity, data_bits, stop_bits, text, signature, "
+                "addressee, not_before, accepted_at, updated_at, queue_section, queue_key, "
+                "queue_value, in_queue) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
+                "?, ?, ?, ?, ?, ?)"),
+            {QString::fromLatin1(PageStates::name(state)),
+             blob({}),
+             blob(page.pagerId),
+             blob(page.entry.pin),
+             blob(page.section),
+             blob(page.entry.sender),
+             blob(page.senderIdentity),
+             QString::fromLatin1(PageStates::frontEndName(page.frontEnd)),
+             blob(page.settings.password),
+             page.settings.length,
+             page.settings.parity,
+             page.settings.dataBits,
+             page.settings.stopBits,
+             blob(page.entry.message),
+             blob(page.entry.signature),
+             blob(page.entry.addressee),
+             time(page.notBefore),
+             now,
+             now,
+             blob(tie.section),
+             tie.key.isEmpty() ? QVariant(QMetaType::fromType<QByteArray>()) : blob(tie.key),
+             blob(tie.value),
+             inQueue ? 1 : 0});
+        id = use.query().lastInsertId().toLongLong();
+    }
     addHistory(id, state, note, now);
     return id;
 }
@@ -285,12 +298,13 @@ qint64 PageDatabase::insert(const NewPage& page, PageState state, const QueueTie
 bool PageDatabase::move(qint64 id, PageState to, const QByteArray& reason, const QByteArray& note,
                         qint64 now, std::optional<PageState> from)
 {
-    QSqlQuery current = run(QStringLiteral("SELECT state FROM pages WHERE id = ?"), {id});
-    if (!current.next())
-        return false;
-    const auto state = PageStates::fromName(current.value(0).toByteArray());
-    current.finish();
-    if (!state || !PageStates::canMove(*state, to) || (from && *state != *from))
+    std::optional<PageState> state;
+    bool found = false;
+    run(QStringLiteral("SELECT state FROM pages WHERE id = ?"), {id}, [&](const QSqlQuery& row) {
+        found = true;
+        state = PageStates::fromName(row.value(0).toByteArray());
+    });
+    if (!found || !state || !PageStates::canMove(*state, to) || (from && *state != *from))
         return false;
     const bool final = PageStates::isFinal(to);
     run(QStringLiteral("UPDATE pages SET state = ?, reason = ?, updated_at = ?, "
@@ -306,4 +320,20 @@ void PageDatabase::addHistory(qint64 id, PageState state, const QByteArray& note
 {
     run(QStringLiteral("INSERT INTO history (page_id, at, state, note) VALUES (?, ?, ?, ?)"),
         {id, now, QString::fromLatin1(PageStates::name(state)), blob(note)});
+}
+
+bool PageDatabase::confirm(qint64 id, PageState to, const QByteArray& key, const QByteArray& note,
+                           qint64 now)
+{
+    // As move() from 'accepting' would write it, with the key, in one statement that leaves a
+    // page alone once it is in any other state.
+    const qint64 changed =
+        run(QStringLiteral("UPDATE pages SET state = ?, reason = ?, updated_at = ?, "
+                           "finished_at = NULL, notify = ?, queue_key = ?, in_queue = 1 "
+                           "WHERE id = ? AND state = 'accepting'"),
+            {QString::fromLatin1(PageStates::name(to)), blob({}), now, int(NotDue), blob(key), id});
+    if (changed != 1)
+        return false;
+    addHistory(id, to, note, now);
+    return true;
 }

@@ -7,7 +7,11 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+#include <memory>
+
 class QSqlQuery;
+class StatementCache;
 
 // The SQLite file behind the page store: its connection, schema and the row operations that the
 // store, the reconciliation and the pruning share. Each object opens a connection of its own
@@ -42,8 +46,11 @@ public:
         bool m_done = false;
     };
 
-    // Prepares and runs one statement with positional ("?") values.
-    QSqlQuery run(const QString& sql, const QVariantList& values = {});
+    // Runs one statement with positional ("?") values, one value for each; gives the number of
+    // rows it changed. Each row it gives is handed to `row`. Statements are prepared once per
+    // connection and reused; none stays open after this returns.
+    using RowReader = std::function<void(const QSqlQuery& row)>;
+    qint64 run(const QString& sql, const QVariantList& values = {}, const RowReader& row = {});
 
     // A byte string as a BLOB; the empty one is stored as such, never as NULL.
     static QVariant blob(const QByteArray& bytes);
@@ -64,15 +71,21 @@ public:
     bool move(qint64 id, PageState to, const QByteArray& reason, const QByteArray& note, qint64 now,
               std::optional<PageState> from = std::nullopt);
     void addHistory(qint64 id, PageState state, const QByteArray& note, qint64 now);
+    // An accepting page's queue write is done: it moves to `to` (queued or held) with its queue
+    // key and a history line. False, and nothing written, when it is not accepting any more.
+    bool confirm(qint64 id, PageState to, const QByteArray& key, const QByteArray& note,
+                 qint64 now);
 
     // The notification flag of a record.
     enum Notify { NotDue = 0, Due = 1, Started = 2, NoCommand = 3 };
 
 private:
     void createSchema();
+    void close();
     [[noreturn]] void fail(const QString& what, const QString& detail) const;
 
     QString m_path;
     QString m_connection;
     QSqlDatabase m_db;
+    std::unique_ptr<StatementCache> m_statements;
 };

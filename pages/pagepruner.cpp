@@ -3,8 +3,6 @@
 #include "pages/pagedatabase.h"
 #include "pages/pagessettings.h"
 
-#include <QSqlQuery>
-
 namespace {
 
 constexpr qint64 HourMs = 3600 * 1000;
@@ -38,12 +36,10 @@ QList<ReconcileReport::Removal> PagePruner::expire(const PagesSettings& settings
 qint64 PagePruner::removeOld(const PagesSettings& settings)
 {
     PageDatabase::Transaction transaction(m_db);
-    QSqlQuery removed = m_db.run(
+    const qint64 count = m_db.run(
         QStringLiteral("DELETE FROM pages WHERE state IN ('delivered', 'failed', 'expired', "
                        "'cancelled') AND in_queue = 0 AND notify <> ? AND finished_at < ?"),
         {int(PageDatabase::Due), m_now - qint64(settings.keepDays) * DayMs});
-    const qint64 count = removed.numRowsAffected();
-    removed.finish();
     transaction.commit();
     return count;
 }

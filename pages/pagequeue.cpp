@@ -46,7 +46,7 @@ std::optional<QList<qint64>> PageQueue::take(const QList<NewPage>& pages)
         return std::nullopt;
     }
     step(Step::Confirm);
-    m_store.confirmQueued(ids, *numbers);
+    m_store.confirmQueued(ids, pages, *numbers);
     if (m_onTaken)
         m_onTaken(pages);
     return ids;
@@ -80,7 +80,7 @@ std::optional<qint64> PageQueue::takeTestMessage(const QByteArray& accessNumber,
         return std::nullopt;
     }
     step(Step::Confirm);
-    m_store.confirmQueued(ids, {*number});
+    m_store.confirmQueued(ids, {page}, {*number});
     return ids.first();
 }
 

@@ -74,28 +74,26 @@ QList<qint64> PageStore::accept(const QList<NewPage>& pages)
     return ids;
 }
 
-void PageStore::confirmQueued(const QList<qint64>& ids, const QList<qint32>& numbers)
+void PageStore::confirmQueued(const QList<qint64>& ids, const QList<NewPage>& pages,
+                              const QList<qint32>& numbers)
 {
-    if (ids.size() != numbers.size())
-        throw EPageStoreError("Page store: " + QByteArray::number(ids.size()) + " pages but " +
+    if (ids.size() != numbers.size() || ids.size() != pages.size())
+        throw EPageStoreError("Page store: " + QByteArray::number(ids.size()) + " pages, " +
+                              QByteArray::number(pages.size()) + " records and " +
                               QByteArray::number(numbers.size()) + " queue keys");
     const qint64 now = nowMs();
     PageDatabase::Transaction transaction(*m_db);
     for (qsizetype i = 0; i < ids.size(); ++i) {
-        const QList<PageRecord> found = m_db->records(QStringLiteral("WHERE id = ?"), {ids[i]});
-        if (found.isEmpty() || found.first().state != PageState::Accepting)
-            continue;
-        const PageRecord& page = found.first();
+        const NewPage& page = pages[i];
         const QByteArray key = MessageQueueFile::messageKey(numbers[i]);
-        const bool held = page.notBefore && page.notBefore->toMSecsSinceEpoch() > now;
-        const QByteArray note = held ? "held until " +
-                                           page.notBefore->toString(Qt::ISODate).toLatin1() +
-                                           " as " + key + " of [" + page.tie.section + ']'
-                                     : "queued as " + key + " of [" + page.tie.section + ']';
-        m_db->move(page.id, held ? PageState::Held : PageState::Queued, {}, note, now,
-                   PageState::Accepting);
-        m_db->run(QStringLiteral("UPDATE pages SET queue_key = ?, in_queue = 1 WHERE id = ?"),
-                  {PageDatabase::blob(key), page.id});
+        // The time as accept() stored it and a read gives it back: whole milliseconds, UTC.
+        const QVariant stored = PageDatabase::time(page.notBefore);
+        const bool held = !stored.isNull() && stored.toLongLong() > now;
+        const QByteArray note =
+            held ? "held until " + PageDatabase::timeFrom(stored).toString(Qt::ISODate).toLatin1() +
+                       " as " + key + " of [" + page.section + ']'
+                 : "queued as " + key + " of [" + page.section + ']';
+        m_db->confirm(ids[i], held ? PageState::Held : PageState::Queued, key, note, now);
     }
     transaction.commit();
 }
@@ -166,12 +164,9 @@ QList<qint64> PageStore::releaseDue()
     const qint64 now = nowMs();
     PageDatabase::Transaction transaction(*m_db);
     QList<qint64> ids;
-    QSqlQuery due = m_db->run(
+    m_db->run(
         QStringLiteral("SELECT id FROM pages WHERE state = 'held' AND not_before <= ? ORDER BY id"),
-        {now});
-    while (due.next())
-        ids.append(due.value(0).toLongLong());
-    due.finish();
+        {now}, [&](const QSqlQuery& row) { ids.append(row.value(0).toLongLong()); });
     for (const qint64 id : ids)
         m_db->move(id, PageState::Queued, {}, "its time has come", now);
     transaction.commit();
@@ -183,11 +178,8 @@ QList<qint64> PageStore::markCancelled(const QByteArray& reason)
     const qint64 now = nowMs();
     PageDatabase::Transaction transaction(*m_db);
     QList<qint64> ids;
-    QSqlQuery waiting = m_db->run(
-        QStringLiteral("SELECT id FROM pages WHERE state IN ('queued', 'held') ORDER BY id"));
-    while (waiting.next())
-        ids.append(waiting.value(0).toLongLong());
-    waiting.finish();
+    m_db->run(QStringLiteral("SELECT id FROM pages WHERE state IN ('queued', 'held') ORDER BY id"),
+              {}, [&](const QSqlQuery& row) { ids.append(row.value(0).toLongLong()); });
     for (const qint64 id : ids)
         m_db->move(id, PageState::Cancelled, reason, reason, now);
     transaction.commit();
@@ -242,11 +234,11 @@ QMap<PageState, qint64> PageStore::counts()
     QMap<PageState, qint64> counts;
     for (const PageState state : PageStates::All)
         counts.insert(state, 0);
-    QSqlQuery query = m_db->run(QStringLiteral("SELECT state, COUNT(*) FROM pages GROUP BY state"));
-    while (query.next()) {
-        if (const auto state = PageStates::fromName(query.value(0).toByteArray()))
-            counts[*state] = query.value(1).toLongLong();
-    }
+    m_db->run(QStringLiteral("SELECT state, COUNT(*) FROM pages GROUP BY state"), {},
+              [&](const QSqlQuery& row) {
+                  if (const auto state = PageStates::fromName(row.value(0).toByteArray()))
+                      counts[*state] = row.value(1).toLongLong();
+              });
     return counts;
 }
 

@@ -71,9 +71,11 @@ public:
     // Taking pages. accept() records each page durably as "accepting" and gives their ids in
     // order, all in one transaction.
     QList<qint64> accept(const QList<NewPage>& pages);
-    // After the queue write: the "MSG" + n keys it used, in the same order. A page whose
-    // not-before time lies ahead is held, the others queued.
-    void confirmQueued(const QList<qint64>& ids, const QList<qint32>& numbers);
+    // After the queue write: the pages as given to accept() and the "MSG" + n keys the write
+    // used, in the same order. A page whose not-before time lies ahead is held, the others
+    // queued; a page no longer accepting is left as it is.
+    void confirmQueued(const QList<qint64>& ids, const QList<NewPage>& pages,
+                       const QList<qint32>& numbers);
     // The queue write was refused or failed: the records go, their ids stay used.
     void abandon(const QList<qint64>& ids);
 
