@@ -18,14 +18,11 @@ quint64 PageBatch::add(PageQueuer::Transaction transaction, Answer answer)
     return ticket;
 }
 
-bool PageBatch::withdraw(quint64 ticket)
+void PageBatch::withdraw(quint64 ticket)
 {
-    if (m_writing.contains(ticket))
-        return false;
     m_waiting.removeIf([ticket](const Waiting& waiting) { return waiting.ticket == ticket; });
     if (m_waiting.isEmpty())
         m_next.stop();
-    return true;
 }
 
 bool PageBatch::guarded(const std::function<void()>& work) const
@@ -46,7 +43,6 @@ void PageBatch::write()
     QList<PageQueuer::Transaction> transactions;
     QList<qsizetype> written; // the index in `transactions` of each waiting one, or -1
     for (const Waiting& waiting : std::as_const(batch)) {
-        m_writing.append(waiting.ticket);
         if (waiting.transaction.refusal) {
             written.append(-1);
         } else {
@@ -70,7 +66,6 @@ void PageBatch::write()
             if (!outcome.refusal)
                 outcome.failed = !guarded([&] { m_queuer.showQueued(transaction); });
         }
-        m_writing.removeOne(batch[i].ticket);
         batch[i].answer(outcome);
     }
 }

@@ -40,11 +40,9 @@ public:
     // transaction given with a refusal is not written and gets that refusal in the same pass
     // as the others. Gives the ticket withdraw() takes.
     quint64 add(PageQueuer::Transaction transaction, Answer answer);
-    // The client has gone or is sent away before the write: its transaction is not written and
-    // its answer does not come. False when its write has begun (its answer is on its way: an
-    // operator's box shown from within the write may let other events in meanwhile); true for
-    // a ticket already answered.
-    bool withdraw(quint64 ticket);
+    // The client has gone before the write: its transaction is not written and its answer does
+    // not come. Nothing happens for a ticket whose write has begun or that was answered.
+    void withdraw(quint64 ticket);
     // Transactions waiting for the next write.
     qsizetype waiting() const { return m_waiting.size(); }
 
@@ -62,8 +60,6 @@ private:
     PageQueuer& m_queuer;
     Guard m_guard;
     QList<Waiting> m_waiting;
-    // The tickets of the write in progress that are not answered yet.
-    QList<quint64> m_writing;
     quint64 m_lastTicket = 0;
     QTimer m_next;
 };

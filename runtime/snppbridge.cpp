@@ -150,9 +150,9 @@ std::optional<quint64> SnppBridge::queueLater(const QList<SnppPage>& pages,
         });
 }
 
-bool SnppBridge::withdraw(quint64 ticket)
+void SnppBridge::withdraw(quint64 ticket)
 {
-    return m_batch.withdraw(ticket);
+    m_batch.withdraw(ticket);
 }
 
 void SnppBridge::refused(const QByteArray& sender, const QByteArray& pagerId,

@@ -54,7 +54,7 @@ public:
     // in the next (PageBatch), each answered after that one durable write.
     std::optional<quint64> queueLater(const QList<SnppPage>& pages, const QByteArray& sender,
                                       Answer answer) override;
-    bool withdraw(quint64 ticket) override;
+    void withdraw(quint64 ticket) override;
     // The shared write of the sessions' pages runs through `guard`; when it raises, every
     // session of that write ends without its reply.
     void setGuard(PageBatch::Guard guard) { m_batch.setGuard(std::move(guard)); }

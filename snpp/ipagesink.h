@@ -63,13 +63,9 @@ public:
         Q_UNUSED(answer);
         return std::nullopt;
     }
-    // The client is sent away or has gone: unless their write has begun, its pages are not
-    // queued and no answer comes. False when the write has begun: the answer is on its way.
-    virtual bool withdraw(quint64 ticket)
-    {
-        Q_UNUSED(ticket);
-        return true;
-    }
+    // The client has gone: unless their write has begun, its pages are not queued and no
+    // answer comes.
+    virtual void withdraw(quint64 ticket) { Q_UNUSED(ticket); }
 
     // The gateway refused what `sender` gave for `pagerId` (or for the transaction's pagers,
     // when empty): shown to the operator with the short reason.

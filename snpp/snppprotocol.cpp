@@ -341,14 +341,10 @@ SnppReply SnppProtocol::answer(const PageSinkResult& result)
     return reply("554 Message Failed: " + result.detail);
 }
 
-bool SnppProtocol::withdrawSend()
+void SnppProtocol::withdrawSend()
 {
-    if (!m_waitingSend)
-        return true;
-    if (!m_sink.withdraw(*m_waitingSend))
-        return false;
-    m_waitingSend.reset();
-    return true;
+    if (const std::optional<quint64> ticket = std::exchange(m_waitingSend, std::nullopt))
+        m_sink.withdraw(*ticket);
 }
 
 QByteArray SnppProtocol::tooLongReply()

@@ -67,9 +67,11 @@ public:
     void setLaterAnswers(IPageSink::Answer answered) { m_answered = std::move(answered); }
     // The reply to the SEND that waited for the queue.
     SnppReply answer(const PageSinkResult& result);
-    // The SEND waiting for the queue's answer is given up: its pages are not queued. False when
-    // the queue is writing them already: its answer is on its way.
-    bool withdrawSend();
+    // A SEND waits for the queue's answer.
+    bool awaitingQueue() const { return m_waitingSend.has_value(); }
+    // The client of the SEND waiting for the queue's answer has gone: its pages are not queued
+    // unless their write has begun.
+    void withdrawSend();
     bool inData() const { return m_inData; }
 
     // The transaction being built.

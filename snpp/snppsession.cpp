@@ -202,8 +202,9 @@ void SnppSession::answered(const PageSinkResult& result)
 
 void SnppSession::end(const QByteArray& reply)
 {
-    // Inside a command, or with a SEND whose pages are being written: its reply goes first.
-    if (m_handling || (m_state == State::WaitingForQueue && !m_protocol.withdrawSend())) {
+    // Inside a command, or with a SEND whose pages the queue writes in its next pass: its reply
+    // goes first.
+    if (m_handling || m_protocol.awaitingQueue()) {
         if (!m_endReply)
             m_endReply = reply;
         return;

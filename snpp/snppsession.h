@@ -48,8 +48,9 @@ public:
     // Ends the session with one reply and serves nothing.
     void refuse(const QByteArray& reply);
     // Ends the session after the command in hand, which gets its reply first: `reply` follows
-    // it, then the orderly close. Lines the client sent ahead are not handled. A SEND that waits
-    // for the queue is answered as busy: nothing of it was queued.
+    // it, then the orderly close. Lines the client sent ahead are not handled. A SEND whose pages
+    // the queue writes in its next pass is the command in hand: its answer goes first. A SEND
+    // that waits for a queue being delivered is answered as busy: nothing of it was queued.
     void end(const QByteArray& reply);
     // Drops the connection at once.
     void abort();
