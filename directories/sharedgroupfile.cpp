@@ -19,17 +19,9 @@ QList<QByteArray> SharedGroupFile::names() const
 
 QList<QByteArray> SharedGroupFile::members(const QByteArray& name) const
 {
-    QList<QByteArray> members;
     if (name.isEmpty())
-        return members;
-    QList<QByteArray> keys;
-    m_file.ReadKeys(name, keys);
-    for (const QByteArray& key : keys) {
-        const QByteArray member = m_file.ReadText(name, key, QByteArray());
-        if (!member.isEmpty())
-            members.append(member);
-    }
-    return members;
+        return {};
+    return membersIn(IniSnapshot::read(m_file.FileName()), name);
 }
 
 QList<QByteArray> SharedGroupFile::membersIn(const IniSnapshot& file, const QByteArray& name)

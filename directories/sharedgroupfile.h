@@ -23,8 +23,9 @@ public:
     // The group names in file order; none without a file.
     QList<QByteArray> names() const;
 
-    // The values of the group's keys in file order (empty values left out); nothing for an
-    // empty name, a missing file or a missing section.
+    // The values of the group's keys in file order (empty values left out), every one of them
+    // however long the section: the group dialog writes back what it read, so a member left
+    // out here would be lost. Nothing for an empty name, a missing file or a missing section.
     QList<QByteArray> members(const QByteArray& name) const;
     // The members from the file's content read once: the values of every key of the section
     // (each key once, empty values left out), in file order and not bound by the key list.

@@ -12,6 +12,7 @@
 #include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 
+#include <algorithm>
 #include <csignal>
 #include <functional>
 #include <sys/resource.h>
@@ -288,6 +289,39 @@ TEST_F(SharedDirectoriesTest, UsersAddEditDeleteAndTheProviderRule)
     EXPECT_EQ(users.names().size(), 1);
     // The read API of the gateway.
     EXPECT_EQ(SharedUserFile(dir.file(QStringLiteral("sUser.Dat"))).find("bob")->PIN, "5550001");
+}
+
+// A group whose keys alone are longer than the platform's key list (1,200 members, about 9 KB
+// of keys) opens in the dialog with every member, and an edit writes every one of them back.
+TEST_F(SharedDirectoriesTest, AGroupLongerThanTheKeyListKeepsEveryMemberThroughAnEdit)
+{
+    QByteArray group = "[Everyone]\r\n";
+    QList<QByteArray> everyone;
+    for (int i = 0; i < 1200; ++i) {
+        everyone.append("user" + QByteArray::number(100000 + i));
+        group += "User" + QByteArray::number(i) + '=' + everyone.last() + "\r\n";
+    }
+    dir.write(QStringLiteral("sGroup.Dat"), group);
+    dir.write(QStringLiteral("sUser.Dat"), "[newcomer]\r\n");
+    SharedList groups = openList(SharedList::Mode::Groups);
+    GroupMembers members;
+    GroupDialog dialog;
+    dialog.onShow = [&](QByteArray& name, QList<QByteArray>& chosen) {
+        members.open(name, dir.file(QStringLiteral("sUser.Dat")),
+                     dir.file(QStringLiteral("sGroup.Dat")));
+        EXPECT_EQ(members.members().names().size(), 1200);
+        members.add({0});
+        chosen = members.members().names();
+        return true;
+    };
+    EXPECT_TRUE(groups.editGroup(0, dialog));
+    QList<QByteArray> kept =
+        SharedGroupFile(dir.file(QStringLiteral("sGroup.Dat"))).members("Everyone");
+    std::sort(kept.begin(), kept.end());
+    everyone.append("newcomer");
+    std::sort(everyone.begin(), everyone.end());
+    EXPECT_EQ(kept.size(), everyone.size());
+    EXPECT_TRUE(kept == everyone) << "the members written back are not the members read";
 }
 
 TEST_F(SharedDirectoriesTest, GroupsAreRewrittenWholeAndOpenWithTheirOwnMembers)
