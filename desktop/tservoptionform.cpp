@@ -290,16 +290,48 @@ void TServOptionForm::addPage(QWidget* page, const QString& title, PageCheck che
         m_pageChecks.append({page, std::move(check)});
 }
 
+void TServOptionForm::refuse(QWidget* page, QWidget* focus, const QString& why)
+{
+    m_pages->setCurrentWidget(page);
+    m_prompts->beep();
+    m_prompts->showMessage(IOperatorPrompts::BoxKind::Warning, why);
+    focus->setFocus();
+}
+
+std::optional<std::pair<QWidget*, QString>> TServOptionForm::unstorableEntry() const
+{
+    // Server.Dat keeps one byte per character: a character beyond Latin-1 would be stored as
+    // "?" (an init string the modem does not know, an IP entry that names no address).
+    const std::pair<QWidget*, QString> entries[] = {
+        {m_modemList, m_modemList->currentText()},
+        {m_initStrin, m_initStrin->text()},
+        {m_port, m_port->text()},
+        {m_ipAccept, m_ipAccept->text()},
+        {m_ipDeny, m_ipDeny->text()},
+    };
+    for (const auto& [field, typed] : entries) {
+        if (!WidgetText::fitsBytes(typed))
+            return std::pair{field,
+                             QStringLiteral("Invalid Entry Specified!\r\nSettings Can Only Hold "
+                                            "Western European (Latin-1) Characters.")};
+    }
+    return std::nullopt;
+}
+
 void TServOptionForm::BitBtn1Click()
 {
     // Entries that cannot be stored are caught while the operator can still put them right:
     // once the dialog has closed, the other settings are saved and applied.
+    if (const auto unstorable = unstorableEntry()) {
+        QWidget* page = unstorable->first;
+        while (page && m_pages->indexOf(page) < 0)
+            page = page->parentWidget();
+        refuse(page ? page : m_pages->currentWidget(), unstorable->first, unstorable->second);
+        return;
+    }
     for (const auto& [page, check] : std::as_const(m_pageChecks)) {
         if (const std::optional<QString> refused = check()) {
-            m_pages->setCurrentWidget(page);
-            m_prompts->beep();
-            m_prompts->showMessage(IOperatorPrompts::BoxKind::Warning, *refused);
-            page->setFocus();
+            refuse(page, page, *refused);
             return;
         }
     }

@@ -73,6 +73,11 @@ private:
     QWidget* createSharedPage();
     QWidget* createIPPage();
     std::optional<QString> pickFile(const FilePickRequest& request);
+    // The first of the dialog's own entries that the settings file cannot hold as typed, and
+    // the warning that says why; nothing when they all can be stored.
+    std::optional<std::pair<QWidget*, QString>> unstorableEntry() const;
+    // OK is refused: the page comes to the front, the warning is shown, `focus` takes the focus.
+    void refuse(QWidget* page, QWidget* focus, const QString& why);
 
     ModemDefinitions m_modems;
     FilePicker m_filePicker;

@@ -1,8 +1,10 @@
 #include "desktop/tservoptionform.h"
 #include "directories/modemdefinitions.h"
+#include "tests/support/scriptedprompts.h"
 #include "tests/support/tempdatadir.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -264,6 +266,47 @@ TEST_F(OptionFormTest, HelpShowsTheTopicOfThePageInFront)
     EXPECT_EQ(topics, (QList<int>{101, 102, 104, 103}));
     form->showFirstPage();
     EXPECT_EQ(pages->currentIndex(), 0);
+}
+
+// A character the settings file cannot hold (it keeps one byte per character) would be stored
+// as "?": OK is refused with a warning, on the page of the entry, with the focus on it, and the
+// dialog stays open; once the entry is put right OK closes it.
+TEST_F(OptionFormTest, OkRefusesAnEntryTheSettingsFileCannotHold)
+{
+    create();
+    ScriptedPrompts prompts;
+    form->setPrompts(prompts);
+    form->show();
+    QApplication::setActiveWindow(form.get());
+    QLineEdit* deny = control<QLineEdit>("IPDeny");
+    const QString beyondLatin1 = QStringLiteral("ATZ") + QChar(0x20AC);
+    const struct
+    {
+        QLineEdit* field;
+        QString typed;
+        int page;
+    } cases[] = {
+        {initString(), beyondLatin1, TServOptionForm::ModemPage},
+        {deny, QStringLiteral("10.0.0.") + QChar(0xFF15), TServOptionForm::IPPage},
+    };
+    for (const auto& entry : cases) {
+        const QString kept = entry.field->text();
+        entry.field->setText(entry.typed);
+        form->setResult(QDialog::Rejected);
+        control<QTabWidget>("PageControl1")->setCurrentIndex(TServOptionForm::GeneralPage);
+        form->BitBtn1Click();
+        EXPECT_EQ(form->result(), QDialog::Rejected) << entry.typed.toStdString();
+        EXPECT_TRUE(form->isVisible());
+        EXPECT_EQ(control<QTabWidget>("PageControl1")->currentIndex(), entry.page);
+        EXPECT_EQ(QApplication::focusWidget(), entry.field);
+        ASSERT_FALSE(prompts.shown().isEmpty());
+        EXPECT_TRUE(prompts.shown().last().contains(QStringLiteral("(Latin-1)")));
+        entry.field->setText(kept);
+    }
+    const qsizetype warnings = prompts.shown().size();
+    form->BitBtn1Click();
+    EXPECT_EQ(form->result(), QDialog::Accepted);
+    EXPECT_EQ(prompts.shown().size(), warnings);
 }
 
 } // namespace
