@@ -181,6 +181,7 @@ void SnppSession::answered(const PageSinkResult& result)
     if (m_state != State::WaitingForQueue)
         return;
     if (result.status == PageSinkResult::Status::Failed) {
+        m_protocol.answer(result); // the SEND waits no longer
         fail();
         return;
     }
