@@ -55,17 +55,13 @@ public:
     // from within this call), unless withdraw() comes first with the ticket given here. A sink
     // that writes each transaction alone gives no ticket: queue() is used instead.
     using Answer = std::function<void(const PageSinkResult& result)>;
-    virtual std::optional<quint64> queueLater(const QList<SnppPage>& pages,
-                                              const QByteArray& sender, Answer answer)
+    virtual std::optional<quint64> queueLater(const QList<SnppPage>&, const QByteArray&, Answer)
     {
-        Q_UNUSED(pages);
-        Q_UNUSED(sender);
-        Q_UNUSED(answer);
         return std::nullopt;
     }
     // The client has gone: unless their write has begun, its pages are not queued and no
     // answer comes.
-    virtual void withdraw(quint64 ticket) { Q_UNUSED(ticket); }
+    virtual void withdraw(quint64) {}
 
     // The gateway refused what `sender` gave for `pagerId` (or for the transaction's pagers,
     // when empty): shown to the operator with the short reason.

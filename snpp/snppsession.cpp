@@ -109,15 +109,10 @@ void SnppSession::takeInput()
         }
         m_idle->start();
         budget -= m_protocol.inData() ? 1 : BodyLinesPerPass;
-        m_handling = true;
-        SnppReply reply;
-        const bool handled = guarded([&] { reply = m_protocol.handleLine(line); });
-        m_handling = false;
-        if (!handled) {
-            fail();
+        const std::optional<SnppReply> reply = command([&] { return m_protocol.handleLine(line); });
+        if (!reply)
             return;
-        }
-        handle(reply);
+        handle(*reply);
         if (endIfAsked())
             return;
     }
@@ -153,27 +148,17 @@ void SnppSession::retrySend()
 {
     if (m_state != State::WaitingForQueue)
         return;
-    m_handling = true;
-    SnppReply reply;
-    const bool handled = guarded([&] { reply = m_protocol.retrySend(); });
-    m_handling = false;
-    if (!handled) {
-        fail();
+    std::optional<SnppReply> reply = command([&] { return m_protocol.retrySend(); });
+    if (!reply)
         return;
-    }
-    if (reply.pending) {
+    if (reply->pending) {
         // An end asked for meanwhile answers the SEND at once: nothing of it was queued.
         if (!m_endReply && m_busySince.elapsed() < m_timing.busyLimitMs)
             return;
-        reply = {m_protocol.busyRefusal(), false, false};
+        reply = SnppReply{m_protocol.busyRefusal(), false, false};
     }
     m_busyPoll->stop();
-    m_state = State::Serving;
-    m_idle->start();
-    handle(reply);
-    if (endIfAsked())
-        return;
-    takeInput();
+    resume(*reply);
 }
 
 void SnppSession::answered(const PageSinkResult& result)
@@ -185,20 +170,31 @@ void SnppSession::answered(const PageSinkResult& result)
         fail();
         return;
     }
-    m_handling = true;
-    SnppReply reply;
-    const bool handled = guarded([&] { reply = m_protocol.answer(result); });
-    m_handling = false;
-    if (!handled) {
-        fail();
-        return;
-    }
+    if (const std::optional<SnppReply> reply = command([&] { return m_protocol.answer(result); }))
+        resume(*reply);
+}
+
+void SnppSession::resume(const SnppReply& reply)
+{
     m_state = State::Serving;
     m_idle->start();
     handle(reply);
     if (endIfAsked())
         return;
     takeInput();
+}
+
+std::optional<SnppReply> SnppSession::command(const std::function<SnppReply()>& step)
+{
+    m_handling = true;
+    SnppReply reply;
+    const bool handled = guarded([&] { reply = step(); });
+    m_handling = false;
+    if (!handled) {
+        fail();
+        return std::nullopt;
+    }
+    return reply;
 }
 
 void SnppSession::end(const QByteArray& reply)

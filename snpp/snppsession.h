@@ -71,6 +71,11 @@ private:
     void retrySend();
     // The queue's answer to the SEND that waits for it.
     void answered(const PageSinkResult& result);
+    // One step of the command handler, run as a command (an end asked for meanwhile waits for
+    // its reply) through the guard; nothing when it failed, and then the session ends.
+    std::optional<SnppReply> command(const std::function<SnppReply()>& step);
+    // The queue has answered the waiting SEND: its reply, then serving goes on.
+    void resume(const SnppReply& reply);
     // Runs `work` through the guard; true when it returned.
     bool guarded(const std::function<void()>& work);
     // A command failed: the session ends without its reply.
